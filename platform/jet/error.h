@@ -1,0 +1,60 @@
+// The engine's exception: a DAO error number with its text.
+//
+// Every refusal of the engine (a duplicate key, a missing required value, a limit of the format, a
+// damaged file, a failed write) is a `jet::error` carrying the number DAO reports for the same
+// situation, so the DAO layer above can pass it on unchanged.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace jet {
+
+namespace dao_error {
+inline constexpr int invalid_argument = 3001;          // "Invalid argument." (file size limit)
+inline constexpr int duplicate_key = 3022;
+inline constexpr int cannot_open = 3051;
+inline constexpr int record_too_large = 3047;
+inline constexpr int not_valid_path = 3044;
+inline constexpr int not_valid_file_name = 3055;
+inline constexpr int index_null = 3058;
+inline constexpr int table_exists = 3010;
+inline constexpr int disk_full = 3035;                  // "System resource exceeded." / write failure
+inline constexpr int io_error = 3043;                   // "Disk or network error."
+inline constexpr int invalid_name = 3125;
+inline constexpr int field_too_small = 3163;
+inline constexpr int too_many_fields = 3190;
+inline constexpr int duplicate_field = 3191;
+inline constexpr int database_exists = 3204;
+inline constexpr int field_not_found = 3265;
+inline constexpr int invalid_field_type = 3259;
+inline constexpr int no_fields = 3264;
+inline constexpr int primary_key_exists = 3283;
+inline constexpr int index_exists = 3284;
+inline constexpr int too_many_indexes = 3626;
+inline constexpr int too_many_index_fields = 3631;     // reported by Jet for > 10 fields in an index
+inline constexpr int required_null = 3314;
+inline constexpr int unrecognized_format = 3343;
+inline constexpr int numeric_overflow = 3349;
+inline constexpr int conversion_error = 3421;
+inline constexpr int object_invalid = 3420;             // "Object invalid or no longer set."
+inline constexpr int corrupt = 3049;                    // "Cannot open database ... may not be a database ..."
+}  // namespace dao_error
+
+class error : public std::runtime_error {
+ public:
+  error(int dao_number, const std::string& text) : std::runtime_error(text), number_(dao_number) {}
+  int number() const { return number_; }
+
+ private:
+  int number_;
+};
+
+// Error texts as DAO words them; `name` fills the placeholder where the text names an object.
+[[noreturn]] void throw_error(int dao_number, const std::string& name = std::string());
+std::string error_text(int dao_number, const std::string& name = std::string());
+
+// A corrupt-file error naming what is wrong ("... (page 12: bad TDEF)").
+[[noreturn]] void throw_corrupt(const std::string& detail);
+
+}  // namespace jet

@@ -1,0 +1,126 @@
+// Generation descriptors. Values are the facts of the Jet 4 file format (Access 2000-2003).
+#include "platform/jet/format.h"
+
+namespace jet {
+
+namespace {
+
+format make_jet4() {
+  format f{};
+  f.gen = generation::jet4;
+  f.version_byte = 1;
+  f.page_size = 4096;
+
+  f.header_magic_offset = 0x04;
+  f.header_version_offset = 0x14;
+  f.header_mask_offset = 0x18;
+  f.header_mask_length = 128;
+  f.header_code_page_offset = 0x3C;
+  f.header_db_key_offset = 0x3E;
+  f.header_password_offset = 0x42;
+  f.header_password_length = 40;
+  f.header_sort_order_offset = 0x6E;
+  f.header_create_date_offset = 0x72;
+  f.header_password_date_masked = true;
+
+  f.unicode_text = true;
+  f.code_page = 1252;
+  f.sort_order_id = 0x0409;
+  f.sort_version = 0;
+  f.text_sort = sort_order_kind::general_legacy;
+
+  f.data_free_space_offset = 2;
+  f.data_owner_offset = 4;
+  f.data_row_count_offset = 12;
+  f.data_row_table_offset = 14;
+  f.max_rows_per_page = 255;
+  f.max_row_size = 4060;
+  f.row_count_field_size = 2;
+
+  f.lv_inline_max = 64;
+  f.lv_single_max = 4076;
+  f.lv_chain_piece_max = 4072;
+
+  f.usage_map_inline_bytes = 64;
+  f.global_map_row1_bytes = 69;
+
+  f.tdef_free_space_offset = 2;
+  f.tdef_next_page_offset = 4;
+  f.tdef_page_header_size = 8;
+  f.tdef_length_offset = 8;
+  f.tdef_row_count_offset = 16;
+  f.tdef_autonumber_offset = 20;
+  f.tdef_table_type_offset = 40;
+  f.tdef_max_columns_offset = 41;
+  f.tdef_var_columns_offset = 43;
+  f.tdef_columns_offset = 45;
+  f.tdef_logical_index_count_offset = 47;
+  f.tdef_physical_index_count_offset = 51;
+  f.tdef_owned_map_offset = 55;
+  f.tdef_free_map_offset = 59;
+  f.tdef_header_size = 63;
+  f.index_stats_size = 12;
+  f.column_block_size = 25;
+  f.column_type_offset = 0;
+  f.column_number_offset = 5;
+  f.column_var_index_offset = 7;
+  f.column_ordinal_offset = 9;
+  f.column_sort_order_offset = 11;
+  f.column_sort_version_offset = 14;
+  f.column_flags_offset = 15;
+  f.column_ext_flags_offset = 16;
+  f.column_fixed_offset_offset = 21;
+  f.column_length_offset = 23;
+  f.name_length_size = 2;
+  f.physical_index_block_size = 52;
+  f.physical_index_columns_offset = 4;
+  f.physical_index_map_offset = 34;
+  f.physical_index_root_offset = 38;
+  f.physical_index_flags_offset = 46;
+  f.logical_index_block_size = 28;
+  f.logical_index_number_offset = 4;
+  f.logical_index_physical_offset = 8;
+  f.logical_index_role_offset = 12;
+  f.logical_index_other_offset = 13;
+  f.logical_index_other_page_offset = 17;
+  f.logical_index_cascade_update_offset = 21;
+  f.logical_index_cascade_delete_offset = 22;
+  f.logical_index_type_offset = 23;
+
+  f.index_free_space_offset = 2;
+  f.index_owner_offset = 4;
+  f.index_prev_offset = 12;
+  f.index_next_offset = 16;
+  f.index_tail_offset = 20;
+  f.index_prefix_offset = 24;
+  f.index_prefix_size = 2;
+  f.index_node_marker_offset = 26;
+  f.index_mask_offset = 27;
+  f.index_mask_size = 453;
+  f.index_first_entry_offset = 480;
+
+  f.max_columns = 255;
+  f.max_indexes = 32;
+  f.max_index_columns = 10;
+  f.max_name_length = 64;
+  f.max_text_chars = 255;
+  f.max_binary_bytes = 255;
+  f.max_file_size = uint64_t(2) * 1024 * 1024 * 1024;
+
+  f.property_magic = {'M', 'R', '2', 0};
+  return f;
+}
+
+}  // namespace
+
+const format& format::jet4() {
+  static const format f = make_jet4();
+  return f;
+}
+
+const format* format::for_version_byte(uint8_t version) {
+  if (version == 1) return &jet4();
+  return nullptr;
+}
+
+}  // namespace jet

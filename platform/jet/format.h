@@ -1,0 +1,180 @@
+// The generation descriptor: every size, offset and limit that differs between Jet 3, Jet 4 and ACE.
+//
+// Code that reads or writes a structure of the file takes its offsets from a `jet::format` and never
+// from a literal, so that adding a generation means adding one descriptor. Offsets are in bytes from
+// the start of the page (page structures) or from the start of the block (TDEF blocks).
+//
+// Only `jet4()` is complete today; `jet3()` and `ace()` will be added beside it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace jet {
+
+enum class generation : uint8_t { jet3, jet4, ace };
+
+// Collation used for text index keys.
+enum class sort_order_kind : uint8_t {
+  general_97,      // Jet 3
+  general_legacy,  // Jet 4 and ACE with sort version 0
+  general,         // ACE 14+ with sort version 1
+};
+
+struct format {
+  generation gen;
+  uint8_t version_byte;          // header byte 0x14
+  uint32_t page_size;
+
+  // ---- header page (page 0)
+  uint32_t header_magic_offset;         // "Standard Jet DB\0"
+  uint32_t header_version_offset;       // 0x14
+  uint32_t header_mask_offset;          // start of the RC4-masked region (0x18)
+  uint32_t header_mask_length;          // 126 (Jet 3) / 128
+  uint32_t header_code_page_offset;     // 0x3C
+  uint32_t header_db_key_offset;        // 0x3E
+  uint32_t header_password_offset;      // 0x42
+  uint32_t header_password_length;      // 20 / 40
+  uint32_t header_sort_order_offset;    // Jet 4: 0x6E (4 bytes: id, 0, version)
+  uint32_t header_create_date_offset;   // Jet 4: 0x72
+  bool header_password_date_masked;     // Jet 4/ACE XOR the password with the creation date
+
+  // ---- text
+  bool unicode_text;          // UTF-16LE (Jet 4/ACE) or code-page bytes (Jet 3)
+  uint16_t code_page;         // 1252
+  uint16_t sort_order_id;     // 0x0409 (General)
+  uint8_t sort_version;       // 0 = General legacy
+  sort_order_kind text_sort;  // collation for text keys
+
+  // ---- data pages
+  uint32_t data_free_space_offset;   // 2
+  uint32_t data_owner_offset;        // 4
+  uint32_t data_row_count_offset;    // 12 (Jet 3: 8)
+  uint32_t data_row_table_offset;    // 14 (Jet 3: 10): first entry of the row offset table
+  uint32_t max_rows_per_page;        // 255
+  uint32_t max_row_size;             // 4060 (Jet 3: 2012)
+  uint32_t row_count_field_size;     // bytes of the column count / offsets in a row: 2 (Jet 3: 1)
+
+  // ---- long values
+  uint32_t lv_inline_max;       // largest value stored inside the row: 64
+  uint32_t lv_single_max;       // largest value stored as one LVAL row: 4076 (Jet 3: 2032)
+  uint32_t lv_chain_piece_max;  // data bytes per chained LVAL row (after the 4-byte link)
+
+  // ---- usage maps
+  uint32_t usage_map_inline_bytes;  // bitmap size of a new inline map: 64 (Jet 3: 128)
+  uint32_t global_map_row1_bytes;   // the all-zero second row of page 1: 69 (Jet 3: 133)
+
+  // ---- table definition
+  uint32_t tdef_free_space_offset;         // 2 (Jet 4); Jet 3 stores "VC" there
+  uint32_t tdef_next_page_offset;          // 4
+  uint32_t tdef_page_header_size;          // 8: bytes skipped on continuation pages
+  uint32_t tdef_length_offset;             // 8
+  uint32_t tdef_row_count_offset;          // 16 (Jet 3: 12)
+  uint32_t tdef_autonumber_offset;         // 20 (Jet 3: 16)
+  uint32_t tdef_table_type_offset;         // 40 (Jet 3: 20)
+  uint32_t tdef_max_columns_offset;        // 41
+  uint32_t tdef_var_columns_offset;        // 43
+  uint32_t tdef_columns_offset;            // 45
+  uint32_t tdef_logical_index_count_offset;   // 47
+  uint32_t tdef_physical_index_count_offset;  // 51
+  uint32_t tdef_owned_map_offset;          // 55
+  uint32_t tdef_free_map_offset;           // 59
+  uint32_t tdef_header_size;               // 63: first variable block
+  uint32_t index_stats_size;               // 12 (Jet 3: 8)
+  uint32_t column_block_size;              // 25 (Jet 3: 18)
+  uint32_t column_type_offset;             // 0
+  uint32_t column_number_offset;           // 5
+  uint32_t column_var_index_offset;        // 7
+  uint32_t column_ordinal_offset;          // 9
+  uint32_t column_sort_order_offset;       // 11 (decimal: precision, scale)
+  uint32_t column_sort_version_offset;     // 14 (Jet 3: code page at 11)
+  uint32_t column_flags_offset;            // 15
+  uint32_t column_ext_flags_offset;        // 16 (none in Jet 3)
+  uint32_t column_fixed_offset_offset;     // 21
+  uint32_t column_length_offset;           // 23
+  uint32_t name_length_size;               // 2 (Jet 3: 1)
+  uint32_t physical_index_block_size;      // 52 (Jet 3: 39)
+  uint32_t physical_index_columns_offset;  // 4 (Jet 3: 0): 10 slots of [2] column, [1] order
+  uint32_t physical_index_map_offset;      // 34
+  uint32_t physical_index_root_offset;     // 38
+  uint32_t physical_index_flags_offset;    // 46 (Jet 3: 38)
+  uint32_t logical_index_block_size;       // 28 (Jet 3: 20)
+  uint32_t logical_index_number_offset;    // 4
+  uint32_t logical_index_physical_offset;  // 8
+  uint32_t logical_index_role_offset;      // 12
+  uint32_t logical_index_other_offset;     // 13
+  uint32_t logical_index_other_page_offset;  // 17
+  uint32_t logical_index_cascade_update_offset;  // 21
+  uint32_t logical_index_cascade_delete_offset;  // 22
+  uint32_t logical_index_type_offset;      // 23
+
+  // ---- index pages
+  uint32_t index_free_space_offset;   // 2
+  uint32_t index_owner_offset;        // 4
+  uint32_t index_prev_offset;         // 12 (Jet 3: 8)
+  uint32_t index_next_offset;         // 16 (Jet 3: 12)
+  uint32_t index_tail_offset;         // 20 (Jet 3: 16)
+  uint32_t index_prefix_offset;       // 24 (Jet 3: 20)
+  uint32_t index_prefix_size;         // 2 (Jet 3: 1)
+  uint32_t index_node_marker_offset;  // 26 (Jet 3: 21)
+  uint32_t index_mask_offset;         // 27 (Jet 3: 22)
+  uint32_t index_mask_size;           // 453 (Jet 3: 226)
+  uint32_t index_first_entry_offset;  // 480 (Jet 3: 248)
+
+  // ---- limits (refused with the DAO error numbers of jet::error)
+  uint32_t max_columns;         // 255
+  uint32_t max_indexes;         // 32
+  uint32_t max_index_columns;   // 10
+  uint32_t max_name_length;     // 64 characters
+  uint32_t max_text_chars;      // 255
+  uint32_t max_binary_bytes;    // 255
+  uint64_t max_file_size;       // 2 GiB (Jet 3: 1 GiB)
+
+  // ---- property blobs
+  std::array<uint8_t, 4> property_magic;  // "MR2\0" (Jet 3: "KKD\0")
+
+  static const format& jet4();
+
+  // The descriptor for a header version byte (0x14); nullptr when the generation is not supported.
+  static const format* for_version_byte(uint8_t version);
+
+  uint32_t pages_for_bytes(uint64_t bytes) const { return uint32_t((bytes + page_size - 1) / page_size); }
+};
+
+// Constant values of structures that the format fixes (Jet 4 and ACE share them).
+namespace page_type {
+inline constexpr uint8_t header = 0x00;
+inline constexpr uint8_t data = 0x01;
+inline constexpr uint8_t tdef = 0x02;
+inline constexpr uint8_t index_node = 0x03;
+inline constexpr uint8_t index_leaf = 0x04;
+inline constexpr uint8_t usage_bitmap = 0x05;
+}  // namespace page_type
+
+// Physical index flags (TDEF physical index block).
+namespace index_flag {
+inline constexpr uint8_t unique = 0x01;
+inline constexpr uint8_t ignore_nulls = 0x02;
+inline constexpr uint8_t required = 0x08;
+inline constexpr uint8_t jet4_always = 0x80;  // set on every Jet 4 / ACE index, never in Jet 3
+}  // namespace index_flag
+
+// Column flags (TDEF column block).
+namespace column_flag {
+inline constexpr uint8_t fixed = 0x01;
+inline constexpr uint8_t updatable = 0x02;
+inline constexpr uint8_t autonumber = 0x04;
+inline constexpr uint8_t system = 0x10;
+inline constexpr uint8_t owner_sid = 0x20;
+inline constexpr uint8_t autonumber_guid = 0x40;
+inline constexpr uint8_t hyperlink = 0x80;
+}  // namespace column_flag
+
+namespace column_ext_flag {
+inline constexpr uint8_t compressed_unicode = 0x01;
+}
+
+// Owner field of long-value pages: the ASCII bytes "LVAL".
+inline constexpr uint32_t lval_owner = 0x4C41564C;
+
+}  // namespace jet
