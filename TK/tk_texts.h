@@ -1,0 +1,20 @@
+// The shared table of message texts that more than one part of the program shows to the user. Texts are narrow
+// UTF-8 and are shown exactly as they stand here.
+#pragma once
+
+// Exceptions without a text of their own, and the opening of every internal-error text.
+inline constexpr const char* tk_msg_unknown_exception = "Unknown exception";
+inline constexpr const char* tk_msg_internal_error = "Internal error: \ncode=";
+
+// Checks of a log file name chosen by the user.
+inline constexpr const char* tk_msg_logfile_is_path = "Logfile name specifies an existing path.";
+inline constexpr const char* tk_msg_logfile_read_only = "Logfile name specifies an existing read-only file.";
+inline constexpr const char* tk_msg_logfile_no_path =
+    "Logfile path does not exist.\nPlease verify the correct path was given.";
+inline constexpr const char* tk_msg_logfile_cannot_create =
+    "Cannot create log file. Make sure you have sufficient\nprivileges to create files in the directory.";
+
+// Prefixes of the text-conversion failures; the system's error text follows.
+inline constexpr const char* tk_msg_cannot_convert_utf8 = "Cannot convert to UTF8 string: ";
+inline constexpr const char* tk_msg_cannot_convert_ansi = "Cannot convert to ANSI string: ";
+inline constexpr const char* tk_msg_cannot_convert_unicode = "Cannot convert to UNICODE string: ";
