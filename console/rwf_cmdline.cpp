@@ -1,0 +1,188 @@
+// The options of the console program; see rwf_cmdline.h.
+#include "console/rwf_cmdline.h"
+
+#include <cwctype>
+
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "console/rwf_exit.h"
+#include "console/rwf_tabfile.h"
+#include "console/rwf_usage.h"
+#include "console/tk_cmdli.h"
+#include "converter/rwf_conv.h"
+#include "converter/rwf_formats.h"
+#include "platform/system/files.h"
+
+namespace {
+
+const cmd_option option_table[] = {
+    {opt_acc_ver, "--acc_ver="}, {opt_dest, "--dest="},       {opt_help, "--help"},
+    {opt_logfile, "--logfile="}, {opt_mode, "--mode="},       {opt_mysqlh, "--mysqlh="},
+    {opt_mysqlu, "--mysqlu="},   {opt_mysqlp, "--mysqlp="},   {opt_port, "--port="},
+    {opt_profile, "--profile="}, {opt_silent, "--silent"},    {opt_skip_idx, "--skip_idx"},
+    {opt_src, "--src="},         {opt_tab_def, "--tab_def"},  {opt_tab_file, "--tab_file="},
+    {0, ""},
+};
+
+bool ends_with_nocase(const std::wstring& text, const std::wstring& suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i)
+    if (std::towlower(text[text.size() - suffix.size() + i]) != std::towlower(suffix[i])) return false;
+  return true;
+}
+
+// The destination as "--dest=" gives it: absolute, with its Access extension kept, else without an extension
+// (stem, to which the format's extension is added once all options are known).
+struct dest_option {
+  std::wstring path;   // the path as it stands after the option
+  bool needs_extension = false;
+};
+
+dest_option make_dest(const std::string& value) {
+  std::string absolute;
+  if (sys_absolute_path(value, absolute) != 0) absolute = value;
+  std::wstring path;
+  if (!tk_ansi_to_unicode(absolute.c_str(), path)) path = tk_utf8_to_unicode(absolute);
+  std::size_t slash = path.rfind(L'/');
+  std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  if (file.empty() || file == L"." || file == L".." || sys_stat_kind(absolute) == sys_path_kind::folder)
+    throw tk_exception("Destination name should specify a file, not folder.", 1);
+  dest_option result;
+  if (ends_with_nocase(file, L".mdb") || ends_with_nocase(file, L".accdb")) {
+    result.path = path;
+    return result;
+  }
+  std::size_t dot = file.rfind(L'.');
+  if (dot != std::wstring::npos && dot > 0) path.erase(path.size() - (file.size() - dot));
+  result.path = path;
+  result.needs_extension = true;
+  return result;
+}
+
+}  // namespace
+
+int rwf_small_number(const std::string& value, int max) {
+  if (value.empty() || value.size() > 9) return -1;
+  if (value.size() > 1 && value[0] == '0') return -1;
+  int number = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number <= max ? number : -1;
+}
+
+bool parse_cmd_line(int argc, char** argv) {
+  tk_trace(1, "parse_cmd_line");
+  for (int i = 1; i < argc; ++i) {
+    // The password never reaches the trace.
+    bool password = std::string(argv[i]).compare(0, 9, "--mysqlp=") == 0;
+    tk_trace(1, "parameter #%d: %s", i, password ? "--mysqlp=***" : argv[i]);
+  }
+  rowferry_convertor& conv = rowferry_convertor::instance();
+  std::string host, user, password, port = "3306";
+  bool profile_loaded = false;
+  bool usage = false;
+  dest_option dest;
+  bool dest_given = false;
+
+  for (ansi_cmd_line cmd(argc, argv, option_table); cmd.has_more(); cmd.next()) {
+    const std::string value = cmd.value();
+    switch (cmd.id()) {
+      case opt_acc_ver: {
+        tk_trace(2, "\tgot format version: %s", value.c_str());
+        int number = rwf_small_number(value, 2);
+        if (number < 0) fatal_exit("Invalid format specification");
+        conv.destination_format = number;
+        break;
+      }
+      case opt_dest:
+        if (value.empty()) {
+          usage = true;
+          break;
+        }
+        dest = make_dest(value);
+        dest_given = true;
+        conv.dest = dest.path + (dest.needs_extension ? L".mdb" : L"");
+        tk_trace_w(1, L"parse_cmd_line - got dest %s", conv.dest.c_str());
+        break;
+      case opt_help:
+        fatal_exit(rwf_usage_text());
+      case opt_logfile:
+        tk_trace(1, "parse_cmd_line - got logfile %s", value.c_str());
+        conv.set_logfile(value);
+        break;
+      case opt_mode: {
+        int number = rwf_small_number(value, 3);
+        if (number < 0) fatal_exit("Invalid merge/overwrite mode");
+        tk_trace(2, "\tgot mode %d", number);
+        conv.set_mode(number);
+        break;
+      }
+      case opt_mysqlh:
+        host = value;
+        break;
+      case opt_mysqlu:
+        user = value;
+        break;
+      case opt_mysqlp:
+        password = value;
+        break;
+      case opt_port:
+        port = value;
+        break;
+      case opt_profile: {
+        std::wstring path = tk_ansi_to_unicode_acp(value);
+        tk_trace_w(1, L"parse_cmd_line - got profile %s", path.c_str());
+        profile_loaded = conv.load_profile_file(path);
+        // A profile that cannot be parsed must not let the run go on with other settings than the user saved.
+        if (!profile_loaded) fatal_exit(tk_format("Cannot read profile '%s'", value.c_str()));
+        break;
+      }
+      case opt_silent:
+        tk_trace(1, "parse_cmd_line - silent mode is ON");
+        conv.set_silent(true);
+        break;
+      case opt_skip_idx:
+        tk_trace(2, "\tskip converting indexes");
+        conv.skip_idx = true;
+        break;
+      case opt_src:
+        conv.src = tk_ansi_to_unicode_acp(value);
+        tk_trace_w(1, L"parse_cmd_line - got src %s", conv.src.c_str());
+        break;
+      case opt_tab_def:
+        tk_trace(2, "\tconvert table definitions only");
+        conv.tab_def = true;
+        break;
+      case opt_tab_file:
+        tk_trace(2, "\tparse_cmd_line - got tab_file %s", value.c_str());
+        process_tab_file(value);
+        break;
+      default:
+        usage = true;
+        break;
+    }
+  }
+  if (usage) return false;
+
+  // The extension follows the format, whichever of the two options came first, unless a later profile replaced
+  // the destination.
+  if (dest_given && dest.needs_extension && conv.dest == dest.path + L".mdb" &&
+      conv.destination_format == format_access_2007)
+    conv.dest = dest.path + L".accdb";
+
+  if (conv.src.empty()) fatal_exit("You should enter source MySQL database name");
+  if (conv.dest.empty()) fatal_exit("You should enter destination MS Access database name");
+  if (conv.destination_format == format_not_given)
+    fatal_exit("You should specify MS Access format version (use '--acc_ver' option)");
+  // The format matters when a new file is made: always in mode 0, else when the destination does not exist yet
+  // (an existing file keeps its own format).
+  if (conv.mode == mode_overwrite_database || sys_stat_kind(tk_to_ansi(conv.dest)) != sys_path_kind::file) {
+    std::string refusal = rwf_format_refusal(conv.destination_format);
+    if (!refusal.empty()) fatal_exit(refusal + "\nUse --acc_ver=1 to write an MS Access 2000 database.");
+  }
+
+  if (!profile_loaded) conv.store_mysql_settings(host, user, password, port);
+  return true;
+}

@@ -1,0 +1,40 @@
+// The options of the console program and parse_cmd_line, which fills the converter singleton from them.
+//
+// Options act in the order given and a repeated option acts again, so the last one wins; an option after
+// "--profile=" overrides the profile's value, one before it is overridden by a non-empty profile value. With a
+// profile loaded, the four MySQL options have no effect: the profile's connection is used.
+//
+// "--dest=" keeps an extension ".mdb" or ".accdb" (any case) as given; a path with another or no extension gets
+// ".mdb", or ".accdb" when the destination format is 2 (whichever order the options came in). The path is made
+// absolute. An empty "--dest=" is a usage error; a path naming a folder is refused.
+#pragma once
+
+#include <string>
+
+// Option ids, in table order.
+enum rwf_option_id : int {
+  opt_acc_ver = 0,
+  opt_dest,
+  opt_help,
+  opt_logfile,
+  opt_mode,
+  opt_mysqlh,
+  opt_mysqlu,
+  opt_mysqlp,
+  opt_port,
+  opt_profile,
+  opt_silent,
+  opt_skip_idx,
+  opt_src,
+  opt_tab_def,
+  opt_tab_file,
+};
+
+// True when the converter is ready to run, false when the usage text must be shown (an unrecognised argument or
+// an empty "--dest="). Ends the program through fatal_exit on an invalid value, "--help", a missing source,
+// destination or format, a missing table-list file, an unreadable profile, or a format this build cannot write.
+// Exceptions of the calls it makes (the trace-file checks, a missing profile) leave it.
+bool parse_cmd_line(int argc, char** argv);
+
+// value as a plain decimal number in 0..max: digits only, no sign, blank or leading zero. -1 when it is not one.
+int rwf_small_number(const std::string& value, int max);

@@ -1,0 +1,44 @@
+// The MySQL part of the converter: the connection settings (narrow UTF-8 texts) and the dump settings that
+// profiles carry, with their profile keys under "MySQL settings".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class udb_profile;
+
+// Settings of a MySQL dump; this program only keeps them from a profile and writes them back.
+struct dump_options {
+  dump_options();
+  int32_t line_break = 0;
+  bool new_version = true;
+  bool add_lock_to_insert = true;
+  bool insert_comments = true;
+  bool create_database = false;
+  bool create_table = true;
+  std::string text1;
+  std::string text2;
+};
+
+// The port number a port text names, read as the C library's atoi reads it (leading blanks, an optional sign,
+// digits; anything after them is ignored). 0 when the text names no port in 1 to 65535.
+int mysql_port_number(const std::string& port);
+
+class mysql_converter_impl {
+ public:
+  mysql_converter_impl();
+  virtual ~mysql_converter_impl();
+
+  // Stores the four settings with the blanks at both ends removed; an empty port becomes "3306".
+  void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
+                            const std::string& port);
+
+  bool load_profile(const udb_profile& profile);
+  bool store_profile(udb_profile& profile) const;
+
+  dump_options dump;
+  std::string host;
+  std::string user;
+  std::string password;
+  std::string port = "3306";
+};

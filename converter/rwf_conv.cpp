@@ -1,0 +1,69 @@
+// The converter's classes: construction, flags, the current item's name and the trace-file switch.
+#include "converter/rwf_conv.h"
+
+#include "TK/tk_log.h"
+#include "TK/tk_texts.h"
+#include "platform/system/files.h"
+
+#include <unistd.h>
+
+namespace {
+
+// The folder part of a path (everything before the last '/'), made absolute; "/" for a file in the root.
+std::string folder_of(const std::string& path) {
+  std::string absolute;
+  if (sys_absolute_path(path, absolute) != 0) absolute = path;
+  std::size_t slash = absolute.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : absolute.substr(0, slash);
+}
+
+}  // namespace
+
+tk_converter::tk_converter() { tk_trace(2, "tk_converter::ctor"); }
+
+tk_converter::~tk_converter() = default;
+
+void tk_converter::set_silent(bool value) { silent.store(value); }
+
+void tk_converter::set_logfile(const std::string& name) {
+  tk_trace(1, "tk_convertor::set_logfile(%s)", name.c_str());
+  if (!tk_logger::exists()) return;
+  logfile = name;
+  if (name.empty()) {
+    tk_trace(1, "Filename is empty");
+    return;
+  }
+  sys_path_kind kind = sys_stat_kind(name);
+  if (kind == sys_path_kind::folder) throw tk_exception(tk_msg_logfile_is_path, 1);
+  if (kind == sys_path_kind::file && (sys_is_read_only(name) || !sys_may_access(name, W_OK)))
+    throw tk_exception(tk_msg_logfile_read_only, 1);
+  std::string folder = folder_of(name);
+  if (sys_stat_kind(folder) != sys_path_kind::folder) throw tk_exception(tk_msg_logfile_no_path, 1);
+  if (!sys_may_access(folder, W_OK | X_OK)) throw tk_exception(tk_msg_logfile_cannot_create, 1);
+  tk_logger::instance().enable(name);
+}
+
+udb_converter::udb_converter() { tk_trace(2, "udb_converter::ctor"); }
+
+udb_converter::~udb_converter() = default;
+
+void udb_converter::set_mode(int32_t value) {
+  tk_trace(1, "udb_converter::set_mode(%d)", value);
+  mode = value;
+}
+
+std::wstring udb_converter::current_name() const {
+  std::lock_guard<std::mutex> lock(name_mutex_);
+  return current_name_;
+}
+
+void udb_converter::set_current_name(const std::wstring& name) {
+  std::lock_guard<std::mutex> lock(name_mutex_);
+  current_name_ = name;
+}
+
+rowferry_convertor::rowferry_convertor(converter_build build)
+    : destination_format(build == converter_build::wizard ? format_access_2000 : format_not_given), build_(build) {}
+
+rowferry_convertor::~rowferry_convertor() = default;

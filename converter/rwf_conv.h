@@ -1,0 +1,139 @@
+// The converter: the one object that holds every setting of a conversion and performs it.
+//
+// Class family, as both programs use it:
+//   tk_converter          the run's flags and the source, destination and trace-file names
+//   udb_converter         the destination mode, the progress counters and the lists of items to convert
+//   mysql_converter_impl  the MySQL connection settings (mysql_settings.h)
+//   rowferry_convertor    all of the above plus the destination format, BLOB-to-memo, the settings store, profile
+//                         loading and storing, the destination checks and the run; registered as a singleton
+//
+// Progress: tables_total, current_table, current_name, records_total, current_record and done are written only by
+// the run and may be read from another thread while it goes on: the numbers and done are atomics (done is set
+// last, with release order), the current name is read through a guarded copy.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TK/tk_singl.h"
+#include "converter/mysql_settings.h"
+
+class udb_profile;
+
+// What to do with a destination file that exists already.
+enum conversion_mode : int32_t {
+  mode_overwrite_database = 0,
+  mode_overwrite_tables = 1,
+  mode_skip_tables = 2,
+  mode_merge = 3,
+};
+
+// Access file formats the user chooses from: 0 Access 95/97, 1 Access 2000, 2 Access 2007 and later.
+enum destination_format_code : int32_t {
+  format_not_given = -1,
+  format_access_97 = 0,
+  format_access_2000 = 1,
+  format_access_2007 = 2,
+};
+
+// A named item: (name, SQL text) for the items to convert and the profile's queries, (name, definition) for views.
+using named_text = std::pair<std::wstring, std::wstring>;
+using named_text_list = std::vector<named_text>;
+
+class tk_converter {
+ public:
+  tk_converter();
+  virtual ~tk_converter();
+
+  // The conversion run.
+  virtual void operator()() = 0;
+  // The console prints nothing while silent.
+  virtual void set_silent(bool silent);
+  bool is_silent() const { return silent.load(); }
+  bool is_done() const { return done.load(std::memory_order_acquire); }
+
+  // Checks the trace-file name and switches the trace log to it. Does nothing without a logger; an empty name is
+  // stored and leaves the logger as it is. Raises tk_exception level 1 for an existing folder, a read-only file,
+  // a missing folder, or a folder the user may not write into.
+  void set_logfile(const std::string& name);
+
+  std::atomic<bool> done{false};
+  std::atomic<bool> silent{false};
+  std::wstring src;
+  std::wstring dest;
+  std::string logfile;
+};
+
+class udb_converter : public tk_converter {
+ public:
+  udb_converter();
+  ~udb_converter() override;
+
+  // True when sql runs on the source database.
+  virtual bool test_query(const std::wstring& sql) = 0;
+
+  void set_mode(int32_t value);
+
+  // The name of the item the run works on (a copy, safe to take from another thread).
+  std::wstring current_name() const;
+  void set_current_name(const std::wstring& name);
+
+  // The lists and the generic settings of a profile; see rwf_profile.cpp for the keys.
+  bool load_profile(const udb_profile& profile);
+  bool store_profile(udb_profile& profile) const;
+
+  int32_t mode = mode_overwrite_database;
+  std::atomic<uint32_t> tables_total{0};
+  std::atomic<uint32_t> current_table{0};
+  // The source's record count of the current item; the count may be unknown and is then all ones (-1).
+  std::atomic<uint64_t> records_total{0};
+  std::atomic<uint64_t> current_record{0};
+  std::vector<std::wstring> table_list;
+  named_text_list selected_items;
+  named_text_list selected_views;
+  named_text_list available_queries;
+  bool tab_def = false;
+  bool skip_idx = false;
+
+ private:
+  mutable std::mutex name_mutex_;
+  std::wstring current_name_;
+};
+
+// Settings kept only for writing back to the registry-like store and profiles: the wizard builds one that loads
+// and stores the last-used settings, the console one that touches no store.
+enum class converter_build { console, wizard };
+
+class rowferry_convertor : public udb_converter,
+                           public mysql_converter_impl,
+                           public tk_singleton<rowferry_convertor> {
+ public:
+  explicit rowferry_convertor(converter_build build);
+  ~rowferry_convertor() override;
+
+  void operator()() override;
+  bool test_query(const std::wstring& sql) override;
+
+  // Profiles: load_profile_file reads the file (a missing file raises the reader's level-1 error) and applies it;
+  // false when the file cannot be read or parsed. store_profile_file writes all settings to path.
+  bool load_profile_file(const std::wstring& path);
+  bool load_profile(const udb_profile& profile);
+  bool store_profile_file(const std::wstring& path) const;
+  bool store_profile(udb_profile& profile) const;
+
+  // Checks the destination before a run (common_check_dest, rwf_dest.h); an existing file is kept here in every
+  // mode: in mode 0 the run replaces it only once the new file is complete.
+  void check_dest();
+
+  converter_build build() const { return build_; }
+
+  int32_t destination_format;
+  bool blob2memo = false;
+
+ private:
+  converter_build build_;
+};

@@ -1,0 +1,66 @@
+#include "converter/rwf_conv.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "TK/tk_log.h"
+#include "TK/tk_test_util.h"
+
+namespace {
+
+TEST(Converter, BuildsDifferInTheirFormatAndRegisterOnce) {
+  rowferry_convertor console(converter_build::console);
+  EXPECT_EQ(console.destination_format, -1);
+  EXPECT_EQ(console.mode, 0);
+  EXPECT_FALSE(console.blob2memo);
+  EXPECT_FALSE(console.is_done());
+  EXPECT_EQ(&rowferry_convertor::instance(), &console);
+  rowferry_convertor wizard(converter_build::wizard);
+  EXPECT_EQ(wizard.destination_format, 1);
+  EXPECT_EQ(&rowferry_convertor::instance(), &console);
+}
+
+TEST(Converter, SetLogfileChecksTheNameAndSwitchesTheLogOn) {
+  tk_scratch_dir dir;
+  rowferry_convertor conv(converter_build::console);
+  // Without a logger the name is not even stored.
+  conv.set_logfile(dir.file("a.log"));
+  EXPECT_EQ(conv.logfile, "");
+
+  tk_logger logger(dir.file("default.log").c_str(), false, 3, false);
+  conv.set_logfile("");
+  EXPECT_FALSE(logger.enabled());
+  try {
+    conv.set_logfile(dir.path());
+    ADD_FAILURE();
+  } catch (const tk_exception& e) {
+    EXPECT_STREQ(e.what(), "Logfile name specifies an existing path.");
+    EXPECT_EQ(e.level, 1);
+  }
+  tk_write_file(dir.file("ro.log"), "x");
+  chmod(dir.file("ro.log").c_str(), 0444);
+  EXPECT_THROW(conv.set_logfile(dir.file("ro.log")), tk_exception);
+  try {
+    conv.set_logfile(dir.file("no/such/a.log"));
+    ADD_FAILURE();
+  } catch (const tk_exception& e) {
+    EXPECT_STREQ(e.what(), "Logfile path does not exist.\nPlease verify the correct path was given.");
+  }
+  EXPECT_FALSE(logger.enabled());
+
+  tk_write_file(dir.file("run.log"), std::string(1024, 'x'));
+  conv.set_logfile(dir.file("run.log"));
+  EXPECT_TRUE(logger.enabled());
+  tk_trace(3, "line");
+  EXPECT_EQ(tk_read_file(dir.file("run.log")), "line\r\n");
+}
+
+TEST(Converter, CurrentNameIsACopy) {
+  rowferry_convertor conv(converter_build::console);
+  conv.set_current_name(L"orders");
+  std::wstring name = conv.current_name();
+  conv.set_current_name(L"x");
+  EXPECT_EQ(name, L"orders");
+}
+
+}  // namespace
