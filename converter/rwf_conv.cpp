@@ -2,12 +2,15 @@
 #include "converter/rwf_conv.h"
 
 #include "TK/tk_log.h"
+#include "platform/registry/registry.h"
 #include "TK/tk_texts.h"
 #include "platform/system/files.h"
 
 #include <unistd.h>
 
 namespace {
+
+constexpr const char* settings_key_path = "Software\\Larkspur Data\\Tabletide";
 
 // The folder part of a path (everything before the last '/'), made absolute; "/" for a file in the root.
 std::string folder_of(const std::string& path) {
@@ -64,6 +67,40 @@ void udb_converter::set_current_name(const std::wstring& name) {
 }
 
 rowferry_convertor::rowferry_convertor(converter_build build)
-    : destination_format(build == converter_build::wizard ? format_access_2000 : format_not_given), build_(build) {}
+    : settings_key(settings_key_path),
+      destination_format(build == converter_build::wizard ? format_access_2000 : format_not_given),
+      build_(build) {
+  if (build_ == converter_build::wizard) serialize(false);
+}
 
-rowferry_convertor::~rowferry_convertor() = default;
+rowferry_convertor::~rowferry_convertor() {
+  if (build_ == converter_build::wizard) serialize(true);
+}
+
+bool rowferry_convertor::serialize(bool store) {
+  tk_trace(1, "serialize( %d )", store ? 1 : 0);
+  if (settings_key.create(HKEY_CURRENT_USER, settings_key_path) != 0) return false;
+  if (!store) {
+    blob2memo = false;
+    destination_format = format_access_2000;
+    port = "3306";
+    skip_idx = false;
+    tab_def = false;
+  }
+  int format = destination_format;
+  // Every value is walked even after one failed, so that one bad value does not stop the others.
+  bool all = true;
+  all &= settings_key.serialize_bool("blob2memo", blob2memo, store);
+  all &= settings_key.serialize_wstring("dest", dest, store);
+  all &= settings_key.serialize_int("format", format, store);
+  all &= settings_key.serialize_string("host", host, store);
+  all &= settings_key.serialize_string("port", port, store);
+  all &= settings_key.serialize_string("pswd", password, store);
+  all &= settings_key.serialize_bool("skip_idx", skip_idx, store);
+  all &= settings_key.serialize_wstring("src", src, store);
+  all &= settings_key.serialize_bool("tab_def", tab_def, store);
+  all &= settings_key.serialize_string("user", user, store);
+  destination_format = format;
+  settings_key.close();
+  return all;
+}

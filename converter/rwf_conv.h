@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "TK/tk_regk.h"
 #include "TK/tk_singl.h"
 #include "converter/mysql_settings.h"
 
@@ -104,12 +105,16 @@ class udb_converter : public tk_converter {
   std::wstring current_name_;
 };
 
+// The base of objects that keep settings in the per-user settings store.
+class tk_serializer {};
+
 // Settings kept only for writing back to the registry-like store and profiles: the wizard builds one that loads
 // and stores the last-used settings, the console one that touches no store.
 enum class converter_build { console, wizard };
 
 class rowferry_convertor : public udb_converter,
                            public mysql_converter_impl,
+                           public tk_serializer,
                            public tk_singleton<rowferry_convertor> {
  public:
   explicit rowferry_convertor(converter_build build);
@@ -117,6 +122,12 @@ class rowferry_convertor : public udb_converter,
 
   void operator()() override;
   bool test_query(const std::wstring& sql) override;
+
+  // The last-used settings in the per-user store (key HKEY_CURRENT_USER "Software\Larkspur Data\Tabletide"):
+  // store false loads them (each field first gets its default, a missing value leaves it so), true stores them.
+  // False when the key cannot be opened (nothing is touched then) or a value could not be read or written.
+  // The wizard's converter loads in its constructor and stores in its destructor; the console's never calls it.
+  bool serialize(bool store);
 
   // Profiles: load_profile_file reads the file (a missing file raises the reader's level-1 error) and applies it;
   // false when the file cannot be read or parsed. store_profile_file writes all settings to path.
@@ -131,6 +142,7 @@ class rowferry_convertor : public udb_converter,
 
   converter_build build() const { return build_; }
 
+  tk_reg_key settings_key;
   int32_t destination_format;
   bool blob2memo = false;
 

@@ -5,6 +5,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_test_util.h"
+#include "platform/registry/registry.h"
 
 namespace {
 
@@ -61,6 +62,52 @@ TEST(Converter, CurrentNameIsACopy) {
   std::wstring name = conv.current_name();
   conv.set_current_name(L"x");
   EXPECT_EQ(name, L"orders");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConverterSettings, WizardLoadsAndStoresTheLastSettingsConsoleNeither) {
+  tk_scratch_dir dir;
+  reg_set_store_root(dir.path());
+  std::string file = reg_key_file("Software\\Larkspur Data\\Tabletide");
+  ASSERT_FALSE(file.empty());
+  {
+    rowferry_convertor console(converter_build::console);
+    console.src = L"x";
+  }
+  EXPECT_FALSE(tk_file_exists(file));
+  {
+    rowferry_convertor wizard(converter_build::wizard);
+    EXPECT_EQ(wizard.destination_format, 1);
+    EXPECT_EQ(wizard.port, "3306");
+    wizard.blob2memo = true;
+    wizard.destination_format = 2;
+    wizard.src = L"b\u00E4ckerei";
+    wizard.dest = L"/data/out=1.accdb";
+    wizard.store_mysql_settings("h\xC3\xB6st", "me", "pa ss", "3310");
+    wizard.tab_def = true;
+    wizard.mode = 2;
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  {
+    rowferry_convertor wizard(converter_build::wizard);
+    EXPECT_TRUE(wizard.blob2memo);
+    EXPECT_EQ(wizard.destination_format, 2);
+    EXPECT_EQ(wizard.src, L"b\u00E4ckerei");
+    EXPECT_EQ(wizard.dest, L"/data/out=1.accdb");
+    EXPECT_EQ(wizard.host, "h\xC3\xB6st");
+    EXPECT_EQ(wizard.user, "me");
+    EXPECT_EQ(wizard.password, "pa ss");
+    EXPECT_EQ(wizard.port, "3310");
+    EXPECT_TRUE(wizard.tab_def);
+    EXPECT_FALSE(wizard.skip_idx);
+    EXPECT_EQ(wizard.mode, 0);  // the mode is not kept
+  }
+  reg_set_store_root("");
 }
 
 }  // namespace
