@@ -9,7 +9,15 @@
 
 namespace {
 
+// Points the per-user settings store at a scratch folder while alive, so no test touches the user's own.
+struct scoped_store_root {
+  explicit scoped_store_root(const std::string& folder) { reg_set_store_root(folder); }
+  ~scoped_store_root() { reg_set_store_root(""); }
+};
+
 TEST(Converter, BuildsDifferInTheirFormatAndRegisterOnce) {
+  tk_scratch_dir dir;
+  scoped_store_root store(dir.path());
   rowferry_convertor console(converter_build::console);
   EXPECT_EQ(console.destination_format, -1);
   EXPECT_EQ(console.mode, 0);
@@ -70,7 +78,7 @@ namespace {
 
 TEST(ConverterSettings, WizardLoadsAndStoresTheLastSettingsConsoleNeither) {
   tk_scratch_dir dir;
-  reg_set_store_root(dir.path());
+  scoped_store_root store(dir.path());
   std::string file = reg_key_file("Software\\Larkspur Data\\Tabletide");
   ASSERT_FALSE(file.empty());
   {
@@ -107,7 +115,6 @@ TEST(ConverterSettings, WizardLoadsAndStoresTheLastSettingsConsoleNeither) {
     EXPECT_FALSE(wizard.skip_idx);
     EXPECT_EQ(wizard.mode, 0);  // the mode is not kept
   }
-  reg_set_store_root("");
 }
 
 }  // namespace

@@ -3,9 +3,16 @@
 #include "TK/tk_test_util.h"
 #include "TK/tk_utils.h"
 #include "UDB/udb_prof.h"
+#include "platform/registry/registry.h"
 #include "converter/rwf_conv.h"
 
 namespace {
+
+// Points the per-user settings store at a scratch folder while alive, so no test touches the user's own.
+struct scoped_store_root {
+  explicit scoped_store_root(const std::string& folder) { reg_set_store_root(folder); }
+  ~scoped_store_root() { reg_set_store_root(""); }
+};
 
 udb_profile parse(const std::string& text) {
   udb_profile p;
@@ -60,6 +67,7 @@ TEST(Profile, ReadRules) {
 TEST(Profile, StoreAndLoadBack) {
   tk_scratch_dir dir;
   std::wstring path = tk_utf8_to_unicode(dir.file("p.rwf"));
+  scoped_store_root store(dir.path());
   rowferry_convertor a(converter_build::wizard);
   a.src = L"b\u00E4ckerei";
   a.dest = L"/tmp/out.accdb";
