@@ -1,0 +1,59 @@
+// The header page (page 0).
+//
+//   0x00  00 01 00 00, "Standard Jet DB\0", version byte (0x14)
+//   0x18  region XORed with a fixed RC4 key stream (key C7 DA 39 6B): code page (0x3C), database key
+//         (0x3E, 0 = not encrypted), password (0x42, UTF-16LE XORed with the creation date's integer
+//         part), per-database bytes (0x6A), sort order (0x6E), creation date (0x72)
+//   0x98  constant 1620 and "4.0"; page end − 0x200: a constant block.
+//
+// A new file takes the whole decoded header of the engine-made reference blank and changes only the
+// password. The reference's creation date, its per-database bytes and the owner SIDs of the catalog
+// belong together (they cannot be derived) and are kept as one set: `reference_blank`.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/jet/error.h"
+#include "platform/jet/format.h"
+
+namespace jet {
+
+// Constants of one engine-made blank database that must stay together.
+struct reference_blank {
+  double creation_date;           // header 0x72
+  std::array<uint8_t, 2> sid_s1;  // owner of the containers and the Jet system tables
+  std::array<uint8_t, 2> sid_s2;  // owner of MSysDb and of every new object
+  std::array<uint8_t, 2> sid_s3;
+  std::array<uint8_t, 2> sid_s4;
+  std::vector<uint8_t> decoded_header;  // the whole page 0, unmasked
+};
+
+const reference_blank& reference_for(const format& f);
+
+// The RC4 key stream that masks the header region (`n` bytes).
+std::vector<uint8_t> header_key_stream(size_t n);
+
+// Builds page 0 for a new file. `password` may be empty (at most 20 characters).
+std::vector<uint8_t> build_header(const format& f, const std::wstring& password = std::wstring());
+
+struct header_info {
+  const format* fmt = nullptr;  // null when the version is unsupported
+  uint8_t version = 0;
+  uint16_t code_page = 0;
+  uint32_t db_key = 0;
+  uint16_t sort_order = 0;
+  uint8_t sort_version = 0;
+  double creation_date = 0;
+  std::wstring password;
+};
+
+// Decodes page 0. Throws jet::error 3343 when the page is not a Jet/ACE header.
+header_info read_header(const std::vector<uint8_t>& page0, const std::string& file_name);
+
+// Reads the version byte of a file's first bytes; the caller picks the page size from it.
+bool looks_like_access_header(const uint8_t* first_bytes, size_t n);
+
+}  // namespace jet

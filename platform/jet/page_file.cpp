@@ -1,0 +1,160 @@
+// Page file on POSIX I/O: pwrite/pread at page offsets, fsync and rename on commit.
+#include "platform/jet/page_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/jet/error.h"
+
+namespace jet {
+
+std::string parent_folder(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+namespace {
+
+[[noreturn]] void throw_write_error(int err, const std::string& path) {
+  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+    throw error(dao_error::disk_full, "Cannot write '" + path + "': the disk is full (" + std::strerror(err) + ").");
+  throw error(dao_error::io_error, "Disk or network error while writing '" + path + "': " + std::strerror(err) + ".");
+}
+
+}  // namespace
+
+std::unique_ptr<page_file> page_file::create(const std::string& dest, uint32_t page_size, uint64_t max_size) {
+  if (dest.empty() || dest.back() == '/') throw_error(dao_error::not_valid_file_name);
+  struct stat st;
+  if (::stat(dest.c_str(), &st) == 0) throw_error(dao_error::database_exists);
+  std::string folder = parent_folder(dest);
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw_error(dao_error::not_valid_path, folder);
+
+  std::unique_ptr<page_file> f(new page_file());
+  f->temp_ = dest + ".tmp-XXXXXX";
+  std::vector<char> name(f->temp_.begin(), f->temp_.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    int err = errno;
+    if (err == EACCES || err == EPERM || err == EROFS)
+      throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, dest));
+    throw_write_error(err, dest);
+  }
+  f->temp_.assign(name.data());
+  f->fd_ = fd;
+  f->writable_ = true;
+  f->page_size_ = page_size;
+  f->max_size_ = max_size;
+  f->dest_ = dest;
+  return f;
+}
+
+std::unique_ptr<page_file> page_file::open(const std::string& path, uint32_t page_size) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT) throw error(dao_error::not_valid_path, "Could not find file '" + path + "'.");
+    throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, path));
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, path));
+  }
+  std::unique_ptr<page_file> f(new page_file());
+  f->fd_ = fd;
+  f->page_size_ = page_size;
+  f->pages_ = uint32_t(uint64_t(st.st_size) / page_size);
+  f->dest_ = path;
+  return f;
+}
+
+page_file::~page_file() {
+  if (fd_ >= 0) ::close(fd_);
+  if (writable_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+uint32_t page_file::allocate() {
+  if (!writable_) throw error(dao_error::io_error, "The file is open for reading only.");
+  if (!has_room_for(1)) throw_error(dao_error::invalid_argument);
+  return pages_++;
+}
+
+void page_file::write(uint32_t page, std::span<const uint8_t> bytes) {
+  if (!writable_ || page >= pages_ || bytes.size() != page_size_)
+    throw error(dao_error::io_error, "Internal error: bad page write.");
+  off_t at = off_t(page) * page_size_;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + off_t(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw_write_error(errno, dest_);
+    }
+    if (n == 0) throw_write_error(ENOSPC, dest_);
+    done += size_t(n);
+  }
+  bytes_written_ += bytes.size();
+}
+
+std::vector<uint8_t> page_file::read(uint32_t page) const {
+  if (page >= pages_) throw_corrupt(dest_ + "' (page " + std::to_string(page) + " is beyond the end of the file");
+  std::vector<uint8_t> out(page_size_);
+  off_t at = off_t(page) * page_size_;
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, at + off_t(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw error(dao_error::io_error, "Disk or network error while reading '" + dest_ + "': " + std::strerror(errno) + ".");
+    }
+    if (n == 0) break;  // a page never written reads as zeros
+    done += size_t(n);
+  }
+  return out;
+}
+
+void page_file::commit() {
+  if (!writable_) return;
+  // Make the file as long as its page count even if its last pages were allocated but never written.
+  if (::ftruncate(fd_, off_t(pages_) * page_size_) != 0) throw_write_error(errno, dest_);
+  if (::fsync(fd_) != 0) throw_write_error(errno, dest_);
+  struct stat st;
+  if (::stat(dest_.c_str(), &st) == 0) {
+    // Someone created the destination meanwhile: keep both their file and ours.
+    std::string kept = temp_;
+    ::close(fd_);
+    fd_ = -1;
+    writable_ = false;
+    temp_.clear();
+    throw error(dao_error::database_exists, "Database already exists. The new database was kept as '" + kept + "'.");
+  }
+  if (::rename(temp_.c_str(), dest_.c_str()) != 0) throw_write_error(errno, dest_);
+  // Make the rename itself durable.
+  int dir = ::open(parent_folder(dest_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  ::close(fd_);
+  fd_ = -1;
+  writable_ = false;
+  temp_.clear();
+}
+
+void page_file::abandon() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (writable_ && !temp_.empty()) ::unlink(temp_.c_str());
+  writable_ = false;
+  temp_.clear();
+}
+
+}  // namespace jet

@@ -1,0 +1,108 @@
+// Row packing.
+#include "platform/jet/row_builder.h"
+
+#include <algorithm>
+
+#include "platform/jet/byte_order.h"
+#include "platform/jet/error.h"
+#include "platform/jet/value_codec.h"
+
+namespace jet {
+
+uint32_t fixed_area_size(const table_def& t) {
+  uint32_t size = 0;
+  for (const auto& c : t.columns)
+    if (c.is_fixed()) size = std::max<uint32_t>(size, c.fixed_offset + fixed_type_size(c.type));
+  return size;
+}
+
+std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std::wstring& s) {
+  bool compress = (c.ext_flags & column_ext_flag::compressed_unicode) != 0;
+  // Memo values are compressed only while short, as Access does.
+  if (c.type == column_type::memo && s.size() > 1024) compress = false;
+  return encode_text(f, s, compress);
+}
+
+std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::vector<value>& row,
+                               const std::function<long_value_store&(const column_def&)>& lv_store) {
+  uint32_t ncols = std::max<uint32_t>(t.max_columns, uint32_t(t.columns.size()));
+  uint32_t fixed_size = fixed_area_size(t);
+  uint32_t mask_size = (ncols + 7) / 8;
+
+  // Variable slots: bytes of each (long values: data still to be placed).
+  uint32_t nslots = 0;
+  for (const auto& c : t.columns)
+    if (!c.is_fixed()) nslots = std::max<uint32_t>(nslots, c.var_index + 1u);
+  std::vector<std::vector<uint8_t>> slot(nslots);
+  std::vector<const column_def*> slot_col(nslots, nullptr);
+  std::vector<uint8_t> mask(mask_size, 0);
+  auto get = [&](const column_def& c) -> const value& {
+    static const value null_value;
+    return c.number < row.size() ? row[c.number] : null_value;
+  };
+
+  std::vector<uint8_t> out(f.row_count_field_size + fixed_size, 0);
+  put_u16(out.data(), uint16_t(ncols));
+  for (const auto& c : t.columns) {
+    const value& v = get(c);
+    if (c.type == column_type::boolean) {
+      if (!v.is_null() && v.as_bool()) mask[c.number / 8] |= uint8_t(1u << (c.number % 8));
+      continue;
+    }
+    if (v.is_null()) continue;
+    mask[c.number / 8] |= uint8_t(1u << (c.number % 8));
+    if (c.is_fixed()) {
+      encode_fixed(c, v, out.data() + f.row_count_field_size + c.fixed_offset);
+      continue;
+    }
+    slot_col[c.var_index] = &c;
+    if (is_text_type(c.type)) slot[c.var_index] = stored_text(f, c, v.as_text());
+    else slot[c.var_index] = v.as_binary();
+  }
+
+  // Size with every long value out of the row, then bring short ones inline while the row has room.
+  uint32_t trailer = nslots ? 2 + 2 * nslots + 2 : 0;
+  uint32_t total = uint32_t(out.size()) + trailer + mask_size;
+  std::vector<bool> lv_inline(nslots, false);
+  for (uint32_t s = 0; s < nslots; ++s) {
+    if (!slot_col[s]) continue;
+    total += is_long_value_type(slot_col[s]->type) ? lv_header_size : uint32_t(slot[s].size());
+  }
+  if (total > f.max_row_size) throw_error(dao_error::record_too_large);
+  for (uint32_t s = 0; s < nslots; ++s) {
+    if (!slot_col[s] || !is_long_value_type(slot_col[s]->type)) continue;
+    uint32_t len = uint32_t(slot[s].size());
+    if (len <= f.lv_inline_max && total + len <= f.max_row_size) {
+      lv_inline[s] = true;
+      total += len;
+    }
+  }
+  for (uint32_t s = 0; s < nslots; ++s) {
+    if (!slot_col[s] || !is_long_value_type(slot_col[s]->type)) continue;
+    std::vector<uint8_t> field;
+    if (lv_inline[s]) {
+      auto h = inline_lv_header(uint32_t(slot[s].size()));
+      field.assign(h.begin(), h.end());
+      field.insert(field.end(), slot[s].begin(), slot[s].end());
+    } else {
+      auto h = lv_store(*slot_col[s]).store(slot[s]);
+      field.assign(h.begin(), h.end());
+    }
+    slot[s] = std::move(field);
+  }
+
+  std::vector<uint16_t> starts(nslots);
+  for (uint32_t s = 0; s < nslots; ++s) {
+    starts[s] = uint16_t(out.size());
+    out.insert(out.end(), slot[s].begin(), slot[s].end());
+  }
+  if (nslots) {
+    append_u16(out, uint16_t(out.size()));
+    for (uint32_t s = nslots; s-- > 0;) append_u16(out, starts[s]);
+    append_u16(out, uint16_t(nslots));
+  }
+  out.insert(out.end(), mask.begin(), mask.end());
+  return out;
+}
+
+}  // namespace jet

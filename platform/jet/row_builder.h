@@ -1,0 +1,38 @@
+// Packs a row of a table (Jet 4 / ACE layout):
+//
+//   [2]           number of columns (the table's highest column count)
+//   [..]          fixed area: each fixed column at 2 + its fixed offset (null ones still take room)
+//   [..]          variable data in slot order
+//   [2]           end of the variable data
+//   [2 × n]       start offsets of slots n−1 … 0
+//   [2]           n = number of variable slots
+//   [(cols+7)/8]  null mask, bit per column number, 1 = not null (yes/no: 1 = true)
+// A table without variable columns has no offset table and no slot count. Offsets count from the
+// row start. Memo/OLE values go inline when short enough and the row has room, otherwise to the
+// column's long_value_store.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/jet/format.h"
+#include "platform/jet/long_value.h"
+#include "platform/jet/table_def.h"
+#include "platform/jet/types.h"
+
+namespace jet {
+
+// Size of the fixed area of a row of `t`.
+uint32_t fixed_area_size(const table_def& t);
+
+// Builds the row. `row[i]` is the coerced value of the column numbered i. `lv_store(column)` gives
+// the store of a memo/OLE column. Throws 3047 when the row is too large (before any long value is
+// written).
+std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::vector<value>& row,
+                               const std::function<long_value_store&(const column_def&)>& lv_store);
+
+// The stored bytes of a non-null text or memo value (compressed when the column allows it).
+std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std::wstring& s);
+
+}  // namespace jet

@@ -1,0 +1,297 @@
+// Value codecs.
+#include "platform/jet/value_codec.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/jet/byte_order.h"
+#include "platform/jet/error.h"
+
+namespace jet {
+
+std::u16string to_utf16(const std::wstring& s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (wchar_t wc : s) {
+    uint32_t c = uint32_t(wc);
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      c -= 0x10000;
+      out.push_back(char16_t(0xD800 + (c >> 10)));
+      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+    } else if (c > 0x10FFFF) {
+      out.push_back(char16_t(0xFFFD));
+    } else {
+      out.push_back(char16_t(c));
+    }
+  }
+  return out;
+}
+
+std::wstring from_utf16(const std::u16string& s) {
+  std::wstring out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    }
+    out.push_back(wchar_t(c));
+  }
+  return out;
+}
+
+namespace {
+
+bool compressible(char16_t c) { return c >= 1 && c <= 0xFF; }
+
+void append_utf16le(std::vector<uint8_t>& out, char16_t c) {
+  out.push_back(uint8_t(c));
+  out.push_back(uint8_t(c >> 8));
+}
+
+}  // namespace
+
+std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression) {
+  std::u16string u = to_utf16(s);
+  std::vector<uint8_t> plain;
+  plain.reserve(u.size() * 2);
+  for (char16_t c : u) append_utf16le(plain, c);
+  if (!allow_compression || u.empty() || !f.unicode_text) return plain;
+  std::vector<uint8_t> packed = {0xFF, 0xFE};
+  bool one_byte = true;
+  for (size_t i = 0; i < u.size(); ++i) {
+    char16_t c = u[i];
+    if (one_byte) {
+      if (compressible(c)) { packed.push_back(uint8_t(c)); continue; }
+      packed.push_back(0);
+      one_byte = false;
+      append_utf16le(packed, c);
+      continue;
+    }
+    // In two-byte mode, switch back only for a run of at least three compressible characters.
+    size_t run = 0;
+    while (i + run < u.size() && compressible(u[i + run]) && run < 3) ++run;
+    if (run >= 3 || (run > 0 && i + run == u.size())) {
+      packed.push_back(0);
+      one_byte = true;
+      packed.push_back(uint8_t(c));
+    } else {
+      append_utf16le(packed, c);
+    }
+  }
+  return packed.size() < plain.size() ? packed : plain;
+}
+
+std::wstring decode_text(const format& f, std::span<const uint8_t> b) {
+  std::u16string u;
+  if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+    bool one_byte = true;
+    size_t i = 2;
+    while (i < b.size()) {
+      if (b[i] == 0) { one_byte = !one_byte; ++i; continue; }
+      if (one_byte) { u.push_back(char16_t(b[i])); ++i; }
+      else {
+        if (i + 1 >= b.size()) break;
+        u.push_back(char16_t(b[i] | (b[i + 1] << 8)));
+        i += 2;
+      }
+    }
+  } else {
+    for (size_t i = 0; i + 1 < b.size(); i += 2) u.push_back(char16_t(b[i] | (b[i + 1] << 8)));
+  }
+  return from_utf16(u);
+}
+
+void encode_fixed(const column_def& c, const value& v, uint8_t* out) {
+  switch (c.type) {
+    case column_type::byte: out[0] = v.as_byte(); break;
+    case column_type::integer: put_u16(out, uint16_t(v.as_integer())); break;
+    case column_type::long_integer: case column_type::complex: put_u32(out, uint32_t(v.as_long())); break;
+    case column_type::big_integer: put_u64(out, uint64_t(v.as_big())); break;
+    case column_type::currency: put_u64(out, uint64_t(v.as_currency().scaled)); break;
+    case column_type::single: put_f32(out, v.as_single()); break;
+    case column_type::double_: put_f64(out, v.as_double()); break;
+    case column_type::datetime: put_f64(out, v.as_datetime().days); break;
+    case column_type::guid: std::memcpy(out, v.as_guid().bytes.data(), 16); break;
+    case column_type::decimal: {
+      const decimal& d = v.as_decimal();
+      out[0] = d.negative ? 0x80 : 0x00;
+      put_u32(out + 1, 0);
+      for (int i = 0; i < 3; ++i) put_u32(out + 5 + 4 * i, d.magnitude[i]);
+      break;
+    }
+    default: break;
+  }
+}
+
+value decode_fixed(const column_def& c, const uint8_t* in) {
+  switch (c.type) {
+    case column_type::byte: return value::byte(in[0]);
+    case column_type::integer: return value::integer(get_i16(in));
+    case column_type::long_integer: case column_type::complex: return value::long_integer(get_i32(in));
+    case column_type::big_integer: return value::big_integer(get_i64(in));
+    case column_type::currency: return value::currency({get_i64(in)});
+    case column_type::single: return value::single(get_f32(in));
+    case column_type::double_: return value::double_(get_f64(in));
+    case column_type::datetime: return value::datetime({get_f64(in)});
+    case column_type::guid: {
+      guid g;
+      std::memcpy(g.bytes.data(), in, 16);
+      return value::guid(g);
+    }
+    case column_type::decimal: {
+      decimal d;
+      d.negative = (in[0] & 0x80) != 0;
+      d.scale = c.scale;
+      for (int i = 0; i < 3; ++i) d.magnitude[i] = get_u32(in + 5 + 4 * i);
+      return value::decimal(d);
+    }
+    default: return value();
+  }
+}
+
+uint32_t text_limit(const format& f, const column_def& c) { return f.unicode_text ? c.length / 2u : c.length; }
+
+namespace {
+
+[[noreturn]] void overflow() { throw_error(dao_error::numeric_overflow); }
+[[noreturn]] void mismatch() { throw_error(dao_error::conversion_error); }
+
+// Integer or floating value of a numeric kind, for conversions between numeric columns.
+bool as_integer_value(const value& v, int64_t& out) {
+  switch (v.kind_of()) {
+    case value::kind::boolean: out = v.as_bool() ? -1 : 0; return true;
+    case value::kind::byte: out = v.as_byte(); return true;
+    case value::kind::integer: out = v.as_integer(); return true;
+    case value::kind::long_integer: out = v.as_long(); return true;
+    case value::kind::big_integer: out = v.as_big(); return true;
+    default: return false;
+  }
+}
+
+bool as_double_value(const value& v, double& out) {
+  int64_t i;
+  if (as_integer_value(v, i)) { out = double(i); return true; }
+  switch (v.kind_of()) {
+    case value::kind::single: out = v.as_single(); return true;
+    case value::kind::double_: out = v.as_double(); return true;
+    case value::kind::currency: out = double(v.as_currency().scaled) / 10000.0; return true;
+    default: return false;
+  }
+}
+
+// Integral value of a floating number, rounded half to even as VariantChangeType does.
+int64_t round_to_integer(double d, double lo, double hi) {
+  if (!std::isfinite(d)) overflow();
+  double r = std::nearbyint(d);
+  if (r < lo || r > hi) overflow();
+  return int64_t(r);
+}
+
+int64_t integral(const value& v, double lo, double hi) {
+  int64_t i;
+  if (as_integer_value(v, i)) {
+    if (double(i) < lo || double(i) > hi) overflow();
+    return i;
+  }
+  double d;
+  if (as_double_value(v, d)) return round_to_integer(d, lo, hi);
+  mismatch();
+}
+
+}  // namespace
+
+value coerce(const format& f, const column_def& c, const value& v) {
+  if (v.is_null()) return v;
+  switch (c.type) {
+    case column_type::boolean: {
+      if (v.kind_of() == value::kind::boolean) return v;
+      double d;
+      if (as_double_value(v, d)) return value::boolean(d != 0);
+      mismatch();
+    }
+    case column_type::byte: return value::byte(uint8_t(integral(v, 0, 255)));
+    case column_type::integer: return value::integer(int16_t(integral(v, -32768, 32767)));
+    case column_type::long_integer: case column_type::complex:
+      return value::long_integer(int32_t(integral(v, -2147483648.0, 2147483647.0)));
+    case column_type::big_integer: {
+      int64_t i;
+      if (as_integer_value(v, i)) return value::big_integer(i);
+      double d;
+      if (as_double_value(v, d)) return value::big_integer(round_to_integer(d, -9.2233720368547758e18, 9.2233720368547748e18));
+      mismatch();
+    }
+    case column_type::currency: {
+      if (v.kind_of() == value::kind::currency) return v;
+      int64_t i;
+      if (as_integer_value(v, i)) {
+        if (i > 922337203685477LL || i < -922337203685477LL) overflow();
+        return value::currency({i * 10000});
+      }
+      double d;
+      if (as_double_value(v, d)) return value::currency({round_to_integer(d * 10000.0, -9.2233720368547758e18, 9.2233720368547748e18)});
+      mismatch();
+    }
+    case column_type::single: {
+      if (v.kind_of() == value::kind::single) return v;
+      double d;
+      if (!as_double_value(v, d)) mismatch();
+      if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max())) overflow();
+      return value::single(float(d));
+    }
+    case column_type::double_: {
+      double d;
+      if (v.kind_of() == value::kind::datetime) return value::double_(v.as_datetime().days);
+      if (!as_double_value(v, d)) mismatch();
+      return value::double_(d);
+    }
+    case column_type::datetime: {
+      if (v.kind_of() == value::kind::datetime) return v;
+      double d;
+      if (!as_double_value(v, d)) mismatch();
+      return value::datetime({d});
+    }
+    case column_type::text: case column_type::memo: {
+      if (v.kind_of() != value::kind::text) mismatch();
+      if (c.type == column_type::text && to_utf16(v.as_text()).size() > text_limit(f, c))
+        throw_error(dao_error::field_too_small);
+      return v;
+    }
+    case column_type::binary: case column_type::ole: {
+      if (v.kind_of() != value::kind::binary) mismatch();
+      if (c.type == column_type::binary && v.as_binary().size() > c.length) throw_error(dao_error::field_too_small);
+      return v;
+    }
+    case column_type::guid:
+      if (v.kind_of() != value::kind::guid) mismatch();
+      return v;
+    case column_type::decimal: {
+      if (v.kind_of() != value::kind::decimal) mismatch();
+      decimal d = v.as_decimal();
+      unsigned __int128 m = (unsigned __int128)d.magnitude[0] << 64 | (unsigned __int128)d.magnitude[1] << 32 |
+                            d.magnitude[2];
+      // Bring the value to the column's scale; digits beyond it are rounded half away from zero.
+      while (d.scale < c.scale) {
+        m *= 10;
+        ++d.scale;
+        if (m >> 96) overflow();
+      }
+      while (d.scale > c.scale) {
+        unsigned __int128 q = m / 10, r = m % 10;
+        m = q + (r >= 5 ? 1 : 0);
+        --d.scale;
+      }
+      unsigned __int128 limit = 1;
+      for (int i = 0; i < (c.precision ? c.precision : 18); ++i) limit *= 10;
+      if (m >= limit) overflow();
+      d.magnitude = {uint32_t(m >> 64), uint32_t(m >> 32), uint32_t(m)};
+      if (m == 0) d.negative = false;
+      return value::decimal(d);
+    }
+  }
+  mismatch();
+}
+
+}  // namespace jet

@@ -1,0 +1,38 @@
+// Value encodings inside rows (little-endian numbers, IEEE doubles, the 17-byte decimal, GUID bytes)
+// and text: UTF-16LE, or the compressed form "FF FE" + runs that start one byte per character (code
+// points 1-255) and toggle to two bytes per character and back at each 00 byte.
+//
+// `coerce` turns a value into the kind a column stores, refusing what DAO refuses: numbers out of
+// range (3349), text longer than the field (3163), kinds that do not convert (3421).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/jet/format.h"
+#include "platform/jet/table_def.h"
+#include "platform/jet/types.h"
+
+namespace jet {
+
+// Wide text <-> UTF-16 code units (characters above U+FFFF become surrogate pairs).
+std::u16string to_utf16(const std::wstring& s);
+std::wstring from_utf16(const std::u16string& s);
+
+// Text as stored: compressed when `allow_compression` and it saves space, UTF-16LE otherwise.
+std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression);
+std::wstring decode_text(const format& f, std::span<const uint8_t> bytes);
+
+// Fixed-area bytes of a non-null value of a fixed column (`v` must already be coerced).
+void encode_fixed(const column_def& c, const value& v, uint8_t* out);
+value decode_fixed(const column_def& c, const uint8_t* in);
+
+// The value in the kind column `c` stores. Null stays null.
+value coerce(const format& f, const column_def& c, const value& v);
+
+// Largest text length (UTF-16 units) of a text column.
+uint32_t text_limit(const format& f, const column_def& c);
+
+}  // namespace jet
