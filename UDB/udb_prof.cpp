@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <fstream>
 
-#include "platform/system/files.h"
+#include "TK/tk_fname.h"
 #include "TK/tk_log.h"
 #include "TK/tk_singl.h"
 #include "TK/tk_utils.h"
@@ -150,7 +150,7 @@ std::string udb_profile::to_text() const {
 bool udb_profile::load(const std::wstring& path) {
   tk_trace_w(2, L"udb_profile::load(%s)", path.c_str());
   const std::string narrow = tk_to_ansi(path);
-  if (sys_stat_kind(narrow) != sys_path_kind::file) throw tk_exception(msg_profile_missing, 1);
+  if (!tk_is_file_exist1(narrow.c_str(), tk_file_exists_mode)) throw tk_exception(msg_profile_missing, 1);
   std::ifstream in(narrow, std::ios::binary);
   if (!in.is_open()) {
     tk_trace(2, "Cannot open profile %s", narrow.c_str());
@@ -164,6 +164,12 @@ bool udb_profile::store(const std::wstring& path) const {
   const std::string narrow = tk_to_ansi(path);
   const std::string text = to_text();
 
+  // A profile the user made read-only stays as it is.
+  if (tk_is_file_exist1(narrow.c_str(), tk_file_exists_mode) &&
+      !tk_is_file_exist1(narrow.c_str(), tk_file_writable_mode)) {
+    tk_trace(2, "Profile %s is read-only", narrow.c_str());
+    return false;
+  }
   // Write a new file beside the old one and rename it over it only when it is complete, so that a full disk or
   // an I/O error never leaves a cut profile behind. mkstemp creates it readable by the owner only.
   std::string temp = narrow + ".XXXXXX";

@@ -139,7 +139,7 @@ TEST(Profile, WritesSectionsInNameOrderAndTablesBare) {
             "[Selected Views]\r\n\r\n");
 }
 
-TEST(Profile, BareLinesOutsideTablesAreWrittenTwice) {
+TEST(Profile, BareLinesAreAlsoKeptAsRead) {
   udb_profile p;
   ASSERT_TRUE(parse(p, "[Generic settings]\n  line  \n"));
   EXPECT_EQ(p.get_value(L"Generic settings", L"line"), L"");
@@ -200,6 +200,16 @@ TEST_F(ProfileFile, MissingFileAndFolders) {
   EXPECT_FALSE(p.store(path("no/such/folder/x.rwf")));
   EXPECT_FALSE(p.store(dir_.wstring()));  // cannot replace a folder
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 0);
+}
+
+TEST_F(ProfileFile, ReadOnlyProfileIsNotReplaced) {
+  const std::wstring file = path("locked.rwf");
+  write(file, "[Generic settings]\r\n");
+  fs::permissions(fs::path(file), fs::perms::owner_read);
+  udb_profile p;
+  p.set_value(L"Generic settings", L"src", L"new");
+  EXPECT_FALSE(p.store(file));
+  EXPECT_EQ(slurp(file), "[Generic settings]\r\n");
 }
 
 TEST_F(ProfileFile, FailedWriteKeepsTheOldProfile) {
