@@ -3,6 +3,9 @@
 
 #include <new>
 
+#include "platform/jet/error.h"
+#include "platform/system/codepage.h"
+
 namespace dao {
 
 std::wstring error_text(int n, const std::wstring& name) {
@@ -83,12 +86,13 @@ int32_t record_current_exception(error_list& errors, const wchar_t* source) {
     throw;
   } catch (const error& e) {
     return errors.replace(e.number(), e.description(), source);
+  } catch (const jet::error& e) {
+    // The engine's refusals carry DAO's number and text already.
+    return errors.replace(e.number(), sys_utf8_to_wide(e.what()), source);
   } catch (const std::bad_alloc&) {
     return errors.replace(3035, L"System resource exceeded.", source);
   } catch (const std::exception& e) {
-    std::wstring text;
-    for (const char* p = e.what(); *p; ++p) text.push_back(static_cast<unsigned char>(*p));
-    return errors.replace(err::invalid_argument, text, source);
+    return errors.replace(err::invalid_argument, sys_utf8_to_wide(e.what()), source);
   }
 }
 

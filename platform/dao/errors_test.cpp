@@ -6,20 +6,20 @@
 namespace dao {
 namespace {
 
-TEST(Errors, HresultCarriesTheDaoNumber) {
+TEST(DaoErrors, HresultCarriesTheDaoNumber) {
   EXPECT_EQ(static_cast<uint32_t>(hresult_of(3022)), 0x800A0BCEu);
   EXPECT_EQ(static_cast<uint32_t>(hresult_of(3633)), 0x800A0E31u);
   EXPECT_LT(hresult_of(3022), 0);
 }
 
-TEST(Errors, TextsNameTheObject) {
+TEST(DaoErrors, TextsNameTheObject) {
   EXPECT_EQ(error_text(err::file_not_found, L"/tmp/x.mdb"), L"Could not find file '/tmp/x.mdb'.");
   EXPECT_EQ(error_text(err::required_null, L"id").substr(0, 40), L"The field 'id' cannot contain a Null val");
   EXPECT_EQ(error_text(err::item_not_found), L"Item not found in this collection.");
   EXPECT_NE(error_text(4242).find(L"4242"), std::wstring::npos);
 }
 
-TEST(Errors, FailingCallReplacesTheListAndSuccessLeavesIt) {
+TEST(DaoErrors, FailingCallReplacesTheListAndSuccessLeavesIt) {
   auto errors = std::make_shared<error_list>();
   EXPECT_EQ(guarded(errors, L"DAO.Field", [] {}), 0);
   EXPECT_TRUE(errors->entries().empty());
@@ -39,7 +39,7 @@ TEST(Errors, FailingCallReplacesTheListAndSuccessLeavesIt) {
   EXPECT_EQ(errors->entries()[0].description, L"Table 't' already exists.");
 }
 
-TEST(Errors, ForeignExceptionsStillReportAnError) {
+TEST(DaoErrors, ForeignExceptionsStillReportAnError) {
   auto errors = std::make_shared<error_list>();
   int32_t hr = guarded(errors, L"DAO.Database", [] { throw std::runtime_error("disk went away"); });
   EXPECT_LT(hr, 0);

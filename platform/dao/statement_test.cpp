@@ -17,7 +17,7 @@ int error_number_of(const std::wstring& sql) {
   return 0;
 }
 
-TEST(Statement, TableCursorKeepsBracketedNameVerbatim) {
+TEST(DaoStatement, TableCursorKeepsBracketedNameVerbatim) {
   statement s = parse_statement(L"SELECT * FROM [Order Details]");
   EXPECT_EQ(s.what, statement::kind::select);
   EXPECT_EQ(s.table, L"Order Details");
@@ -28,7 +28,7 @@ TEST(Statement, TableCursorKeepsBracketedNameVerbatim) {
   EXPECT_EQ(parse_statement(L"SELECT * FROM [a.b-c 'd']").table, L"a.b-c 'd'");
 }
 
-TEST(Statement, RelationshipQueryListsColumnsAndOrder) {
+TEST(DaoStatement, RelationshipQueryListsColumnsAndOrder) {
   statement s = parse_statement(
       L"SELECT szRelationship, szColumn, szObject, szReferencedObject, szReferencedColumn, grbit FROM "
       L"MSysRelationships ORDER BY szRelationship");
@@ -39,7 +39,7 @@ TEST(Statement, RelationshipQueryListsColumnsAndOrder) {
   EXPECT_EQ(s.order_by, L"szRelationship");
 }
 
-TEST(Statement, CountWrapsAnInnerStatement) {
+TEST(DaoStatement, CountWrapsAnInnerStatement) {
   statement s = parse_statement(L"select count(*) from (SELECT * FROM [t])");
   ASSERT_EQ(s.what, statement::kind::count);
   ASSERT_TRUE(s.inner);
@@ -49,7 +49,7 @@ TEST(Statement, CountWrapsAnInnerStatement) {
   EXPECT_EQ(nested.inner->inner->columns, std::vector<std::wstring>{L"a"});
 }
 
-TEST(Statement, OtherShapesFailAsDaoSyntaxErrors) {
+TEST(DaoStatement, OtherShapesFailAsDaoSyntaxErrors) {
   EXPECT_EQ(error_number_of(L"DELETE FROM t"), err::syntax_expected_select);
   EXPECT_EQ(error_number_of(L""), err::syntax_expected_select);
   EXPECT_EQ(error_number_of(L"SELECT * FROM t WHERE a = 1"), err::syntax_select);

@@ -1,0 +1,108 @@
+// Internal state shared by the DAO objects of one database (not part of the interface).
+//
+// `database_state` is the open file: its storage and the Errors list of the engine that opened it. Every
+// object made under a database holds it, so an object outlives the holder its caller released; Close ends
+// the storage and marks the state closed, after which every call fails with 3420.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dao/dao.h"
+#include "platform/dao/storage.h"
+
+namespace dao {
+
+struct database_state {
+  std::wstring path;
+  error_list_ptr errors;
+  std::unique_ptr<storage> store;
+  bool closed = false;
+
+  // The storage of an open database; 3420 once it was closed.
+  storage& live() {
+    if (closed || !store) fail(err::object_invalid);
+    return *store;
+  }
+};
+
+// A field's definition; also the column of a recordset row (row_cursor + column set).
+struct field_state {
+  column_spec spec;
+  short dao_type = dbLong;
+  bool appended = false;        // belongs to an appended (stored) object: its definition is fixed
+  std::wstring foreign_name;    // relation fields
+  std::shared_ptr<cursor> row_cursor;  // recordset fields: the cursor whose current row holds the value
+  size_t column = 0;
+};
+
+struct index_state {
+  std::wstring name;
+  bool primary = false, unique = false, foreign = false;
+  bool appended = false;
+  std::vector<ref<_DAOField>> fields;
+};
+
+struct tabledef_state {
+  std::wstring name;
+  uint32_t attributes = 0;
+  bool appended = false;  // false: made by CreateTableDef and not yet appended
+  // Unappended: the definition being built. Appended: filled from the storage on first use.
+  std::vector<ref<_DAOField>> fields;
+  std::vector<ref<_DAOIndex>> indexes;
+  bool loaded = false;
+};
+
+struct relation_state {
+  std::wstring name, table, foreign_table;
+  int32_t attributes = 0;
+};
+
+// A recordset's rows and position, or (append-only) just its columns and the pending new row.
+struct cursor {
+  std::wstring table;              // the table rows are appended to (empty: not updatable)
+  std::vector<column_spec> columns;
+  std::vector<row> rows;
+  size_t position = 0;             // rows.size() = EOF
+  bool before_first = false;       // BOF after MovePrevious from the first row
+  bool append_only = false, read_only = true;
+  bool closed = false;
+  std::optional<row> pending;      // AddNew buffer
+  uint32_t added = 0;              // rows stored through this cursor
+  file_format format = file_format::jet4;
+};
+
+// A cursor for a statement (3078 unknown table, 3265 unknown column); rows are read unless append_only.
+std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only);
+
+// DAO's type constant of an engine column type and the reverse mapping for new fields (3259 when unknown).
+short dao_type_of(const column_spec& c);
+jet::column_type column_type_of(short dao_type);
+// The size DAO reports: characters for text, bytes for binary, the width of fixed types, 0 for long values.
+int32_t reported_size(const column_spec& c);
+// A field state describing a stored column.
+std::shared_ptr<field_state> stored_field(const column_spec& c);
+
+// Value conversions between VARIANTs and engine values for a column (3421, 3349, 3163 on refusal).
+jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format format);
+// The VARIANT of an engine value (the caller owns and clears it).
+VARIANT to_variant(const jet::value& v);
+// The expression text a DefaultValue VARIANT stands for (3421 for a byte array or an object).
+std::wstring default_text(const VARIANT& v);
+
+// Argument helpers: a VARIANT's text (VT_BSTR, or numbers turned into text), integer, boolean; empty/missing
+// arguments give the fallback.
+std::wstring arg_text(const VARIANT& v);
+int32_t arg_int(const VARIANT& v, int32_t fallback);
+bool arg_bool(const VARIANT& v, bool fallback);
+bool is_missing(const VARIANT& v);
+// Case-insensitive comparison of object names.
+bool same_name(const std::wstring& a, const std::wstring& b);
+
+// BSTR out-parameter from a text (3001-class failure when memory runs out).
+BSTR make_bstr(const std::wstring& text);
+VARIANT text_variant(const std::wstring& text);
+
+}  // namespace dao

@@ -1,0 +1,104 @@
+// What the DAO object model needs from the Access database engine underneath: one open database file.
+//
+// The DAO objects hold a `storage` and call nothing else of the engine, so every file-format question
+// (pages, indexes, collation, property blobs) stays below this line. Every refusal is raised as a
+// `dao::error` or `jet::error` carrying the DAO error number of the situation; a refused operation changes
+// nothing in the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/jet/types.h"
+
+namespace dao {
+
+// The three file formats, named as the engine generations that make them.
+enum class file_format { jet3, jet4, ace };
+
+// TableDef attribute bits as DAO reports them.
+inline constexpr uint32_t table_attached = 0x40000000u;    // dbAttachedTable (linked Access table)
+inline constexpr uint32_t table_attached_odbc = 0x20000000u;
+inline constexpr uint32_t table_system = 0x80000002u;      // dbSystemObject
+
+struct column_spec {
+  std::wstring name;
+  jet::column_type type = jet::column_type::long_integer;
+  uint32_t size = 0;  // text: characters; binary: bytes; others: the fixed width (ignored on creation)
+  bool required = false;
+  bool allow_zero_length = false;
+  bool autonumber = false;
+  std::wstring default_value;  // the stored expression text; empty = no default
+  // Descriptive properties; absent ones are reported as "Property not found." (3270).
+  bool has_description = false;
+  std::wstring description;
+  bool has_format = false;
+  std::wstring format;
+};
+
+struct index_spec {
+  std::wstring name;
+  std::vector<std::wstring> columns;  // in key order, ascending
+  bool primary = false;
+  bool unique = false;
+  bool foreign = false;  // the hidden index of a relationship (reported, never created here)
+};
+
+struct table_schema {
+  std::wstring name;
+  std::vector<column_spec> columns;  // in ordinal order
+  std::vector<index_spec> indexes;
+};
+
+struct catalog_entry {
+  std::wstring name;
+  uint32_t attributes = 0;  // table_* bits
+};
+
+struct query_entry {
+  std::wstring name;
+  bool has_sql = false;  // the engine may be unable to rebuild a stored query's text
+  std::wstring sql;
+};
+
+// One row: the values of the table's columns in schema order (jet::value null for Null).
+using row = std::vector<jet::value>;
+
+class storage {
+ public:
+  virtual ~storage() = default;
+
+  virtual file_format format() const = 0;
+  virtual bool read_only() const = 0;
+
+  // Tables of the Tables container, in catalogue order, with their attributes; stored queries.
+  virtual std::vector<catalog_entry> tables() = 0;
+  virtual std::vector<query_entry> queries() = 0;
+
+  // The definition of a table (any kind, system tables included); 3078 when there is none.
+  virtual table_schema describe(const std::wstring& table) = 0;
+  virtual uint32_t row_count(const std::wstring& table) = 0;
+  // Every row of the table, in storage order.
+  virtual std::vector<row> read_rows(const std::wstring& table) = 0;
+
+  // Creates the table atomically (3010 taken, 3125 bad name, 3190/3191 fields, 3283/3284 indexes, ...).
+  virtual void create_table(const table_schema& schema) = 0;
+  virtual void delete_table(const std::wstring& table) = 0;
+  // Stores one row (values in schema order; a Null in an AutoNumber column gets the next number):
+  // 3022 duplicate key, 3058 Null in the primary key, 3047 too large, 3001 file limit.
+  virtual void append_row(const std::wstring& table, const row& values) = 0;
+
+  // Writes everything pending; `close` ends the use of the file (idempotent).
+  virtual void flush() = 0;
+  virtual void close() = 0;
+};
+
+// Opens an existing Access file (3024 missing, 3343 not an Access file, 3051 locked, ...).
+std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, bool exclusive,
+                                      const std::wstring& password);
+// Creates a new, empty Access file in the given format (3204 exists, 3044 bad folder, ...).
+std::unique_ptr<storage> create_storage(const std::wstring& path, file_format format);
+
+}  // namespace dao

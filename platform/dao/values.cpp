@@ -1,0 +1,353 @@
+// Conversions between VARIANTs and engine values, type constants, and argument helpers.
+#include <cwctype>
+
+#include "platform/dao/state.h"
+#include "platform/oleaut/bstr.h"
+#include "platform/system/codepage.h"
+#include "platform/oleaut/safearray.h"
+#include "platform/oleaut/variant.h"
+
+namespace dao {
+
+using jet::column_type;
+
+short dao_type_of(const column_spec& c) {
+  switch (c.type) {
+    case column_type::boolean: return dbBoolean;
+    case column_type::byte: return dbByte;
+    case column_type::integer: return dbInteger;
+    case column_type::long_integer: return dbLong;
+    case column_type::currency: return dbCurrency;
+    case column_type::single: return dbSingle;
+    case column_type::double_: return dbDouble;
+    case column_type::datetime: return dbDate;
+    case column_type::binary: return dbBinary;
+    case column_type::text: return dbText;
+    case column_type::ole: return dbLongBinary;
+    case column_type::memo: return dbMemo;
+    case column_type::guid: return dbGUID;
+    case column_type::decimal: return dbDecimal;
+    case column_type::complex: return dbAttachment;
+    case column_type::big_integer: return dbBigInt;
+  }
+  return dbLongBinary;
+}
+
+column_type column_type_of(short t) {
+  switch (t) {
+    case dbBoolean: return column_type::boolean;
+    case dbByte: return column_type::byte;
+    case dbInteger: return column_type::integer;
+    case dbLong: return column_type::long_integer;
+    case dbCurrency: return column_type::currency;
+    case dbSingle: return column_type::single;
+    case dbDouble: case dbFloat: return column_type::double_;
+    case dbDate: case dbTime: case dbTimeStamp: return column_type::datetime;
+    case dbBinary: case dbVarBinary: return column_type::binary;
+    case dbText: case dbChar: return column_type::text;
+    case dbLongBinary: return column_type::ole;
+    case dbMemo: return column_type::memo;
+    case dbGUID: return column_type::guid;
+    case dbDecimal: case dbNumeric: return column_type::decimal;
+    case dbBigInt: return column_type::big_integer;
+  }
+  fail(3259);  // "Invalid field data type."
+}
+
+int32_t reported_size(const column_spec& c) {
+  switch (c.type) {
+    case column_type::text: case column_type::binary: return static_cast<int32_t>(c.size);
+    case column_type::memo: case column_type::ole: case column_type::complex: return 0;
+    case column_type::boolean: case column_type::byte: return 1;
+    case column_type::integer: return 2;
+    case column_type::long_integer: case column_type::single: return 4;
+    case column_type::currency: case column_type::double_: case column_type::datetime:
+    case column_type::big_integer: return 8;
+    case column_type::guid: return 16;
+    case column_type::decimal: return 17;
+  }
+  return 0;
+}
+
+std::shared_ptr<field_state> stored_field(const column_spec& c) {
+  auto f = std::make_shared<field_state>();
+  f->spec = c;
+  f->dao_type = dao_type_of(c);
+  f->appended = true;
+  return f;
+}
+
+bool same_name(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+  return true;
+}
+
+BSTR make_bstr(const std::wstring& text) {
+  BSTR b = oa_alloc_bstr(text);
+  if (!b) throw std::bad_alloc();
+  return b;
+}
+
+VARIANT text_variant(const std::wstring& text) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = make_bstr(text);
+  return v;
+}
+
+namespace {
+
+// A VARIANT that clears itself.
+struct owned_variant {
+  VARIANT v;
+  owned_variant() { VariantInit(&v); }
+  ~owned_variant() { VariantClear(&v); }
+  owned_variant(const owned_variant&) = delete;
+  owned_variant& operator=(const owned_variant&) = delete;
+};
+
+// Converts to `vt` with the value layer's rules; overflow is 3349, anything else unconvertible 3421.
+void change(owned_variant& out, const VARIANT& in, VARTYPE vt) {
+  HRESULT hr = VariantChangeType(&out.v, &in, 0, vt);
+  if (hr == DISP_E_OVERFLOW) fail(err::numeric_overflow);
+  if (FAILED(hr)) fail(err::conversion_error);
+}
+
+jet::bytes array_bytes(const VARIANT& v) {
+  jet::bytes out;
+  SAFEARRAY* a = v.parray;
+  if (!a || a->cDims != 1 || a->cbElements != 1) fail(err::conversion_error);
+  const uint8_t* data = static_cast<const uint8_t*>(a->pvData);
+  out.assign(data, data + a->rgsabound[0].cElements);
+  return out;
+}
+
+// Byte arrays reaching a text column are text in the ANSI code page (UTF-8 here).
+std::wstring utf8_to_wide(const jet::bytes& b) {
+  return sys_utf8_to_wide(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+}
+
+// Characters as Access counts them: UTF-16 units in Jet 4 and ACE, characters of the code page in Jet 3.
+size_t counted_length(const std::wstring& s, file_format f) {
+  if (f == file_format::jet3) return s.size();
+  size_t n = 0;
+  for (wchar_t c : s) n += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+  return n;
+}
+
+bool parse_guid(const std::wstring& s, jet::guid& out) {
+  std::wstring t = s;
+  if (t.size() == 38 && t.front() == L'{' && t.back() == L'}') t = t.substr(1, 36);
+  if (t.size() != 36) return false;
+  uint8_t raw[16];
+  int n = 0;
+  for (size_t i = 0; i < t.size();) {
+    if (i == 8 || i == 13 || i == 18 || i == 23) {
+      if (t[i] != L'-') return false;
+      ++i;
+      continue;
+    }
+    auto hex = [](wchar_t c) -> int {
+      if (c >= L'0' && c <= L'9') return c - L'0';
+      if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+      if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+      return -1;
+    };
+    int hi = hex(t[i]), lo = hex(t[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    raw[n++] = static_cast<uint8_t>(hi * 16 + lo);
+    i += 2;
+  }
+  // Text order is Data1..Data3 big-endian; the stored layout keeps them little-endian.
+  const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  for (int i = 0; i < 16; ++i) out.bytes[i] = raw[order[i]];
+  return true;
+}
+
+std::wstring guid_text(const jet::guid& g) {
+  const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  static const wchar_t digits[] = L"0123456789ABCDEF";
+  std::wstring out = L"{";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back(L'-');
+    uint8_t b = g.bytes[order[i]];
+    out.push_back(digits[b >> 4]);
+    out.push_back(digits[b & 15]);
+  }
+  out.push_back(L'}');
+  return out;
+}
+
+}  // namespace
+
+bool is_missing(const VARIANT& v) { return v.vt == VT_EMPTY || v.vt == VT_ERROR; }
+
+std::wstring arg_text(const VARIANT& v) {
+  if (is_missing(v) || v.vt == VT_NULL) return std::wstring();
+  if (v.vt == VT_BSTR) return std::wstring(oa_bstr_view(v.bstrVal));
+  owned_variant t;
+  if (FAILED(VariantChangeType(&t.v, &v, 0, VT_BSTR))) fail(err::type_mismatch);
+  return std::wstring(oa_bstr_view(t.v.bstrVal));
+}
+
+int32_t arg_int(const VARIANT& v, int32_t fallback) {
+  if (is_missing(v)) return fallback;
+  owned_variant t;
+  if (FAILED(VariantChangeType(&t.v, &v, 0, VT_I4))) fail(err::type_mismatch);
+  return t.v.lVal;
+}
+
+bool arg_bool(const VARIANT& v, bool fallback) {
+  if (is_missing(v)) return fallback;
+  owned_variant t;
+  if (FAILED(VariantChangeType(&t.v, &v, 0, VT_BOOL))) fail(err::type_mismatch);
+  return t.v.boolVal != VARIANT_FALSE;
+}
+
+jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format format) {
+  if (v.vt == VT_EMPTY || v.vt == VT_NULL) {
+    // Yes/No lives in the row's null mask and cannot be Null: Access stores No.
+    return c.type == column_type::boolean ? jet::value::boolean(false) : jet::value::null();
+  }
+  if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN || v.vt == VT_ERROR) fail(err::conversion_error);
+  owned_variant t;
+  switch (c.type) {
+    case column_type::text:
+    case column_type::memo: {
+      std::wstring s;
+      if (oa_holds_array(v.vt)) {
+        s = utf8_to_wide(array_bytes(v));
+      } else if (v.vt == VT_BSTR) {
+        s.assign(oa_bstr_view(v.bstrVal));
+      } else {
+        change(t, v, VT_BSTR);
+        s.assign(oa_bstr_view(t.v.bstrVal));
+      }
+      if (c.type == column_type::text && counted_length(s, format) > c.size) fail(err::field_too_small);
+      return jet::value::text(std::move(s));
+    }
+    case column_type::binary:
+    case column_type::ole: {
+      jet::bytes b;
+      if (oa_holds_array(v.vt)) {
+        b = array_bytes(v);
+      } else if (v.vt == VT_BSTR) {
+        // A text assigned to a binary field is stored as its characters' UTF-16LE bytes.
+        for (wchar_t ch : oa_bstr_view(v.bstrVal)) {
+          uint32_t u = static_cast<uint32_t>(ch);
+          if (u > 0xFFFF) {
+            u -= 0x10000;
+            uint16_t hi = static_cast<uint16_t>(0xD800 + (u >> 10)), lo = static_cast<uint16_t>(0xDC00 + (u & 0x3FF));
+            b.push_back(hi & 0xFF), b.push_back(hi >> 8), b.push_back(lo & 0xFF), b.push_back(lo >> 8);
+          } else {
+            b.push_back(u & 0xFF), b.push_back(u >> 8);
+          }
+        }
+      } else {
+        fail(err::conversion_error);
+      }
+      if (c.type == column_type::binary && b.size() > c.size) fail(err::field_too_small);
+      return jet::value::binary(std::move(b));
+    }
+    case column_type::boolean:
+      change(t, v, VT_BOOL);
+      return jet::value::boolean(t.v.boolVal != VARIANT_FALSE);
+    case column_type::byte:
+      change(t, v, VT_UI1);
+      return jet::value::byte(t.v.bVal);
+    case column_type::integer:
+      change(t, v, VT_I2);
+      return jet::value::integer(t.v.iVal);
+    case column_type::long_integer:
+      change(t, v, VT_I4);
+      return jet::value::long_integer(t.v.lVal);
+    case column_type::big_integer:
+      change(t, v, VT_I8);
+      return jet::value::big_integer(t.v.llVal);
+    case column_type::single:
+      change(t, v, VT_R4);
+      return jet::value::single(t.v.fltVal);
+    case column_type::double_:
+      change(t, v, VT_R8);
+      return jet::value::double_(t.v.dblVal);
+    case column_type::currency:
+      change(t, v, VT_CY);
+      return jet::value::currency(jet::currency{t.v.cyVal.int64});
+    case column_type::datetime:
+      change(t, v, VT_DATE);
+      return jet::value::datetime(jet::datetime{t.v.date});
+    case column_type::decimal: {
+      change(t, v, VT_DECIMAL);
+      jet::decimal d;
+      d.negative = (t.v.decVal.sign & DECIMAL_NEG) != 0;
+      d.scale = t.v.decVal.scale;
+      d.magnitude = {t.v.decVal.Hi32, static_cast<uint32_t>(t.v.decVal.Lo64 >> 32),
+                     static_cast<uint32_t>(t.v.decVal.Lo64)};
+      return jet::value::decimal(d);
+    }
+    case column_type::guid: {
+      jet::guid g;
+      if (v.vt != VT_BSTR || !parse_guid(std::wstring(oa_bstr_view(v.bstrVal)), g)) fail(err::conversion_error);
+      return jet::value::guid(g);
+    }
+    case column_type::complex:
+      fail(err::operation_not_supported);
+  }
+  fail(err::conversion_error);
+}
+
+VARIANT to_variant(const jet::value& x) {
+  VARIANT v;
+  VariantInit(&v);
+  using k = jet::value::kind;
+  switch (x.kind_of()) {
+    case k::null: v.vt = VT_NULL; break;
+    case k::boolean: v.vt = VT_BOOL, v.boolVal = x.as_bool() ? VARIANT_TRUE : VARIANT_FALSE; break;
+    case k::byte: v.vt = VT_UI1, v.bVal = x.as_byte(); break;
+    case k::integer: v.vt = VT_I2, v.iVal = x.as_integer(); break;
+    case k::long_integer: v.vt = VT_I4, v.lVal = x.as_long(); break;
+    case k::big_integer: v.vt = VT_I8, v.llVal = x.as_big(); break;
+    case k::single: v.vt = VT_R4, v.fltVal = x.as_single(); break;
+    case k::double_: v.vt = VT_R8, v.dblVal = x.as_double(); break;
+    case k::currency: v.vt = VT_CY, v.cyVal.int64 = x.as_currency().scaled; break;
+    case k::datetime: v.vt = VT_DATE, v.date = x.as_datetime().days; break;
+    case k::decimal: {
+      const jet::decimal& d = x.as_decimal();
+      v.decVal.wReserved = VT_DECIMAL;
+      v.decVal.scale = d.scale;
+      v.decVal.sign = d.negative ? DECIMAL_NEG : 0;
+      v.decVal.Hi32 = d.magnitude[0];
+      v.decVal.Lo64 = (static_cast<uint64_t>(d.magnitude[1]) << 32) | d.magnitude[2];
+      v.vt = VT_DECIMAL;
+      break;
+    }
+    case k::guid: v = text_variant(guid_text(x.as_guid())); break;
+    case k::text: v = text_variant(x.as_text()); break;
+    case k::binary: {
+      const jet::bytes& b = x.as_binary();
+      SAFEARRAY* a = SafeArrayCreateVector(VT_UI1, 0, static_cast<uint32_t>(b.size()));
+      if (!a) throw std::bad_alloc();
+      if (!b.empty()) std::copy(b.begin(), b.end(), static_cast<uint8_t*>(a->pvData));
+      v.vt = VT_ARRAY_UI1;
+      v.parray = a;
+      break;
+    }
+  }
+  return v;
+}
+
+std::wstring default_text(const VARIANT& v) {
+  if (v.vt == VT_EMPTY || v.vt == VT_NULL) return std::wstring();
+  if (v.vt == VT_BSTR) return std::wstring(oa_bstr_view(v.bstrVal));
+  if (v.vt == VT_BOOL) return v.boolVal ? L"True" : L"False";
+  if (oa_holds_array(v.vt) || v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) fail(err::conversion_error);
+  owned_variant t;
+  change(t, v, VT_BSTR);
+  std::wstring s(oa_bstr_view(t.v.bstrVal));
+  return v.vt == VT_DATE ? L"#" + s + L"#" : s;
+}
+
+}  // namespace dao
