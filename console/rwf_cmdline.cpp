@@ -3,6 +3,7 @@
 
 #include <cwctype>
 
+#include "TK/tk_errco.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "console/rwf_exit.h"
@@ -142,6 +143,7 @@ bool parse_cmd_line(int argc, char** argv) {
       case opt_silent:
         tk_trace(1, "parse_cmd_line - silent mode is ON");
         conv.set_silent(true);
+        if (error_handler::exists()) error_handler::instance().set_do_not_show_again(true);
         break;
       case opt_skip_idx:
         tk_trace(2, "\tskip converting indexes");

@@ -104,3 +104,8 @@ bool rowferry_convertor::serialize(bool store) {
   settings_key.close();
   return all;
 }
+
+rwf_front_end& rowferry_convertor::front_end() const {
+  if (front_end_ == nullptr) throw tk_mail_assertion("rwf_conv", 120);
+  return *front_end_;
+}

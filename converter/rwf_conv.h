@@ -23,6 +23,7 @@
 #include "TK/tk_singl.h"
 #include "converter/mysql_settings.h"
 
+class rwf_front_end;
 class udb_profile;
 
 // What to do with a destination file that exists already.
@@ -56,6 +57,9 @@ class tk_converter {
   virtual void set_silent(bool silent);
   bool is_silent() const { return silent.load(); }
   bool is_done() const { return done.load(std::memory_order_acquire); }
+  // Asks a running conversion to stop; the run looks at it between records and between tables.
+  void request_stop() { stop.store(true); }
+  bool stop_requested() const { return stop.load(); }
 
   // Checks the trace-file name and switches the trace log to it. Does nothing without a logger; an empty name is
   // stored and leaves the logger as it is. Raises tk_exception level 1 for an existing folder, a read-only file,
@@ -64,6 +68,7 @@ class tk_converter {
 
   std::atomic<bool> done{false};
   std::atomic<bool> silent{false};
+  std::atomic<bool> stop{false};
   std::wstring src;
   std::wstring dest;
   std::string logfile;
@@ -83,6 +88,11 @@ class udb_converter : public tk_converter {
   std::wstring current_name() const;
   void set_current_name(const std::wstring& name);
 
+  // True when the last run went through to its end and finished its destination file (it may have reported and
+  // skipped records or tables); false while running and after a run that an error ended.
+  bool completed() const { return completed_.load(std::memory_order_acquire); }
+  void set_completed(bool value) { completed_.store(value, std::memory_order_release); }
+
   // The lists and the generic settings of a profile; see rwf_profile.cpp for the keys.
   bool load_profile(const udb_profile& profile);
   bool store_profile(udb_profile& profile) const;
@@ -99,6 +109,9 @@ class udb_converter : public tk_converter {
   named_text_list available_queries;
   bool tab_def = false;
   bool skip_idx = false;
+
+ protected:
+  std::atomic<bool> completed_{false};
 
  private:
   mutable std::mutex name_mutex_;
@@ -142,10 +155,15 @@ class rowferry_convertor : public udb_converter,
 
   converter_build build() const { return build_; }
 
+  // Where the run sends its progress lines and errors (not owned; must be set before a run).
+  void set_front_end(rwf_front_end* front_end) { front_end_ = front_end; }
+  rwf_front_end& front_end() const;
+
   tk_reg_key settings_key;
   int32_t destination_format;
   bool blob2memo = false;
 
  private:
   converter_build build_;
+  rwf_front_end* front_end_ = nullptr;
 };

@@ -1,0 +1,19 @@
+// The defaults of a run's front end; see rwf_front.h.
+#include "converter/rwf_front.h"
+
+#include "TK/tk_errco.h"
+#include "TK/tk_utils.h"
+
+rwf_front_end::~rwf_front_end() = default;
+
+void rwf_front_end::run_started() {}
+
+void rwf_front_end::missing_table(const std::wstring& name) {
+  report(tk_exception("Table " + tk_to_utf8(name) + " not exists", 0), false);
+}
+
+bool rwf_front_end::convert_all_when_empty() const { return false; }
+
+void rwf_front_end::report(const tk_exception& e, bool may_return) { error_handler::instance().handle(e, may_return); }
+
+void rwf_front_end::std_error(const std::string& text) { report(tk_exception(text, 1), true); }

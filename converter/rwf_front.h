@@ -1,0 +1,30 @@
+// What the conversion run needs of the program that started it: where its progress lines and errors go.
+//
+// The console program writes them to its standard streams; the wizard to its log box and dialogs. The run calls
+// no window and no stream itself. The defaults here report through the error handler, which is right for the
+// wizard; the console overrides what it prints differently.
+#pragma once
+
+#include <string>
+
+#include "TK/tk_singl.h"
+
+class rwf_front_end {
+ public:
+  virtual ~rwf_front_end();
+
+  // The run has started (the wizard starts its progress timer here). Default: nothing.
+  virtual void run_started();
+  // A progress line: "Converting database ..." or "Converting table ...", without a line end.
+  virtual void progress(const std::wstring& line) = 0;
+  // A table of the selection that the source database does not have. The item is skipped either way.
+  // Default: a level-0 error "Table <name> not exists" for that item, through report.
+  virtual void missing_table(const std::wstring& name);
+  // True when a run with nothing selected converts every table of the source. Default false.
+  virtual bool convert_all_when_empty() const;
+  // An error caught at a boundary of the run. may_return false: the run cannot go on when the user aborts, so
+  // Abort raises tk_final_exception. Default: the error handler's handle.
+  virtual void report(const tk_exception& e, bool may_return);
+  // A standard exception (not a tk_exception) ended the run. Default: reported as a level-1 error.
+  virtual void std_error(const std::string& text);
+};
