@@ -242,14 +242,17 @@ bytes encode_key(const format& f, const table_def& table, const index_def& index
   return key;
 }
 
-bool has_index_entry(const table_def& table, const index_def& index, const std::vector<value>& row) {
-  if (!index.ignores_nulls()) return true;
+bool all_index_columns_null(const table_def& table, const index_def& index, const std::vector<value>& row) {
   for (const index_column& ic : index.columns) {
     const column_def* c = table.column_by_number(ic.column_number);
-    if (ic.column_number < row.size() && !counts_as_null(c, row[ic.column_number])) return true;
-    if (c != nullptr && c->type == column_type::boolean) return true;
+    if (c != nullptr && c->type == column_type::boolean) return false;
+    if (ic.column_number < row.size() && !counts_as_null(c, row[ic.column_number])) return false;
   }
-  return false;
+  return true;
+}
+
+bool has_index_entry(const table_def& table, const index_def& index, const std::vector<value>& row) {
+  return !index.ignores_nulls() || !all_index_columns_null(table, index, row);
 }
 
 }  // namespace jet

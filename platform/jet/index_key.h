@@ -66,6 +66,10 @@ void append_column_key(bytes& out, const format& f, const column_def& column, bo
 bytes encode_key(const format& f, const table_def& table, const index_def& index,
                  const std::vector<value>& row);
 
+// True when every column of the index is null in this row (yes/no columns are never null). A
+// unique index accepts any number of such rows.
+bool all_index_columns_null(const table_def& table, const index_def& index, const std::vector<value>& row);
+
 // False when the row gets no entry in the index: an ignore-nulls index whose columns are all null
 // in this row. Every other index has exactly one entry per row.
 bool has_index_entry(const table_def& table, const index_def& index, const std::vector<value>& row);
