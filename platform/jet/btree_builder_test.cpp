@@ -29,7 +29,7 @@ std::vector<index_entry> make_entries(const table_def& t, const index_def& ix, c
 }
 
 // Builds, then checks the tree strictly and reads it back through the scanner.
-btree_result build_and_check(memory_pages& file, const std::vector<index_entry>& sorted) {
+btree_result build_and_check(scratch_pages& file, const std::vector<index_entry>& sorted) {
   btree_result r = build_btree(f4, file, 42, sorted);
   index_tree_report rep = check_index_tree(f4, file, r.root, 42);
   EXPECT_TRUE(rep.problems.empty()) << rep.problems.front();
@@ -44,13 +44,13 @@ btree_result build_and_check(memory_pages& file, const std::vector<index_entry>&
 }
 
 TEST(BtreeBuilderTest, EmptyIndexIsTheEngineEmptyLeaf) {
-  memory_pages file(4096);
+  scratch_pages file(4096);
   btree_result r = build_btree(f4, file, 4, {});
   EXPECT_EQ(r.depth, 1u);
   ASSERT_EQ(r.pages.size(), 1u);
   EXPECT_EQ(r.root, r.pages[0]);
   // Page 10 of the engine's blank database: the empty leaf of MSysQueries (TDEF 4).
-  memory_pages blank = memory_pages::from_file(sample_path("jackcess/adox_jet4.mdb"), 4096);
+  scratch_pages blank = scratch_pages::from_file(sample_path("jackcess/adox_jet4.mdb"), 4096);
   EXPECT_EQ(file.read(r.root), blank.read(10));
   EXPECT_TRUE(read_index_entries(f4, file, r.root).empty());
 }
@@ -80,7 +80,7 @@ TEST(BtreeBuilderTest, BuildsMultiLevelTreesWithDuplicatesNullsDescendingAndComp
   }
   std::vector<index_entry> entries = make_entries(t, ix, rows);
   ASSERT_EQ(entries.size(), rows.size());
-  memory_pages file(4096);
+  scratch_pages file(4096);
   btree_result r = build_and_check(file, entries);
   EXPECT_GE(r.depth, 2u);
 
@@ -98,7 +98,7 @@ TEST(BtreeBuilderTest, BuildsMultiLevelTreesWithDuplicatesNullsDescendingAndComp
     wide.push_back(std::move(e));
   }
   sort_index_entries(wide);
-  memory_pages file2(4096);
+  scratch_pages file2(4096);
   btree_result r2 = build_and_check(file2, wide);
   EXPECT_GE(r2.depth, 4u);
 }
@@ -116,7 +116,7 @@ TEST(BtreeBuilderTest, IgnoreNullsIndexLeavesOutAllNullRows) {
   for (int i = 0; i < 5000; ++i) rows.push_back({i % 3 == 0 ? value() : value::long_integer(i)});
   std::vector<index_entry> entries = make_entries(t, ix, rows);
   EXPECT_EQ(entries.size(), 3333u);
-  memory_pages file(4096);
+  scratch_pages file(4096);
   build_and_check(file, entries);
 }
 
@@ -125,7 +125,7 @@ TEST(BtreeBuilderTest, NodeShapeMatchesAccess) {
   std::vector<index_entry> entries;
   for (uint32_t i = 0; i < 600; ++i) entries.push_back({{0x7F, uint8_t(i >> 8), uint8_t(i)}, 200, uint8_t(i % 250), 0});
   sort_index_entries(entries);
-  memory_pages file(4096);
+  scratch_pages file(4096);
   btree_result r = build_and_check(file, entries);
   ASSERT_EQ(r.depth, 2u);
   index_page root = read_index_page(f4, file.read(r.root));
@@ -140,7 +140,7 @@ TEST(BtreeBuilderTest, NodeShapeMatchesAccess) {
 }
 
 TEST(BtreeBuilderTest, RefusesUnsortedEntriesAndOversizedKeys) {
-  memory_pages file(4096);
+  scratch_pages file(4096);
   std::vector<index_entry> unsorted = {{{0x7F, 2}, 1, 0, 0}, {{0x7F, 1}, 1, 1, 0}};
   EXPECT_THROW(build_btree(f4, file, 1, unsorted), error);
   std::vector<index_entry> duplicate = {{{0x7F, 1}, 1, 0, 0}, {{0x7F, 1}, 1, 0, 0}};
@@ -154,19 +154,19 @@ TEST(BtreeBuilderTest, RefusesUnsortedEntriesAndOversizedKeys) {
 TEST(BtreeBuilderTest, CheckerReportsBrokenTrees) {
   std::vector<index_entry> entries;
   for (uint32_t i = 0; i < 2000; ++i) entries.push_back({{0x7F, uint8_t(i >> 8), uint8_t(i)}, 200 + i, 0, 0});
-  memory_pages file(4096);
+  scratch_pages file(4096);
   btree_result r = build_btree(f4, file, 9, entries);
   ASSERT_GE(r.pages.size(), 3u);
   EXPECT_TRUE(check_index_tree(f4, file, r.root, 9).problems.empty());
   EXPECT_FALSE(check_index_tree(f4, file, r.root, 10).problems.empty());  // wrong owner
 
   // Swap two leaves' contents: order across pages breaks and node entries no longer match.
-  memory_pages broken = file;
+  scratch_pages broken = file;
   std::swap(broken.page(r.pages[0]), broken.page(r.pages[1]));
   EXPECT_FALSE(check_index_tree(f4, broken, r.root, 9).problems.empty());
 
   // A loop: the root's tail pointing back at the root.
-  memory_pages looped = file;
+  scratch_pages looped = file;
   index_page root = read_index_page(f4, looped.read(r.root));
   root.tail = r.root;
   looped.write(r.root, build_index_page(f4, root));
@@ -174,7 +174,7 @@ TEST(BtreeBuilderTest, CheckerReportsBrokenTrees) {
   EXPECT_THROW(read_index_entries(f4, looped, r.root), error);
 
   // A wrong free-space field.
-  memory_pages bad_free = file;
+  scratch_pages bad_free = file;
   bad_free.page(r.pages[0])[2] ^= 1;
   EXPECT_FALSE(check_index_tree(f4, bad_free, r.root, 9).problems.empty());
 

@@ -13,7 +13,7 @@ namespace {
 const format& f4 = format::jet4();
 
 TEST(IndexPageTest, ReadsAndRebuildsEngineWrittenLeavesByteForByte) {
-  memory_pages file = memory_pages::from_file(sample_path("jackcess/adox_jet4.mdb"), 4096);
+  scratch_pages file = scratch_pages::from_file(sample_path("jackcess/adox_jet4.mdb"), 4096);
   // Page 8: MSysObjects' Id index, 8 entries of 9 bytes.
   index_page p = read_index_page(f4, file.read(8), 8);
   EXPECT_TRUE(p.leaf);
@@ -34,7 +34,7 @@ TEST(IndexPageTest, ReadsAndRebuildsEngineWrittenLeavesByteForByte) {
 }
 
 TEST(IndexPageTest, ExpandsPrefixCompressionAndReadsNodePages) {
-  memory_pages file = memory_pages::from_file(sample_path("jackcess/compIndexTestV2000.mdb"), 4096);
+  scratch_pages file = scratch_pages::from_file(sample_path("jackcess/compIndexTestV2000.mdb"), 4096);
   index_page root = read_index_page(f4, file.read(29), 29);
   EXPECT_FALSE(root.leaf);
   EXPECT_EQ(root.node_marker, 1);

@@ -15,17 +15,17 @@
 namespace jet {
 
 // Pages kept in memory; page 0 is reserved (like the header page of a real file).
-class memory_pages : public page_allocator, public page_source {
+class scratch_pages : public page_allocator, public page_source {
  public:
-  explicit memory_pages(uint32_t page_size, uint32_t reserved = 1) : page_size_(page_size) {
+  explicit scratch_pages(uint32_t page_size, uint32_t reserved = 1) : page_size_(page_size) {
     pages_.resize(reserved, std::vector<uint8_t>(page_size, 0));
   }
   // Loads a whole file.
-  static memory_pages from_file(const std::string& path, uint32_t page_size) {
+  static scratch_pages from_file(const std::string& path, uint32_t page_size) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
     std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    memory_pages m(page_size, 0);
+    scratch_pages m(page_size, 0);
     for (size_t off = 0; off + page_size <= all.size(); off += page_size) {
       m.pages_.emplace_back(all.begin() + off, all.begin() + off + page_size);
     }
