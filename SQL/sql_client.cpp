@@ -1,0 +1,124 @@
+// sql_client over the MySQL C client library: one MYSQL connection and its streaming results.
+#include "SQL/sql_client.h"
+
+#include <mysql.h>
+
+#include <mutex>
+
+namespace {
+
+class mysql_result final : public sql_result {
+ public:
+  mysql_result(MYSQL* connection, MYSQL_RES* result) : connection_(connection), result_(result) {
+    const unsigned n = mysql_num_fields(result_);
+    const MYSQL_FIELD* fields = mysql_fetch_fields(result_);
+    columns_.reserve(n);
+    for (unsigned i = 0; i < n; ++i) {
+      sql_column c;
+      c.name.assign(fields[i].name, fields[i].name_length);
+      c.type = static_cast<int>(fields[i].type);
+      c.length = fields[i].length;
+      c.flags = fields[i].flags;
+      c.decimals = fields[i].decimals;
+      c.charsetnr = fields[i].charsetnr;
+      columns_.push_back(std::move(c));
+    }
+  }
+  ~mysql_result() override { mysql_free_result(result_); }
+
+  const std::vector<sql_column>& columns() const override { return columns_; }
+
+  sql_fetch fetch(sql_row& row) override {
+    MYSQL_ROW cells = mysql_fetch_row(result_);
+    if (!cells) return mysql_errno(connection_) != 0 ? sql_fetch::error : sql_fetch::end;
+    const unsigned long* lengths = mysql_fetch_lengths(result_);
+    const std::size_t n = columns_.size();
+    row.cells.assign(cells, cells + n);
+    row.lengths.assign(lengths, lengths + n);
+    return sql_fetch::row;
+  }
+
+  void clear_flags(std::size_t column) override {
+    if (column < columns_.size()) columns_[column].flags = 0;
+  }
+
+ private:
+  MYSQL* connection_;
+  MYSQL_RES* result_;
+  std::vector<sql_column> columns_;
+};
+
+class mysql_client final : public sql_client {
+ public:
+  mysql_client() {
+    // The library's global set-up is not thread-safe on first use: do it once, before any connection.
+    static std::once_flag once;
+    std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
+  }
+  ~mysql_client() override { close(); }
+
+  void init(const std::string& option_group, unsigned connect_timeout_seconds) override {
+    close();
+    connection_ = mysql_init(nullptr);
+    if (!connection_) return;
+    if (!option_group.empty()) mysql_options(connection_, MYSQL_READ_DEFAULT_GROUP, option_group.c_str());
+    mysql_options(connection_, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout_seconds);
+  }
+
+  bool connect(const std::string& host, const std::string& user, const std::string& password,
+               unsigned port) override {
+    if (!connection_) return false;
+    return mysql_real_connect(connection_, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
+                              nullptr, port, nullptr, CLIENT_REMEMBER_OPTIONS) != nullptr;
+  }
+
+  void close() override {
+    if (connection_) mysql_close(connection_);
+    connection_ = nullptr;
+  }
+
+  bool query(const std::string& statement) override {
+    return connection_ && mysql_real_query(connection_, statement.data(), statement.size()) == 0;
+  }
+
+  std::unique_ptr<sql_result> use_result() override {
+    if (!connection_) return nullptr;
+    MYSQL_RES* r = mysql_use_result(connection_);
+    if (!r) return nullptr;
+    return std::make_unique<mysql_result>(connection_, r);
+  }
+
+  int next_result() override { return connection_ ? mysql_next_result(connection_) : -1; }
+
+  bool select_db(const std::string& name) override {
+    return connection_ && mysql_select_db(connection_, name.c_str()) == 0;
+  }
+
+  std::unique_ptr<sql_result> list_tables() override {
+    if (!connection_) return nullptr;
+    MYSQL_RES* r = mysql_list_tables(connection_, nullptr);
+    if (!r) return nullptr;
+    return std::make_unique<mysql_result>(connection_, r);
+  }
+
+  std::string server_info() override {
+    const char* info = connection_ ? mysql_get_server_info(connection_) : nullptr;
+    return info ? info : "";
+  }
+  unsigned max_bytes_per_char(unsigned charsetnr) override {
+    if (charsetnr == sql_binary_charset) return 1;
+    const MARIADB_CHARSET_INFO* cs = mariadb_get_charset_by_nr(charsetnr);
+    return cs ? cs->char_maxlen : 0;
+  }
+  unsigned error_number() override { return connection_ ? mysql_errno(connection_) : 2006u; }
+  std::string error_text() override {
+    return connection_ ? mysql_error(connection_) : "MySQL server has gone away";
+  }
+
+ private:
+  MYSQL* connection_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<sql_client> sql_make_mysql_client() { return std::make_unique<mysql_client>(); }

@@ -1,0 +1,47 @@
+// One streaming result of a row-reading statement (mysql_use_result: rows come from the server as they are
+// read, never stored whole on the client).
+//
+// A statement that fails raises sql_exception at once; a stream that breaks in the middle raises it when the
+// broken row is reached. The end of the rows is only ever the server's end of the result, so rows are read
+// until the stream ends whatever was counted before. The result is freed by the destructor (which, for a
+// stream not read to its end, lets the client library read and drop the rest).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SQL/sql_client.h"
+#include "SQL/sql_rec.h"
+
+class sql_limited_query {
+ public:
+  // Sends the statement (UTF-8) on the client.
+  sql_limited_query(sql_client& client, const std::string& statement);
+  // Over a result already taken from the client.
+  sql_limited_query(sql_client& client, std::unique_ptr<sql_result> result);
+  ~sql_limited_query();
+  sql_limited_query(const sql_limited_query&) = delete;
+  sql_limited_query& operator=(const sql_limited_query&) = delete;
+
+  const std::vector<sql_column>& columns() const;
+
+  // Empties the cache, then reads up to max rows into it as records by the plan. Returns the number read;
+  // fewer than max means the stream has ended.
+  std::size_t store_to(std::vector<std::unique_ptr<sql_record>>& cache, const std::vector<sql_cell_plan>& plan,
+                       std::size_t max);
+  bool at_end() const { return ended_; }
+
+ private:
+  sql_client& client_;
+  std::unique_ptr<sql_result> result_;
+  bool ended_ = false;
+};
+
+// The statement that streams a table's rows: every column, geometry columns as well-known text.
+// select_list empty means "*".
+std::string sql_table_select(const std::string& table_ref, const std::string& select_list);
+// The statement that streams a user query's rows, wrapped so that only a SELECT can run; a trailing ";" of
+// the user's text is dropped.
+std::string sql_query_select(const std::string& user_sql);

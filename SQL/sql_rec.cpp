@@ -1,0 +1,83 @@
+// Rows and cell values read from MySQL (see sql_rec.h).
+#include "SQL/sql_rec.h"
+
+#include <cstdio>
+
+#include "SQL/sql_util.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+
+namespace {
+
+bool is_binary_vartype(VARTYPE vt) {
+  return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == static_cast<VARTYPE>(VT_ARRAY | VT_UI1);
+}
+
+ole_variant bytes_value(const char* cell, std::size_t length) {
+  ole_variant v;
+  v.allocate_safe_array(static_cast<uint32_t>(length));  // an empty array for an empty cell, not NULL
+  if (length > 0) {
+    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(cell), reinterpret_cast<const uint8_t*>(cell) + length);
+    v.attach_binary(bytes);
+  }
+  return v;
+}
+
+}  // namespace
+
+std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& columns, bool blob_to_text) {
+  std::vector<sql_cell_plan> plan;
+  plan.reserve(columns.size());
+  for (const sql_column& c : columns) {
+    sql_cell_plan p;
+    p.name = tk_utf8_to_unicode(c.name);
+    p.vartype = get_vartype(c, blob_to_text);
+    p.is_bit = c.type == sql_type_bit;
+    plan.push_back(std::move(p));
+  }
+  return plan;
+}
+
+ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length) {
+  if (!cell) return ole_variant();
+  if (is_binary_vartype(plan.vartype)) return bytes_value(cell, length);
+  if (plan.vartype == VT_BSTR) return ole_variant(tk_utf8_to_unicode(std::string(cell, length)));
+  if (plan.is_bit) {
+    uint64_t bits = 0;
+    for (std::size_t i = 0; i < length; ++i) bits = (bits << 8) | static_cast<unsigned char>(cell[i]);
+    if (plan.vartype == VT_BOOL) return ole_variant(bits != 0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(bits));
+    return ole_variant::from_string(text, plan.vartype);
+  }
+  return ole_variant::from_string(std::string(cell, length), plan.vartype);
+}
+
+ole_variant get_variant(VARTYPE vartype, const std::string* text) {
+  tk_trace(1, "get_variant(char)");
+  if (!text) return ole_variant();
+  tk_trace(1, "Type=%d, src=%s", vartype, text->c_str());
+  if (vartype == VT_BOOL) return ole_variant(!std::string(text->c_str()).empty());
+  return ole_variant::from_string(*text, vartype);
+}
+
+ole_variant get_variant_w(VARTYPE vartype, const std::wstring* text) {
+  tk_trace(1, "get_variant(wchar_t)");
+  if (!text) return ole_variant();
+  if (vartype == VT_BOOL) return ole_variant(!std::wstring(text->c_str()).empty());
+  return ole_variant::from_wstring(*text, vartype);
+}
+
+sql_field::sql_field(std::wstring name, uint32_t size, const ole_variant& value)
+    : udb_field(std::move(name), size, value, false, false) {}
+
+sql_field::~sql_field() = default;
+
+sql_record::sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& row) {
+  const std::size_t n = plan.size() < row.cells.size() ? plan.size() : row.cells.size();
+  for (std::size_t i = 0; i < n; ++i)
+    push_back(std::make_unique<sql_field>(plan[i].name, static_cast<uint32_t>(row.lengths[i]),
+                                          sql_cell_value(plan[i], row.cells[i], row.lengths[i])));
+}
+
+sql_record::~sql_record() = default;

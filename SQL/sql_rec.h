@@ -1,0 +1,50 @@
+// Rows and values read from MySQL: `sql_record` (one row of `sql_field` values) and the conversion of a cell,
+// as the client library hands it over (bytes and a length, null for SQL NULL), into an `ole_variant`.
+//
+// How a column's cells become values is decided once per result (`sql_cell_plan`), from the column's variant
+// type: NULL gives an empty value (VT_EMPTY) whatever the column; binary columns keep their bytes exactly, NUL
+// bytes included; text is decoded from UTF-8 (the session's character set); BIT(1) is true when any bit is
+// set and wider BIT columns give the unsigned number of their big-endian bytes; numbers, decimals and dates are
+// read from the server's text by the value layer's text rules.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SQL/sql_client.h"
+#include "UDB/udb_rec.h"
+
+// How the cells of one column are turned into values.
+struct sql_cell_plan {
+  std::wstring name;
+  VARTYPE vartype = VT_BSTR;
+  bool is_bit = false;  // a BIT column: the cell holds the bits as big-endian bytes
+};
+
+// The plan of a result's columns straight from their metadata (used for user queries and statements).
+std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& columns, bool blob_to_text);
+
+// The value of one cell.
+ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length);
+
+// The value of a text as the given variant type (numbers, decimals, dates by the value layer's text rules;
+// VT_BOOL true when the text is not empty up to its first NUL; an absent text gives an empty value).
+ole_variant get_variant(VARTYPE vartype, const std::string* text);
+ole_variant get_variant_w(VARTYPE vartype, const std::wstring* text);
+
+class sql_field : public udb_field {
+ public:
+  // size: the cell's length in bytes as the client library reports it.
+  sql_field(std::wstring name, uint32_t size, const ole_variant& value);
+  ~sql_field() override;
+};
+
+class sql_record : public udb_record {
+ public:
+  // One field per column of the row, by the plan.
+  sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& row);
+  ~sql_record() override;
+};
