@@ -238,6 +238,8 @@ void initialise_data(const mariadb_facts& f) {
                                    "--auth-root-authentication-method=normal",
                                    "--skip-test-db",
                                    "--skip-name-resolve",
+                                   // Bootstraps running at once must not share temporary tables in /tmp.
+                                   "--tmpdir=" + f.dir + "/tmp",
                                    "--innodb-log-file-size=8M"};
   if (::geteuid() == 0) argv.push_back("--user=root");
   spawn_spec spec{argv, child_environment(f.dir + "/home")};
