@@ -43,6 +43,7 @@ std::string error_text(int n, const std::string& name) {
     case dao_error::required_null:
       return "The field '" + name + "' cannot contain a Null value because the Required property for this field "
              "is set to True. Enter a value in this field.";
+    case dao_error::zero_length: return "Field '" + name + "' cannot be a zero-length string.";
     case dao_error::unrecognized_format: return "Unrecognized database format '" + name + "'.";
     case dao_error::numeric_overflow: return "Numeric field overflow.";
     case dao_error::conversion_error: return "Data type conversion error.";

@@ -34,6 +34,7 @@ inline constexpr int index_exists = 3284;
 inline constexpr int too_many_indexes = 3626;
 inline constexpr int too_many_index_fields = 3631;     // reported by Jet for > 10 fields in an index
 inline constexpr int required_null = 3314;
+inline constexpr int zero_length = 3315;
 inline constexpr int unrecognized_format = 3343;
 inline constexpr int numeric_overflow = 3349;
 inline constexpr int conversion_error = 3421;

@@ -28,12 +28,18 @@ std::vector<uint8_t> new_bitmap_page(const format& f) {
   return p;
 }
 
+// Inline maps start at page 0 while the pages fit (as the engine writes them), otherwise at the
+// first page rounded down to a multiple of 8.
+uint32_t inline_start(const format& f, uint32_t lo, uint32_t hi) {
+  return hi < f.usage_map_inline_bytes * 8 ? 0 : (lo & ~7u);
+}
+
 }  // namespace
 
 uint32_t usage_map_bitmap_pages_needed(const format& f, const std::vector<uint32_t>& pages) {
   if (pages.empty()) return 0;
   auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
-  uint32_t start = *lo & ~7u;
+  uint32_t start = inline_start(f, *lo, *hi);
   if (*hi - start < f.usage_map_inline_bytes * 8) return 0;
   uint32_t per = pages_per_bitmap_page(f);
   std::vector<uint32_t> idx;
@@ -46,7 +52,7 @@ std::vector<uint8_t> build_usage_map(const format& f, std::vector<uint32_t> page
                                      std::vector<uint32_t>& bitmap_pages) {
   std::sort(pages.begin(), pages.end());
   uint32_t inline_bits = f.usage_map_inline_bytes * 8;
-  uint32_t start = pages.empty() ? 0 : (pages.front() & ~7u);
+  uint32_t start = pages.empty() ? 0 : inline_start(f, pages.front(), pages.back());
   if (pages.empty() || pages.back() - start < inline_bits) {
     std::vector<uint8_t> row(5 + f.usage_map_inline_bytes, 0);
     put_u32(row.data() + 1, start);

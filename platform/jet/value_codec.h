@@ -20,6 +20,8 @@ namespace jet {
 // Wide text <-> UTF-16 code units (characters above U+FFFF become surrogate pairs).
 std::u16string to_utf16(const std::wstring& s);
 std::wstring from_utf16(const std::u16string& s);
+// Wide text as UTF-8 (for messages).
+std::string to_utf8(const std::wstring& s);
 
 // Text as stored: compressed when `allow_compression` and it saves space, UTF-16LE otherwise.
 std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression);

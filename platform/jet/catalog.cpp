@@ -1,0 +1,238 @@
+// System table definitions and blank-database rows.
+#include "platform/jet/catalog.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "platform/jet/header.h"
+
+namespace jet {
+
+namespace {
+
+struct col {
+  const wchar_t* name;
+  column_type type;
+  uint8_t flags;
+  uint16_t slot;
+  uint16_t fixed_offset;
+};
+
+table_def make(const format& f, uint32_t page, const std::vector<col>& cols) {
+  table_def t;
+  t.tdef_page = page;
+  t.system = true;
+  uint16_t n = 0;
+  for (const auto& c : cols) {
+    column_def d;
+    d.name = c.name;
+    d.type = c.type;
+    d.number = n++;
+    d.var_index = c.slot;
+    d.flags = c.flags;
+    d.fixed_offset = c.fixed_offset;
+    d.sort_order = f.sort_order_id;
+    d.sort_version = f.sort_version;
+    switch (c.type) {
+      case column_type::text: case column_type::binary: d.length = uint16_t(f.unicode_text ? 510 : 255); break;
+      case column_type::memo: case column_type::ole: d.length = 0; break;
+      case column_type::boolean: d.length = 1; break;
+      default: d.length = uint16_t(fixed_type_size(c.type)); break;
+    }
+    t.columns.push_back(d);
+  }
+  t.max_columns = n;
+  // The engine stores these blocks alphabetically.
+  auto lower = [](const std::wstring& s) {
+    std::wstring r = s;
+    for (auto& ch : r) ch = wchar_t(std::towlower(wint_t(ch)));
+    return r;
+  };
+  std::stable_sort(t.columns.begin(), t.columns.end(),
+                   [&](const column_def& a, const column_def& b) { return lower(a.name) < lower(b.name); });
+  return t;
+}
+
+void add_index(table_def& t, std::vector<uint16_t> cols, uint8_t flags) {
+  index_def ix;
+  for (uint16_t c : cols) ix.columns.push_back({c, true});
+  ix.flags = flags;
+  t.indexes.push_back(ix);
+}
+
+void add_logical(table_def& t, const wchar_t* name, uint32_t number, uint32_t physical, logical_index_type type) {
+  logical_index_def li;
+  li.name = name;
+  li.number = number;
+  li.physical = physical;
+  li.type = type;
+  t.logical_indexes.push_back(li);
+}
+
+bytes sid(const std::array<uint8_t, 2>& s) { return bytes(s.begin(), s.end()); }
+
+}  // namespace
+
+const wchar_t* system_table_name(system_table which) {
+  switch (which) {
+    case system_table::objects: return L"MSysObjects";
+    case system_table::aces: return L"MSysACEs";
+    case system_table::queries: return L"MSysQueries";
+    case system_table::relationships: return L"MSysRelationships";
+  }
+  return L"";
+}
+
+table_def system_table_def(const format& f, system_table which) {
+  constexpr uint8_t fixed = 0x13, var = 0x12, sidflags = 0x32;
+  const uint8_t jet4 = f.gen == generation::jet3 ? 0x00 : index_flag::jet4_always;
+  using T = column_type;
+  switch (which) {
+    case system_table::objects: {
+      table_def t = make(f, msysobjects_tdef_page,
+                         {{L"Id", T::long_integer, fixed, 0, 0},
+                          {L"ParentId", T::long_integer, fixed, 0, 4},
+                          {L"Name", T::text, var, 0, 0},
+                          {L"Type", T::integer, fixed, 1, 8},
+                          {L"DateCreate", T::datetime, fixed, 1, 10},
+                          {L"DateUpdate", T::datetime, fixed, 1, 18},
+                          {L"Owner", T::binary, sidflags, 1, 0},
+                          {L"Flags", T::long_integer, fixed, 2, 26},
+                          {L"Database", T::memo, var, 2, 0},
+                          {L"Connect", T::memo, var, 3, 0},
+                          {L"ForeignName", T::text, var, 4, 0},
+                          {L"RmtInfoShort", T::binary, var, 5, 0},
+                          {L"RmtInfoLong", T::ole, var, 6, 0},
+                          {L"Lv", T::ole, var, 7, 0},
+                          {L"LvProp", T::ole, var, 8, 0},
+                          {L"LvModule", T::ole, var, 9, 0},
+                          {L"LvExtra", T::ole, var, 10, 0}});
+      add_index(t, {objects_col::parent_id, objects_col::name}, jet4 | index_flag::unique);
+      add_index(t, {objects_col::id}, jet4 | index_flag::unique);
+      add_logical(t, L"Id", 1, 1, logical_index_type::primary_key);
+      add_logical(t, L"ParentIdName", 0, 0, logical_index_type::other);
+      return t;
+    }
+    case system_table::aces: {
+      table_def t = make(f, msysaces_tdef_page,
+                         {{L"ObjectId", T::long_integer, fixed, 0, 0},
+                          {L"SID", T::binary, sidflags, 0, 0},
+                          {L"ACM", T::long_integer, fixed, 1, 4},
+                          {L"FInheritable", T::boolean, fixed, 1, 0}});
+      add_index(t, {aces_col::object_id}, jet4 | index_flag::required);
+      add_logical(t, L"ObjectId", 0, 0, logical_index_type::other);
+      return t;
+    }
+    case system_table::queries: {
+      table_def t = make(f, msysqueries_tdef_page,
+                         {{L"ObjectId", T::long_integer, fixed, 0, 0},
+                          {L"Attribute", T::byte, fixed, 0, 4},
+                          {L"Order", T::binary, var, 0, 0},
+                          {L"Name1", T::text, var, 1, 0},
+                          {L"Name2", T::text, var, 2, 0},
+                          {L"Expression", T::memo, var, 3, 0},
+                          {L"Flag", T::integer, fixed, 4, 5},
+                          {L"LvExtra", T::long_integer, fixed, 4, 7}});
+      add_index(t, {0, 1, 2}, jet4 | index_flag::unique);
+      add_logical(t, L"ObjectIdAttribute", 0, 0, logical_index_type::primary_key);
+      return t;
+    }
+    case system_table::relationships: {
+      table_def t = make(f, msysrelationships_tdef_page,
+                         {{L"szRelationship", T::text, var, 0, 0},
+                          {L"grbit", T::long_integer, fixed, 1, 0},
+                          {L"ccolumn", T::long_integer, fixed, 1, 4},
+                          {L"icolumn", T::long_integer, fixed, 1, 8},
+                          {L"szObject", T::text, var, 1, 0},
+                          {L"szColumn", T::text, var, 2, 0},
+                          {L"szReferencedObject", T::text, var, 3, 0},
+                          {L"szReferencedColumn", T::text, var, 4, 0}});
+      add_index(t, {0}, jet4 | index_flag::ignore_nulls);
+      add_index(t, {4}, jet4 | index_flag::ignore_nulls);
+      add_index(t, {6}, jet4 | index_flag::ignore_nulls);
+      add_logical(t, L"szObject", 1, 1, logical_index_type::other);
+      add_logical(t, L"szReferencedObject", 2, 2, logical_index_type::other);
+      add_logical(t, L"szRelationship", 0, 0, logical_index_type::other);
+      return t;
+    }
+  }
+  return {};
+}
+
+std::vector<value> object_row(uint32_t id, uint32_t parent, const std::wstring& name, int16_t type, double date,
+                              uint32_t flags, const bytes& owner, const bytes& lv_prop) {
+  std::vector<value> r(objects_col::count);
+  r[objects_col::id] = value::long_integer(int32_t(id));
+  r[objects_col::parent_id] = value::long_integer(int32_t(parent));
+  r[objects_col::name] = value::text(name);
+  r[objects_col::type] = value::integer(type);
+  r[objects_col::date_create] = value::datetime({date});
+  r[objects_col::date_update] = value::datetime({date});
+  r[objects_col::flags] = value::long_integer(int32_t(flags));
+  if (!owner.empty()) r[objects_col::owner] = value::binary(owner);
+  if (!lv_prop.empty()) r[objects_col::lv_prop] = value::binary(lv_prop);
+  return r;
+}
+
+std::vector<value> ace_row(uint32_t object_id, const bytes& s, int32_t acm, bool inheritable) {
+  std::vector<value> r(aces_col::count);
+  r[aces_col::object_id] = value::long_integer(int32_t(object_id));
+  r[aces_col::sid] = value::binary(s);
+  r[aces_col::acm] = value::long_integer(acm);
+  r[aces_col::inheritable] = value::boolean(inheritable);
+  return r;
+}
+
+std::vector<std::vector<value>> blank_object_rows(const format& f, double date) {
+  const reference_blank& ref = reference_for(f);
+  bytes s1 = sid(ref.sid_s1), s2 = sid(ref.sid_s2);
+  return {
+      object_row(tables_container_id, root_container_id, L"Tables", object_type_container, date, system_object_flags, s1),
+      object_row(databases_container_id, root_container_id, L"Databases", object_type_container, date, system_object_flags, s1),
+      object_row(relationships_container_id, root_container_id, L"Relationships", object_type_container, date,
+                 system_object_flags, s1),
+      object_row(msysdb_id, databases_container_id, L"MSysDb", object_type_database, date, system_object_flags, s2),
+      object_row(msysobjects_tdef_page, tables_container_id, L"MSysObjects", object_type_table, date, system_object_flags, s1),
+      object_row(msysaces_tdef_page, tables_container_id, L"MSysACEs", object_type_table, date, system_object_flags, s1),
+      object_row(msysqueries_tdef_page, tables_container_id, L"MSysQueries", object_type_table, date, system_object_flags, s1),
+      object_row(msysrelationships_tdef_page, tables_container_id, L"MSysRelationships", object_type_table, date,
+                 system_object_flags, s1),
+  };
+}
+
+std::vector<std::vector<value>> blank_ace_rows(const format& f) {
+  const reference_blank& ref = reference_for(f);
+  bytes s2 = sid(ref.sid_s2), s3 = sid(ref.sid_s3), s4 = sid(ref.sid_s4);
+  return {
+      ace_row(msysobjects_tdef_page, s2, 393216, false),
+      ace_row(msysaces_tdef_page, s2, 393216, false),
+      ace_row(msysqueries_tdef_page, s2, 393216, false),
+      ace_row(msysrelationships_tdef_page, s2, 917504, false),
+      ace_row(tables_container_id, s4, 983294, true),
+      ace_row(tables_container_id, s2, 393217, false),
+      ace_row(relationships_container_id, s4, 983294, true),
+      ace_row(relationships_container_id, s2, 393217, false),
+      ace_row(databases_container_id, s2, 393216, false),
+      ace_row(msysdb_id, s2, 393230, false),
+      ace_row(msysdb_id, s3, 14, false),
+      ace_row(msysqueries_tdef_page, s3, 20, false),
+      ace_row(msysrelationships_tdef_page, s3, 20, false),
+      ace_row(msysobjects_tdef_page, s3, 20, false),
+      ace_row(tables_container_id, s3, 1048319, true),
+      ace_row(relationships_container_id, s3, 1048575, true),
+  };
+}
+
+std::vector<std::vector<value>> new_table_ace_rows(const format& f, uint32_t table_id) {
+  // One full-rights row for each SID that holds rights on the Tables container.
+  const reference_blank& ref = reference_for(f);
+  return {
+      ace_row(table_id, sid(ref.sid_s2), 1048575, false),
+      ace_row(table_id, sid(ref.sid_s3), 1048575, false),
+      ace_row(table_id, sid(ref.sid_s4), 1048575, false),
+  };
+}
+
+bytes new_object_owner(const format& f) { return sid(reference_for(f).sid_s2); }
+
+}  // namespace jet

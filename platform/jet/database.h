@@ -1,0 +1,117 @@
+// The database writer: creates a new Access file and fills it with tables and rows.
+//
+//   auto db = jet::database::create("/data/out.mdb");            // Jet 4 (Access 2000) .mdb
+//   db->add_table(L"Customers",
+//                 {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+//                  {.name = L"Name", .type = column_type::text, .size = 80, .required = true}},
+//                 {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}});
+//   db->append_row(L"Customers", {value(), value::text(L"Ann")});  // Null AutoNumber: next number
+//   db->close();                                                  // the file appears at its path
+//
+// Contract:
+// * The file is written under a temporary name in the destination folder and renamed into place by
+//   `close()`. Until then (a crash, a killed process, a full disk, `abandon()`) the destination does
+//   not exist. The destructor closes a database that was neither closed nor abandoned.
+// * `add_table` is atomic: everything is validated first (3010 name taken, 3125 bad name, 3190 more
+//   than 255 fields, 3191 duplicate field, 3264 no fields, 3259 bad type or index on memo/OLE,
+//   3283 second primary key, 3284 duplicate index name, 3626 more than 32 indexes, 3631 more than 10
+//   fields in an index, 3265 unknown index field); a refused table leaves nothing behind.
+// * `append_row` takes values by column position (definition order). A refused row (3022, 3058,
+//   3163, 3314, 3315, 3047, 3349, 3421, 3001) is not written and the table stays usable.
+// * An AutoNumber column given Null gets the next number; an explicit value is stored and the
+//   counter moves past the largest value seen.
+// * Every error is a jet::error carrying the DAO error number.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/jet/format.h"
+#include "platform/jet/table_def.h"
+#include "platform/jet/types.h"
+
+namespace jet {
+
+struct column_spec {
+  std::wstring name;
+  column_type type = column_type::text;
+  uint32_t size = 0;               // text: characters (1-255, 0 = 255); binary: bytes (1-255, 0 = 255)
+  bool required = false;
+  bool allow_zero_length = false;  // text and memo
+  std::wstring default_value;      // the expression text ("0", "\"abc\"", "Now()"); empty = none
+  bool autonumber = false;         // Long only
+  std::wstring description;
+  std::wstring format_text;        // the Format property; empty = none
+  bool compressed_unicode = true;  // text and memo
+  uint8_t precision = 18;          // decimal
+  uint8_t scale = 0;               // decimal
+};
+
+struct index_field {
+  std::wstring column;
+  bool ascending = true;
+};
+
+struct index_spec {
+  std::wstring name;
+  std::vector<index_field> fields;
+  bool primary = false;        // implies unique and required
+  bool unique = false;
+  bool ignore_nulls = false;
+  bool required = false;
+};
+
+struct create_options {
+  std::wstring password;           // at most 20 characters
+  std::optional<double> now;       // creation time for the catalog (days since 1899-12-30); default: local now
+};
+
+class database {
+ public:
+  // Refuses an existing file (3204), a missing folder (3044), a bad name (3055) and generations that
+  // cannot be written yet (3343).
+  static std::unique_ptr<database> create(const std::string& path, generation gen = generation::jet4,
+                                          const create_options& options = {});
+  ~database();
+  database(const database&) = delete;
+  database& operator=(const database&) = delete;
+
+  const format& fmt() const;
+  const std::string& path() const;
+
+  // Adds a table; returns its handle for append_row.
+  size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
+                   const std::vector<index_spec>& indexes, const std::wstring& description = std::wstring());
+  // The handle of a table added in this session (3265 when there is none).
+  size_t table_handle(const std::wstring& name) const;
+  const table_def& table(size_t handle) const;
+  uint32_t row_count(size_t handle) const;
+
+  void append_row(size_t handle, const std::vector<value>& values);
+  void append_row(const std::wstring& table, const std::vector<value>& values) { append_row(table_handle(table), values); }
+
+  // Writes the table's index trees, maps and definition now and frees their memory; no more rows
+  // can be appended to it afterwards. `close` finishes every table that is still open.
+  void finish_table(size_t handle);
+
+  // Writes everything and renames the file into place. Idempotent.
+  void close();
+  // Drops the file being written; the destination is left as it was.
+  void abandon();
+
+  // Bytes written to the file so far.
+  uint64_t bytes_written() const;
+
+ private:
+  struct impl;
+  explicit database(std::unique_ptr<impl> p);
+  std::unique_ptr<impl> p_;
+};
+
+// Checks an object or field name the way Access does (3125 when it cannot be used).
+void check_name(const format& f, const std::wstring& name);
+
+}  // namespace jet

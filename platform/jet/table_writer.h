@@ -1,0 +1,114 @@
+// Appends rows to one table being written and, when the table is finished, writes what depends on
+// all of its rows: the index B-trees, the usage maps and the table definition.
+//
+// Rows go to data pages as they arrive (a page is written once full); long values to the column's
+// LVAL pages. Each row is checked before anything is written: values are coerced to the column
+// types (3349, 3163, 3421), required fields (3314), zero-length text (3315), required and primary
+// index columns (3058), unique keys (3022, through an in-memory key set per unique index), the row
+// size (3047) and the file size limit (3001). A refused row leaves no trace.
+// Index entries (key, row pointer) are kept in memory until `finish`, which sorts them and builds
+// each tree in bulk.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/jet/data_page.h"
+#include "platform/jet/format.h"
+#include "platform/jet/key_set.h"
+#include "platform/jet/long_value.h"
+#include "platform/jet/page_io.h"
+#include "platform/jet/table_def.h"
+#include "platform/jet/types.h"
+
+namespace jet {
+
+// Hands out the given pages first, then new pages from the underlying allocator.
+class reserved_allocator : public page_allocator {
+ public:
+  reserved_allocator(page_allocator& base, std::deque<uint32_t> reserved = {}) : base_(base), reserved_(std::move(reserved)) {}
+  uint32_t allocate() override;
+  void write(uint32_t page, std::span<const uint8_t> bytes) override { base_.write(page, bytes); }
+  void reserve(uint32_t page) { reserved_.push_back(page); }
+
+ private:
+  page_allocator& base_;
+  std::deque<uint32_t> reserved_;
+};
+
+// Collects usage-map rows onto map pages (data pages owned by 0).
+class map_page_writer {
+ public:
+  map_page_writer(const format& f, page_allocator& alloc) : f_(f), alloc_(alloc), page_(f, 0) {}
+  // Adds a map row; returns its row pointer.
+  uint32_t add(const std::vector<uint8_t>& row);
+  void flush();
+  const std::vector<uint32_t>& pages() const { return pages_; }
+
+ private:
+  const format& f_;
+  page_allocator& alloc_;
+  data_page_builder page_;
+  uint32_t page_number_ = 0;
+  std::vector<uint32_t> pages_;
+};
+
+struct column_rules {
+  bool required = false;
+  bool allow_zero_length = true;
+};
+
+class table_writer {
+ public:
+  // `def` is complete but for usage maps and roots; `rules[i]` belongs to the column numbered i.
+  // `has_room(n)` says whether n more pages fit under the file size limit.
+  table_writer(const format& f, page_allocator& alloc, table_def def, std::vector<column_rules> rules,
+               std::function<bool(uint64_t)> has_room);
+  ~table_writer();
+
+  // Pages to use first for the table's data pages and for each index's pages (blank-file layout).
+  void reserve_data_page(uint32_t page) { data_alloc_.reserve(page); }
+  void reserve_index_page(size_t index, uint32_t page) { index_reserved_.at(index).push_back(page); }
+  // Index statistics as the engine writes them for its system tables: entry count 0.
+  void set_engine_statistics(bool e) { engine_stats_ = e; }
+
+  // Appends a row (values by column number; shorter vectors mean null for the rest).
+  void append(std::vector<value> row);
+
+  // Writes the remaining pages, the index trees, the usage maps (rows through `maps`) and the TDEF.
+  void finish(map_page_writer& maps);
+
+  const table_def& def() const { return def_; }
+  uint32_t row_count() const { return def_.row_count; }
+  bool finished() const { return finished_; }
+  // Every page the table owns so far (data, LVAL, index, map bitmap and TDEF continuation pages).
+  const std::vector<uint32_t>& data_pages() const { return data_pages_; }
+
+ private:
+  struct pending_index;
+  long_value_store& lv_store(const column_def& c);
+  void flush_data_page();
+
+  const format& f_;
+  page_allocator& alloc_;
+  reserved_allocator data_alloc_;
+  table_def def_;
+  std::vector<column_rules> rules_;
+  std::function<bool(uint64_t)> has_room_;
+  std::vector<std::deque<uint32_t>> index_reserved_;
+  std::vector<std::unique_ptr<pending_index>> pending_;
+  std::map<uint16_t, std::unique_ptr<long_value_store>> lv_;
+  data_page_builder page_;
+  uint32_t page_number_ = 0;
+  uint32_t last_page_free_ = 0;
+  std::vector<uint32_t> data_pages_;
+  bool engine_stats_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace jet
