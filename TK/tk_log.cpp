@@ -50,10 +50,11 @@ void close_line(FILE* f, const tk_logger* logger) {
 }  // namespace
 
 tk_logger::tk_logger(const char* file_name, bool enabled, int32_t threshold, bool timestamps)
-    : file_name_(file_name ? std::string(file_name) : default_file_name()),
-      threshold_(threshold),
-      enabled_(enabled),
-      timestamps_(timestamps) {
+    : threshold_(threshold), enabled_(false), timestamps_(timestamps) {
+  // The logger is registered before this body runs; it stays disabled until its fields are complete, so that
+  // traces made while finding the default name are dropped.
+  file_name_ = file_name ? std::string(file_name) : default_file_name();
+  enabled_ = enabled;
   if (enabled_) truncate_once();
 }
 
