@@ -18,3 +18,13 @@ inline constexpr const char* tk_msg_logfile_cannot_create =
 inline constexpr const char* tk_msg_cannot_convert_utf8 = "Cannot convert to UTF8 string: ";
 inline constexpr const char* tk_msg_cannot_convert_ansi = "Cannot convert to ANSI string: ";
 inline constexpr const char* tk_msg_cannot_convert_unicode = "Cannot convert to UNICODE string: ";
+
+// Conversion failures of the value layer.
+inline constexpr const char* tk_msg_ole_cast = "Cannot cast from source type to destination type";
+inline constexpr const char* tk_msg_ole_type = "The operating type is not supported yet";
+
+// The date-and-time layouts the value layer reads, in the order it tries them: year, month, day, hour, minute,
+// then the seconds with their fraction as text.
+inline constexpr const char* tk_fmt_date_dash = "%hd-%hd-%hd %hd:%hd:%s";
+inline constexpr const char* tk_fmt_date_slash = "%hd/%hd/%hd %hd:%hd:%s";
+inline constexpr const char* tk_fmt_date_dot = "%hd.%hd.%hd %hd:%hd:%s";

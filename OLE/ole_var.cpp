@@ -1,0 +1,1128 @@
+// ole_variant: construction, copying, type changes and text forms.
+//
+// change_type rules, in order (the first that applies decides):
+//  1. VT_ARRAY|VT_UI1 <-> VT_BLOB: only the tag changes. (VT_DISPATCH is no binary kind: changing a byte array
+//     to it, or an interface to bytes, raises ole_cast_exception.)
+//  2. Nothing happens when the tag stays, when the value is VT_EMPTY or VT_NULL, or when both tags are binary.
+//  3. VT_BSTR to VT_BOOL: "yes", "t", "true" / "no", "f", "false" (any case); other texts raise.
+//  4. From VT_I8 / VT_UI8 (except to binary, rule 10): to integer kinds range-checked, to VT_BOOL non-zero -> -1, to VT_R4/VT_R8 the nearest,
+//     to VT_DECIMAL and VT_CY exactly (range-checked), to VT_BSTR the decimal text; others raise.
+//  5. From VT_DATE (except to binary, rule 10): only VT_BSTR, the date's text with microseconds; others raise.
+//  6. To VT_I8 / VT_UI8: from integers and booleans (true is -1), from doubles, currency and decimals rounded
+//     half to even; out of range, NaN and other kinds raise.
+//  7. To VT_I4, VT_UI4, VT_I2, VT_UI2: from VT_R4/VT_R8 rounded half away from zero, from VT_DECIMAL half to
+//     even, out of range raises; to VT_I1 only from VT_DECIMAL. From other kinds these targets leave the value
+//     as it is (a text "42" stays a text).
+//  8. To VT_DATE: only from a text that reads as a date with a serial value; others raise.
+//  9. From binary: to VT_BSTR the bytes as UTF-8 up to the first NUL (at most 120,000,000 bytes); other targets
+//     leave the value as it is.
+// 10. To binary: the value's own bytes (little-endian numbers, the 16 bytes of a DECIMAL, the 32-byte ole_date
+//     record, a text's UTF-8).
+// 11. Otherwise VariantChangeType; a failure raises ole_cast_exception.
+#include "OLE/ole_var.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "platform/oleaut/bstr.h"
+#include "platform/oleaut/currency.h"
+#include "platform/oleaut/decimal.h"
+#include "platform/oleaut/numconv.h"
+#include "platform/oleaut/numtext.h"
+#include "platform/oleaut/safearray.h"
+#include "platform/oleaut/variant.h"
+
+namespace {
+
+const char kHexUpper[] = "0123456789ABCDEF";
+const char kHexLower[] = "0123456789abcdef";
+
+int hex_digit(int c) {
+  for (int i = 0; i < 16; ++i) {
+    if (kHexUpper[i] == c) return i;
+  }
+  for (int i = 0; i < 16; ++i) {
+    if (kHexLower[i] == c) return i;
+  }
+  return -1;
+}
+
+bool ascii_iequal(std::string_view text, const char* word) {
+  std::size_t n = std::strlen(word);
+  if (text.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+bool ascii_iequal_w(std::wstring_view text, const char* word) {
+  std::size_t n = std::strlen(word);
+  if (text.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    wchar_t c = text[i];
+    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+    if (c != static_cast<wchar_t>(word[i])) return false;
+  }
+  return true;
+}
+
+// Reads hexadecimal text into a byte array value; false for an odd length or a character that is no digit.
+template <typename C>
+bool hex_to_value(std::basic_string_view<C> text, ole_variant* out) {
+  if (text.size() % 2 != 0) {
+    tk_trace(2, "Incorrect BLOB (size is odd)");
+    return false;
+  }
+  std::size_t start = 0;
+  if (text.size() >= 2 && (text[0] == '0' || text[0] == '\\') && (text[1] == 'x' || text[1] == 'X')) {
+    tk_trace(1, "b_prefix=true");
+    start = 2;
+  }
+  std::size_t count = (text.size() - start) / 2;
+  tk_trace(1, "Got BLOB size: %d", static_cast<int>(count));
+  out->allocate_safe_array(static_cast<uint32_t>(count));
+  uint8_t* data = static_cast<uint8_t*>(out->variant.parray->pvData);
+  for (std::size_t i = 0; i < count; ++i) {
+    C high = text[start + 2 * i], low = text[start + 2 * i + 1];
+    int h = high < 128 ? hex_digit(static_cast<int>(high)) : -1;
+    int l = low < 128 ? hex_digit(static_cast<int>(low)) : -1;
+    if (h < 0 || l < 0) {
+      tk_trace(2, "Incorrect BLOB (not a hexadecimal digit)");
+      return false;
+    }
+    data[i] = static_cast<uint8_t>(h * 16 + l);
+  }
+  return true;
+}
+
+template <typename S>
+void append_hex(S& out, const uint8_t* bytes, std::size_t count) {
+  std::size_t start = out.size();
+  out.resize(start + 2 + 2 * count);
+  out[start] = '0';
+  out[start + 1] = 'x';
+  for (std::size_t i = 0; i < count; ++i) {
+    out[start + 2 + 2 * i] = kHexUpper[bytes[i] >> 4];
+    out[start + 3 + 2 * i] = kHexUpper[bytes[i] & 15];
+  }
+}
+
+// A text with every ',' read as '.', copied only when it holds one.
+std::string_view comma_to_point(std::string_view text, std::string* storage) {
+  if (text.find(',') == std::string_view::npos) return text;
+  storage->assign(text);
+  for (char& c : *storage) {
+    if (c == ',') c = '.';
+  }
+  return *storage;
+}
+
+[[noreturn]] void cast_failed() { throw ole_cast_exception(); }
+
+}  // namespace
+
+bool is_numeric_vartype(VARTYPE type) { return type <= 23 && ((0xFF487Cu >> type) & 1u) != 0; }
+
+bool is_date_or_string_vt(VARTYPE type) { return type == VT_DATE || type == VT_BSTR; }
+
+bool is_binary_vartype(VARTYPE type) { return type == VT_BLOB || type == VT_BLOB_OBJECT || type == VT_ARRAY_UI1; }
+
+// ---- life cycle ----
+
+ole_variant::ole_variant() {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::empty ctor");
+}
+
+ole_variant::ole_variant(const ole_variant& that) : date(that.date) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::copy ctor (that.vt=%d)", that.variant.vt);
+  copy_from(that);
+}
+
+ole_variant::ole_variant(ole_variant&& that) noexcept : date(that.date) {
+  VariantInit(&variant);
+  move_from(that);
+}
+
+ole_variant::ole_variant(short value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from short(%d)", value);
+  variant.vt = VT_I2;
+  variant.iVal = value;
+}
+
+ole_variant::ole_variant(unsigned short value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from ushort(%d)", value);
+  variant.vt = VT_UI2;
+  variant.uiVal = value;
+}
+
+ole_variant::ole_variant(int value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from int(%d)", value);
+  variant.vt = VT_I4;
+  variant.lVal = value;
+}
+
+ole_variant::ole_variant(unsigned int value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from uint(%u)", value);
+  variant.vt = VT_UI4;
+  variant.ulVal = value;
+}
+
+ole_variant::ole_variant(long value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor(hyper, %lld)", static_cast<long long>(value));
+  set_i64(value);
+}
+
+ole_variant::ole_variant(unsigned long value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor(uhyper, %llu)", static_cast<unsigned long long>(value));
+  set_ui64(value);
+}
+
+ole_variant::ole_variant(long long value) : ole_variant(static_cast<long>(value)) {}
+
+ole_variant::ole_variant(unsigned long long value) : ole_variant(static_cast<unsigned long>(value)) {}
+
+ole_variant::ole_variant(signed char value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from char(%d)", value);
+  variant.vt = VT_I1;
+  variant.cVal = value;
+}
+
+ole_variant::ole_variant(unsigned char value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from byte(%d)", value);
+  variant.vt = VT_UI1;
+  variant.bVal = value;
+}
+
+ole_variant::ole_variant(float value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from float(%f)", static_cast<double>(value));
+  variant.vt = VT_R4;
+  variant.fltVal = value;
+}
+
+ole_variant::ole_variant(double value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from double(%e)", value);
+  variant.vt = VT_R8;
+  variant.dblVal = value;
+}
+
+ole_variant::ole_variant(bool value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ctor from bool (%d)", value ? 1 : 0);
+  variant.vt = VT_BOOL;
+  variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+ole_variant::ole_variant(const CY& value) {
+  VariantInit(&variant);
+  tk_trace(1, "Construct ole_variant from CY");
+  variant.vt = VT_CY;
+  variant.cyVal = value;
+}
+
+ole_variant::ole_variant(const DECIMAL& value) {
+  VariantInit(&variant);
+  tk_trace(1, "Construct ole_variant from DECIMAL");
+  variant.decVal = value;
+  variant.decVal.wReserved = VT_DECIMAL;
+  variant.vt = VT_DECIMAL;
+}
+
+ole_variant::ole_variant(const ole_date& value) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ole_variant( const ole_date& )");
+  set_date(value);
+}
+
+ole_variant::ole_variant(const std::wstring& text) {
+  VariantInit(&variant);
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::ctor from wstring(%s)", tk_to_utf8(text).c_str());
+  attach_wstring(text);
+}
+
+ole_variant::ole_variant(const wchar_t* text) {
+  VariantInit(&variant);
+  attach_wstring(text == nullptr ? std::wstring_view() : std::wstring_view(text));
+}
+
+ole_variant::ole_variant(const std::string& text) {
+  VariantInit(&variant);
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::ctor from string(%s)", text.c_str());
+  attach_string(text);
+  tk_trace(1, "ole_variant::ctor from string - END");
+}
+
+ole_variant::ole_variant(const char* text) {
+  VariantInit(&variant);
+  attach_string(text == nullptr ? std::string_view() : std::string_view(text));
+}
+
+ole_variant::ole_variant(const std::vector<uint8_t>& bytes) {
+  VariantInit(&variant);
+  tk_trace(1, "ole_variant::ole_variant( const vector<byte>& that )");
+  attach_binary(bytes);
+}
+
+ole_variant ole_variant::from_bstr(BSTR text) {
+  tk_trace(1, "Construct ole_variant from BSTR");
+  ole_variant result;
+  result.attach_wstring(oa_bstr_view(text));
+  return result;
+}
+
+ole_variant ole_variant::from_variant(const VARIANT& value) {
+  ole_variant result;
+  if (FAILED(VariantCopy(&result.variant, &value))) throw tk_mail_assertion("ole_var", 1188);
+  if (value.vt == VT_I8) result.i64_value = value.llVal;
+  if (value.vt == VT_UI8) result.ui64_value = value.ullVal;
+  if (value.vt == VT_DATE) {
+    ole_date date = ole_date::from_serial(value.date);
+    if (date.is_valid()) {
+      result.date = date;
+    } else {
+      tk_trace(2, "Failed to convert VARIANT->SYSTEMTIME");
+      result.clear();
+    }
+  }
+  return result;
+}
+
+ole_variant::~ole_variant() {
+  tk_trace(1, "ole_variant::~ole_variant");
+  VariantClear(&variant);
+}
+
+ole_variant& ole_variant::operator=(const ole_variant& that) {
+  tk_trace(1, "ole_variant::operator = ");
+  if (this != &that) {
+    tk_trace(1, "ole_variant::operator => src.vt=%d", that.variant.vt);
+    copy_from(that);
+  }
+  return *this;
+}
+
+ole_variant& ole_variant::operator=(ole_variant&& that) noexcept {
+  if (this != &that) move_from(that);
+  return *this;
+}
+
+ole_variant& ole_variant::operator=(const std::vector<uint8_t>& bytes) {
+  tk_trace(1, "ole_variant::operator = ( const vector<byte>& that )");
+  attach_binary(bytes);
+  return *this;
+}
+
+void ole_variant::clear() {
+  VariantClear(&variant);
+  i64_value = 0;
+  ui64_value = 0;
+}
+
+void ole_variant::copy_from(const ole_variant& that) {
+  if (FAILED(VariantCopy(&variant, &that.variant))) throw tk_mail_assertion("ole_var", 1120);
+  i64_value = that.i64_value;
+  ui64_value = that.ui64_value;
+  if (that.variant.vt == VT_I8 || that.variant.vt == VT_UI8) tk_trace(1, "Special processing for VT_(U)I8 type");
+  if (that.variant.vt == VT_DATE) {
+    tk_trace(1, "Special processing for VT_DATE");
+    date = that.date;
+    variant.date = that.variant.date;
+    tk_trace(1, "%04d-%02d-%02d %02d:%02d:%02d", date.time.wYear, date.time.wMonth, date.time.wDay,
+             date.time.wHour, date.time.wMinute, date.time.wSecond);
+  }
+}
+
+void ole_variant::move_from(ole_variant& that) noexcept {
+  VariantClear(&variant);
+  variant = that.variant;
+  VariantInit(&that.variant);
+  i64_value = that.i64_value;
+  ui64_value = that.ui64_value;
+  date = that.date;
+}
+
+void ole_variant::set_i64(int64_t value) {
+  clear();
+  variant.vt = VT_I8;
+  variant.llVal = value;
+  i64_value = value;
+}
+
+void ole_variant::set_ui64(uint64_t value) {
+  clear();
+  variant.vt = VT_UI8;
+  variant.ullVal = value;
+  ui64_value = value;
+}
+
+void ole_variant::set_date(const ole_date& value) {
+  clear();
+  if (ole_trace_on(1)) tk_trace(1, "ole_date=%s", value.to_string(6).c_str());
+  DATE serial;
+  if (!value.to_serial(&serial)) {
+    // No serial value: the date cannot be stored, so the value is NULL rather than an invented date.
+    tk_trace(2, "Failed to convert SYSTEMTIME->VARIANT");
+    return;
+  }
+  date = value;
+  variant.vt = VT_DATE;
+  variant.date = serial;
+}
+
+// ---- payloads ----
+
+void ole_variant::attach_wstring(std::wstring_view text) {
+  if (variant.vt == VT_BSTR) {
+    SysFreeString(variant.bstrVal);
+    variant.bstrVal = nullptr;
+  } else {
+    clear();
+    variant.vt = VT_BSTR;
+  }
+  tk_trace(1, "=== RIGHT BEFORE SysAllocStringLen ===");
+  variant.bstrVal = oa_alloc_bstr(text);
+  if (variant.bstrVal == nullptr) {
+    variant.vt = VT_EMPTY;
+    throw tk_mail_assertion("ole_var", 1469);
+  }
+}
+
+void ole_variant::attach_string(std::string_view text) {
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::attach_string('%s')", std::string(text).c_str());
+  // The decoder never fails: malformed UTF-8 becomes U+FFFD.
+  attach_wstring(tk_utf8_to_unicode(std::string(text)));
+}
+
+void ole_variant::allocate_safe_array(uint32_t size) {
+  tk_trace(1, "ole_variant::allocate_safe_array (size=%d)", static_cast<int>(size));
+  bool reusable = (variant.vt == VT_ARRAY_UI1 || variant.vt == VT_BLOB) && variant.parray != nullptr &&
+                  SafeArrayGetDim(variant.parray) == 1 && SafeArrayGetElemsize(variant.parray) == 1;
+  if (!reusable) {
+    tk_trace(1, "Re-initialize VARIANT");
+    clear();
+    variant.parray = SafeArrayCreateVector(VT_UI1, 0, size);
+    if (variant.parray == nullptr) throw tk_mail_assertion("ole_var", 1354);
+    variant.vt = VT_ARRAY_UI1;
+  } else {
+    tk_trace(1, "Redimension array");
+    // An empty array has its upper bound one below its lower bound; that is a valid empty value.
+    if (variant.parray->rgsabound[0].cElements != size) {
+      SAFEARRAYBOUND bound{size, variant.parray->rgsabound[0].lLbound};
+      if (FAILED(SafeArrayRedim(variant.parray, &bound))) throw tk_mail_assertion("ole_var", 1366);
+    }
+  }
+  tk_trace(1, "ole_variant::allocate_safe_array - END");
+}
+
+void ole_variant::attach_binary(const void* bytes, std::size_t count) {
+  tk_trace(1, "ole_variant::attach_binary(1)");
+  tk_trace(1, "arr_size=%d", static_cast<int>(count));
+  if (count > std::numeric_limits<uint32_t>::max()) throw tk_mail_assertion("ole_var", 1354);
+  allocate_safe_array(static_cast<uint32_t>(count));
+  if (count > 0) std::memcpy(variant.parray->pvData, bytes, count);
+}
+
+void ole_variant::attach_binary(const std::vector<uint8_t>& bytes) { attach_binary(bytes.data(), bytes.size()); }
+
+std::size_t ole_variant::get_safe_array_size(const SAFEARRAY* array) {
+  if (array == nullptr) return 0;
+  tk_trace(1, "SAFEARRAY.cDims=%d", array->cDims);
+  if (array->cDims != 1) return 0;
+  int32_t lower = 0, upper = 0;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  tk_trace(1, "lower=%d, upper=%d", lower, upper);
+  if (upper < lower) return 0;
+  return static_cast<std::size_t>(static_cast<int64_t>(upper) - lower + 1);
+}
+
+// ---- text in ----
+
+ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_string('%s', 0x%08X)", std::string(text).c_str(), type);
+  ole_variant result;
+  if (text.empty()) {
+    if (type == VT_BSTR) result.attach_wstring(std::wstring_view());
+    return result;
+  }
+  std::string storage;
+  switch (type) {
+    case VT_ARRAY_UI1:
+    case VT_BLOB:
+      tk_trace(1, "GOT BLOB");
+      if (!hex_to_value(text, &result)) result.clear();
+      return result;
+    case VT_I2:
+      result.variant.vt = VT_I2;
+      result.variant.iVal = static_cast<int16_t>(oa_atoi(text));
+      return result;
+    case VT_I4:
+      result.variant.vt = VT_I4;
+      result.variant.lVal = oa_atoi(text);
+      return result;
+    case VT_I1:
+      result.variant.vt = VT_I1;
+      result.variant.cVal = static_cast<int8_t>(oa_atoi(text));
+      return result;
+    case VT_UI1:
+      result.variant.vt = VT_UI1;
+      result.variant.bVal = static_cast<uint8_t>(oa_atoi(text));
+      return result;
+    case VT_UI2:
+      result.variant.vt = VT_UI2;
+      result.variant.uiVal = static_cast<uint16_t>(oa_atoi(text));
+      return result;
+    case VT_UI4:
+      result.variant.vt = VT_UI4;
+      result.variant.ulVal = oa_scan_u32(text);
+      return result;
+    case VT_I8:
+      result.set_i64(oa_atoi64(text));
+      return result;
+    case VT_UI8:
+      result.set_ui64(oa_strtoull(text));
+      return result;
+    case VT_R4:
+    case VT_R8: {
+      double value = oa_atof(comma_to_point(text, &storage));
+      if (type == VT_R4) {
+        result.variant.vt = VT_R4;
+        result.variant.fltVal = static_cast<float>(value);
+      } else {
+        result.variant.vt = VT_R8;
+        result.variant.dblVal = value;
+      }
+      return result;
+    }
+    case VT_CY: {
+      tk_trace(1, "GOT VT_CY");
+      CY value;
+      HRESULT hr = VarCyFromStr(comma_to_point(text, &storage), &value);
+      if (FAILED(hr)) {
+        tk_trace(2, "VarCyFromStr failed: %08X", static_cast<unsigned>(hr));
+        return result;
+      }
+      result.variant.vt = VT_CY;
+      result.variant.cyVal = value;
+      return result;
+    }
+    case VT_DECIMAL: {
+      tk_trace(1, "GOT VT_DECIMAL");
+      std::string_view number = comma_to_point(text, &storage);
+      DECIMAL value;
+      HRESULT hr = VarDecFromStr(number, &value);
+      if (FAILED(hr)) {
+        // Beyond 96 bits or 28 fraction digits (MySQL's DECIMAL(65,30)): the nearest double.
+        if (ole_trace_on(2)) {
+          tk_trace(2, "ERROR: VarDecFromStr for '%s' failed (hr=%08X)", std::string(number).c_str(),
+                   static_cast<unsigned>(hr));
+        }
+        result.variant.vt = VT_R8;
+        result.variant.dblVal = oa_atof(number);
+        return result;
+      }
+      result.variant.decVal = value;
+      result.variant.vt = VT_DECIMAL;
+      return result;
+    }
+    case VT_DATE: {
+      tk_trace(1, "GOT VT_DATE");
+      ole_date value(text);
+      if (value.is_valid()) result.set_date(value);
+      return result;
+    }
+    case VT_BOOL: {
+      if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_string(VT_BOOL, '%s')", std::string(text).c_str());
+      bool value;
+      if (ascii_iequal(text, "1") || ascii_iequal(text, "yes") || ascii_iequal(text, "t") ||
+          ascii_iequal(text, "true")) {
+        value = true;
+      } else if (ascii_iequal(text, "0") || ascii_iequal(text, "no") || ascii_iequal(text, "f") ||
+                 ascii_iequal(text, "false")) {
+        value = false;
+      } else {
+        value = oa_atoi(text) != 0;
+      }
+      result.variant.vt = VT_BOOL;
+      result.variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+      return result;
+    }
+    default: {
+      tk_trace(1, "default processing");
+      result.attach_string(text);
+      if (type == VT_BSTR) return result;
+      tk_trace(1, "Right before VariantChangeType");
+      HRESULT hr = VariantChangeType(&result.variant, &result.variant, 0, type);
+      tk_trace(1, "Right after VariantChangeType");
+      if (FAILED(hr)) throw ole_type_exception();
+      tk_trace(1, "VariantChangeType succeeded");
+      return result;
+    }
+  }
+}
+
+ole_variant ole_variant::from_wstring(std::wstring_view text, VARTYPE type) {
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_wstring(%s,%d)", tk_to_utf8(std::wstring(text)).c_str(), type);
+  if (type == VT_ARRAY_UI1 || type == VT_BLOB) {
+    ole_variant result;
+    if (!text.empty() && !hex_to_value(text, &result)) result.clear();
+    return result;
+  }
+  if (type == VT_BSTR) {
+    ole_variant result;
+    result.attach_wstring(text);
+    return result;
+  }
+  tk_trace(1, "=== RIGHT BEFORE W2A_EX ===");
+  return from_string(tk_to_ansi(std::wstring(text)), type);
+}
+
+// ---- text out ----
+
+std::string ole_variant::to_string() const {
+  tk_trace(1, "ole_variant::to_string (vt=%08X)", variant.vt);
+  std::string out;
+  switch (variant.vt) {
+    case VT_CY:
+      tk_trace(1, "Converting VT_CY");
+      oa_append_currency(out, variant.cyVal);
+      break;
+    case VT_DATE:
+      tk_trace(1, "Converting VT_DATE");
+      return date.to_string(6);
+    case VT_BSTR:
+      tk_trace(1, "Processing VT_BSTR");
+      return tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+    case VT_BOOL:
+      tk_trace(1, "to_string - bool: %d", variant.boolVal);
+      out = variant.boolVal == VARIANT_TRUE ? "1" : "0";
+      break;
+    case VT_DECIMAL:
+      tk_trace(1, "Converting VT_DECIMAL");
+      if (oa_decimal_is_valid(variant.decVal)) oa_append_decimal(out, variant.decVal);
+      break;
+    case VT_BLOB:
+    case VT_ARRAY_UI1:
+    case VT_BLOB_OBJECT: {
+      tk_trace(1, "Converting VT_ARRAY/VT_BLOB");
+      std::size_t n = get_safe_array_size(variant.parray);
+      if (n > ole_max_binary_text) n = ole_max_binary_text;
+      tk_trace(1, "len=%d", static_cast<int>(n));
+      if (n > 0) append_hex(out, static_cast<const uint8_t*>(variant.parray->pvData), n);
+      break;
+    }
+    case VT_R4:
+    case VT_R8: {
+      double value = variant.vt == VT_R4 ? variant.fltVal : variant.dblVal;
+      if (std::isnan(value)) {
+        tk_trace(3, "Got NaN, replace it with 0");
+        out = "0";
+      } else {
+        oa_append_e(out, value, variant.vt == VT_R4 ? 6 : 16);
+      }
+      break;
+    }
+    case VT_I2: oa_append_int(out, variant.iVal); break;
+    case VT_I4: oa_append_int(out, variant.lVal); break;
+    case VT_I1: oa_append_int(out, variant.cVal); break;
+    case VT_UI1: oa_append_uint(out, variant.bVal); break;
+    case VT_UI2: oa_append_uint(out, variant.uiVal); break;
+    case VT_UI4:
+    case VT_UINT: oa_append_uint(out, variant.ulVal); break;
+    case VT_I8: oa_append_int(out, i64_value); break;
+    case VT_UI8: oa_append_uint(out, ui64_value); break;
+    default: break;
+  }
+  return out;
+}
+
+std::wstring ole_variant::to_wstring() const {
+  tk_trace(1, "ole_variant::to_wstring (vt=%08X)", variant.vt);
+  if (variant.vt == VT_BSTR) return std::wstring(oa_bstr_view(variant.bstrVal));
+  if (is_binary_vartype(variant.vt)) {
+    std::wstring out;
+    std::size_t n = get_safe_array_size(variant.parray);
+    if (n > ole_max_binary_text) n = ole_max_binary_text;
+    if (n > 0) append_hex(out, static_cast<const uint8_t*>(variant.parray->pvData), n);
+    return out;
+  }
+  return tk_utf8_to_unicode(to_string());
+}
+
+// ---- numbers out ----
+
+bool ole_variant::to_bool() const {
+  tk_trace(1, "ole_variant::to_bool(vt=%08X)", variant.vt);
+  switch (variant.vt) {
+    case VT_I2: return variant.iVal != 0;
+    case VT_I4: return variant.lVal != 0;
+    case VT_R4: return variant.fltVal != 0;  // NaN is non-zero
+    case VT_R8: return variant.dblVal != 0;
+    case VT_CY: return variant.cyVal.int64 != 0;
+    case VT_DECIMAL: return !oa_decimal_is_zero(variant.decVal);
+    case VT_BOOL: return variant.boolVal == VARIANT_TRUE;
+    case VT_I1: return variant.cVal != 0;
+    case VT_UI1: return variant.bVal != 0;
+    case VT_UI2: return variant.uiVal != 0;
+    case VT_UI4: return variant.ulVal != 0;
+    case VT_I8: return i64_value != 0;
+    case VT_UI8: return ui64_value != 0;
+    default: return false;
+  }
+}
+
+int32_t ole_variant::to_long() const {
+  tk_trace(1, "ole_variant::to_long(vt=%08X)", variant.vt);
+  auto checked = [](int64_t value) {
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) cast_failed();
+    return static_cast<int32_t>(value);
+  };
+  switch (variant.vt) {
+    case VT_I2: return variant.iVal;
+    case VT_I1: return variant.cVal;
+    case VT_UI1: return variant.bVal;
+    case VT_UI2: return variant.uiVal;
+    case VT_I4: return variant.lVal;
+    case VT_UI4: return checked(variant.ulVal);
+    case VT_R4:
+    case VT_R8: {
+      double value = std::trunc(variant.vt == VT_R4 ? variant.fltVal : variant.dblVal);
+      if (!(value >= -2147483648.0 && value <= 2147483647.0)) cast_failed();
+      return static_cast<int32_t>(value);
+    }
+    case VT_CY: {
+      int32_t result = 0;
+      HRESULT hr = VarI4FromCy(variant.cyVal, &result);
+      tk_trace(1, "from CURRECY: res=%d, hr=%08X", result, static_cast<unsigned>(hr));
+      if (FAILED(hr)) cast_failed();
+      return result;
+    }
+    case VT_DECIMAL: {
+      int32_t result = 0;
+      HRESULT hr = VarI4FromDec(&variant.decVal, &result);
+      tk_trace(1, "from DECIMAL: res=%d, hr=%08X", result, static_cast<unsigned>(hr));
+      if (FAILED(hr)) cast_failed();
+      return result;
+    }
+    case VT_BOOL:
+      tk_trace(1, "src.boolVal=%d", variant.boolVal);
+      return variant.boolVal == VARIANT_TRUE ? 1 : 0;
+    case VT_I8: return checked(i64_value);
+    case VT_UI8:
+      if (ui64_value > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) cast_failed();
+      return static_cast<int32_t>(ui64_value);
+    default: return 0;
+  }
+}
+
+// ---- raw access ----
+
+std::size_t ole_variant::get_at(char* buffer, std::size_t capacity, std::size_t position, std::size_t length) const {
+  tk_trace(1, "ole_variant::get_at(pos=%d, length=%d)", static_cast<int>(position), static_cast<int>(length));
+  if (buffer == nullptr || capacity == 0) return 0;
+  buffer[0] = '\0';
+  if (variant.vt == VT_BSTR) {
+    tk_trace(1, "Extracting VT_BSTR");
+    std::wstring_view text = oa_bstr_view(variant.bstrVal);
+    if (position >= text.size()) return 0;
+    text = text.substr(position, length);
+    std::string narrow = tk_to_utf8(std::wstring(text));
+    std::size_t n = tk_utf8_cut(narrow, capacity - 1);
+    std::memcpy(buffer, narrow.data(), n);
+    buffer[n] = '\0';
+    return n;
+  }
+  if (is_binary_vartype(variant.vt)) {
+    tk_trace(1, "Extracting VT_ARRAY/VT_BLOB");
+    std::size_t n = get_safe_array_size(variant.parray);
+    if (n > ole_max_binary_text) n = ole_max_binary_text;
+    if (position >= n) return 0;
+    if (length > n - position) length = n - position;
+    if (length > (capacity - 1) / 2) length = (capacity - 1) / 2;
+    tk_trace(1, "New length=%d", static_cast<int>(length));
+    const uint8_t* bytes = static_cast<const uint8_t*>(variant.parray->pvData) + position;
+    for (std::size_t i = 0; i < length; ++i) {
+      buffer[2 * i] = kHexUpper[bytes[i] >> 4];
+      buffer[2 * i + 1] = kHexUpper[bytes[i] & 15];
+    }
+    buffer[2 * length] = '\0';
+    return length;
+  }
+  return 0;
+}
+
+std::size_t ole_variant::get_bytes(const uint8_t** data, std::string* storage) const {
+  tk_trace(1, "ole_variant::get_bytes1(%d)", variant.vt);
+  *data = nullptr;
+  switch (variant.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      tk_trace(1, "OLE_Variant is empty");
+      return 0;
+    case VT_BSTR:
+      *storage = tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+      *data = reinterpret_cast<const uint8_t*>(storage->data());
+      return storage->size();
+    case VT_ARRAY_UI1:
+    case VT_BLOB: {
+      tk_trace(1, "Processing binary");
+      std::size_t n = get_safe_array_size(variant.parray);
+      tk_trace(1, "data_length=%d", static_cast<int>(n));
+      *data = n > 0 ? static_cast<const uint8_t*>(variant.parray->pvData) : nullptr;
+      return n;
+    }
+    default:
+      throw tk_mail_assertion("ole_var", 1235);
+  }
+}
+
+// ---- type changes ----
+
+std::vector<uint8_t> ole_variant::own_bytes() const {
+  tk_trace(1, "convert_to_byte_array(%d)", variant.vt);
+  std::vector<uint8_t> bytes;
+  auto put = [&bytes](const void* p, std::size_t n) {
+    const uint8_t* b = static_cast<const uint8_t*>(p);
+    bytes.assign(b, b + n);
+  };
+  switch (variant.vt) {
+    case VT_I2: case VT_BOOL: case VT_UI2: put(&variant.iVal, 2); break;
+    case VT_I4: case VT_R4: case VT_UI4: case VT_INT: case VT_UINT: put(&variant.lVal, 4); break;
+    case VT_R8: case VT_CY: put(&variant.dblVal, 8); break;
+    case VT_DATE: {
+      uint8_t record[32];
+      date.to_record(record);
+      put(record, 32);
+      break;
+    }
+    case VT_DECIMAL: {
+      uint8_t raw[16];
+      const DECIMAL& d = variant.decVal;
+      raw[0] = static_cast<uint8_t>(VT_DECIMAL);
+      raw[1] = 0;
+      raw[2] = d.scale;
+      raw[3] = d.sign;
+      for (int i = 0; i < 4; ++i) raw[4 + i] = static_cast<uint8_t>(d.Hi32 >> (8 * i));
+      for (int i = 0; i < 8; ++i) raw[8 + i] = static_cast<uint8_t>(d.Lo64 >> (8 * i));
+      put(raw, 16);
+      break;
+    }
+    case VT_I1: case VT_UI1: put(&variant.bVal, 1); break;
+    case VT_I8: put(&i64_value, 8); break;
+    case VT_UI8: put(&ui64_value, 8); break;
+    case VT_BSTR: {
+      tk_trace(1, "VT_BSTR->binary");
+      std::string text = tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+      put(text.data(), text.size());
+      break;
+    }
+    default:
+      cast_failed();
+  }
+  return bytes;
+}
+
+void ole_variant::change_from_64(VARTYPE new_type) {
+  bool is_signed = variant.vt == VT_I8;
+  const int64_t s = i64_value;
+  const uint64_t u = ui64_value;
+  // The value as a wide signed integer, for the range checks.
+  const __int128 value = is_signed ? static_cast<__int128>(s) : static_cast<__int128>(u);
+  auto in_range = [value](__int128 low, __int128 high) {
+    if (value < low || value > high) cast_failed();
+  };
+  switch (new_type) {
+    case VT_I2: in_range(INT16_MIN, INT16_MAX); clear(); variant.vt = VT_I2; variant.iVal = static_cast<int16_t>(value); return;
+    case VT_UI2: in_range(0, UINT16_MAX); clear(); variant.vt = VT_UI2; variant.uiVal = static_cast<uint16_t>(value); return;
+    case VT_I4: case VT_INT:
+      in_range(INT32_MIN, INT32_MAX);
+      clear();
+      variant.vt = new_type;
+      variant.lVal = static_cast<int32_t>(value);
+      return;
+    case VT_UI4: case VT_UINT:
+      in_range(0, UINT32_MAX);
+      clear();
+      variant.vt = new_type;
+      variant.ulVal = static_cast<uint32_t>(value);
+      return;
+    case VT_I1: in_range(INT8_MIN, INT8_MAX); clear(); variant.vt = VT_I1; variant.cVal = static_cast<int8_t>(value); return;
+    case VT_UI1: in_range(0, UINT8_MAX); clear(); variant.vt = VT_UI1; variant.bVal = static_cast<uint8_t>(value); return;
+    case VT_BOOL: clear(); variant.vt = VT_BOOL; variant.boolVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE; return;
+    case VT_R4: {
+      float f = is_signed ? static_cast<float>(s) : static_cast<float>(u);
+      clear();
+      variant.vt = VT_R4;
+      variant.fltVal = f;
+      return;
+    }
+    case VT_R8: {
+      double d = is_signed ? static_cast<double>(s) : static_cast<double>(u);
+      clear();
+      variant.vt = VT_R8;
+      variant.dblVal = d;
+      return;
+    }
+    case VT_DECIMAL: {
+      tk_trace(1, is_signed ? "VT_I8->VT_DECIMAL" : "VT_UI8->VT_DECIMAL");
+      DECIMAL d;
+      HRESULT hr = is_signed ? VarDecFromI8(s, &d) : VarDecFromUI8(u, &d);
+      if (FAILED(hr)) cast_failed();
+      clear();
+      variant.decVal = d;
+      variant.vt = VT_DECIMAL;
+      return;
+    }
+    case VT_CY: {
+      in_range(INT64_MIN, INT64_MAX);
+      CY c;
+      if (FAILED(VarCyFromI8(static_cast<int64_t>(value), &c))) cast_failed();
+      clear();
+      variant.vt = VT_CY;
+      variant.cyVal = c;
+      return;
+    }
+    case VT_BSTR: {
+      std::string text;
+      if (is_signed) oa_append_int(text, s); else oa_append_uint(text, u);
+      attach_wstring(std::wstring(text.begin(), text.end()));
+      return;
+    }
+    case VT_UI8: in_range(0, UINT64_MAX); set_ui64(static_cast<uint64_t>(value)); return;
+    case VT_I8: in_range(INT64_MIN, INT64_MAX); set_i64(static_cast<int64_t>(value)); return;
+    default: cast_failed();
+  }
+}
+
+void ole_variant::change_to_64(VARTYPE new_type) {
+  bool to_signed = new_type == VT_I8;
+  __int128 value = 0;
+  switch (variant.vt) {
+    case VT_I2: value = variant.iVal; break;
+    case VT_BOOL: value = variant.boolVal; break;
+    case VT_I4: case VT_INT: value = variant.lVal; break;
+    case VT_I1: value = variant.cVal; break;
+    case VT_UI1: value = variant.bVal; break;
+    case VT_UI2: value = variant.uiVal; break;
+    case VT_UI4: case VT_UINT: value = variant.ulVal; break;
+    case VT_I8: value = i64_value; break;
+    case VT_UI8: value = ui64_value; break;
+    case VT_R4:
+    case VT_R8: {
+      double d = variant.vt == VT_R4 ? variant.fltVal : variant.dblVal;
+      HRESULT hr;
+      if (to_signed) {
+        int64_t r = 0;
+        hr = VarI8FromR8(d, &r);
+        tk_trace(1, variant.vt == VT_R4 ? "from FLOAT: res=%lld, hr=%08X" : "from DOUBLE: res=%lld, hr=%08X",
+                 static_cast<long long>(r), static_cast<unsigned>(hr));
+        value = r;
+      } else {
+        uint64_t r = 0;
+        hr = VarUI8FromR8(d, &r);
+        tk_trace(1, variant.vt == VT_R4 ? "from FLOAT: res=%llu, hr=%08X" : "from DOUBLE: res=%llu, hr=%08X",
+                 static_cast<unsigned long long>(r), static_cast<unsigned>(hr));
+        value = r;
+      }
+      if (FAILED(hr)) cast_failed();
+      break;
+    }
+    case VT_DECIMAL: {
+      tk_trace(1, to_signed ? "VT_DECIMAL->VT_I8" : "VT_DECIMAL->VT_UI8");
+      if (to_signed) {
+        int64_t r;
+        if (FAILED(VarI8FromDec(&variant.decVal, &r))) cast_failed();
+        value = r;
+      } else {
+        uint64_t r;
+        if (FAILED(VarUI8FromDec(&variant.decVal, &r))) cast_failed();
+        value = r;
+      }
+      break;
+    }
+    case VT_CY: {
+      int64_t r;
+      VarI8FromCy(variant.cyVal, &r);
+      value = r;
+      break;
+    }
+    default:
+      cast_failed();
+  }
+  if (to_signed) {
+    if (value < INT64_MIN || value > INT64_MAX) cast_failed();
+    set_i64(static_cast<int64_t>(value));
+  } else {
+    if (value < 0 || value > static_cast<__int128>(UINT64_MAX)) cast_failed();
+    set_ui64(static_cast<uint64_t>(value));
+  }
+}
+
+void ole_variant::change_to_small_int(VARTYPE new_type) {
+  __int128 low, high;
+  switch (new_type) {
+    case VT_I4: low = INT32_MIN; high = INT32_MAX; break;
+    case VT_UI4: low = 0; high = UINT32_MAX; break;
+    case VT_I2: low = INT16_MIN; high = INT16_MAX; break;
+    case VT_UI2: low = 0; high = UINT16_MAX; break;
+    default: low = INT8_MIN; high = INT8_MAX; break;  // VT_I1
+  }
+  __int128 value;
+  if (variant.vt == VT_DECIMAL) {
+    static const char* const kTraces[] = {"VT_DECIMAL->VT_I4", "VT_DECIMAL->VT_UI4", "VT_DECIMAL->VT_I2",
+                                          "VT_DECIMAL->VT_UI2", "VT_DECIMAL->VT_I1"};
+    int which = new_type == VT_I4 ? 0 : new_type == VT_UI4 ? 1 : new_type == VT_I2 ? 2 : new_type == VT_UI2 ? 3 : 4;
+    tk_trace(1, "%s", kTraces[which]);
+    bool negative;
+    unsigned __int128 magnitude;
+    if (!oa_decimal_round(variant.decVal, &negative, &magnitude) || magnitude > (static_cast<unsigned __int128>(1) << 100)) {
+      cast_failed();
+    }
+    value = negative ? -static_cast<__int128>(magnitude) : static_cast<__int128>(magnitude);
+  } else if ((variant.vt == VT_R4 || variant.vt == VT_R8) && new_type != VT_I1) {
+    // Half away from zero: add or take away one half, then drop the fraction.
+    double d = variant.vt == VT_R4 ? variant.fltVal : variant.dblVal;
+    if (!std::isfinite(d) || std::fabs(d) > 1e18) cast_failed();
+    double r = std::trunc(d < 0 ? d - 0.5 : d + 0.5);
+    value = static_cast<__int128>(r);
+  } else {
+    return;  // other kinds keep their value
+  }
+  if (value < low || value > high) cast_failed();
+  clear();
+  variant.vt = new_type;
+  switch (new_type) {
+    case VT_I4: variant.lVal = static_cast<int32_t>(value); break;
+    case VT_UI4: variant.ulVal = static_cast<uint32_t>(value); break;
+    case VT_I2: variant.iVal = static_cast<int16_t>(value); break;
+    case VT_UI2: variant.uiVal = static_cast<uint16_t>(value); break;
+    default: variant.cVal = static_cast<int8_t>(value); break;
+  }
+}
+
+void ole_variant::change_binary_to_text() {
+  std::size_t n = get_safe_array_size(variant.parray);
+  if (n > ole_max_binary_text) n = ole_max_binary_text;
+  const char* bytes = n > 0 ? static_cast<const char*>(variant.parray->pvData) : "";
+  const void* nul = n > 0 ? std::memchr(bytes, 0, n) : nullptr;
+  if (nul != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
+  tk_trace(1, "ole_variant::operator = (const BSTR)");
+  std::wstring text = tk_utf8_to_unicode(std::string(bytes, n));
+  attach_wstring(text);
+}
+
+void ole_variant::change_to_binary() {
+  tk_trace(1, "a_type is binary, src.vt=%d", variant.vt);
+  if (variant.vt < VT_I2 || variant.vt > VT_LPWSTR) cast_failed();
+  std::vector<uint8_t> bytes = own_bytes();
+  attach_binary(bytes);
+}
+
+void ole_variant::change_type(VARTYPE new_type) {
+  const VARTYPE old_type = variant.vt;
+  tk_trace(1, "ole_variant::change_type(old=%d,new=%d)", old_type, new_type);
+  // 1. Binary synonyms.
+  if ((old_type == VT_ARRAY_UI1 && new_type == VT_BLOB) || (old_type == VT_BLOB && new_type == VT_ARRAY_UI1)) {
+    tk_trace(1, "Replace by synonym");
+    variant.vt = new_type;
+    return;
+  }
+  if ((is_binary_vartype(old_type) && new_type == VT_DISPATCH) ||
+      (old_type == VT_DISPATCH && is_binary_vartype(new_type))) {
+    cast_failed();
+  }
+  // 2. Nothing to do.
+  if (new_type == old_type || old_type == VT_EMPTY || old_type == VT_NULL ||
+      (is_binary_vartype(old_type) && is_binary_vartype(new_type))) {
+    tk_trace(1, "Type cannot be changed");
+    return;
+  }
+  // 3. Words to booleans.
+  if (old_type == VT_BSTR && new_type == VT_BOOL) {
+    std::wstring_view text = oa_bstr_view(variant.bstrVal);
+    bool value;
+    if (ascii_iequal_w(text, "yes") || ascii_iequal_w(text, "t") || ascii_iequal_w(text, "true")) {
+      value = true;
+    } else if (ascii_iequal_w(text, "no") || ascii_iequal_w(text, "f") || ascii_iequal_w(text, "false")) {
+      value = false;
+    } else {
+      cast_failed();
+    }
+    clear();
+    variant.vt = VT_BOOL;
+    variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return;
+  }
+  // 64-bit integers and dates have a byte form of their own (rule 10) beside their other changes.
+  if ((old_type == VT_I8 || old_type == VT_UI8 || old_type == VT_DATE) && is_binary_vartype(new_type)) {
+    change_to_binary();
+    return;
+  }
+  // 4. From 64-bit integers.
+  if (old_type == VT_I8 || old_type == VT_UI8) {
+    change_from_64(new_type);
+    return;
+  }
+  // 5. From dates.
+  if (old_type == VT_DATE) {
+    if (new_type != VT_BSTR) cast_failed();
+    std::wstring text = date.to_wstring(6);
+    attach_wstring(text);
+    return;
+  }
+  // 6. To 64-bit integers.
+  if (new_type == VT_I8 || new_type == VT_UI8) {
+    change_to_64(new_type);
+    return;
+  }
+  // 7. To small integers.
+  if (new_type == VT_I4 || new_type == VT_UI4 || new_type == VT_I2 || new_type == VT_UI2 || new_type == VT_I1) {
+    if (new_type == VT_I1 && old_type != VT_DECIMAL) return;
+    change_to_small_int(new_type);
+    return;
+  }
+  // 8. To dates.
+  if (new_type == VT_DATE) {
+    if (old_type != VT_BSTR) cast_failed();
+    ole_date value(std::wstring(oa_bstr_view(variant.bstrVal)));
+    DATE serial;
+    if (!value.is_valid() || !value.to_serial(&serial)) cast_failed();
+    set_date(value);
+    return;
+  }
+  // 9. From binary.
+  if (is_binary_vartype(old_type)) {
+    tk_trace(1, "src.vt is binary, a_type=%d", new_type);
+    if (new_type == VT_BSTR) change_binary_to_text();
+    return;
+  }
+  // 10. To binary.
+  if (is_binary_vartype(new_type)) {
+    change_to_binary();
+    return;
+  }
+  // 11. The platform's coercion.
+  HRESULT hr = VariantChangeType(&variant, &variant, 0, new_type);
+  if (FAILED(hr)) {
+    tk_trace(1, "VariantChangeType failed");
+    if (ole_trace_on(1)) tk_trace(1, "to_string()=%s", to_string().c_str());
+    cast_failed();
+  }
+}
