@@ -19,6 +19,9 @@
 // 10. To binary: the value's own bytes (little-endian numbers, the 16 bytes of a DECIMAL, the 32-byte ole_date
 //     record, a text's UTF-8).
 // 11. Otherwise VariantChangeType; a failure raises ole_cast_exception.
+//
+// Cell texts go through the system's lenient UTF-8 codec (the ANSI code page is UTF-8) on views, so a cell is
+// converted once, with no intermediate copy.
 #include "OLE/ole_var.h"
 
 #include <cmath>
@@ -28,6 +31,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "platform/oleaut/bstr.h"
+#include "platform/system/codepage.h"
 #include "platform/oleaut/currency.h"
 #include "platform/oleaut/decimal.h"
 #include "platform/oleaut/numconv.h"
@@ -406,8 +410,27 @@ void ole_variant::attach_wstring(std::wstring_view text) {
 
 void ole_variant::attach_string(std::string_view text) {
   if (ole_trace_on(1)) tk_trace(1, "ole_variant::attach_string('%s')", std::string(text).c_str());
-  // The decoder never fails: malformed UTF-8 becomes U+FFFD.
-  attach_wstring(tk_utf8_to_unicode(std::string(text)));
+  bool ascii = true;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  if (!ascii) {
+    // The decoder never fails: malformed UTF-8 becomes U+FFFD.
+    attach_wstring(sys_utf8_to_wide(text));
+    return;
+  }
+  // Plain ASCII (most cells) widens straight into the platform string, without an intermediate copy.
+  attach_wstring(std::wstring_view());
+  SysFreeString(variant.bstrVal);
+  variant.bstrVal = SysAllocStringLen(nullptr, text.size());
+  if (variant.bstrVal == nullptr) {
+    variant.vt = VT_EMPTY;
+    throw tk_mail_assertion("ole_var", 1434);
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) variant.bstrVal[i] = static_cast<wchar_t>(text[i]);
 }
 
 void ole_variant::allocate_safe_array(uint32_t size) {
@@ -591,7 +614,7 @@ ole_variant ole_variant::from_wstring(std::wstring_view text, VARTYPE type) {
     return result;
   }
   tk_trace(1, "=== RIGHT BEFORE W2A_EX ===");
-  return from_string(tk_to_ansi(std::wstring(text)), type);
+  return from_string(sys_wide_to_utf8(text), type);
 }
 
 // ---- text out ----
@@ -609,7 +632,7 @@ std::string ole_variant::to_string() const {
       return date.to_string(6);
     case VT_BSTR:
       tk_trace(1, "Processing VT_BSTR");
-      return tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+      return sys_wide_to_utf8(oa_bstr_view(variant.bstrVal));
     case VT_BOOL:
       tk_trace(1, "to_string - bool: %d", variant.boolVal);
       out = variant.boolVal == VARIANT_TRUE ? "1" : "0";
@@ -663,7 +686,7 @@ std::wstring ole_variant::to_wstring() const {
     if (n > 0) append_hex(out, static_cast<const uint8_t*>(variant.parray->pvData), n);
     return out;
   }
-  return tk_utf8_to_unicode(to_string());
+  return sys_utf8_to_wide(to_string());
 }
 
 // ---- numbers out ----
@@ -743,7 +766,7 @@ std::size_t ole_variant::get_at(char* buffer, std::size_t capacity, std::size_t 
     std::wstring_view text = oa_bstr_view(variant.bstrVal);
     if (position >= text.size()) return 0;
     text = text.substr(position, length);
-    std::string narrow = tk_to_utf8(std::wstring(text));
+    std::string narrow = sys_wide_to_utf8(text);
     std::size_t n = tk_utf8_cut(narrow, capacity - 1);
     std::memcpy(buffer, narrow.data(), n);
     buffer[n] = '\0';
@@ -777,7 +800,7 @@ std::size_t ole_variant::get_bytes(const uint8_t** data, std::string* storage) c
       tk_trace(1, "OLE_Variant is empty");
       return 0;
     case VT_BSTR:
-      *storage = tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+      *storage = sys_wide_to_utf8(oa_bstr_view(variant.bstrVal));
       *data = reinterpret_cast<const uint8_t*>(storage->data());
       return storage->size();
     case VT_ARRAY_UI1:
@@ -829,7 +852,7 @@ std::vector<uint8_t> ole_variant::own_bytes() const {
     case VT_UI8: put(&ui64_value, 8); break;
     case VT_BSTR: {
       tk_trace(1, "VT_BSTR->binary");
-      std::string text = tk_to_utf8(std::wstring(oa_bstr_view(variant.bstrVal)));
+      std::string text = sys_wide_to_utf8(oa_bstr_view(variant.bstrVal));
       put(text.data(), text.size());
       break;
     }
@@ -1024,7 +1047,7 @@ void ole_variant::change_binary_to_text() {
   const void* nul = n > 0 ? std::memchr(bytes, 0, n) : nullptr;
   if (nul != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
   tk_trace(1, "ole_variant::operator = (const BSTR)");
-  std::wstring text = tk_utf8_to_unicode(std::string(bytes, n));
+  std::wstring text = sys_utf8_to_wide(std::string_view(bytes, n));
   attach_wstring(text);
 }
 
