@@ -65,6 +65,11 @@ std::vector<value> read_row(const format& f, const table_def& t, std::span<const
     if (c.type == column_type::boolean) { out[c.number] = value::boolean(fld.present); continue; }
     if (!fld.present) continue;
     if (c.is_fixed()) { out[c.number] = decode_fixed(c, fld.bytes.data()); continue; }
+    if (is_fixed_type(c.type)) {
+      // A fixed-size type kept in the variable area (Access does this in some of its own tables).
+      if (fld.bytes.size() >= fixed_type_size(c.type)) out[c.number] = decode_fixed(c, fld.bytes.data());
+      continue;
+    }
     std::vector<uint8_t> data;
     if (is_long_value_type(c.type)) {
       data = read_long_value(f, fld.bytes, read_page);
