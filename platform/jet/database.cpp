@@ -69,6 +69,19 @@ struct database::impl {
   std::vector<user_table> tables;
   std::unique_ptr<map_page_writer> user_maps;
   bool closed = false;
+  bool failed = false;  // a write failed: the file can no longer be completed
+
+  // Runs `fn`; a failed write marks the database failed (it will be dropped, never renamed into place).
+  template <typename F>
+  auto guarded(F&& fn) {
+    if (failed) throw error(dao_error::io_error, "The database could not be written and has been given up.");
+    try {
+      return fn();
+    } catch (const error& e) {
+      if (e.number() == dao_error::disk_full || e.number() == dao_error::io_error) failed = true;
+      throw;
+    }
+  }
 
   table_writer& objects() { return *system[0]; }
   table_writer& aces() { return *system[1]; }
@@ -220,7 +233,8 @@ table_def define_table(const format& f, const std::vector<column_spec>& columns,
     for (const auto& fld : s.fields) {
       const column_def* c = t.find_column(fld.column);
       if (!c) throw_error(dao_error::field_not_found);
-      if (!is_indexable_column(f, *c)) throw_error(dao_error::invalid_field_type);
+      // Jet 4 cannot index memo and OLE fields.
+      if (is_long_value_type(c->type) || !is_indexable_column(f, *c)) throw_error(dao_error::invalid_field_type);
       for (const auto& other : ix.columns)
         if (other.column_number == c->number) throw_error(dao_error::duplicate_field);
       ix.columns.push_back({c->number, fld.ascending});
@@ -275,17 +289,15 @@ size_t database::add_table(const std::wstring& name, const std::vector<column_sp
   table_def def = define_table(f, columns, indexes, rules);
   bytes props = encode_properties(f, table_properties(columns, description));
   if (!p_->file->has_room_for(8)) throw_error(dao_error::invalid_argument);
-
-  def.tdef_page = p_->file->allocate();
-  // The page stays reserved for the TDEF; give it a valid empty definition page until it is written.
-  std::vector<uint8_t> placeholder(f.page_size, 0);
-  p_->file->write(def.tdef_page, placeholder);
+  def.tdef_page = p_->guarded([&] { return p_->file->allocate(); });
   impl::user_table t;
   t.name = name;
   t.writer = std::make_unique<table_writer>(f, *p_->file, def, rules, p_->room());
-  p_->objects().append(object_row(def.tdef_page, tables_container_id, name, object_type_table, p_->now, 0,
-                                  new_object_owner(f), props));
-  for (auto& row : new_table_ace_rows(f, def.tdef_page)) p_->aces().append(std::move(row));
+  p_->guarded([&] {
+    p_->objects().append(object_row(def.tdef_page, tables_container_id, name, object_type_table, p_->now, 0,
+                                    new_object_owner(f), props));
+    for (auto& row : new_table_ace_rows(f, def.tdef_page)) p_->aces().append(std::move(row));
+  });
   p_->tables.push_back(std::move(t));
   return p_->tables.size() - 1;
 }
@@ -311,13 +323,13 @@ void database::append_row(size_t handle, const std::vector<value>& values) {
   const table_def& def = t.writer->def();
   if (values.size() > def.columns.size()) throw_error(dao_error::field_not_found);
   // Values arrive by position; the columns of a new table are numbered by position too.
-  t.writer->append(values);
+  p_->guarded([&] { t.writer->append(values); });
 }
 
 void database::finish_table(size_t handle) {
   auto& t = p_->tables.at(handle);
   if (!t.writer) return;
-  t.writer->finish(*p_->user_maps);
+  p_->guarded([&] { t.writer->finish(*p_->user_maps); });
   t.def = t.writer->def();
   t.writer.reset();
 }
@@ -325,6 +337,7 @@ void database::finish_table(size_t handle) {
 void database::close() {
   if (!p_ || p_->closed) return;
   try {
+    if (p_->failed) throw error(dao_error::io_error, "The database could not be written and has been given up.");
     for (size_t i = 0; i < p_->tables.size(); ++i) finish_table(i);
     p_->user_maps->flush();
     const format& f = *p_->f;

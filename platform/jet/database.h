@@ -36,28 +36,28 @@
 namespace jet {
 
 struct column_spec {
-  std::wstring name;
+  std::wstring name{};
   column_type type = column_type::text;
   uint32_t size = 0;               // text: characters (1-255, 0 = 255); binary: bytes (1-255, 0 = 255)
   bool required = false;
   bool allow_zero_length = false;  // text and memo
-  std::wstring default_value;      // the expression text ("0", "\"abc\"", "Now()"); empty = none
+  std::wstring default_value{};      // the expression text ("0", "\"abc\"", "Now()"); empty = none
   bool autonumber = false;         // Long only
-  std::wstring description;
-  std::wstring format_text;        // the Format property; empty = none
+  std::wstring description{};
+  std::wstring format_text{};        // the Format property; empty = none
   bool compressed_unicode = true;  // text and memo
   uint8_t precision = 18;          // decimal
   uint8_t scale = 0;               // decimal
 };
 
 struct index_field {
-  std::wstring column;
+  std::wstring column{};
   bool ascending = true;
 };
 
 struct index_spec {
-  std::wstring name;
-  std::vector<index_field> fields;
+  std::wstring name{};
+  std::vector<index_field> fields{};
   bool primary = false;        // implies unique and required
   bool unique = false;
   bool ignore_nulls = false;
@@ -65,8 +65,8 @@ struct index_spec {
 };
 
 struct create_options {
-  std::wstring password;           // at most 20 characters
-  std::optional<double> now;       // creation time for the catalog (days since 1899-12-30); default: local now
+  std::wstring password{};           // at most 20 characters
+  std::optional<double> now{};       // creation time for the catalog (days since 1899-12-30); default: local now
 };
 
 class database {

@@ -1,0 +1,31 @@
+// Test helper: a scratch folder removed with everything in it when the test ends.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace jet {
+
+class scratch_folder {
+ public:
+  scratch_folder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "jet-test-XXXXXX").string();
+    dir_ = ::mkdtemp(tmpl.data());
+  }
+  ~scratch_folder() { std::filesystem::remove_all(dir_); }
+  std::string file(const std::string& name) const { return (std::filesystem::path(dir_) / name).string(); }
+  const std::string& path() const { return dir_; }
+  size_t entries() const {
+    return size_t(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()));
+  }
+
+ private:
+  std::string dir_;
+};
+
+inline std::string sample_path(const std::string& name) {
+  return std::string(TT_SHARED_DIR) + "/data/access-format/samples/" + name;
+}
+
+}  // namespace jet
