@@ -5,11 +5,11 @@
 
 #include <cerrno>
 
+#include "TK/tk_fname.h"
 #include "TK/tk_log.h"
 #include "TK/tk_singl.h"
 #include "TK/tk_utils.h"
 #include "UDB/udb_nocase.h"
-#include "platform/system/files.h"
 
 // ---- udb_engine ---------------------------------------------------------------------------------------------
 
@@ -22,7 +22,7 @@ void udb_engine::db_delete(const std::wstring& path) {
 
 bool udb_engine::is_db_exist(const std::wstring& path) {
   tk_trace_w(2, L"udb_engine::is_db_exist(%s)", path.c_str());
-  return sys_stat_kind(tk_to_ansi(path, CP_THREAD_ACP)) == sys_path_kind::file;
+  return tk_is_file_exist1(tk_to_ansi(path, CP_THREAD_ACP).c_str(), tk_file_exists_mode);
 }
 
 void udb_engine::set_properties(const udb_engine_properties* properties) { properties_ = properties; }
