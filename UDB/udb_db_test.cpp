@@ -89,19 +89,13 @@ TEST(DatabaseDefaults, EmptyTableNeedsStatements) {
   }
 }
 
-TEST(DatabaseDefaults, IndexesAndNoOps) {
+TEST(DatabaseDefaults, CreateIndexesAsksForEachIndex) {
   statement_database db;
   udb_indexes list;
   list.push_back(udb_index(L"PK", true, true, {L"id"}));
   list.push_back(udb_index(L"ix_name", false, false, {L"name"}));
   db.create_indexes(L"t", 0, list);
   EXPECT_EQ(db.statements, (udb_name_list{L"t.PK", L"t.ix_name"}));
-
-  plain_database plain;
-  plain.create_indexes(L"t", 0, list);
-  plain.create_views({{L"v", L"select 1"}});
-  plain.create_relationships(udb_relationships());
-  EXPECT_TRUE(plain.get_tables().empty());
 }
 
 TEST(EngineDefaults, FilesOnDisk) {
@@ -132,27 +126,6 @@ TEST(EngineDefaults, FilesOnDisk) {
   engine.set_properties(&props);
   EXPECT_EQ(engine.get_properties(), &props);
   EXPECT_NE(engine.create_db(L"x"), nullptr);
-}
-
-TEST(RecordsetDefaults, ReadingSlots) {
-  plain_database db;
-  auto table = db.get_table(L"t", 0);
-  EXPECT_EQ(table->get_item(), nullptr);
-  EXPECT_TRUE(table->is_eof());
-  EXPECT_FALSE(table->is_query());
-  EXPECT_EQ(table->prev(), 0);
-  EXPECT_EQ(table->key_index, -1);
-  EXPECT_EQ(table->database, &db);
-  table->next();
-  table->reset();
-  table->move_to(3);
-  udb_record r;
-  table->update1(r);
-  table->update2(r, L"<id>1</id>");
-  table->delete_key(L"<id>1</id>");
-  table->delete_key(r);
-  EXPECT_TRUE(db.get_query(L"q", L"select 1", 0)->is_query());
-  EXPECT_EQ(plain_recordset(L"t").database, nullptr);
 }
 
 TEST(RecordsetDefaults, KeyIsThePrimaryOrFirstUniqueIndex) {

@@ -148,14 +148,6 @@ TEST(Profile, BareLinesAreAlsoKeptAsRead) {
             "[Selected Views]\r\n\r\n[Generic settings]\r\n  line  \r\n");
 }
 
-TEST(Profile, DuplicateKeysAnswerTheFirst) {
-  udb_profile p;
-  p.set_value(L"Generic settings", L"mode", L"1");
-  p.set_value(L"Generic settings", L"mode", L"2");
-  EXPECT_EQ(p.get_value(L"Generic settings", L"mode"), L"1");
-  EXPECT_EQ(p.get_value(L"No such section", L"mode"), L"");
-}
-
 TEST_F(ProfileFile, StoreAndLoadRoundTrip) {
   udb_profile p;
   p.set_value(L"MySQL settings", L"password", L"secret");
@@ -176,15 +168,6 @@ TEST_F(ProfileFile, StoreAndLoadRoundTrip) {
   ASSERT_TRUE(p.store(file));
   EXPECT_EQ(slurp(file), p.to_text());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-}
-
-TEST_F(ProfileFile, LoadsAWindowsFile) {
-  const std::wstring file = path("win.rwf");
-  write(file, "\xEF\xBB\xBF[Generic settings]\r\nsrc=shop\r\n\r\n[MySQL settings]\r\nport=3306\r\n");
-  udb_profile p;
-  ASSERT_TRUE(p.load(file));
-  EXPECT_EQ(p.get_value(L"Generic settings", L"src"), L"shop");
-  EXPECT_EQ(p.get_value(L"MySQL settings", L"port"), L"3306");
 }
 
 TEST_F(ProfileFile, MissingFileAndFolders) {

@@ -69,13 +69,6 @@ TEST(Conformity, ColumnDecisionTable) {
   }
 }
 
-TEST(Conformity, Identity) {
-  EXPECT_TRUE(column(VT_BSTR, 10) == column(VT_BSTR, 10));
-  EXPECT_FALSE(column(VT_BSTR, 10) == column(VT_BSTR, 11));
-  EXPECT_TRUE(column(VT_I4, 10) == column(VT_I4, 11));  // size counts for texts only
-  EXPECT_FALSE(column(VT_I4, 0) == column(VT_I2, 0));
-}
-
 TEST(Conformity, Schemas) {
   udb_schema empty_a, empty_b;
   EXPECT_TRUE(empty_a.conform_to(empty_b, false));
@@ -202,21 +195,6 @@ TEST(Record, OwnsItsFieldsAndLooksThemUp) {
     moved.push_back(std::make_unique<counted_field>(L"x"));
   }
   EXPECT_EQ(g_deleted, 4);
-}
-
-TEST(Record, FieldCopiesAreDeep) {
-  udb_field a(L"name", 20, ole_variant(std::wstring(L"abc")), true, true);
-  udb_field b(a);
-  EXPECT_EQ(b.get_name(), L"name");
-  EXPECT_EQ(b.size, 20u);
-  EXPECT_TRUE(b.b_not_null);
-  EXPECT_TRUE(b.auto_increment);
-  EXPECT_EQ(b.to_wstring(), L"abc");
-  udb_field c;
-  c = a;
-  a = udb_field();
-  EXPECT_EQ(c.to_wstring(), L"abc");
-  EXPECT_EQ(c.get_name(), L"name");
 }
 
 }  // namespace
