@@ -154,7 +154,9 @@ bool ole_date::import_from_string(std::string_view text) {
     const int widths[6] = {4, 2, 2, 2, 2, 2};
     int items = 0;
     while (items < (long_form ? 6 : 3) && s.field(&f[items], widths[items])) ++items;
-    if (items == (long_form ? 6 : 3)) {
+    bool negative = false;
+    for (int i = 0; i < items; ++i) negative = negative || f[i] < 0;
+    if (items == (long_form ? 6 : 3) && !negative) {
       if (f[2] > 31 && f[0] < 32) {
         tk_trace(2, "Swap day and year: day=%d, year=%d", static_cast<int>(f[2]), static_cast<int>(f[0]));
         std::swap(f[0], f[2]);
@@ -227,6 +229,10 @@ bool ole_date::import_from_string(std::string_view text) {
       }
     }
     if (items != 3 && items != 6) continue;
+    // No field of a date or of its clock time is negative; such a text is no value of this layout.
+    bool negative = false;
+    for (int i = 0; i < (items == 6 ? 5 : 3); ++i) negative = negative || f[i] < 0;
+    if (negative) continue;
     if (f[2] > 31 && f[0] < 32) {
       tk_trace(2, "Swap day and year: day=%d, year=%d", static_cast<int>(f[2]), static_cast<int>(f[0]));
       std::swap(f[0], f[2]);

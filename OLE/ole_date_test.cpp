@@ -87,7 +87,8 @@ TEST(OleDate, ParseAndPrintTable) {
 TEST(OleDate, Unreadable) {
   const char* rows[] = {"",           "1:2",           "abcd",       "2021-02-29",       "2021-00-00",
                         "2021-13-01", "10:61:00",      "10:30:61",   "-838:59:59",       "-00:30:00.000000",
-                        "99999999",   "2021/02/30",    "not a date", "31.04.2021"};
+                        "99999999",   "2021/02/30",    "not a date", "31.04.2021",
+                        "2021-03-04 -5:00:00", "-2021-03-04"};
   for (const char* text : rows) {
     ole_date d{std::string_view(text)};
     EXPECT_FALSE(d.is_valid()) << text;
