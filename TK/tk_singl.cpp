@@ -44,11 +44,10 @@ tk_exception::~tk_exception() = default;
 
 const char* tk_exception::what() const noexcept { return message.c_str(); }
 
-tk_exception_ex::tk_exception_ex() : tk_exception(1) { init(errno, std::string()); }
+// errno is read as the delegating call's argument, before anything is built that could change it.
+tk_exception_ex::tk_exception_ex() : tk_exception_ex(errno, std::string(), 1) {}
 
-tk_exception_ex::tk_exception_ex(const std::string& prefix, int32_t level_) : tk_exception(level_) {
-  init(errno, prefix);
-}
+tk_exception_ex::tk_exception_ex(const std::string& prefix, int32_t level_) : tk_exception_ex(errno, prefix, level_) {}
 
 tk_exception_ex::tk_exception_ex(int error_number, const std::string& prefix, int32_t level_)
     : tk_exception(level_) {

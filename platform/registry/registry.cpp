@@ -153,6 +153,8 @@ long reg_key::open(HKEY root, const std::string& key_path, std::unique_ptr<reg_k
   std::unique_ptr<reg_key> key(new reg_key(file));
   struct stat st;
   const bool existed = ::stat(file.c_str(), &st) == 0;
+  // A store that exists but cannot be read is not opened: writing to it would replace values it still holds.
+  if (existed && ::access(file.c_str(), R_OK) != 0) return ERROR_ACCESS_DENIED;
   key->load();
   if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
   out = std::move(key);
