@@ -85,6 +85,8 @@ class udb_record {
   // The entry at i (null for a null entry); at() throws std::out_of_range "invalid vector subscript" past the end.
   udb_field* operator[](std::size_t i) const { return fields_[i].get(); }
   udb_field* at(std::size_t i) const;
+  std::vector<std::unique_ptr<udb_field>>::const_iterator begin() const { return fields_.begin(); }
+  std::vector<std::unique_ptr<udb_field>>::const_iterator end() const { return fields_.end(); }
 
   bool find_field(const std::wstring& name) const;
   // The first field of that name, or an empty field (shared, read-only) when there is none.

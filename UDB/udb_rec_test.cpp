@@ -187,6 +187,10 @@ TEST(Record, OwnsItsFieldsAndLooksThemUp) {
     EXPECT_EQ(r.find(L"zip"), nullptr);
     EXPECT_THROW(r.at(3), std::out_of_range);
 
+    int named = 0;
+    for (const auto& field : r) named += field->get_name().empty() ? 0 : 1;
+    EXPECT_EQ(named, 3);
+
     udb_record moved(std::move(r));
     EXPECT_EQ(moved.size(), 3u);
     moved.reset();
