@@ -3,6 +3,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "UDB/udb_db.h"
 
 dump_options::dump_options() { tk_trace(2, "dump_options::ctor1"); }
 
@@ -36,4 +37,29 @@ void mysql_converter_impl::store_mysql_settings(const std::string& new_host, con
   password = tk_trim(new_password);
   port = tk_trim(new_port);
   if (port.empty()) port = "3306";
+}
+
+void mysql_converter_impl::set_source_engine(std::unique_ptr<rwf_source_engine> engine) {
+  source_ = std::move(engine);
+}
+
+rwf_source_engine& mysql_converter_impl::source_engine() const {
+  if (source_ == nullptr) throw tk_mail_assertion("mysql_settings", 60);
+  return *source_;
+}
+
+void mysql_converter_impl::connect_mysql_server() {
+  tk_trace(2, "mysql_converter_impl::connect_mysql_server");
+  int number = mysql_port_number(port);
+  if (number == 0) throw tk_exception("Invalid port number", 1);
+  source_engine().connect(host, user, password, number);
+}
+
+bool mysql_converter_impl::test_query(const std::wstring& src, const std::wstring& sql) {
+  try {
+    std::unique_ptr<udb_database> database = source_engine().open_db(src);
+    return database->query(sql);
+  } catch (const std::exception&) {
+    return false;
+  }
 }

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "converter/rwf_engines.h"
 
 class udb_profile;
 
@@ -36,9 +39,24 @@ class mysql_converter_impl {
   bool load_profile(const udb_profile& profile);
   bool store_profile(udb_profile& profile) const;
 
+  // The MySQL engine the converter reads from (owned). The program sets it once, before connecting.
+  void set_source_engine(std::unique_ptr<rwf_source_engine> engine);
+  rwf_source_engine& source_engine() const;
+  bool has_source_engine() const { return source_ != nullptr; }
+
+  // Connects the source engine with the stored settings. A port text that names no port in 1 to 65535 raises
+  // tk_exception level 1 "Invalid port number"; the engine's own errors (authentication, an unreachable server)
+  // leave as they are.
+  void connect_mysql_server();
+  // True when sql runs on the source database src; every error gives false and is not reported.
+  bool test_query(const std::wstring& src, const std::wstring& sql);
+
   dump_options dump;
   std::string host;
   std::string user;
   std::string password;
   std::string port = "3306";
+
+ private:
+  std::unique_ptr<rwf_source_engine> source_;
 };

@@ -3,6 +3,7 @@
 
 #include "TK/tk_log.h"
 #include "platform/registry/registry.h"
+#include "UDB/udb_db.h"
 #include "TK/tk_texts.h"
 #include "platform/system/files.h"
 
@@ -108,4 +109,12 @@ bool rowferry_convertor::serialize(bool store) {
 rwf_front_end& rowferry_convertor::front_end() const {
   if (front_end_ == nullptr) throw tk_mail_assertion("rwf_conv", 120);
   return *front_end_;
+}
+
+bool rowferry_convertor::test_query(const std::wstring& sql) { return mysql_converter_impl::test_query(src, sql); }
+
+void rowferry_convertor::get_all_tables(std::vector<std::wstring>& list) {
+  tk_trace(2, "rowferry_convertor::get_all_tables");
+  std::unique_ptr<udb_database> database = source_engine().open_db(src);
+  list.assign(database->get_tables().begin(), database->get_tables().end());
 }

@@ -21,10 +21,13 @@
 
 #include "TK/tk_regk.h"
 #include "TK/tk_singl.h"
+#include "TK/tk_threa.h"
 #include "converter/mysql_settings.h"
 
 class rwf_front_end;
+class udb_database;
 class udb_profile;
+class udb_validator;
 
 // What to do with a destination file that exists already.
 enum conversion_mode : int32_t {
@@ -46,20 +49,17 @@ enum destination_format_code : int32_t {
 using named_text = std::pair<std::wstring, std::wstring>;
 using named_text_list = std::vector<named_text>;
 
-class tk_converter {
+// The run is the thread functor's operator(); a stop request (request_stop) is looked at between records and
+// between tables.
+class tk_converter : public tk_thread_functor {
  public:
   tk_converter();
-  virtual ~tk_converter();
+  ~tk_converter() override;
 
-  // The conversion run.
-  virtual void operator()() = 0;
   // The console prints nothing while silent.
   virtual void set_silent(bool silent);
   bool is_silent() const { return silent.load(); }
   bool is_done() const { return done.load(std::memory_order_acquire); }
-  // Asks a running conversion to stop; the run looks at it between records and between tables.
-  void request_stop() { stop.store(true); }
-  bool stop_requested() const { return stop.load(); }
 
   // Checks the trace-file name and switches the trace log to it. Does nothing without a logger; an empty name is
   // stored and leaves the logger as it is. Raises tk_exception level 1 for an existing folder, a read-only file,
@@ -68,7 +68,6 @@ class tk_converter {
 
   std::atomic<bool> done{false};
   std::atomic<bool> silent{false};
-  std::atomic<bool> stop{false};
   std::wstring src;
   std::wstring dest;
   std::string logfile;
@@ -155,6 +154,12 @@ class rowferry_convertor : public udb_converter,
 
   converter_build build() const { return build_; }
 
+  // Builds the Access engine of each run (on the run's thread). Must be set before a run.
+  void set_destination_factory(rwf_destination_factory factory) { destination_factory_ = std::move(factory); }
+
+  // Replaces list with the names of the source database's tables.
+  void get_all_tables(std::vector<std::wstring>& list);
+
   // Where the run sends its progress lines and errors (not owned; must be set before a run).
   void set_front_end(rwf_front_end* front_end) { front_end_ = front_end; }
   rwf_front_end& front_end() const;
@@ -164,6 +169,11 @@ class rowferry_convertor : public udb_converter,
   bool blob2memo = false;
 
  private:
+  void run();
+  void convert_item(const named_text& item, udb_database& source, udb_database& target, udb_validator& names,
+                    rwf_destination_engine& access);
+
   converter_build build_;
+  rwf_destination_factory destination_factory_;
   rwf_front_end* front_end_ = nullptr;
 };

@@ -1,14 +1,239 @@
-// The conversion run of rowferry_convertor.
-#include "converter/rwf_conv.h"
+// The conversion run of rowferry_convertor: one source database into one Access file.
+//
+// Road: create the Access engine; pick the generation (an existing file's own in modes 1-3, else the chosen
+// format's); open the source; open the existing destination (modes 1-3) or create a new file; seed the
+// destination's table-name validator; then, item by item (queries and profile items first, then the table
+// list), open the source recordset, choose the destination name, skip or drop an existing table as the mode says,
+// create the table (or open it for appending), test the structures in merge mode, and copy the rows.
+//
+// A new file is written under a hidden temporary name beside the destination and renamed over it only when the
+// run has gone through: a run that fails, or that the user aborts, leaves an existing destination as it was and
+// leaves no half-written file behind.
+//
+// Error boundaries, innermost first: one record (only the destination's record errors: the run goes on with the
+// next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
+// (the run ends). A stop request or Abort ends the run through tk_final_exception.
+#include <unistd.h>
 
+#include <cstdio>
+
+#include "TK/tk_errco.h"
 #include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "UDB/udb_db.h"
+#include "UDB/udb_vali.h"
+#include "converter/init_conv.h"
+#include "converter/rwf_conv.h"
+#include "converter/rwf_engines.h"
 #include "converter/rwf_front.h"
+#include "platform/system/files.h"
+
+namespace {
+
+// The generation a new file of the chosen format is written in.
+int32_t generation_of(int32_t destination_format) {
+  switch (destination_format) {
+    case format_access_2000:
+      return access_generation_jet4;
+    case format_access_2007:
+      return access_generation_ace;
+    default:
+      return access_generation_jet3;
+  }
+}
+
+// A new destination file while it is written: a hidden name in the destination's folder, removed unless the run
+// commits it over the destination.
+class partial_file {
+ public:
+  explicit partial_file(const std::wstring& dest) : dest_(tk_to_utf8(dest)) {
+    std::size_t slash = dest_.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : dest_.substr(0, slash + 1);
+    std::string file = dest_.substr(folder.size());
+    std::size_t dot = file.rfind('.');
+    std::string ext = dot == std::string::npos || dot == 0 ? std::string() : file.substr(dot);
+    std::string stem = file.substr(0, file.size() - ext.size());
+    path_ = folder + "." + stem + tk_format("-%ld.partial", static_cast<long>(getpid())) + ext;
+    std::remove(path_.c_str());
+  }
+  ~partial_file() {
+    if (!committed_) std::remove(path_.c_str());
+  }
+  partial_file(const partial_file&) = delete;
+  partial_file& operator=(const partial_file&) = delete;
+
+  std::wstring path() const { return tk_utf8_to_unicode(path_); }
+
+  void commit() {
+    if (std::rename(path_.c_str(), dest_.c_str()) != 0)
+      throw tk_exception_ex(errno, "Cannot replace the destination file: ", 1);
+    committed_ = true;
+  }
+
+ private:
+  std::string dest_;
+  std::string path_;
+  bool committed_ = false;
+};
+
+void set_context(const std::wstring& context) {
+  if (error_handler::exists()) error_handler::instance().set_context(context);
+}
+
+}  // namespace
 
 void rowferry_convertor::operator()() {
   tk_trace(2, "rowferry_convertor::operator()");
-  completed_.store(false);
-  front_end().report(tk_exception("The conversion engines are not part of this build yet.", 1), true);
-  done.store(true, std::memory_order_release);
+  rwf_front_end& out = front_end();
+  completed_.store(false, std::memory_order_release);
+  init_conversion scope(done, out);
+  try {
+    run();
+    completed_.store(true, std::memory_order_release);
+  } catch (const tk_final_exception&) {
+    // The user chose Abort (or asked the run to stop): nothing more to say.
+  } catch (const tk_exception& e) {
+    out.report(e, true);
+  } catch (const std::exception& e) {
+    out.std_error(e.what());
+  }
 }
 
-bool rowferry_convertor::test_query(const std::wstring&) { return false; }
+void rowferry_convertor::run() {
+  if (destination_factory_ == nullptr) throw tk_mail_assertion("rwf_run", 96);
+  rwf_source_engine& mysql = source_engine();
+  rwf_front_end& out = front_end();
+
+  std::unique_ptr<rwf_destination_engine> access = destination_factory_();
+  if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
+  bool existing = mode != mode_overwrite_database && sys_stat_kind(tk_to_utf8(dest)) == sys_path_kind::file;
+  access->set_version(existing ? access->file_generation(dest) : generation_of(destination_format));
+
+  tk_trace(2, "sql_engine::set_blob_to_text(%d)", blob2memo ? 1 : 0);
+  mysql.set_blob_to_text(blob2memo);
+  std::unique_ptr<udb_database> source = mysql.open_db(src);
+
+  std::unique_ptr<partial_file> fresh;
+  std::unique_ptr<udb_database> target;
+  if (existing) {
+    target = access->open_db(dest);
+  } else {
+    fresh = std::make_unique<partial_file>(dest);
+    target = access->create_db(fresh->path());
+  }
+
+  if (out.convert_all_when_empty() && table_list.empty() && selected_items.empty())
+    table_list.assign(source->get_tables().begin(), source->get_tables().end());
+
+  std::unique_ptr<udb_validator> names = access->table_name_validator();
+  for (const std::wstring& name : table_list) names->add_existing_name(name);
+  for (const std::wstring& name : target->get_tables()) names->add_existing_name(name);
+  for (const named_text& item : selected_items) {
+    tk_trace_w(1, L"udb_validator::add_existing_name(%s)", item.first.c_str());
+    names->add_existing_name(item.first);
+  }
+  for (const std::wstring& name : table_list) selected_items.emplace_back(name, std::wstring());
+
+  tables_total.store(static_cast<uint32_t>(selected_items.size()));
+  current_table.store(0);
+  std::wstring line = tk_wformat(L"Converting database %s (%d tables)\r\n", src.c_str(),
+                                 static_cast<int>(selected_items.size()));
+  tk_trace_w(3, L"%s", line.c_str());
+  out.progress(line.substr(0, line.size() - 2));
+
+  const std::size_t count = selected_items.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (stop_requested()) throw tk_final_exception();
+    named_text item = selected_items[i];
+    convert_item(item, *source, *target, *names, *access);
+  }
+
+  set_context(L"");
+  names.reset();
+  target.reset();  // closes the destination file
+  if (fresh) fresh->commit();
+  source.reset();
+  access.reset();
+}
+
+void rowferry_convertor::convert_item(const named_text& item, udb_database& source, udb_database& target,
+                                      udb_validator& names, rwf_destination_engine& access) {
+  const std::wstring& name = item.first;
+  const std::wstring& sql = item.second;
+  set_current_name(name);
+  tk_trace_w(2, L"Processing table %s", name.c_str());
+  records_total.store(0);
+  current_record.store(0);
+  std::unique_ptr<udb_recordset> from;
+  std::unique_ptr<udb_recordset> to;
+  try {
+    // A table the source no longer has (a stale list or profile) is the user's error, not the program's.
+    if (sql.empty() && !source.is_table_exist(name)) {
+      front_end().missing_table(name);
+      current_table.fetch_add(1);
+      return;
+    }
+    from = sql.empty() ? source.get_table(name, 1) : source.get_query(name, sql, 1);
+
+    bool generated = !names.is_acceptable(name);
+    std::wstring dest_name = generated ? names.get_safe_name(name) : name;
+    if (target.is_table_exist(dest_name)) {
+      if (mode == mode_skip_tables) {
+        current_table.fetch_add(1);
+        return;
+      }
+      if (mode == mode_overwrite_tables) target.delete_tab(dest_name);
+    }
+    udb_indexes indexes;
+    if (!skip_idx) indexes = from->indexes;
+    to = target.create_table(dest_name, from->schema, indexes);
+    if (mode == mode_merge && !from->schema.conform_to(to->schema, false))
+      throw tk_exception("The structure of data source does not conform to the destination table.", 0);
+    if (generated) {
+      tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
+      tk_trace_w(1, L"udb_validator::add_existing_name(%s)", dest_name.c_str());
+      names.add_existing_name(dest_name);
+    }
+    names.add_restricted_name(dest_name);
+
+    tk_trace(1, "Table structure has been written");
+    int64_t total = source_engine().record_count(*from);
+    records_total.store(static_cast<uint64_t>(total));
+    std::wstring line = tk_wformat(L"Converting table %s (%I64d records)\r\n", name.c_str(), total);
+    tk_trace_w(3, L"%s", line.c_str());
+    front_end().progress(line.substr(0, line.size() - 2));
+    if (tab_def) {
+      current_table.fetch_add(1);
+      return;
+    }
+
+    from->reset();
+    while (!from->is_eof()) {
+      if (stop_requested()) throw tk_final_exception();
+      uint64_t number = current_record.load() + 1;
+      tk_trace(1, "Converting %llu record", static_cast<unsigned long long>(number));
+      try {
+        udb_record* record = from->get_item();
+        if (record == nullptr) throw tk_mail_assertion("rwf_run", 200);
+        to->append_record(*record);
+      } catch (const tk_exception& e) {
+        if (!access.is_record_error(e)) throw;
+        tk_trace(2, "mode=%d, error=%d", mode, e.code);
+        if (error_handler::exists()) error_handler::instance().set_record_context(name, static_cast<long long>(number));
+        front_end().report(e, false);
+      }
+      from->next();
+      current_record.fetch_add(1);
+    }
+    tk_trace(2, "Table #%u has been processed", current_table.load());
+    to.reset();
+    from.reset();
+    current_table.fetch_add(1);
+  } catch (const tk_exception& e) {
+    to.reset();
+    from.reset();
+    set_context(name);
+    front_end().report(e, false);
+    current_table.fetch_add(1);
+  }
+}

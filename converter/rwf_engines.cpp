@@ -1,0 +1,5 @@
+// The engine adapters' bases; see rwf_engines.h.
+#include "converter/rwf_engines.h"
+
+rwf_source_engine::~rwf_source_engine() = default;
+rwf_destination_engine::~rwf_destination_engine() = default;

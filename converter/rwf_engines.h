@@ -1,0 +1,58 @@
+// The two database engines as the converter drives them: the MySQL source and the Access destination.
+//
+// The converter talks to the engines only through these two classes, so that each engine's particulars stay in
+// its adapter: the source's record count, the destination's file generations and its table-name rules, and which
+// of its errors concern one record only. The program builds the adapters over the real engines; the run creates
+// a new destination engine for each run (it lives on the run's thread).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class tk_exception;
+class udb_database;
+class udb_recordset;
+class udb_validator;
+
+class rwf_source_engine {
+ public:
+  virtual ~rwf_source_engine();
+  // Connects to the server (host, user and password UTF-8; an empty host is the local server).
+  virtual void connect(const std::string& host, const std::string& user, const std::string& password,
+                       int port) = 0;
+  // Delivers BLOB columns as text from now on when value is true.
+  virtual void set_blob_to_text(bool value) = 0;
+  // Opens the database for reading; an unknown database raises the engine's error.
+  virtual std::unique_ptr<udb_database> open_db(const std::wstring& name) = 0;
+  // The number of rows of a recordset of this engine; -1 when unknown.
+  virtual int64_t record_count(udb_recordset& recordset) = 0;
+};
+
+// Generations of the Access engine: 0 Jet 4 (Access 2000), 1 Jet 3 (Access 95/97), 3 ACE (Access 2007 and later).
+enum rwf_access_generation : int32_t {
+  access_generation_jet4 = 0,
+  access_generation_jet3 = 1,
+  access_generation_ace = 3,
+};
+
+class rwf_destination_engine {
+ public:
+  virtual ~rwf_destination_engine();
+  // The generation an existing Access file was written in; a file that is no Access database raises the
+  // engine's error.
+  virtual int32_t file_generation(const std::wstring& path) = 0;
+  // Chooses the generation of the files to create and open.
+  virtual void set_version(int32_t generation) = 0;
+  // A new, empty database file at path.
+  virtual std::unique_ptr<udb_database> create_db(const std::wstring& path) = 0;
+  // An existing file, opened for appending to its tables.
+  virtual std::unique_ptr<udb_database> open_db(const std::wstring& path) = 0;
+  // A validator of table names under the destination's rules, with no names taken yet.
+  virtual std::unique_ptr<udb_validator> table_name_validator() = 0;
+  // True for an error that concerns the one record being appended (the run then goes on with the next record).
+  virtual bool is_record_error(const tk_exception& e) const = 0;
+};
+
+using rwf_destination_factory = std::function<std::unique_ptr<rwf_destination_engine>()>;
