@@ -177,6 +177,15 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
 
     bool generated = !names.is_acceptable(name);
     std::wstring dest_name = generated ? names.get_safe_name(name) : name;
+    if (generated && mode != mode_overwrite_database) {
+      // The name an earlier run gave this item is taken in the destination now, so the validator would number
+      // it; overwrite, skip or merge that table instead, as the mode says, unless this run used the name already.
+      std::unique_ptr<udb_validator> fresh = access.table_name_validator();
+      for (const named_text& other : selected_items) fresh->add_existing_name(other.first);
+      for (const std::wstring& taken : names.restricted_names()) fresh->add_restricted_name(taken);
+      std::wstring earlier = fresh->get_safe_name(name);
+      if (target.is_table_exist(earlier)) dest_name = earlier;
+    }
     if (target.is_table_exist(dest_name)) {
       if (mode == mode_skip_tables) {
         current_table.fetch_add(1);

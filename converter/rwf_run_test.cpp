@@ -158,11 +158,16 @@ TEST_F(Run, ModesAgainstAnExistingFile) {
   EXPECT_EQ(front.lines.size(), 1u);
   EXPECT_EQ(conv.current_table.load(), 1u);
 
-  // Mode 1: the table is written anew; other tables stay.
+  // Mode 1: the table is written anew; other tables stay. A table stored under a safe name by the first run is
+  // the one overwritten, not doubled under a numbered name.
   conv.mode = mode_overwrite_tables;
   conv.selected_items.clear();
+  conv.table_list = {L"orders", L"order.items"};
+  source.tables[L"order.items"].rows.push_back({L"8"});
   ASSERT_TRUE(convert());
   EXPECT_EQ(first->tables.at(L"orders").rows.size(), 3u);
+  EXPECT_EQ(first->tables.at(L"order_items").rows.size(), 2u);
+  EXPECT_EQ(first->tables.count(L"order_items00000"), 0u);
   EXPECT_EQ(first->tables.count(L"extra"), 1u);
 
   // Mode 3: rows are added; a table of another structure is one item error.
@@ -172,6 +177,7 @@ TEST_F(Run, ModesAgainstAnExistingFile) {
   first->tables[L"customers"].schema.push_back(t_ftd(50, L"more", VT_BSTR, false, false, ole_variant(), 0, L""));
   ASSERT_TRUE(convert());
   EXPECT_EQ(first->tables.at(L"orders").rows.size(), 6u);
+  EXPECT_EQ(first->tables.at(L"order_items").rows.size(), 2u);
   EXPECT_EQ(front.errors,
             std::vector<std::string>{"customers|The structure of data source does not conform to the destination table."});
   EXPECT_TRUE(conv.completed());
