@@ -40,21 +40,6 @@ class Agent : public ::testing::Test {
                            }};
 };
 
-TEST_F(Agent, UsageAndOptionErrorsEndWith255BeforeConnecting) {
-  agent_result r = run({}, ok_steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.err.rfind("RWFAGENT v6.1\n", 0), 0u);
-  EXPECT_EQ(r.err.back(), '\n');
-  EXPECT_EQ(r.out, "");
-  r = run({"--src=shop", "--bogus"}, ok_steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.err.rfind("RWFAGENT v6.1\n", 0), 0u);
-  r = run({"--silent", "--acc_ver=9"}, ok_steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.out + r.err, "");
-  EXPECT_FALSE(connected);
-}
-
 TEST_F(Agent, CompleteRunExitsZero) {
   agent_result r = run(good_args(), ok_steps);
   EXPECT_EQ(r.code, 0);
@@ -68,37 +53,6 @@ TEST_F(Agent, CompleteRunExitsZero) {
   EXPECT_EQ(r.code, 0);
   EXPECT_TRUE(ran);
   EXPECT_EQ(r.out + r.err, "");
-}
-
-TEST_F(Agent, ConnectionErrorsAreReportedAndNeverSucceed) {
-  tk_write_file(dir.file("out.mdb"), "old file");
-  rwf_agent_steps steps{[](rowferry_convertor&) {
-                          tk_exception e("Access denied for user 'x'@'localhost'", 0);
-                          e.code = tk_mysql_code_offset + 1045;
-                          throw e;
-                        },
-                        [this](rowferry_convertor&) { ran = true; }};
-  agent_result r = run(good_args(), steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.out,
-            "Error:\nAccess denied. Verify the user name and password are correct, and you have the necessary "
-            "privileges to connect to the target MySQL server.\n");
-  EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(tk_read_file(dir.file("out.mdb")), "old file");
-
-  steps.connect = [](rowferry_convertor&) { throw tk_exception("Invalid port number", 1); };
-  r = run(good_args(), steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.out, "Error:\nInvalid port number\n");
-}
-
-TEST_F(Agent, DestinationChecksEndTheProgram) {
-  std::vector<std::string> args = {"--src=shop", "--dest=" + dir.file("none/out.mdb"), "--acc_ver=1"};
-  agent_result r = run(args, ok_steps);
-  EXPECT_EQ(r.code, 255);
-  EXPECT_EQ(r.out, "Error:\nDestination path does not exist. Please verify the correct path was given.\n");
-  EXPECT_FALSE(ran);
 }
 
 TEST_F(Agent, ErrorsDuringTheRun) {

@@ -35,40 +35,12 @@ TEST_F(CmdLine, ReadyWithSourceDestinationAndFormat) {
   EXPECT_EQ(f.conv.port, "3306");
 }
 
-TEST_F(CmdLine, MissingSettingsAreReportedInOrder) {
-  struct {
-    std::vector<std::string> args;
-    const char* message;
-  } cases[] = {
-      {{dest_opt("a"), "--acc_ver=1"}, "You should enter source MySQL database name\n"},
-      {{"--src=s", "--acc_ver=1"}, "You should enter destination MS Access database name\n"},
-      {{"--src=s", dest_opt("a")}, "You should specify MS Access format version (use '--acc_ver' option)\n"},
-  };
-  for (auto& c : cases) {
-    cmdline_fixture g;
-    parse_result r = g.parse(c.args);
-    EXPECT_FALSE(r.returned);
-    EXPECT_EQ(r.exit_code, 255);
-    EXPECT_EQ(r.err, c.message);
-    EXPECT_EQ(r.out, "");
-  }
-}
-
 TEST_F(CmdLine, NumberValuesMustBeExact) {
   EXPECT_EQ(rwf_small_number("2", 2), 2);
   EXPECT_EQ(rwf_small_number("0", 3), 0);
   for (const char* bad : {"", "3", "01", "+1", " 1", "1 ", "1x", "-0", "-1", "99999999999"})
     EXPECT_EQ(rwf_small_number(bad, 2), -1) << bad;
 
-  {
-    cmdline_fixture f;
-    parse_result r = f.parse({"--src=s", dest_opt("a"), "--acc_ver=1x"});
-    EXPECT_EQ(r.err, "Invalid format specification\n");
-  }
-  cmdline_fixture g;
-  parse_result r = g.parse({"--mode=4", "--src=s"});
-  EXPECT_EQ(r.err, "Invalid merge/overwrite mode\n");
-  EXPECT_EQ(r.exit_code, 255);
 }
 
 TEST_F(CmdLine, HelpAndUnrecognisedArgumentsAfterOtherOptionsActed) {
