@@ -139,58 +139,64 @@ bool is_binary_vartype(VARTYPE type) { return type == VT_BLOB || type == VT_BLOB
 
 // ---- life cycle ----
 
-ole_variant::ole_variant() {
+void ole_variant::init() {
+  tk_trace(1, "ole_variant::initialize");
   VariantInit(&variant);
+  tk_trace(1, "src.vt=%d", variant.vt);
+}
+
+ole_variant::ole_variant() {
+  init();
   tk_trace(1, "ole_variant::empty ctor");
 }
 
 ole_variant::ole_variant(const ole_variant& that) : date(that.date) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::copy ctor (that.vt=%d)", that.variant.vt);
   copy_from(that);
 }
 
 ole_variant::ole_variant(ole_variant&& that) noexcept : date(that.date) {
-  VariantInit(&variant);
+  init();
   move_from(that);
 }
 
 ole_variant::ole_variant(short value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from short(%d)", value);
   variant.vt = VT_I2;
   variant.iVal = value;
 }
 
 ole_variant::ole_variant(unsigned short value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from ushort(%d)", value);
   variant.vt = VT_UI2;
   variant.uiVal = value;
 }
 
 ole_variant::ole_variant(int value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from int(%d)", value);
   variant.vt = VT_I4;
   variant.lVal = value;
 }
 
 ole_variant::ole_variant(unsigned int value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from uint(%u)", value);
   variant.vt = VT_UI4;
   variant.ulVal = value;
 }
 
 ole_variant::ole_variant(long value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor(hyper, %lld)", static_cast<long long>(value));
   set_i64(value);
 }
 
 ole_variant::ole_variant(unsigned long value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor(uhyper, %llu)", static_cast<unsigned long long>(value));
   set_ui64(value);
 }
@@ -200,49 +206,49 @@ ole_variant::ole_variant(long long value) : ole_variant(static_cast<long>(value)
 ole_variant::ole_variant(unsigned long long value) : ole_variant(static_cast<unsigned long>(value)) {}
 
 ole_variant::ole_variant(signed char value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from char(%d)", value);
   variant.vt = VT_I1;
   variant.cVal = value;
 }
 
 ole_variant::ole_variant(unsigned char value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from byte(%d)", value);
   variant.vt = VT_UI1;
   variant.bVal = value;
 }
 
 ole_variant::ole_variant(float value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from float(%f)", static_cast<double>(value));
   variant.vt = VT_R4;
   variant.fltVal = value;
 }
 
 ole_variant::ole_variant(double value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from double(%e)", value);
   variant.vt = VT_R8;
   variant.dblVal = value;
 }
 
 ole_variant::ole_variant(bool value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ctor from bool (%d)", value ? 1 : 0);
   variant.vt = VT_BOOL;
   variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
 ole_variant::ole_variant(const CY& value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "Construct ole_variant from CY");
   variant.vt = VT_CY;
   variant.cyVal = value;
 }
 
 ole_variant::ole_variant(const DECIMAL& value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "Construct ole_variant from DECIMAL");
   variant.decVal = value;
   variant.decVal.wReserved = VT_DECIMAL;
@@ -250,36 +256,36 @@ ole_variant::ole_variant(const DECIMAL& value) {
 }
 
 ole_variant::ole_variant(const ole_date& value) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ole_variant( const ole_date& )");
   set_date(value);
 }
 
 ole_variant::ole_variant(const std::wstring& text) {
-  VariantInit(&variant);
+  init();
   if (ole_trace_on(1)) tk_trace(1, "ole_variant::ctor from wstring(%s)", tk_to_utf8(text).c_str());
   attach_wstring(text);
 }
 
 ole_variant::ole_variant(const wchar_t* text) {
-  VariantInit(&variant);
+  init();
   attach_wstring(text == nullptr ? std::wstring_view() : std::wstring_view(text));
 }
 
 ole_variant::ole_variant(const std::string& text) {
-  VariantInit(&variant);
+  init();
   if (ole_trace_on(1)) tk_trace(1, "ole_variant::ctor from string(%s)", text.c_str());
   attach_string(text);
   tk_trace(1, "ole_variant::ctor from string - END");
 }
 
 ole_variant::ole_variant(const char* text) {
-  VariantInit(&variant);
+  init();
   attach_string(text == nullptr ? std::string_view() : std::string_view(text));
 }
 
 ole_variant::ole_variant(const std::vector<uint8_t>& bytes) {
-  VariantInit(&variant);
+  init();
   tk_trace(1, "ole_variant::ole_variant( const vector<byte>& that )");
   attach_binary(bytes);
 }
@@ -310,6 +316,9 @@ ole_variant ole_variant::from_variant(const VARIANT& value) {
 
 ole_variant::~ole_variant() {
   tk_trace(1, "ole_variant::~ole_variant");
+  if (variant.vt == VT_SAFEARRAY || variant.vt == VT_BLOB || variant.vt == VT_ARRAY_UI1) {
+    tk_trace(2, "Just before SafeArrayDestroy0");
+  }
   VariantClear(&variant);
 }
 
@@ -406,6 +415,7 @@ void ole_variant::attach_wstring(std::wstring_view text) {
     variant.vt = VT_EMPTY;
     throw tk_mail_assertion("ole_var", 1469);
   }
+  if (ole_trace_on(1)) tk_trace(1, "src.bstrVal=%s", sys_wide_to_utf8(text).c_str());
 }
 
 void ole_variant::attach_string(std::string_view text) {
@@ -465,8 +475,10 @@ void ole_variant::attach_binary(const void* bytes, std::size_t count) {
 void ole_variant::attach_binary(const std::vector<uint8_t>& bytes) { attach_binary(bytes.data(), bytes.size()); }
 
 std::size_t ole_variant::get_safe_array_size(const SAFEARRAY* array) {
+  tk_trace(1, "get_safe_array_size(that=%08X)", static_cast<unsigned>(reinterpret_cast<uintptr_t>(array)));
   if (array == nullptr) return 0;
   tk_trace(1, "SAFEARRAY.cDims=%d", array->cDims);
+  tk_trace(1, "SAFEARRAY.cbElements=%d", static_cast<int>(array->cbElements));
   if (array->cDims != 1) return 0;
   int32_t lower = 0, upper = 0;
   SafeArrayGetLBound(array, 1, &lower);

@@ -122,6 +122,7 @@ class ole_variant {
   VARIANT variant;          // tag and payload
 
  private:
+  void init();
   void clear();
   void copy_from(const ole_variant& that);
   void move_from(ole_variant& that) noexcept;

@@ -134,17 +134,4 @@ TEST(NumText, PrintForms) {
   EXPECT_EQ(i, "-9223372036854775808 79228162514264337593543950335");
 }
 
-TEST(NumText, RoundHalfEven) {
-  const double rows[][2] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0}, {1.4999999999999998, 1},
-                            {-0.5, -0.0}, {1e300, 1e300}, {2.5000000000000004, 3}};
-  for (const auto& r : rows) {
-    double out;
-    ASSERT_TRUE(oa_round_half_even(r[0], &out));
-    EXPECT_EQ(out, r[1]) << r[0];
-  }
-  double out;
-  EXPECT_FALSE(oa_round_half_even(std::nan(""), &out));
-  EXPECT_FALSE(oa_round_half_even(INFINITY, &out));
-}
-
 }  // namespace

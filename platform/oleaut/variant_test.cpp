@@ -32,23 +32,6 @@ VARIANT make_text(const wchar_t* text) {
   return v;
 }
 
-TEST(Bstr, LengthPrefixedWithNuls) {
-  const wchar_t text[] = {L'a', L'\0', L'b'};
-  BSTR b = SysAllocStringLen(text, 3);
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(SysStringLen(b), 3u);
-  EXPECT_EQ(b[3], L'\0');
-  EXPECT_EQ(oa_bstr_view(b), std::wstring_view(text, 3));
-  SysFreeString(b);
-  EXPECT_EQ(SysStringLen(nullptr), 0u);
-  EXPECT_EQ(oa_bstr_view(nullptr), L"");
-  SysFreeString(nullptr);
-  BSTR big = SysAllocStringLen(nullptr, 3 * 1024 * 1024);
-  ASSERT_NE(big, nullptr);
-  EXPECT_EQ(big[100], L'\0');
-  SysFreeString(big);
-}
-
 TEST(SafeArray, ByteVectorLifecycle) {
   SAFEARRAY* a = SafeArrayCreateVector(VT_UI1, 0, 4);
   ASSERT_NE(a, nullptr);
