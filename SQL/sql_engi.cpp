@@ -115,7 +115,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(2, "Cannot set net_write_timeout: %s", client_->error_text().c_str());
 
   const std::string info = client_->server_info();
-  if (!info.empty()) {
+  if (info.empty()) return;  // no version: nothing version-dependent can be set up
+  {
     tk_trace(2, "Got MySQL server version: %s", info.c_str());
     uint32_t packed = 0;
     if (!sql_parse_server_version(info, packed)) {

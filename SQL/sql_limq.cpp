@@ -54,11 +54,15 @@ std::string sql_table_select(const std::string& table_ref, const std::string& se
   return "SELECT " + (select_list.empty() ? std::string("*") : select_list) + " FROM " + table_ref;
 }
 
-std::string sql_query_select(const std::string& user_sql) {
+std::string sql_strip_statement_end(const std::string& user_sql) {
   std::string sql = user_sql;
   while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\t' || sql.back() == '\r' ||
                           sql.back() == '\n'))
     sql.pop_back();
+  return sql;
+}
+
+std::string sql_query_select(const std::string& user_sql) {
   // The line break keeps a trailing "-- comment" of the user's text from swallowing the closing parenthesis.
-  return "SELECT * FROM (" + sql + "\n) as temp___table";
+  return "SELECT * FROM (" + sql_strip_statement_end(user_sql) + "\n) as temp___table";
 }

@@ -9,10 +9,6 @@
 
 namespace {
 
-bool is_binary_vartype(VARTYPE vt) {
-  return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == static_cast<VARTYPE>(VT_ARRAY | VT_UI1);
-}
-
 ole_variant bytes_value(const char* cell, std::size_t length) {
   ole_variant v;
   v.allocate_safe_array(static_cast<uint32_t>(length));  // an empty array for an empty cell, not NULL
@@ -50,7 +46,12 @@ ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::siz
     std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(bits));
     return ole_variant::from_string(text, plan.vartype);
   }
-  return ole_variant::from_string(std::string(cell, length), plan.vartype);
+  const std::string text(cell, length);
+  ole_variant value = ole_variant::from_string(text, plan.vartype);
+  // A date or time the value layer cannot hold (a negative TIME) must not arrive as NULL unnoticed.
+  if (plan.vartype == VT_DATE && value.is_empty())
+    throw tk_exception("The MySQL value '%s' cannot be stored as a date or time", text, 0);
+  return value;
 }
 
 ole_variant get_variant(VARTYPE vartype, const std::string* text) {

@@ -1,6 +1,8 @@
 // Statement and row record sets of the MySQL engine (see sql_recs.h).
 #include "SQL/sql_recs.h"
 
+#include <cstdlib>
+
 #include "SQL/sql_db.h"
 #include "SQL/sql_engi.h"
 #include "SQL/sql_util.h"
@@ -84,7 +86,7 @@ std::string sql_recordset::stream_statement() const {
 }
 
 std::string sql_recordset::count_statement() const {
-  if (is_query()) return "SELECT COUNT(*) FROM (" + tk_to_utf8(query_text) + "\n) as query";
+  if (is_query()) return "SELECT COUNT(*) FROM (" + sql_strip_statement_end(tk_to_utf8(query_text)) + "\n) as query";
   return "SELECT COUNT(*) FROM " + db().engine().table_ref(table_name);
 }
 
@@ -148,7 +150,8 @@ void sql_recordset::initialize() {
     try {
       std::unique_ptr<sql_tmp_recordset> result = db().run(text);
       if (result && !result->is_eof() && result->get_item() && result->get_item()->size() > 0)
-        schema.last_autonumber = static_cast<int32_t>(result->get_item()->at(0)->to_long());
+        schema.last_autonumber =
+            static_cast<int32_t>(std::strtoll(result->get_item()->at(0)->to_string().c_str(), nullptr, 10));
       tk_trace(2, "got last value=%d", schema.last_autonumber);
     } catch (const std::exception& e) {
       tk_trace(3, "Failed to extract last value for auto_number column");
