@@ -30,6 +30,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include "SQL/sql_db.h"
 #include "SQL/sql_engi.h"
 #include "SQL/sql_recs.h"
+#include "SQL/sql_sync.h"
 #include "SQL/sql_tab.h"
 #include "SQL/sql_util.h"
 #include "TK/tk_errco.h"
@@ -594,6 +595,25 @@ TEST(SqlLive, StatementRecordSets) {
   EXPECT_THROW(db->do_query2(L"SELECT nope FROM rows257"), sql_exception);
   EXPECT_TRUE(db->query(L"SET @y = 2"));
   EXPECT_FALSE(db->query(L"SELEC 1"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SqlLive, KeyFiltersSelectTheirRow) {
+  auto engine = connected_engine();
+  auto db = engine->open_db(L"tt_fixture", 1);
+  sql_sync sync(*static_cast<sql_database*>(db.get()));
+  const std::wstring filter =
+      sync.get_filter_subquery(L"types_text", L"<id>3</id><c>it's</c><c_latin1>back\\slash</c_latin1>");
+  const auto rows = server().query("SELECT id FROM types_text WHERE " + tk_to_utf8(filter), "tt_fixture");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(*rows[0][0], "3");
+  const std::wstring bytes = sync.get_filter_subquery(L"types_bin", L"<vb>0x00FF00</vb>");
+  const auto bin = server().query("SELECT id FROM types_bin WHERE " + tk_to_utf8(bytes), "tt_fixture");
+  ASSERT_EQ(bin.size(), 1u);
+  EXPECT_EQ(*bin[0][0], "1");
 }
 
 }  // namespace
