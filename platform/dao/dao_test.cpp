@@ -384,6 +384,13 @@ TEST(DaoValues, ConversionIntoColumns) {
   b.vt = VT_BOOL;
   b.boolVal = VARIANT_TRUE;
   EXPECT_EQ(dao::default_text(b), L"True");
+  VARIANT d;
+  VariantInit(&d);
+  d.vt = VT_R8;
+  d.dblVal = 9007199254740992.0;
+  EXPECT_EQ(dao::default_text(d), L"9007199254740992");
+  d.dblVal = 0.1;
+  EXPECT_EQ(dao::default_text(d), L"0.1");
   arg quoted(text(L"\"abc\""));
   EXPECT_EQ(dao::default_text(quoted), L"\"abc\"");
 }

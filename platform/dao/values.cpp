@@ -1,4 +1,5 @@
 // Conversions between VARIANTs and engine values, type constants, and argument helpers.
+#include <charconv>
 #include <cwctype>
 
 #include "platform/dao/state.h"
@@ -344,6 +345,13 @@ std::wstring default_text(const VARIANT& v) {
   if (v.vt == VT_BSTR) return std::wstring(oa_bstr_view(v.bstrVal));
   if (v.vt == VT_BOOL) return v.boolVal ? L"True" : L"False";
   if (oa_holds_array(v.vt) || v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) fail(err::conversion_error);
+  if (v.vt == VT_R8 || v.vt == VT_R4) {
+    // The shortest text that reads back as the same number, whatever the process locale.
+    char buf[64];
+    auto r = v.vt == VT_R8 ? std::to_chars(buf, buf + sizeof buf, v.dblVal) : std::to_chars(buf, buf + sizeof buf, v.fltVal);
+    if (r.ec != std::errc()) fail(err::conversion_error);
+    return std::wstring(buf, r.ptr);
+  }
   owned_variant t;
   change(t, v, VT_BSTR);
   std::wstring s(oa_bstr_view(t.v.bstrVal));
