@@ -1,0 +1,106 @@
+// The Access engine: the engine object `dao_engine` (engine generation, creating and opening Access files),
+// the format test of an existing file, DAO errors as `dao_exception`, the BSTR holder `dao_bstr`, the
+// temporary-file guard `dao_generator`, and the Access name validators.
+//
+// Generations: 1 (and 2) Access 95/97, 0 Access 2000, 3 Access 2007 and later; 4 = none. One engine object
+// exists per run (it registers as the tk_singleton<dao_engine>); `dao_exception` reads the first error of its
+// DBEngine's Errors collection.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OLE/ole_ptr.h"
+#include "TK/tk_singl.h"
+#include "UDB/udb_db.h"
+#include "UDB/udb_vali.h"
+#include "platform/dao/dao.h"
+
+// A DAO failure: message = the first DAO error's description, code = 0x10000 + its number, level 0.
+// When the error list cannot be read, construction throws tk_exception("Unknown exception", level 1) instead.
+class dao_exception : public tk_exception {
+ public:
+  dao_exception();
+  ~dao_exception() override;
+};
+
+// The newest engine generation cannot be created (the run offers the download of the runtime).
+class dao_required_exception {};
+
+// Removes a temporary database (the path, and the path + ".ldb") when flagged.
+class dao_generator {
+ public:
+  dao_generator();
+  virtual ~dao_generator();
+  std::string path;
+  bool temporary = false;
+};
+
+// Owns one BSTR.
+class dao_bstr {
+ public:
+  dao_bstr();
+  explicit dao_bstr(const std::wstring& text);
+  explicit dao_bstr(const std::string& text);
+  virtual ~dao_bstr();
+  dao_bstr(const dao_bstr&) = delete;
+  dao_bstr& operator=(const dao_bstr&) = delete;
+  operator BSTR() const;
+  // The address of the held BSTR, for an out-parameter (the holder must be empty).
+  BSTR* operator&() { return &value_; }
+  std::wstring str() const;
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
+ public:
+  explicit dao_engine(int32_t com_initialised_by_caller);
+  ~dao_engine() override;
+
+  // The generation an existing Access file needs (reads its version byte).
+  static int32_t get_acc_version(const std::wstring& path);
+  void set_version(int32_t generation);
+  bool set_version_if(int32_t generation);
+
+  std::unique_ptr<udb_database> create_db(const std::wstring& path) override;
+  std::unique_ptr<udb_database> open_db(const std::wstring& path, int32_t mode,
+                                        const std::wstring& password) override;
+
+  int32_t generation() const { return generation_; }
+  _DBEngine* db_engine() const { return engine_.get(); }
+
+ private:
+  void uninitialize();
+
+  ole_com_ptr<_DBEngine> engine_;
+  int32_t generation_ = 4;
+  dao_generator generator_;
+  int32_t com_initialised_by_caller_;
+};
+
+// Access names: no leading or trailing blank, none of ` ! [ ] . / '.
+class dao_validator : public udb_validator {
+ public:
+  dao_validator();
+  bool is_acceptable(const std::wstring& name) const override;
+  std::wstring get_safe_name(const std::wstring& name) const override;
+};
+
+class dao_tn_validator : public dao_validator {
+ public:
+  dao_tn_validator(const std::vector<std::wstring>& names, const std::vector<std::wstring>& more_names);
+};
+
+class dao_fn_validator : public dao_validator {
+ public:
+  explicit dao_fn_validator(const udb_schema& schema);
+};
+
+class dao_in_validator : public dao_validator {
+ public:
+  explicit dao_in_validator(const udb_indexes& indexes);
+};

@@ -1,0 +1,161 @@
+// The Access engine object: file-format detection, engine generations, DAO errors as exceptions, and the
+// Access name validators.
+#include "access/dao_engi.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "TK/tk_errco.h"
+#include "platform/dao/memory_storage_test_util.h"
+#include "platform/oleaut/variant.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring temp_file(const std::string& name, const std::string& bytes) {
+  fs::path p = fs::temp_directory_path() / ("tt_dao_engi_" + std::to_string(::getpid()) + "_" + name);
+  std::ofstream(p, std::ios::binary) << bytes;
+  return p.wstring();
+}
+
+int32_t level_of_format_error(const std::wstring& path) {
+  try {
+    dao_engine::get_acc_version(path);
+  } catch (const tk_exception& e) {
+    EXPECT_NE(e.message.find("does not comply with MS Access format."), std::string::npos) << e.message;
+    return e.level;
+  }
+  return -1;
+}
+
+TEST(DaoEngine, FormatByteOfEverySample) {
+  const fs::path samples = fs::path(TT_SHARED_DIR) / "data/access-format/samples";
+  int seen = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(samples)) {
+    std::string ext = entry.path().extension().string();
+    if (ext != ".mdb" && ext != ".accdb") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    char header[21] = {};
+    in.read(header, 21);
+    int byte = static_cast<unsigned char>(header[20]);
+    int expected = byte == 0 ? 1 : byte == 1 ? 0 : 3;  // 2 (Access 2007) to 6 (365) are all ACE files
+    EXPECT_EQ(dao_engine::get_acc_version(entry.path().wstring()), expected) << entry.path();
+    ++seen;
+  }
+  EXPECT_GE(seen, 29);
+}
+
+TEST(DaoEngine, FormatByteRefusals) {
+  std::string twenty(20, '\0');
+  EXPECT_EQ(level_of_format_error(temp_file("short", twenty)), 1);
+  EXPECT_EQ(level_of_format_error(temp_file("empty", "")), 1);
+  EXPECT_EQ(level_of_format_error(L"/nonexistent/folder/x.mdb"), 1);
+  std::string header(21, '\0');
+  header[20] = 7;
+  EXPECT_EQ(level_of_format_error(temp_file("seven", header)), 1);
+  header[20] = 0;
+  EXPECT_EQ(dao_engine::get_acc_version(temp_file("jet3", header)), 1);
+  header[20] = 1;
+  EXPECT_EQ(dao_engine::get_acc_version(temp_file("jet4", header)), 0);
+  header[20] = 2;
+  EXPECT_EQ(dao_engine::get_acc_version(temp_file("ace", header)), 3);
+  header[20] = 5;
+  EXPECT_EQ(dao_engine::get_acc_version(temp_file("ace2016", header)), 3);
+}
+
+TEST(DaoEngine, GenerationsAndSingleton) {
+  dao_engine engine(0);
+  EXPECT_EQ(&dao_engine::instance(), &engine);
+  EXPECT_EQ(engine.generation(), 4);
+  EXPECT_THROW(engine.create_db(L"/tmp/x.mdb"), tk_mail_assertion);
+  engine.set_version(0);
+  EXPECT_EQ(engine.generation(), 0);
+  EXPECT_EQ(engine.db_engine()->format(), dao::file_format::jet4);
+  _DBEngine* first = engine.db_engine();
+  first->AddRef();
+  engine.set_version(3);  // releases the first engine before making the next
+  EXPECT_EQ(first->Release(), 0u);
+  EXPECT_EQ(engine.db_engine()->format(), dao::file_format::ace);
+  engine.set_version(2);
+  EXPECT_EQ(engine.db_engine()->format(), dao::file_format::jet3);
+  EXPECT_THROW(engine.set_version(7), tk_mail_assertion);
+  EXPECT_EQ(engine.generation(), 4);
+}
+
+TEST(DaoEngine, DaoErrorsBecomeExceptionsWithTheirNumber) {
+  dao_engine engine(0);
+  engine.set_version(0);
+  // No error recorded yet: the list cannot be read, which is a level-1 "Unknown exception".
+  try {
+    dao_exception e;
+    ADD_FAILURE();
+  } catch (const dao_exception&) {
+    ADD_FAILURE();
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level, 1);
+    EXPECT_EQ(e.message, "Unknown exception");
+  }
+  DAODatabase* db = nullptr;
+  ASSERT_EQ(engine.db_engine()->attach_storage(L"m", std::make_unique<dao::memory_storage>(), &db), S_OK);
+  DAOTableDefs* tds = nullptr;
+  ASSERT_EQ(db->get_TableDefs(&tds), S_OK);
+  VARIANT name;
+  VariantInit(&name);
+  name.vt = VT_I4;
+  name.lVal = 9;
+  _DAOTableDef* t = nullptr;
+  ASSERT_LT(tds->get_Item(name, &t), 0);
+  dao_exception e;
+  EXPECT_EQ(e.code, 0x10000 + 3265);
+  EXPECT_EQ(e.level, 0);
+  EXPECT_EQ(e.message, "Item not found in this collection.");
+  tds->Release();
+  db->Release();
+
+  // A 3022 reaches the user through the error handler's DAO map.
+  error_handler handler(tk_dao_error_count, tk_dao_error_table);
+  tk_exception duplicate("raw", 0);
+  duplicate.code = 0x10BCE;
+  EXPECT_NE(handler.compose(duplicate), "raw");
+}
+
+TEST(DaoEngine, CreatingAFormatTheEngineCannotWriteIsADaoError) {
+  dao_engine engine(0);
+  engine.set_version(1);
+  try {
+    engine.create_db((fs::temp_directory_path() / "tt_dao_engi_jet3.mdb").wstring());
+    ADD_FAILURE();
+  } catch (const dao_exception& e) {
+    EXPECT_EQ(e.level, 0);
+    EXPECT_NE(e.message.find("Access 95/97"), std::string::npos) << e.message;
+    EXPECT_EQ(e.message.find("installation"), std::string::npos) << e.message;
+  }
+  EXPECT_FALSE(fs::exists(fs::temp_directory_path() / "tt_dao_engi_jet3.mdb"));
+}
+
+TEST(DaoValidators, NamesAccessRefuses) {
+  dao_validator v;
+  EXPECT_FALSE(v.is_acceptable(L""));
+  EXPECT_FALSE(v.is_acceptable(L" a"));
+  EXPECT_FALSE(v.is_acceptable(L"a "));
+  EXPECT_TRUE(v.is_acceptable(L"Order Details"));
+  EXPECT_FALSE(v.is_acceptable(L"a.b"));
+  EXPECT_EQ(v.get_safe_name(L"[Orders]"), L"orders");
+  EXPECT_EQ(v.get_safe_name(L" a!b "), L"a_b");
+
+  udb_indexes indexes;
+  indexes.push_back(udb_index(L"by_name", false, false, {L"name"}));
+  dao_in_validator iv(indexes);
+  EXPECT_FALSE(iv.is_acceptable(L"a:b"));
+  EXPECT_TRUE(v.is_acceptable(L"a:b"));
+
+  dao_tn_validator tv({L"orders"}, {L"Customers"});
+  EXPECT_TRUE(tv.is_duplicated(L"Customers"));
+  EXPECT_EQ(tv.get_safe_name(L"[Orders]"), L"orders00000");
+}
+
+}  // namespace
