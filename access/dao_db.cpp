@@ -138,7 +138,15 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* database, int3
 
 dao_database::~dao_database() {
   tk_trace(1, "dao_database::~dao_database");
-  database_->Close();
+  // Closing writes what is still pending; a failure there means the file is not complete, so it is
+  // reported like any other DAO error instead of passing unnoticed.
+  if (FAILED(database_->Close()) && error_handler::exists() && dao_engine::exists()) {
+    try {
+      dao_exception e;
+      error_handler::instance().handle(e, true);
+    } catch (...) {
+    }
+  }
   tk_trace(1, "dao_database::~dao_database - END");
   table_defs_.reset();
   query_defs_.reset();
