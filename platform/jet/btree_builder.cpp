@@ -23,7 +23,7 @@ struct group {
 };
 
 std::vector<group> group_children(const std::vector<child_ref>& children,
-                                  const std::vector<index_entry>& sorted, size_t capacity) {
+                                  std::span<const index_entry_ref> sorted, size_t capacity) {
   auto stored = [&](size_t c) { return sorted[children[c].last].key.size() + 8; };
   std::vector<group> groups;
   const size_t n = children.size();
@@ -57,6 +57,14 @@ size_t max_index_key_size(const format& f) { return index_page_capacity(f) - 8; 
 
 btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
                          const std::vector<index_entry>& sorted) {
+  std::vector<index_entry_ref> refs;
+  refs.reserve(sorted.size());
+  for (const index_entry& e : sorted) refs.push_back(as_ref(e));
+  return build_btree(f, pages, tdef_page, std::span<const index_entry_ref>(refs));
+}
+
+btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
+                         std::span<const index_entry_ref> sorted) {
   const size_t capacity = index_page_capacity(f);
   const size_t max_key = max_index_key_size(f);
   for (size_t i = 0; i < sorted.size(); ++i) {
@@ -102,7 +110,7 @@ btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_p
     header.next = k + 1 < level.size() ? level[k + 1].page : 0;
     header.tail = 0;
     std::vector<uint8_t> bytes =
-        build_index_page(f, header, std::span<const index_entry>(sorted.data() + begin, end - begin));
+        build_index_page(f, header, sorted.subspan(begin, end - begin));
     pages.write(level[k].page, bytes);
     result.pages.push_back(level[k].page);
   }
@@ -121,7 +129,7 @@ btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_p
   }
   result.depth = uint32_t(levels.size());
 
-  std::vector<index_entry> node_entries;
+  std::vector<index_entry_ref> node_entries;
   for (size_t l = 1; l < levels.size(); ++l) {
     const std::vector<child_ref>& below = levels[l - 1];
     const std::vector<child_ref>& nodes = levels[l];
@@ -141,15 +149,15 @@ btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_p
       node_entries.clear();
       const size_t stored_last = g.last > g.first ? g.last - 1 : g.last;
       for (size_t c = g.first; c <= stored_last; ++c) {
-        index_entry e = sorted[below[c].last];
+        index_entry_ref e = sorted[below[c].last];
         e.child = below[c].page;
-        node_entries.push_back(std::move(e));
+        node_entries.push_back(e);
       }
       header.leaf = false;
       header.tail = g.last > g.first ? below[g.last].page : 0;
       header.prev = k > parent_first[k] ? nodes[k - 1].page : 0;
       header.next = k < parent_last[k] ? nodes[k + 1].page : 0;
-      pages.write(nodes[k].page, build_index_page(f, header, node_entries));
+      pages.write(nodes[k].page, build_index_page(f, header, std::span<const index_entry_ref>(node_entries)));
       result.pages.push_back(nodes[k].page);
     }
   }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "platform/jet/format.h"
@@ -39,5 +40,8 @@ size_t max_index_key_size(const format& f);
 // a key is larger than max_index_key_size().
 btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
                          const std::vector<index_entry>& sorted);
+// The same over entries whose keys live elsewhere (no copy of the keys is made).
+btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
+                         std::span<const index_entry_ref> sorted);
 
 }  // namespace jet

@@ -45,7 +45,7 @@ btree_result build_and_check(scratch_pages& file, const std::vector<index_entry>
 
 TEST(BtreeBuilderTest, EmptyIndexIsTheEngineEmptyLeaf) {
   scratch_pages file(4096);
-  btree_result r = build_btree(f4, file, 4, {});
+  btree_result r = build_btree(f4, file, 4, std::vector<index_entry>{});
   EXPECT_EQ(r.depth, 1u);
   ASSERT_EQ(r.pages.size(), 1u);
   EXPECT_EQ(r.root, r.pages[0]);

@@ -72,10 +72,12 @@ index_page read_index_page(const format& f, std::span<const uint8_t> page, uint3
   return out;
 }
 
-std::vector<uint8_t> build_index_page(const format& f, const index_page& page,
-                                      std::span<const index_entry> entries) {
+namespace {
+
+template <typename Entry>
+std::vector<uint8_t> build_page(const format& f, const index_page& page, std::span<const Entry> entries) {
   size_t used = 0;
-  for (const index_entry& e : entries) used += index_entry_size(e, page.leaf);
+  for (const auto& e : entries) used += index_entry_size(e, page.leaf);
   if (used > index_page_capacity(f)) {
     throw error(dao_error::invalid_argument,
                 "index entries of " + std::to_string(used) + " bytes do not fit on one index page");
@@ -93,7 +95,7 @@ std::vector<uint8_t> build_index_page(const format& f, const index_page& page,
   uint8_t* mask = p + f.index_mask_offset;
   uint8_t* data = p + f.index_first_entry_offset;
   size_t pos = 0;
-  for (const index_entry& e : entries) {
+  for (const auto& e : entries) {
     std::copy(e.key.begin(), e.key.end(), data + pos);
     pos += e.key.size();
     put_be24(data + pos, e.page);
@@ -106,6 +108,18 @@ std::vector<uint8_t> build_index_page(const format& f, const index_page& page,
     mask[pos / 8] |= uint8_t(1u << (pos % 8));
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> build_index_page(const format& f, const index_page& header,
+                                      std::span<const index_entry> entries) {
+  return build_page(f, header, entries);
+}
+
+std::vector<uint8_t> build_index_page(const format& f, const index_page& header,
+                                      std::span<const index_entry_ref> entries) {
+  return build_page(f, header, entries);
 }
 
 }  // namespace jet

@@ -49,6 +49,31 @@ struct index_entry {
   friend bool operator==(const index_entry& a, const index_entry& b) = default;
 };
 
+// An entry whose key lives elsewhere (an arena): what the builders need, without a copy of the key.
+struct index_entry_ref {
+  std::span<const uint8_t> key;
+  uint32_t page = 0;
+  uint8_t row = 0;
+  uint32_t child = 0;
+
+  friend bool operator<(const index_entry_ref& a, const index_entry_ref& b) {
+    const int c = compare_keys(a.key, b.key);
+    if (c != 0) return c < 0;
+    if (a.page != b.page) return a.page < b.page;
+    return a.row < b.row;
+  }
+  // Unsigned byte order; a key sorts before every longer key it starts.
+  static int compare_keys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  }
+};
+
+inline index_entry_ref as_ref(const index_entry& e) { return {e.key, e.page, e.row, e.child}; }
+
 struct index_page {
   bool leaf = true;
   uint32_t owner = 0;  // TDEF page of the table
@@ -66,6 +91,7 @@ struct index_page {
 
 // Bytes one entry takes on a page written without prefix compression.
 inline size_t index_entry_size(const index_entry& e, bool leaf) { return e.key.size() + (leaf ? 4 : 8); }
+inline size_t index_entry_size(const index_entry_ref& e, bool leaf) { return e.key.size() + (leaf ? 4 : 8); }
 
 // Bytes available for entries on one page (limited by the page and by the entry mask).
 size_t index_page_capacity(const format& f);
@@ -78,6 +104,8 @@ index_page read_index_page(const format& f, std::span<const uint8_t> page, uint3
 // ignored) and `entries`. Throws jet::error when the entries do not fit.
 std::vector<uint8_t> build_index_page(const format& f, const index_page& header,
                                       std::span<const index_entry> entries);
+std::vector<uint8_t> build_index_page(const format& f, const index_page& header,
+                                      std::span<const index_entry_ref> entries);
 inline std::vector<uint8_t> build_index_page(const format& f, const index_page& page) {
   return build_index_page(f, page, page.entries);
 }
