@@ -647,7 +647,7 @@ std::string ole_variant::to_string() const {
       return sys_wide_to_utf8(oa_bstr_view(variant.bstrVal));
     case VT_BOOL:
       tk_trace(1, "to_string - bool: %d", variant.boolVal);
-      out = variant.boolVal == VARIANT_TRUE ? "1" : "0";
+      out.push_back(variant.boolVal == VARIANT_TRUE ? '1' : '0');
       break;
     case VT_DECIMAL:
       tk_trace(1, "Converting VT_DECIMAL");
@@ -668,7 +668,7 @@ std::string ole_variant::to_string() const {
       double value = variant.vt == VT_R4 ? variant.fltVal : variant.dblVal;
       if (std::isnan(value)) {
         tk_trace(3, "Got NaN, replace it with 0");
-        out = "0";
+        out.push_back('0');
       } else {
         oa_append_e(out, value, variant.vt == VT_R4 ? 6 : 16);
       }
