@@ -80,6 +80,8 @@ TEST(Database, FileAppearsOnlyWhenClosedAndAbandonLeavesNothing) {
   db->close();  // idempotent
   EXPECT_TRUE(std::filesystem::exists(s.file("a.mdb")));
   EXPECT_EQ(s.entries(), 1u);
+  auto perms = std::filesystem::status(s.file("a.mdb")).permissions();
+  EXPECT_NE(perms & std::filesystem::perms::group_read, std::filesystem::perms::none);  // not left private
 
   auto gone = database::create(s.file("b.mdb"));
   gone->add_table(L"T", {{.name = L"X", .type = column_type::long_integer}}, {});

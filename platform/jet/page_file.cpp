@@ -48,6 +48,10 @@ std::unique_ptr<page_file> page_file::create(const std::string& dest, uint32_t p
     throw_write_error(err, dest);
   }
   f->temp_.assign(name.data());
+  // mkstemp makes the file private; the database gets the permissions of any new file.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
   f->fd_ = fd;
   f->writable_ = true;
   f->page_size_ = page_size;

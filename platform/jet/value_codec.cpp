@@ -83,6 +83,10 @@ std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool al
   plain.reserve(u.size() * 2);
   for (char16_t c : u) append_utf16le(plain, c);
   if (!allow_compression || u.empty() || !f.unicode_text) return plain;
+  // A 00 byte switches modes, so a two-byte character whose low byte is 00 (and NUL itself) cannot
+  // be written compressed.
+  for (char16_t c : u)
+    if ((c & 0xFF) == 0) return plain;
   std::vector<uint8_t> packed = {0xFF, 0xFE};
   bool one_byte = true;
   for (size_t i = 0; i < u.size(); ++i) {
