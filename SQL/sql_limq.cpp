@@ -62,7 +62,8 @@ std::string sql_strip_statement_end(const std::string& user_sql) {
   return sql;
 }
 
-std::string sql_query_select(const std::string& user_sql) {
+std::string sql_query_select(const std::string& user_sql, const std::string& select_list) {
   // The line break keeps a trailing "-- comment" of the user's text from swallowing the closing parenthesis.
-  return "SELECT * FROM (" + sql_strip_statement_end(user_sql) + "\n) as temp___table";
+  return "SELECT " + (select_list.empty() ? std::string("*") : select_list) + " FROM (" +
+         sql_strip_statement_end(user_sql) + "\n) as temp___table";
 }

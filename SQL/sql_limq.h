@@ -43,7 +43,7 @@ class sql_limited_query {
 // select_list empty means "*".
 std::string sql_table_select(const std::string& table_ref, const std::string& select_list);
 // The statement that streams a user query's rows, wrapped so that only a SELECT can run; a trailing ";" of
-// the user's text is dropped.
-std::string sql_query_select(const std::string& user_sql);
+// the user's text is dropped. select_list empty means "*".
+std::string sql_query_select(const std::string& user_sql, const std::string& select_list = std::string());
 // A user's statement without the ";" and blanks that may end it (so that it can stand inside parentheses).
 std::string sql_strip_statement_end(const std::string& user_sql);

@@ -564,6 +564,13 @@ TEST(SqlLive, UserQueriesStreamTheirRows) {
   for (q->reset(); !q->is_eof(); q->next()) names.push_back(q->get_item()->at(1)->to_wstring());
   EXPECT_EQ(names, std::vector<std::wstring>({L"one", L"two"}));
 
+  // Geometry in a query arrives as well-known text, as in a table.
+  auto geo = db->get_query(L"geo", L"SELECT id, g AS shape FROM types_geo ORDER BY id", 1);
+  EXPECT_EQ(geo->schema[1].vartype, VT_BSTR);
+  geo->reset();
+  ASSERT_FALSE(geo->is_eof());
+  EXPECT_EQ(geo->get_item()->at(1)->to_wstring(), L"POINT(1 2)");
+
   // A _bin text and MariaDB's JSON stay text in a query's rows too.
   auto texts = db->get_query(L"texts", L"SELECT vc_bin, j FROM types_text WHERE id = 1", 1);
   texts->reset();

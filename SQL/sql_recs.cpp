@@ -81,7 +81,7 @@ sql_recordset::~sql_recordset() { tk_trace(1, "sql_recordset::dtor"); }
 sql_database& sql_recordset::db() const { return *static_cast<sql_database*>(database); }
 
 std::string sql_recordset::stream_statement() const {
-  if (is_query()) return sql_query_select(tk_to_utf8(query_text));
+  if (is_query()) return sql_query_select(tk_to_utf8(query_text), select_list_);
   return sql_table_select(db().engine().table_ref(table_name), select_list_);
 }
 
@@ -137,11 +137,12 @@ void sql_recordset::initialize() {
   }
   rebuild_plan();
 
+  // Geometry values stream as well-known text, in tables and in user queries alike.
+  if (has_geometry) select_list_ = select_list;
   if (is_query()) {
     tk_trace(2, "It's a SQL-query, nothing to do anymore");
     return;
   }
-  if (has_geometry) select_list_ = select_list;
   if (!auto_number.empty()) {
     // The highest number the table holds, kept with the schema; a failure here does not stop the table.
     const std::string text = "select max( " + tk_to_utf8(engine.get_safe_name(auto_number)) + ") from " +
