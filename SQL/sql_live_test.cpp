@@ -564,12 +564,22 @@ TEST(SqlLive, UserQueriesStreamTheirRows) {
   for (q->reset(); !q->is_eof(); q->next()) names.push_back(q->get_item()->at(1)->to_wstring());
   EXPECT_EQ(names, std::vector<std::wstring>({L"one", L"two"}));
 
+  // The user's order holds.
+  {
+    auto ordered = db->get_query(L"desc", L"SELECT id FROM rows257 ORDER BY id DESC", 1);
+    ordered->reset();
+    ASSERT_FALSE(ordered->is_eof());
+    EXPECT_EQ(ordered->get_item()->at(0)->to_long(), 257);
+  }  // a stream not read to its end must be closed before the next statement
+
   // Geometry in a query arrives as well-known text, as in a table.
-  auto geo = db->get_query(L"geo", L"SELECT id, g AS shape FROM types_geo ORDER BY id", 1);
-  EXPECT_EQ(geo->schema[1].vartype, VT_BSTR);
-  geo->reset();
-  ASSERT_FALSE(geo->is_eof());
-  EXPECT_EQ(geo->get_item()->at(1)->to_wstring(), L"POINT(1 2)");
+  {
+    auto geo = db->get_query(L"geo", L"SELECT id, g AS shape FROM types_geo ORDER BY id", 1);
+    EXPECT_EQ(geo->schema[1].vartype, VT_BSTR);
+    geo->reset();
+    ASSERT_FALSE(geo->is_eof());
+    EXPECT_EQ(geo->get_item()->at(1)->to_wstring(), L"POINT(1 2)");
+  }
 
   // A _bin text and MariaDB's JSON stay text in a query's rows too.
   auto texts = db->get_query(L"texts", L"SELECT vc_bin, j FROM types_text WHERE id = 1", 1);

@@ -81,7 +81,12 @@ sql_recordset::~sql_recordset() { tk_trace(1, "sql_recordset::dtor"); }
 sql_database& sql_recordset::db() const { return *static_cast<sql_database*>(database); }
 
 std::string sql_recordset::stream_statement() const {
-  if (is_query()) return sql_query_select(tk_to_utf8(query_text), select_list_);
+  if (is_query()) {
+    // The user's SELECT runs as written, so that its ORDER BY holds (the server drops the order of a derived
+    // table); it was proved to be a SELECT by the wrapped metadata statement. Geometry needs the wrapping.
+    if (select_list_.empty()) return sql_strip_statement_end(tk_to_utf8(query_text));
+    return sql_query_select(tk_to_utf8(query_text), select_list_);
+  }
   return sql_table_select(db().engine().table_ref(table_name), select_list_);
 }
 
@@ -97,7 +102,9 @@ void sql_recordset::initialize() {
   tk_trace(2, "is_blob_to_text=%d", blob_to_text ? 1 : 0);
 
   // Only the column metadata is needed here: LIMIT 0 reads it without transferring a row.
-  std::string statement = stream_statement() + " LIMIT 0";
+  // Wrapped as a derived table, a user's statement can only be a SELECT that yields a table.
+  const std::string statement = (is_query() ? sql_query_select(tk_to_utf8(query_text)) : stream_statement()) +
+                                " LIMIT 0";
   {
     sql_limited_query probe(engine.client(), statement);
     columns_ = probe.columns();

@@ -6,6 +6,8 @@
 // `sql_recordset` streams the rows of a table or of a user's SELECT in blocks of 256 rows, so memory stays
 // bounded whatever the table's size. Its schema comes from the statement's column metadata, read with
 // LIMIT 0 (no rows are transferred for it); the rows are read once, from reset() until the stream ends.
+// A user's statement is first run wrapped as a derived table (so only a SELECT that yields a table passes),
+// then its rows stream from the statement as written, keeping its ORDER BY.
 // A statement that fails or a stream that breaks raises sql_exception (level 0: an error of that table), never
 // an early end of data. Rows are read until the server's stream ends, not up to a count taken before.
 //
