@@ -1,0 +1,23 @@
+// The MySQL source of a conversion; see sql_source.h.
+#include "converter/sql_source.h"
+
+#include "SQL/sql_recs.h"
+#include "TK/tk_log.h"
+
+sql_source::sql_source(std::unique_ptr<sql_client> client) : engine_(std::move(client)) {}
+
+sql_source::~sql_source() = default;
+
+void sql_source::connect(const std::string& host, const std::string& user, const std::string& password, int port) {
+  engine_.connect(host, user, password, port);
+}
+
+void sql_source::set_blob_to_text(bool value) { engine_.set_blob_to_text(value); }
+
+std::unique_ptr<udb_database> sql_source::open_db(const std::wstring& name) { return engine_.open_db(name, 1, L""); }
+
+int64_t sql_source::record_count(udb_recordset& recordset) {
+  auto* rows = dynamic_cast<sql_recordset*>(&recordset);
+  if (rows == nullptr) throw tk_mail_assertion("sql_source", 24);
+  return rows->get_rec_count();
+}
