@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "platform/jet/test_hex.h"
@@ -128,6 +131,45 @@ TEST(SortOrderTest, ColumnSortValueSelectsTheCollation) {
   EXPECT_EQ(sort_order_for_column(false, 1033, 1), sort_order_kind::general);
   EXPECT_EQ(sort_order_for_column(false, 1053, 0), std::nullopt);  // a national order
   EXPECT_EQ(sort_order_for_column(false, 1033, 7), std::nullopt);
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// The build-time generator names the folder, the file and the line of whatever is wrong.
+TEST(SortOrderTest, GeneratorRefusesMissingOrDamagedTables) {
+  namespace fs = std::filesystem;
+  const std::string gen = std::string(TT_BINARY_DIR) + "/platform/jet/tt_sort_order_gen";
+  const fs::path dir = fs::path(TT_BINARY_DIR) / "sort_order_gen_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  auto run = [&](std::string& err) {
+    const std::string out = (dir / "out.cpp").string(), log = (dir / "log.txt").string();
+    int rc = std::system((gen + " " + dir.string() + " " + out + " 2>" + log).c_str());
+    std::ifstream in(log);
+    err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return rc;
+  };
+  std::string err;
+  EXPECT_NE(run(err), 0);
+  EXPECT_NE(err.find(dir.string() + "/index_codes_genleg.txt"), std::string::npos) << err;
+
+  const fs::path src = fs::path(TT_SHARED_DIR) / "data/access-format/sort-order";
+  for (const char* f : {"index_codes_genleg.txt", "index_codes_ext_genleg.txt", "index_codes_gen.txt",
+                        "index_codes_ext_gen.txt", "index_codes_gen_97.txt", "index_mappings_ext_gen_97.txt"}) {
+    fs::copy_file(src / f, dir / f);
+  }
+  EXPECT_EQ(run(err), 0) << err;
+  {
+    std::ofstream damage(dir / "index_codes_gen.txt", std::ios::app);
+    damage << "Q12\n";
+  }
+  EXPECT_NE(run(err), 0);
+  EXPECT_NE(err.find("index_codes_gen.txt"), std::string::npos) << err;
+  fs::remove_all(dir);
 }
 
 }  // namespace
