@@ -604,10 +604,8 @@ void dao_database::create_relationships(const udb_relationships& list) {
       check(relations->Append(relation.get()));
     } catch (const tk_exception& e) {
       tk_trace(2, "ERROR:\n%s", e.message.c_str());
-      if (error_handler::exists()) {
-        error_handler::instance().set_context(rel.name);
-        error_handler::instance().handle(e, true);
-      }
+      error_handler::instance().set_context(rel.name);
+      error_handler::instance().handle(e, true);
     }
   }
 }
