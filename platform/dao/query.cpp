@@ -200,11 +200,18 @@ dao::cursor& open(const dao::database_ptr& db, const std::shared_ptr<dao::cursor
   return *c;
 }
 
-size_t item_column(const dao::cursor& c, const VARIANT& item) {
+size_t item_column(dao::cursor& c, const VARIANT& item) {
   if (item.vt == VT_BSTR) {
-    std::wstring name(oa_bstr_view(item.bstrVal));
-    for (size_t i = 0; i < c.columns.size(); ++i)
-      if (dao::same_name(c.columns[i].name, name)) return i;
+    std::wstring_view name = oa_bstr_view(item.bstrVal);
+    // Rows are written column after column: try the column after the last one named first.
+    size_t hint = c.next_column < c.columns.size() ? c.next_column : 0;
+    for (size_t k = 0; k < c.columns.size(); ++k) {
+      size_t i = (hint + k) % c.columns.size();
+      if (dao::same_name(c.columns[i].name, name)) {
+        c.next_column = i + 1;
+        return i;
+      }
+    }
     fail(err::item_not_found);
   }
   int32_t i = dao::arg_int(item, -1);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dao/dao.h"
@@ -71,6 +72,7 @@ struct cursor {
   bool closed = false;
   std::optional<row> pending;      // AddNew buffer
   uint32_t added = 0;              // rows stored through this cursor
+  size_t next_column = 0;          // where the next column lookup by name starts
   file_format format = file_format::jet4;
 };
 
@@ -99,7 +101,7 @@ int32_t arg_int(const VARIANT& v, int32_t fallback);
 bool arg_bool(const VARIANT& v, bool fallback);
 bool is_missing(const VARIANT& v);
 // Case-insensitive comparison of object names.
-bool same_name(const std::wstring& a, const std::wstring& b);
+bool same_name(std::wstring_view a, std::wstring_view b);
 
 // BSTR out-parameter from a text (3001-class failure when memory runs out).
 BSTR make_bstr(const std::wstring& text);

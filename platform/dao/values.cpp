@@ -78,7 +78,7 @@ std::shared_ptr<field_state> stored_field(const column_spec& c) {
   return f;
 }
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
+bool same_name(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (std::towlower(a[i]) != std::towlower(b[i])) return false;
