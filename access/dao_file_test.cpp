@@ -235,6 +235,16 @@ TEST_F(DaoFile, ExistingFileIsReadAndNeverDamaged) {
   EXPECT_TRUE(rs->is_eof());
   rs.reset();
 
+  // A query over a database opened read-only describes its columns and reads its rows.
+  {
+    auto ro = engine.open_db(file.wstring(), 0x01, L"");
+    auto q = ro->get_query(L"q", L"SELECT txt, id FROM t ORDER BY id", 1);
+    ASSERT_EQ(q->schema.size(), 2u);
+    EXPECT_EQ(q->schema[0].name, L"txt");
+    EXPECT_EQ(static_cast<dao_recordset&>(*q).record_count(), 2u);
+    EXPECT_EQ(q->get_item()->at(0)->to_wstring(), L"one");
+  }
+
   // Changing an existing file is refused with a clear error and leaves it as it was.
   udb_schema s;
   s.push_back(column(L"a", VT_I4, 4));

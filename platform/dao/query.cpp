@@ -100,6 +100,10 @@ std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool ap
   return cursor_for(s, st, append_only, read_only || s.read_only());
 }
 
+std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql) {
+  return cursor_for(s, parse_statement(sql), true, true)->columns;
+}
+
 }  // namespace dao
 
 // ---------------------------------------------------------------------------------------------- QueryDefs
@@ -162,9 +166,9 @@ HRESULT _DAOQueryDef::get_Fields(DAOFields** out) {
     *out = nullptr;
     if (!has_sql_) fail(err::operation_not_supported);
     // The columns of the statement, without reading its rows.
-    auto c = dao::open_cursor(db_->live(), sql_, true, true);
     std::vector<ref<_DAOField>> fields;
-    for (const dao::column_spec& col : c->columns) fields.push_back(dao::make<_DAOField>(db_, dao::stored_field(col)));
+    for (const dao::column_spec& col : dao::statement_columns(db_->live(), sql_))
+      fields.push_back(dao::make<_DAOField>(db_, dao::stored_field(col)));
     *out = new DAOFields(db_, std::move(fields), false);
   });
 }

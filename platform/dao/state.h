@@ -78,6 +78,8 @@ struct cursor {
 
 // A cursor for a statement (3078 unknown table, 3265 unknown column); rows are read unless append_only.
 std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only);
+// The columns a statement returns, without reading its rows.
+std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql);
 
 // DAO's type constant of an engine column type and the reverse mapping for new fields (3259 when unknown).
 short dao_type_of(const column_spec& c);
