@@ -466,7 +466,8 @@ std::wstring dao_database::gen_ui_name(const std::wstring& table, const std::tm&
   std::strftime(buf, sizeof buf, "%y%m%d%H%M%S", &local_time);
   std::wstring stamp = sys_utf8_to_wide(buf);
   tk_trace_w(2, L"buf=%s", stamp.c_str());
-  return L"ui_" + table.substr(0, 52) + stamp;
+  // Access names hold at most 64 characters: "ui_" and the 12-character stamp leave 49 for the table.
+  return L"ui_" + table.substr(0, 49) + stamp;
 }
 
 std::wstring dao_database::gen_ui_name(const std::wstring& table) {

@@ -38,7 +38,8 @@ class dao_database : public udb_database {
   uint32_t get_records_count(const std::wstring& sql);
   // Reads the relationships stored in the file into `relationships`.
   void init_fkeys();
-  // A name for a new unique index of the table: "ui_" + table (cut to 52) + the local time "%y%m%d%H%M%S".
+  // A name for a new unique index of the table: "ui_" + table (cut to 49) + the local time "%y%m%d%H%M%S",
+  // at most 64 characters.
   static std::wstring gen_ui_name(const std::wstring& table);
   static std::wstring gen_ui_name(const std::wstring& table, const std::tm& local_time);
   // Access's internal navigation-pane tables, never relationship ends.

@@ -348,7 +348,7 @@ TEST(DaoQueries, UniqueIndexNames) {
   t.tm_min = 6;
   t.tm_sec = 7;
   EXPECT_EQ(dao_database::gen_ui_name(L"orders", t), L"ui_orders110304050607");
-  EXPECT_EQ(dao_database::gen_ui_name(std::wstring(80, L'x'), t).size(), 3u + 52u + 12u);
+  EXPECT_EQ(dao_database::gen_ui_name(std::wstring(80, L'x'), t).size(), 64u);  // the longest Access name
   EXPECT_TRUE(dao_database::is_system_table(L"msysnavpanegroups"));
   EXPECT_FALSE(dao_database::is_system_table(L"MSysObjects"));
 }
