@@ -14,6 +14,7 @@
 
 typedef uint16_t VARTYPE;
 typedef int32_t HRESULT;
+typedef uint32_t ULONG;
 typedef int16_t VARIANT_BOOL;
 typedef double DATE;
 typedef uint32_t LCID;
@@ -121,6 +122,19 @@ struct GUID {
   uint8_t Data4[8];
 };
 typedef GUID IID;
+
+inline bool operator==(const GUID& a, const GUID& b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+  for (int i = 0; i < 8; ++i) {
+    if (a.Data4[i] != b.Data4[i]) return false;
+  }
+  return true;
+}
+
+// The ids COM gives the two base interfaces: {00000000-0000-0000-C000-000000000046} and
+// {00020400-0000-0000-C000-000000000046}.
+inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // The COM interface base. Objects reached through interfaces count their references; Release returns the count
 // left after the call.
