@@ -3,7 +3,11 @@
 //   tt_mariadb start <dir> [seed.sql...]   starts a server in <dir>, prints its facts as shell assignments
 //                                          (also written to <dir>/facts.env) and returns, leaving it running
 //   tt_mariadb stop <dir>                  stops the server started in <dir>
+//
+// With TT_MARIADB_TEMPLATES naming a folder, seeded data folders are cached there (the first start with given
+// seed files loads them; later starts copy the result), as the tests' servers do.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -26,6 +30,7 @@ int main(int argc, char** argv) {
     tt_test::mariadb_options options;
     options.dir = argv[2];
     options.detached = true;
+    if (const char* templates = std::getenv("TT_MARIADB_TEMPLATES")) options.template_root = templates;
     for (int i = 3; i < argc; ++i) options.seed_files.push_back(argv[i]);
     tt_test::mariadb_server server = tt_test::mariadb_server::start(options);
     const tt_test::mariadb_facts& f = server.facts();
