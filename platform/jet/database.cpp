@@ -16,6 +16,7 @@
 #include "platform/jet/catalog.h"
 #include "platform/jet/data_page.h"
 #include "platform/jet/error.h"
+#include "platform/jet/existing_file.h"
 #include "platform/jet/header.h"
 #include "platform/jet/index_key.h"
 #include "platform/jet/page_file.h"
@@ -67,6 +68,7 @@ struct database::impl {
     table_def def;  // the definition after finishing (the writer is released)
   };
   std::vector<user_table> tables;
+  std::unique_ptr<existing_file> existing;  // set when an existing file was opened
   std::unique_ptr<map_page_writer> user_maps;
   bool closed = false;
   bool failed = false;  // a write failed: the file can no longer be completed
@@ -103,7 +105,50 @@ database::~database() {
 
 const format& database::fmt() const { return *p_->f; }
 const std::string& database::path() const { return p_->path; }
-uint64_t database::bytes_written() const { return p_->file ? p_->file->bytes_written() : 0; }
+uint64_t database::bytes_written() const {
+  if (p_->existing) return p_->existing->bytes_written();
+  return p_->file ? p_->file->bytes_written() : 0;
+}
+
+std::unique_ptr<database> database::open(const std::string& path, const open_options& options) {
+  auto p = std::make_unique<impl>();
+  p->existing = existing_file::open(path, options);
+  p->f = &p->existing->fmt();
+  p->path = path;
+  p->now = local_now();
+  return std::unique_ptr<database>(new database(std::move(p)));
+}
+
+bool database::read_only() const { return p_->existing && p_->existing->read_only(); }
+
+const database_reader& database::reader() const {
+  if (!p_->existing || p_->closed) throw_error(dao_error::object_invalid);
+  return p_->existing->reader();
+}
+
+std::vector<catalog_object> database::objects() const {
+  if (p_->existing) return list_objects(reader());
+  std::vector<catalog_object> out;
+  for (size_t i = 0; i < p_->tables.size(); ++i) {
+    catalog_object o;
+    o.name = p_->tables[i].name;
+    o.kind = object_kind::local_table;
+    o.type = object_type_table;
+    o.id = table(i).tdef_page;
+    out.push_back(std::move(o));
+  }
+  return out;
+}
+
+std::vector<stored_query> database::queries() const {
+  if (p_->existing) return list_queries(reader());
+  return {};
+}
+
+std::vector<relationship> database::relationships() const {
+  if (p_->existing) return list_relationships(reader());
+  return {};
+}
 
 std::unique_ptr<database> database::create(const std::string& path, generation gen, const create_options& options) {
   if (gen != generation::jet4)
@@ -277,6 +322,7 @@ property_blob table_properties(const std::vector<column_spec>& columns, const st
 size_t database::add_table(const std::wstring& name, const std::vector<column_spec>& columns,
                            const std::vector<index_spec>& indexes, const std::wstring& description) {
   if (p_->closed) throw_error(dao_error::object_invalid);
+  if (p_->existing) return p_->existing->add_table(name, columns, indexes, description);
   const format& f = *p_->f;
   check_name(f, name);
   const system_table which[4] = {system_table::objects, system_table::aces, system_table::queries,
@@ -303,20 +349,32 @@ size_t database::add_table(const std::wstring& name, const std::vector<column_sp
 }
 
 size_t database::table_handle(const std::wstring& name) const {
+  if (p_->existing) return p_->existing->table_handle(name);
   for (size_t i = 0; i < p_->tables.size(); ++i)
     if (same_name(p_->tables[i].name, name)) return i;
   throw_error(dao_error::field_not_found);
 }
 
 const table_def& database::table(size_t handle) const {
+  if (p_->existing) return p_->existing->table(handle);
   const auto& t = p_->tables.at(handle);
   return t.writer ? t.writer->def() : t.def;
 }
 
-uint32_t database::row_count(size_t handle) const { return table(handle).row_count; }
+uint32_t database::row_count(size_t handle) const {
+  if (p_->existing) return p_->existing->row_count(handle);
+  return table(handle).row_count;
+}
+
+void database::delete_table(const std::wstring& name) {
+  if (p_->closed) throw_error(dao_error::object_invalid);
+  if (!p_->existing) throw_error(dao_error::field_not_found);  // a new file has no table to delete yet
+  p_->existing->delete_table(name);
+}
 
 void database::append_row(size_t handle, const std::vector<value>& values) {
   if (p_->closed) throw_error(dao_error::object_invalid);
+  if (p_->existing) return p_->existing->append_row(handle, values);
   if (handle >= p_->tables.size()) throw_error(dao_error::field_not_found);
   auto& t = p_->tables[handle];
   if (!t.writer) throw_error(dao_error::object_invalid);
@@ -327,6 +385,7 @@ void database::append_row(size_t handle, const std::vector<value>& values) {
 }
 
 void database::finish_table(size_t handle) {
+  if (p_->existing) return p_->existing->finish_table(handle);
   auto& t = p_->tables.at(handle);
   if (!t.writer) return;
   p_->guarded([&] { t.writer->finish(*p_->user_maps); });
@@ -336,6 +395,11 @@ void database::finish_table(size_t handle) {
 
 void database::close() {
   if (!p_ || p_->closed) return;
+  if (p_->existing) {
+    p_->closed = true;
+    p_->existing->close();
+    return;
+  }
   try {
     if (p_->failed) throw error(dao_error::io_error, "The database could not be written and has been given up.");
     for (size_t i = 0; i < p_->tables.size(); ++i) finish_table(i);
@@ -365,6 +429,11 @@ void database::close() {
 
 void database::abandon() {
   if (!p_ || p_->closed) return;
+  if (p_->existing) {
+    p_->existing->abandon();
+    p_->closed = true;
+    return;
+  }
   if (p_->file) p_->file->abandon();
   p_->closed = true;
 }

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/catalog_listing.h"
 #include "platform/jet/format.h"
 #include "platform/jet/table_def.h"
 #include "platform/jet/types.h"
@@ -69,18 +70,40 @@ struct create_options {
   std::optional<double> now{};       // creation time for the catalog (days since 1899-12-30); default: local now
 };
 
+struct open_options {
+  bool read_only = false;
+  bool exclusive = false;           // no other session may open the file meanwhile
+  std::wstring password{};          // the database password (";pwd=..."), empty for none
+};
+
+class existing_file;
+
 class database {
  public:
   // Refuses an existing file (3204), a missing folder (3044), a bad name (3055) and generations that
   // cannot be written yet (3343).
   static std::unique_ptr<database> create(const std::string& path, generation gen = generation::jet4,
                                           const create_options& options = {});
+  // Opens an existing file (see existing_file.h): 3024 missing, 3343 not an Access file or a format
+  // that cannot be read (or, opened for changes, cannot be written), 3049 damaged, 3031 wrong
+  // password, 3045 in use. Changes go to a working copy that replaces the file at `close()`.
+  static std::unique_ptr<database> open(const std::string& path, const open_options& options = {});
   ~database();
   database(const database&) = delete;
   database& operator=(const database&) = delete;
 
   const format& fmt() const;
   const std::string& path() const;
+  generation gen() const { return fmt().gen; }
+  uint8_t version_byte() const { return fmt().version_byte; }
+  bool read_only() const;
+
+  // The catalog: tables (local, linked, system) and queries; a new file lists the tables added.
+  std::vector<catalog_object> objects() const;
+  std::vector<stored_query> queries() const;
+  std::vector<relationship> relationships() const;
+  // The reader over an opened file (its working copy once changed); 3420 for a new file.
+  const database_reader& reader() const;
 
   // Adds a table; returns its handle for append_row.
   size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
@@ -96,6 +119,10 @@ class database {
   // Writes the table's index trees, maps and definition now and frees their memory; no more rows
   // can be appended to it afterwards. `close` finishes every table that is still open.
   void finish_table(size_t handle);
+
+  // Deletes a table of an opened file with its rows, indexes, permissions and the relationships that
+  // name it (3265 when there is none, 3343 for system tables).
+  void delete_table(const std::wstring& name);
 
   // Writes everything and renames the file into place. Idempotent.
   void close();

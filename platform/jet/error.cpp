@@ -11,6 +11,9 @@ std::string error_text(int n, const std::string& name) {
              "values in the index, primary key, or relationship. Change the data in the field or fields that "
              "contain duplicate data, remove the index, or redefine the index to permit duplicate entries and "
              "try again.";
+    case dao_error::file_not_found: return "Could not find file '" + name + "'.";
+    case dao_error::invalid_password: return "Not a valid password.";
+    case dao_error::file_in_use: return "Could not use '" + name + "'; file already in use.";
     case dao_error::cannot_open:
       return "The Microsoft Jet database engine cannot open the file '" + name +
              "'. It is already opened exclusively by another user, or you need permission to view its data.";
@@ -29,6 +32,7 @@ std::string error_text(int n, const std::string& name) {
     case dao_error::field_too_small:
       return "The field is too small to accept the amount of data you attempted to add. Try inserting or "
              "pasting less data.";
+    case dao_error::not_supported: return "Operation is not supported for this type of object.";
     case dao_error::too_many_fields: return "Too many fields defined.";
     case dao_error::duplicate_field: return "Cannot define field more than once.";
     case dao_error::database_exists: return "Database already exists.";

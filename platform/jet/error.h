@@ -13,6 +13,9 @@ namespace jet {
 namespace dao_error {
 inline constexpr int invalid_argument = 3001;          // "Invalid argument." (file size limit)
 inline constexpr int duplicate_key = 3022;
+inline constexpr int file_not_found = 3024;            // "Could not find file '...'."
+inline constexpr int invalid_password = 3031;          // "Not a valid password."
+inline constexpr int file_in_use = 3045;               // "Could not use '...'; file already in use."
 inline constexpr int cannot_open = 3051;
 inline constexpr int record_too_large = 3047;
 inline constexpr int not_valid_path = 3044;
@@ -24,6 +27,7 @@ inline constexpr int io_error = 3043;                   // "Disk or network erro
 inline constexpr int invalid_name = 3125;
 inline constexpr int field_too_small = 3163;
 inline constexpr int too_many_fields = 3190;
+inline constexpr int not_supported = 3251;              // "Operation is not supported for this type of object."
 inline constexpr int duplicate_field = 3191;
 inline constexpr int database_exists = 3204;
 inline constexpr int field_not_found = 3265;

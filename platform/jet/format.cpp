@@ -1,6 +1,10 @@
 // Generation descriptors. Values are the facts of the Jet 4 file format (Access 2000-2003).
 #include "platform/jet/format.h"
 
+#include <array>
+
+#include "platform/jet/error.h"
+
 namespace jet {
 
 namespace {
@@ -118,8 +122,26 @@ const format& format::jet4() {
   return f;
 }
 
+// ACE files (Access 2007 and later) keep the Jet 4 page structures; they differ in the version byte,
+// in new column types and in the collation that newer files may choose (the header says which).
+const format& format::ace(uint8_t version) {
+  static const auto formats = [] {
+    std::array<format, 5> all{};
+    for (uint8_t v = 2; v <= 6; ++v) {
+      format f = make_jet4();
+      f.gen = generation::ace;
+      f.version_byte = v;
+      all[v - 2] = f;
+    }
+    return all;
+  }();
+  if (version < 2 || version > 6) throw_error(dao_error::unrecognized_format);
+  return formats[version - 2];
+}
+
 const format* format::for_version_byte(uint8_t version) {
   if (version == 1) return &jet4();
+  if (version >= 2 && version <= 6) return &ace(version);
   return nullptr;
 }
 

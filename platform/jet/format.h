@@ -4,7 +4,8 @@
 // from a literal, so that adding a generation means adding one descriptor. Offsets are in bytes from
 // the start of the page (page structures) or from the start of the block (TDEF blocks).
 //
-// Only `jet4()` is complete today; `jet3()` and `ace()` will be added beside it.
+// `jet4()` and `ace(version)` (the Jet 4 structures under ACE version bytes 2-6) exist today;
+// `jet3()` will be added beside them.
 #pragma once
 
 #include <array>
@@ -134,6 +135,8 @@ struct format {
   std::array<uint8_t, 4> property_magic;  // "MR2\0" (Jet 3: "KKD\0")
 
   static const format& jet4();
+  // The descriptor of an ACE file with header version byte 2 (Access 2007) to 6 (2019 and later).
+  static const format& ace(uint8_t version);
 
   // The descriptor for a header version byte (0x14); nullptr when the generation is not supported.
   static const format* for_version_byte(uint8_t version);

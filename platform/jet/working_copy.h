@@ -1,0 +1,51 @@
+// The working copy of an existing file that is being modified.
+//
+// `working_copy::make(original, page_size, max_size)` copies the original byte for byte to
+// "<original>.tmp-XXXXXX" in the same folder (so that the final rename stays on one file system).
+// Every change is written to the copy only: pages are rewritten in place or allocated at the end.
+// `commit()` flushes the copy, gives it the original's permission bits and renames it over the
+// original; until then the original is untouched, and `abandon()` (or the destructor, or any
+// failure on the way) deletes the copy and leaves the original exactly as it was. A failed write
+// is a jet::error (3035 full disk, 3043 other I/O errors).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/jet/page_io.h"
+
+namespace jet {
+
+class working_copy : public page_allocator, public page_source {
+ public:
+  static std::unique_ptr<working_copy> make(const std::string& original, uint32_t page_size, uint64_t max_size);
+  ~working_copy() override;
+  working_copy(const working_copy&) = delete;
+  working_copy& operator=(const working_copy&) = delete;
+
+  uint32_t allocate() override;
+  void write(uint32_t page, std::span<const uint8_t> bytes) override;
+  uint32_t page_count() const override { return pages_; }
+  std::vector<uint8_t> read(uint32_t page) const override;
+
+  bool has_room_for(uint64_t n) const { return (uint64_t(pages_) + n) * page_size_ <= max_size_; }
+  const std::string& temp_path() const { return temp_; }
+
+  // Makes the bytes written so far visible to readers of `temp_path()` (allocated pages included).
+  void sync_length();
+  void commit();
+  void abandon();
+
+ private:
+  working_copy() = default;
+  int fd_ = -1;
+  uint32_t page_size_ = 0;
+  uint64_t max_size_ = 0;
+  uint32_t pages_ = 0;
+  uint32_t mode_ = 0644;
+  std::string original_;
+  std::string temp_;
+};
+
+}  // namespace jet
