@@ -21,6 +21,7 @@
 #include "platform/jet/index_key.h"
 #include "platform/jet/page_file.h"
 #include "platform/jet/properties.h"
+#include "platform/jet/table_spec.h"
 #include "platform/jet/table_writer.h"
 #include "platform/jet/usage_map.h"
 #include "platform/jet/value_codec.h"
@@ -112,10 +113,10 @@ uint64_t database::bytes_written() const {
 
 std::unique_ptr<database> database::open(const std::string& path, const open_options& options) {
   auto p = std::make_unique<impl>();
-  p->existing = existing_file::open(path, options);
+  p->now = local_now();
+  p->existing = existing_file::open(path, options, p->now);
   p->f = &p->existing->fmt();
   p->path = path;
-  p->now = local_now();
   return std::unique_ptr<database>(new database(std::move(p)));
 }
 
@@ -188,8 +189,6 @@ std::unique_ptr<database> database::create(const std::string& path, generation g
   p->user_maps = std::make_unique<map_page_writer>(f, file);
   return std::unique_ptr<database>(new database(std::move(p)));
 }
-
-namespace {
 
 // Builds the definition of a new user table from its specification (validated here).
 table_def define_table(const format& f, const std::vector<column_spec>& columns, const std::vector<index_spec>& indexes,
@@ -316,8 +315,6 @@ property_blob table_properties(const std::vector<column_spec>& columns, const st
   }
   return blob;
 }
-
-}  // namespace
 
 size_t database::add_table(const std::wstring& name, const std::vector<column_spec>& columns,
                            const std::vector<index_spec>& indexes, const std::wstring& description) {

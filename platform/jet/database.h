@@ -120,8 +120,9 @@ class database {
   // can be appended to it afterwards. `close` finishes every table that is still open.
   void finish_table(size_t handle);
 
-  // Deletes a table of an opened file with its rows, indexes, permissions and the relationships that
-  // name it (3265 when there is none, 3343 for system tables).
+  // Deletes a table (local or linked) of an opened file with its rows, indexes, permissions and the
+  // relationships that name it without being enforced (3265 when there is none, 3251 for system
+  // tables, 3281 while an enforced relationship names it).
   void delete_table(const std::wstring& name);
 
   // Writes everything and renames the file into place. Idempotent.

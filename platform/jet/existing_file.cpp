@@ -26,8 +26,9 @@ std::string format_name(uint8_t version) {
   return "unknown version " + std::to_string(version);
 }
 
-std::unique_ptr<existing_file> existing_file::open(const std::string& path, const open_options& options) {
+std::unique_ptr<existing_file> existing_file::open(const std::string& path, const open_options& options, double now) {
   std::unique_ptr<existing_file> db(new existing_file());
+  db->now_ = now;
   db->path_ = path;
   db->options_ = options;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -67,53 +68,9 @@ std::unique_ptr<existing_file> existing_file::open(const std::string& path, cons
   return db;
 }
 
-existing_file::~existing_file() {
-  if (!closed_) abandon();
-  release_lock();
-}
-
 void existing_file::release_lock() {
   if (lock_fd_ >= 0) ::close(lock_fd_);  // closing the descriptor drops the lock
   lock_fd_ = -1;
 }
-
-void existing_file::close() {
-  if (closed_) return;
-  try {
-    if (copy_ && modified_) {
-      copy_->commit();
-    } else if (copy_) {
-      copy_->abandon();
-    }
-    copy_.reset();
-  } catch (...) {
-    abandon();
-    throw;
-  }
-  closed_ = true;
-  release_lock();
-}
-
-void existing_file::abandon() {
-  if (closed_) return;
-  if (copy_) copy_->abandon();
-  copy_.reset();
-  closed_ = true;
-  release_lock();
-}
-
-}  // namespace jet
-
-namespace jet {
-
-size_t existing_file::add_table(const std::wstring&, const std::vector<column_spec>&, const std::vector<index_spec>&,
-                                const std::wstring&) {
-  throw_error(dao_error::not_supported);
-}
-size_t existing_file::table_handle(const std::wstring&) { throw_error(dao_error::not_supported); }
-const table_def& existing_file::table(size_t) const { throw_error(dao_error::not_supported); }
-void existing_file::append_row(size_t, const std::vector<value>&) { throw_error(dao_error::not_supported); }
-void existing_file::finish_table(size_t) { throw_error(dao_error::not_supported); }
-void existing_file::delete_table(const std::wstring&) { throw_error(dao_error::not_supported); }
 
 }  // namespace jet

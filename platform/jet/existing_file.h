@@ -17,20 +17,25 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/jet/catalog_listing.h"
 #include "platform/jet/database.h"
 #include "platform/jet/reader.h"
+#include "platform/jet/table_pages.h"
 #include "platform/jet/working_copy.h"
 
 namespace jet {
 
 class existing_file {
  public:
-  static std::unique_ptr<existing_file> open(const std::string& path, const open_options& options);
+  // `now` dates the catalog rows of new tables (days since 1899-12-30).
+  static std::unique_ptr<existing_file> open(const std::string& path, const open_options& options, double now);
   ~existing_file();
 
   const format& fmt() const { return reader_->fmt(); }
@@ -39,7 +44,10 @@ class existing_file {
   const database_reader& reader() const { return *reader_; }
 
   // Tables are addressed by handles, as in a new file; a handle stands for an existing table or for
-  // one created in this session alike.
+  // one created in this session alike. Rows go to a table writer that first takes the table's
+  // existing rows (so unique keys are checked against them and every index is rebuilt whole); the
+  // table is written when it is finished (`finish_table`, `delete_table` of it, or `close`). New
+  // rows of an existing table are checked against its Required and AllowZeroLength properties.
   size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
                    const std::vector<index_spec>& indexes, const std::wstring& description);
   size_t table_handle(const std::wstring& name);
@@ -55,8 +63,23 @@ class existing_file {
   uint64_t bytes_written() const { return bytes_written_; }
 
  private:
-  existing_file() = default;
+  class recycler;
+  struct open_table;
+  existing_file();
   void release_lock();
+  void check_writable();
+  void begin_changes();
+  void reopen_reader();
+  template <typename F>
+  void change(F&& fn);
+  void give_back(const table_pages& pages, bool with_definition);
+  void rewrite_table(uint32_t tdef_page, const std::function<bool(std::vector<value>&)>& keep,
+                     const std::vector<std::vector<value>>& extra);
+  std::function<bool(uint64_t)> room();
+  const catalog_entry* find_object(const std::wstring& name) const;
+  bytes new_owner() const;
+  std::vector<std::vector<value>> new_ace_rows(uint32_t id);
+  void start_appending(open_table& t);
 
   std::string path_;
   open_options options_;
@@ -66,7 +89,16 @@ class existing_file {
   std::unique_ptr<working_copy> copy_;
   bool modified_ = false;
   bool closed_ = false;
+  bool failed_ = false;             // a change failed half-way: the copy is given up at close
+  bool written_in_change_ = false;  // the change under way has written pages
   uint64_t bytes_written_ = 0;
+  double now_ = 0;
+  std::unique_ptr<recycler> alloc_;
+  uint32_t original_pages_ = 0;
+  std::vector<bool> original_free_;     // the global map's free bits as opened
+  std::vector<uint32_t> global_bitmaps_;
+  std::map<uint32_t, std::set<uint8_t>> released_map_rows_;  // map page -> rows of given-back maps
+  std::vector<std::unique_ptr<open_table>> tables_;
 };
 
 // A short English name of a file's format ("Access 2000 (Jet 4)", "Access 2007 (ACE 12)", ...).

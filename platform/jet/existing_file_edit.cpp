@@ -1,0 +1,476 @@
+// Changes to an existing database: new tables, rows appended to existing tables, deleted tables.
+//
+// Every change rewrites what it touches as a whole, the way the writer builds a new table: the rows
+// of the table (old ones streamed from the file, then the new ones) go through a table writer that
+// builds fresh data pages, long values, index trees, usage maps and the TDEF (on the table's own
+// TDEF page, so its catalog Id stays); the pages the table owned before are given back. System
+// tables are rewritten the same way when catalog rows are added or removed, which keeps their
+// indexes complete. Pages given back by one change are reused by the next ones; the global usage
+// map is written at close.
+#include <algorithm>
+#include <cwctype>
+#include <set>
+#include <sys/file.h>
+
+#include "platform/jet/byte_order.h"
+#include "platform/jet/catalog.h"
+#include "platform/jet/data_page.h"
+#include "platform/jet/error.h"
+#include "platform/jet/existing_file.h"
+#include "platform/jet/global_map.h"
+#include "platform/jet/index_key.h"
+#include "platform/jet/properties.h"
+#include "platform/jet/table_pages.h"
+#include "platform/jet/table_spec.h"
+#include "platform/jet/table_writer.h"
+#include "platform/jet/tdef_reader.h"
+#include "platform/jet/value_codec.h"
+
+namespace jet {
+
+namespace {
+
+bool same_name(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
+  return true;
+}
+
+}  // namespace
+
+// Hands out pages given back by earlier changes first (lowest first), then new pages at the end.
+class existing_file::recycler : public page_allocator {
+ public:
+  explicit recycler(working_copy& file) : file_(file) {}
+  uint32_t allocate() override {
+    if (!reusable_.empty()) {
+      uint32_t p = *reusable_.begin();
+      reusable_.erase(reusable_.begin());
+      return p;
+    }
+    return file_.allocate();
+  }
+  void write(uint32_t page, std::span<const uint8_t> bytes) override { file_.write(page, bytes); }
+  std::set<uint32_t> reusable_;
+
+ private:
+  working_copy& file_;
+};
+
+struct existing_file::open_table {
+  std::wstring name;
+  uint32_t tdef_page = 0;
+  table_def def;                          // as written last
+  std::unique_ptr<table_writer> writer;   // while rows are being added
+  std::vector<bool> required;             // by column number: Required property
+  std::vector<bool> no_zero_length;       // by column number: AllowZeroLength false
+  table_pages old_pages;                  // what the table owned before the writer took it over
+};
+
+existing_file::existing_file() = default;
+
+existing_file::~existing_file() {
+  if (!closed_) abandon();
+  release_lock();
+}
+
+void existing_file::check_writable() {
+  if (closed_) throw_error(dao_error::object_invalid);
+  if (options_.read_only)
+    throw error(dao_error::cannot_open, "Cannot update. Database or object is read-only ('" + path_ + "').");
+  if (failed_) throw error(dao_error::io_error, "The database could not be written and its changes have been given up.");
+}
+
+void existing_file::begin_changes() {
+  check_writable();
+  if (copy_) return;
+  if (!exclusive_locked_) {
+    if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) throw_error(dao_error::file_in_use, path_);
+    exclusive_locked_ = true;
+  }
+  const format& f = fmt();
+  copy_ = working_copy::make(path_, f.page_size, f.max_file_size);
+  alloc_ = std::make_unique<recycler>(*copy_);
+  original_pages_ = copy_->page_count();
+  auto g = read_global_free(f, *copy_);
+  original_free_ = std::move(g.free);
+  global_bitmaps_ = std::move(g.bitmap_pages);
+  reopen_reader();
+}
+
+void existing_file::reopen_reader() {
+  copy_->sync_length();
+  reader_ = database_reader::open(copy_->temp_path());
+}
+
+template <typename F>
+void existing_file::change(F&& fn) {
+  begin_changes();
+  try {
+    fn();
+    modified_ = true;
+    reopen_reader();
+  } catch (const error&) {
+    // A refusal found before anything was written leaves the session usable; anything else may have
+    // left the copy half-changed: it is given up, and the original stays as it was.
+    if (written_in_change_) failed_ = true;
+    written_in_change_ = false;
+    throw;
+  } catch (...) {
+    failed_ = true;
+    throw;
+  }
+  written_in_change_ = false;
+}
+
+void existing_file::give_back(const table_pages& pages, bool with_definition) {
+  for (uint32_t p : pages.pages) alloc_->reusable_.insert(p);
+  if (with_definition)
+    for (uint32_t p : pages.definition) alloc_->reusable_.insert(p);
+  else
+    for (size_t i = 1; i < pages.definition.size(); ++i) alloc_->reusable_.insert(pages.definition[i]);
+  // A map page whose rows all belonged to given-back maps is free too.
+  for (uint32_t rp : pages.map_rows) released_map_rows_[row_pointer_page(rp)].insert(uint8_t(rp & 0xFF));
+  for (auto it = released_map_rows_.begin(); it != released_map_rows_.end();) {
+    auto bytes = copy_->read(it->first);
+    auto info = read_data_page(fmt(), bytes, it->first);
+    size_t live = 0;
+    for (size_t r = 0; r < info.rows.size(); ++r)
+      if (!info.rows[r].deleted && !it->second.count(uint8_t(r))) ++live;
+    if (live == 0) {
+      alloc_->reusable_.insert(it->first);
+      it = released_map_rows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// Rewrites a table whole: the rows `keep` accepts (it may change them), then `extra`.
+void existing_file::rewrite_table(uint32_t tdef_page, const std::function<bool(std::vector<value>&)>& keep,
+                                  const std::vector<std::vector<value>>& extra) {
+  const format& f = fmt();
+  table_pages old = pages_of_table(f, *copy_, tdef_page);
+  table_def def = read_tdef(f, *copy_, tdef_page);
+  table_def fresh = def;
+  fresh.row_count = 0;
+  written_in_change_ = true;
+  table_writer w(f, *alloc_, fresh, {}, room());
+  auto cursor = reader_->rows(def);
+  std::vector<value> row;
+  while (cursor.next(row)) {
+    if (!keep(row)) continue;
+    w.append(row);
+  }
+  for (const auto& r : extra) w.append(r);
+  map_page_writer maps(f, *alloc_);
+  w.finish(maps);
+  maps.flush();
+  give_back(old, false);
+}
+
+std::function<bool(uint64_t)> existing_file::room() {
+  return [this](uint64_t n) { return copy_->has_room_for(n + 8); };
+}
+
+const catalog_entry* existing_file::find_object(const std::wstring& name) const {
+  for (const auto& e : reader_->objects())
+    if (e.parent_id == tables_container_id && same_name(e.name, name)) return &e;
+  return nullptr;
+}
+
+bytes existing_file::new_owner() const {
+  for (const auto& e : reader_->objects())
+    if (e.parent_id == databases_container_id && !e.owner.empty()) return e.owner;  // MSysDb's owner
+  return new_object_owner(fmt());
+}
+
+std::vector<std::vector<value>> existing_file::new_ace_rows(uint32_t id) {
+  // One full-rights row for each SID that holds rights on the Tables container, as for new files.
+  table_def def = reader_->table(L"MSysACEs");
+  const column_def* c_id = def.find_column(L"ObjectId");
+  const column_def* c_sid = def.find_column(L"SID");
+  std::vector<std::vector<value>> out;
+  std::vector<bytes> seen;
+  if (!c_id || !c_sid) return out;
+  auto cursor = reader_->rows(def);
+  std::vector<value> row;
+  while (cursor.next(row)) {
+    const value& oid = row[c_id->number];
+    const value& sid = row[c_sid->number];
+    if (oid.kind_of() != value::kind::long_integer || uint32_t(oid.as_long()) != tables_container_id) continue;
+    if (sid.kind_of() != value::kind::binary) continue;
+    if (std::find(seen.begin(), seen.end(), sid.as_binary()) != seen.end()) continue;
+    seen.push_back(sid.as_binary());
+    std::vector<value> r(def.max_columns > def.columns.size() ? def.max_columns : def.columns.size());
+    auto set = [&](const wchar_t* name, value v) {
+      if (const column_def* c = def.find_column(name)) r[c->number] = std::move(v);
+    };
+    set(L"ObjectId", value::long_integer(int32_t(id)));
+    set(L"SID", value::binary(sid.as_binary()));
+    set(L"ACM", value::long_integer(1048575));
+    set(L"FInheritable", value::boolean(false));
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+size_t existing_file::add_table(const std::wstring& name, const std::vector<column_spec>& columns,
+                                const std::vector<index_spec>& indexes, const std::wstring& description) {
+  check_writable();
+  const format& f = fmt();
+  check_name(f, name);
+  if (find_object(name)) throw_error(dao_error::table_exists, to_utf8(name));
+  std::vector<column_rules> rules;
+  table_def def = define_table(f, columns, indexes, rules);
+  bytes props = encode_properties(f, table_properties(columns, description));
+  size_t handle = 0;
+  change([&] {
+    def.tdef_page = alloc_->allocate();
+    auto t = std::make_unique<open_table>();
+    t->name = name;
+    t->tdef_page = def.tdef_page;
+    t->def = def;
+    t->writer = std::make_unique<table_writer>(f, *alloc_, def, rules, room());
+    // Rules are enforced by the writer for a new table.
+    double now = now_;
+    uint32_t id = def.tdef_page;
+    bytes owner = new_owner();
+    auto aces = new_ace_rows(id);
+    // Until the table is finished its TDEF page holds nothing: write it now so that the catalog
+    // never names an empty page.
+    {
+      table_def empty = def;
+      written_in_change_ = true;
+      table_writer w(f, *alloc_, empty, {}, room());
+      map_page_writer maps(f, *alloc_);
+      w.finish(maps);
+      maps.flush();
+      t->old_pages = pages_of_table(f, *copy_, id);
+    }
+    rewrite_table(msysobjects_tdef_page, [](std::vector<value>&) { return true; },
+                  {object_row(id, tables_container_id, name, object_type_table, now, 0, owner, props)});
+    uint32_t aces_page = reader_->find_table(L"MSysACEs") ? reader_->find_table(L"MSysACEs")->id : msysaces_tdef_page;
+    rewrite_table(aces_page, [](std::vector<value>&) { return true; }, aces);
+    handle = tables_.size();
+    tables_.push_back(std::move(t));
+  });
+  return handle;
+}
+
+size_t existing_file::table_handle(const std::wstring& name) {
+  for (size_t i = 0; i < tables_.size(); ++i)
+    if (same_name(tables_[i]->name, name)) return i;
+  const catalog_entry* e = reader_->find_table(name);
+  if (!e) throw_error(dao_error::field_not_found);
+  auto t = std::make_unique<open_table>();
+  t->name = e->name;
+  t->tdef_page = e->id;
+  t->def = reader_->table_at(e->id);
+  tables_.push_back(std::move(t));
+  return tables_.size() - 1;
+}
+
+const table_def& existing_file::table(size_t handle) const {
+  if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
+  const auto& t = *tables_[handle];
+  return t.writer ? t.writer->def() : t.def;
+}
+
+void existing_file::start_appending(open_table& t) {
+  const format& f = fmt();
+  table_def def = read_tdef(f, *copy_, t.tdef_page);
+  for (const auto& ix : def.indexes)
+    for (const auto& ic : ix.columns) {
+      const column_def* c = def.column_by_number(ic.column_number);
+      if (!c || !is_indexable_column(f, *c))
+        throw error(dao_error::not_supported, "Rows cannot be added to '" + to_utf8(t.name) +
+                                                  "': one of its indexes uses a sort order this engine does not know.");
+    }
+  for (const auto& c : def.columns)
+    if (!is_known_column_type(uint8_t(c.type)) || c.type == column_type::complex)
+      throw error(dao_error::not_supported, "Rows cannot be added to '" + to_utf8(t.name) + "': its field '" +
+                                                to_utf8(c.name) + "' is of a type this engine cannot write.");
+  uint32_t ncols = std::max<uint32_t>(def.max_columns, uint32_t(def.columns.size()));
+  t.required.assign(ncols, false);
+  t.no_zero_length.assign(ncols, false);
+  const catalog_entry* e = reader_->find_table(t.name);
+  if (e && !e->lv_prop.empty()) {
+    property_blob blob = decode_properties(f, e->lv_prop);
+    for (const auto& c : def.columns) {
+      const property_set* ps = blob.column(c.name);
+      if (!ps) continue;
+      auto flag = [&](const wchar_t* n) {
+        const property* p = ps->find(n);
+        if (!p) return false;
+        if (p->data.kind_of() == value::kind::boolean) return p->data.as_bool();
+        if (p->data.kind_of() == value::kind::byte) return p->data.as_byte() != 0;
+        return false;
+      };
+      t.required[c.number] = flag(L"Required") && c.type != column_type::boolean && !c.is_autonumber();
+      const property* z = ps->find(L"AllowZeroLength");
+      t.no_zero_length[c.number] = z && is_text_type(c.type) && !flag(L"AllowZeroLength");
+    }
+  }
+  t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
+  table_def fresh = def;
+  fresh.row_count = 0;
+  written_in_change_ = true;
+  t.writer = std::make_unique<table_writer>(f, *alloc_, fresh, std::vector<column_rules>{}, room());
+  auto cursor = reader_->rows(def);
+  std::vector<value> row;
+  while (cursor.next(row)) t.writer->append(row);
+}
+
+void existing_file::append_row(size_t handle, const std::vector<value>& values) {
+  check_writable();
+  if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
+  open_table& t = *tables_[handle];
+  begin_changes();
+  if (!t.writer) {
+    try {
+      start_appending(t);
+    } catch (...) {
+      t.writer.reset();
+      if (written_in_change_) failed_ = true;
+      written_in_change_ = false;
+      throw;
+    }
+    written_in_change_ = false;
+    modified_ = true;
+  }
+  const table_def& def = t.writer->def();
+  if (values.size() > std::max<size_t>(def.max_columns, def.columns.size())) throw_error(dao_error::field_not_found);
+  // Column rules of an existing table come from its properties (a new table's writer has its own).
+  for (const auto& c : def.columns) {
+    const value* v = c.number < values.size() ? &values[c.number] : nullptr;
+    bool null = !v || v->is_null();
+    if (c.number < t.required.size() && t.required[c.number] && null) throw_error(dao_error::required_null, to_utf8(c.name));
+    if (c.number < t.no_zero_length.size() && t.no_zero_length[c.number] && v && v->kind_of() == value::kind::text &&
+        v->as_text().empty())
+      throw_error(dao_error::zero_length, to_utf8(c.name));
+  }
+  try {
+    t.writer->append(values);
+  } catch (const error& e) {
+    if (e.number() == dao_error::disk_full || e.number() == dao_error::io_error) failed_ = true;
+    throw;
+  }
+}
+
+void existing_file::finish_table(size_t handle) {
+  if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
+  open_table& t = *tables_[handle];
+  if (!t.writer) return;
+  check_writable();
+  try {
+    map_page_writer maps(fmt(), *alloc_);
+    t.writer->finish(maps);
+    maps.flush();
+    t.def = t.writer->def();
+    t.writer.reset();
+    give_back(t.old_pages, false);
+    t.old_pages = {};
+    reopen_reader();
+  } catch (...) {
+    failed_ = true;
+    throw;
+  }
+}
+
+void existing_file::delete_table(const std::wstring& name) {
+  check_writable();
+  const catalog_entry* e = find_object(name);
+  if (!e || (e->type != 1 && e->type != 4 && e->type != 6)) throw_error(dao_error::field_not_found);
+  if (e->type == 1 && (e->is_system() || (name.size() >= 4 && same_name(name.substr(0, 4), L"MSys"))))
+    throw error(dao_error::not_supported, "System table '" + to_utf8(name) + "' cannot be deleted.");
+  const std::wstring stored_name = e->name;
+  const uint32_t id = e->id;
+  const bool local = e->type == 1;
+  auto rels = list_relationships(*reader_);
+  std::set<std::wstring> gone_relationships;
+  for (const auto& r : rels) {
+    if (!same_name(r.table, stored_name) && !same_name(r.referenced_table, stored_name)) continue;
+    if (r.enforced())
+      throw error(3281, "Cannot delete this index or table. It is either the current index or it is used in a "
+                        "relationship. ('" + to_utf8(stored_name) + "', relationship '" + to_utf8(r.name) + "')");
+    gone_relationships.insert(r.name);
+  }
+  // A table created or filled in this session is finished first: its pages are then known.
+  for (size_t i = 0; i < tables_.size(); ++i)
+    if (tables_[i]->tdef_page == id && tables_[i]->writer) finish_table(i);
+  change([&] {
+    std::set<uint32_t> gone_ids = {id};
+    for (const auto& o : reader_->objects())
+      if (o.parent_id == relationships_container_id && gone_relationships.count(o.name)) gone_ids.insert(o.id);
+    table_pages pages;
+    if (local) pages = pages_of_table(fmt(), *copy_, id);
+    table_def objects_def = reader_->table_at(msysobjects_tdef_page);
+    const column_def* c_id = objects_def.find_column(L"Id");
+    rewrite_table(msysobjects_tdef_page, [&](std::vector<value>& row) {
+      const value& v = row[c_id->number];
+      return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
+    }, {});
+    if (const catalog_entry* aces = reader_->find_table(L"MSysACEs")) {
+      table_def d = reader_->table_at(aces->id);
+      const column_def* c = d.find_column(L"ObjectId");
+      rewrite_table(aces->id, [&](std::vector<value>& row) {
+        const value& v = row[c->number];
+        return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
+      }, {});
+    }
+    if (!gone_relationships.empty()) {
+      const catalog_entry* rel = reader_->find_table(L"MSysRelationships");
+      table_def d = reader_->table_at(rel->id);
+      const column_def* c = d.find_column(L"szRelationship");
+      rewrite_table(rel->id, [&](std::vector<value>& row) {
+        const value& v = row[c->number];
+        return !(v.kind_of() == value::kind::text && gone_relationships.count(v.as_text()));
+      }, {});
+    }
+    if (local) give_back(pages, true);
+    for (size_t i = 0; i < tables_.size(); ++i)
+      if (tables_[i]->tdef_page == id) tables_[i]->name.clear();  // the handle no longer names a table
+  });
+}
+
+void existing_file::close() {
+  if (closed_) return;
+  try {
+    if (copy_ && !failed_) {
+      for (size_t i = 0; i < tables_.size(); ++i) finish_table(i);
+    }
+    if (failed_) throw error(dao_error::io_error, "The database could not be written and its changes have been given up.");
+    if (copy_ && modified_) {
+      const format& f = fmt();
+      std::set<uint32_t> reusable = alloc_->reusable_;
+      uint32_t original = original_pages_;
+      const auto& was_free = original_free_;
+      write_global_map(f, *copy_, *copy_, global_bitmaps_, [&](uint32_t p) {
+        if (reusable.count(p)) return true;
+        return p < original && p < was_free.size() && was_free[p];
+      });
+      copy_->commit();
+    } else if (copy_) {
+      copy_->abandon();
+    }
+    copy_.reset();
+  } catch (...) {
+    abandon();
+    throw;
+  }
+  closed_ = true;
+  release_lock();
+}
+
+void existing_file::abandon() {
+  if (closed_) return;
+  for (auto& t : tables_) t->writer.reset();
+  if (copy_) copy_->abandon();
+  copy_.reset();
+  closed_ = true;
+  release_lock();
+}
+
+}  // namespace jet

@@ -1,0 +1,285 @@
+// Changing existing files: tables created in Access's and in our files, rows appended to existing
+// tables (old and new rows and every index checked by the verifier and both independent readers),
+// tables deleted, and failures that leave the original byte for byte as it was.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+
+#include "platform/jet/database.h"
+#include "platform/jet/error.h"
+#include "platform/jet/reader.h"
+#include "platform/jet/reader_oracles.h"
+#include "platform/jet/test_scratch.h"
+#include "platform/jet/value_codec.h"
+#include "platform/jet/verifier.h"
+
+namespace jet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void expect_sound(const std::string& path) {
+  verify_report r = verify_file(path);
+  EXPECT_TRUE(r.ok()) << r.text();
+}
+
+// A row by column name, placed by the columns' numbers.
+std::vector<value> row_of(const table_def& t, std::vector<std::pair<std::wstring, value>> fields) {
+  std::vector<value> row(std::max<size_t>(t.max_columns, t.columns.size()));
+  for (auto& [name, v] : fields) {
+    const column_def* c = t.find_column(name);
+    if (!c) throw std::runtime_error("no column " + to_utf8(name));
+    row[c->number] = std::move(v);
+  }
+  return row;
+}
+
+int error_of(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::vector<std::string> column_of(const std::vector<std::vector<std::string>>& rows, size_t i) {
+  std::vector<std::string> out;
+  for (const auto& r : rows) out.push_back(r.at(i));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(ChangeExisting, AppendsToAnAccessTableKeepingEveryIndexComplete) {
+  scratch_folder s;
+  const std::string path = s.file("index.mdb");
+  fs::copy_file(sample_path("jackcess/indexTestV2000.mdb"), path);
+  {
+    auto db = database::open(path);
+    size_t t1 = db->table_handle(L"Table1");
+    const table_def def = db->table(t1);
+    EXPECT_EQ(db->row_count(t1), 4u);
+    db->append_row(t1, row_of(def, {{L"id", value::long_integer(4)}, {L"otherfk1", value::long_integer(2)},
+                                    {L"otherfk2", value::long_integer(13)}, {L"data", value::text(L"new4")},
+                                    {L"otherfk3", value::long_integer(0)}}));
+    // The primary key already holds 3 (an old row): refused, and the table stays usable.
+    EXPECT_EQ(error_of([&] {
+      db->append_row(t1, row_of(def, {{L"id", value::long_integer(3)}, {L"data", value::text(L"dup")}}));
+    }), dao_error::duplicate_key);
+    db->append_row(t1, row_of(def, {{L"id", value::long_integer(5)}, {L"otherfk1", value::long_integer(0)},
+                                    {L"otherfk2", value::long_integer(10)}, {L"data", value::text(L"new5")},
+                                    {L"otherfk3", value::long_integer(0)}}));
+    EXPECT_EQ(db->row_count(t1), 6u);
+    db->close();
+  }
+  expect_sound(path);
+  auto rows = oracle::mdb_export(path, "Table1");
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(column_of(rows, 3), (std::vector<std::string>{"baz0", "baz11", "baz11-2", "baz13", "new4", "new5"}));
+  auto dump = oracle::mdb_reader_dump(path, {"Table1", "Table2"});
+  ASSERT_EQ(dump.size(), 2u);
+  EXPECT_EQ(dump[0].rows.size(), 6u);
+  EXPECT_EQ(dump[1].rows.size(), 3u);  // the other tables are as they were
+  // The relationships and queries of the file are still there.
+  auto db = database::open(path, {.read_only = true});
+  EXPECT_EQ(db->relationships().size(), 4u);
+}
+
+TEST(ChangeExisting, AppendsLongValuesToAWideAccessTable) {
+  scratch_folder s;
+  const std::string path = s.file("wide.mdb");
+  fs::copy_file(sample_path("jackcess/test2V2000.mdb"), path);
+  std::vector<std::vector<value>> before;
+  {
+    auto db = database::open(path);
+    before = db->reader().read_all(L"MSP_PROJECTS");
+    size_t t = db->table_handle(L"MSP_PROJECTS");
+    std::vector<value> row = before.at(0);
+    const table_def& def = db->table(t);
+    for (const auto& c : def.columns)
+      if (c.type == column_type::memo) row[c.number] = value::text(std::wstring(3000, L'm'));
+    // Unique keys of the copy would clash: give each indexed column a fresh value.
+    for (const auto& c : def.columns)
+      if (c.name == L"PROJ_ID") row[c.number] = value::long_integer(4242);
+      else if (c.name == L"PROJ_NAME") row[c.number] = value::text(L"Second project");
+    db->append_row(t, row);
+    db->close();
+  }
+  expect_sound(path);
+  auto db = database::open(path, {.read_only = true});
+  auto after = db->reader().read_all(L"MSP_PROJECTS");
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0], before[0]);  // the old row, its 22,970-byte OLE value included
+  EXPECT_EQ(oracle::mdb_export(path, "MSP_PROJECTS").size(), 2u);
+  EXPECT_EQ(oracle::mdb_reader_dump(path, {"MSP_PROJECTS"}).at(0).rows.size(), 2u);
+}
+
+TEST(ChangeExisting, AppendsToATableWeWroteContinuingItsAutoNumber) {
+  scratch_folder s;
+  const std::string path = s.file("ours.mdb");
+  {
+    auto db = database::create(path);
+    db->add_table(L"People",
+                  {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+                   {.name = L"Name", .type = column_type::text, .size = 40, .required = true},
+                   {.name = L"Note", .type = column_type::memo}},
+                  {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true},
+                   {.name = L"ByName", .fields = {{L"Name"}}, .unique = true}});
+    db->append_row(L"People", {value(), value::text(L"Ann"), value::text(L"first")});
+    db->append_row(L"People", {value::long_integer(10), value::text(L"Bob"), value()});
+    db->close();
+  }
+  {
+    auto db = database::open(path);
+    size_t t = db->table_handle(L"People");
+    EXPECT_EQ(db->table(t).autonumber_last, 10u);
+    db->append_row(t, {value(), value::text(L"Cy"), value::text(std::wstring(5000, L'x'))});
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value::text(L"Ann"), value()}); }), dao_error::duplicate_key);
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value(), value()}); }), dao_error::required_null);
+    db->append_row(t, {value(), value::text(L"Dee"), value()});
+    db->close();
+  }
+  expect_sound(path);
+  auto rows = oracle::mdb_export(path, "People");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(column_of(rows, 0), (std::vector<std::string>{"1", "10", "11", "12"}));
+  auto dump = oracle::mdb_reader_dump(path, {"People"});
+  ASSERT_EQ(dump.size(), 1u);
+  EXPECT_EQ(dump[0].rows.size(), 4u);
+}
+
+TEST(ChangeExisting, CreatesTablesInAnEngineBlankAndInAnAccessFile) {
+  for (const char* sample : {"jackcess/adox_jet4.mdb", "jackcess/empty.mdb", "jackcess/indexTestV2000.mdb"}) {
+    SCOPED_TRACE(sample);
+    scratch_folder s;
+    const std::string path = s.file("new.mdb");
+    fs::copy_file(sample_path(sample), path);
+    {
+      auto db = database::open(path);
+      EXPECT_EQ(error_of([&] {
+        db->add_table(L"MSysObjects", {{.name = L"A", .type = column_type::long_integer}}, {});
+      }), dao_error::table_exists);
+      size_t h = db->add_table(L"Orders",
+                               {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+                                {.name = L"Item", .type = column_type::text, .size = 30},
+                                {.name = L"Amount", .type = column_type::currency}},
+                               {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}}, L"orders of the day");
+      for (int i = 0; i < 500; ++i)
+        db->append_row(h, {value(), value::text(L"item " + std::to_wstring(i)), value::currency({i * 10000})});
+      db->add_table(L"Empty One", {{.name = L"X", .type = column_type::double_}}, {});
+      db->close();
+    }
+    expect_sound(path);
+    auto db = database::open(path, {.read_only = true});
+    auto objects = db->objects();
+    EXPECT_TRUE(std::any_of(objects.begin(), objects.end(), [](const catalog_object& o) {
+      return o.name == L"Orders" && o.kind == object_kind::local_table;
+    }));
+    EXPECT_EQ(db->reader().read_all(L"Orders").size(), 500u);
+    EXPECT_EQ(db->reader().properties(L"Orders").object.find(L"Description")->data, value::text(L"orders of the day"));
+    auto tables = oracle::run({"mdb-tables", "-1", path}).out;
+    EXPECT_NE(tables.find("Orders\n"), std::string::npos) << tables;
+    EXPECT_NE(tables.find("Empty One\n"), std::string::npos) << tables;
+    EXPECT_EQ(oracle::mdb_export(path, "Orders").size(), 500u);
+    EXPECT_EQ(oracle::mdb_reader_dump(path, {"Orders"}).at(0).rows.size(), 500u);
+  }
+}
+
+TEST(ChangeExisting, DeletesTables) {
+  scratch_folder s;
+  const std::string path = s.file("del.mdb");
+  fs::copy_file(sample_path("jackcess/test2V2000.mdb"), path);
+  {
+    auto db = database::open(path);
+    EXPECT_EQ(error_of([&] { db->delete_table(L"NoSuchTable"); }), dao_error::field_not_found);
+    EXPECT_EQ(error_of([&] { db->delete_table(L"MSysObjects"); }), dao_error::not_supported);
+    db->delete_table(L"MSP_PROJECTS");
+    EXPECT_EQ(db->reader().find_table(L"MSP_PROJECTS"), nullptr);
+    db->close();
+  }
+  expect_sound(path);
+  EXPECT_EQ(oracle::run({"mdb-tables", "-1", path}).out.find("MSP_PROJECTS"), std::string::npos);
+
+  // A table in an enforced relationship is refused; the file stays as it was.
+  const std::string rel = s.file("rel.mdb");
+  fs::copy_file(sample_path("jackcess/indexTestV2000.mdb"), rel);
+  std::string before = slurp(rel);
+  {
+    auto db = database::open(rel);
+    EXPECT_EQ(error_of([&] { db->delete_table(L"Table2"); }), 3281);
+    db->close();
+  }
+  EXPECT_EQ(slurp(rel), before);
+
+  // Delete, then create the table anew (the run's "overwrite" mode).
+  const std::string again = s.file("again.mdb");
+  fs::copy_file(sample_path("jackcess/overflowTestV2000.mdb"), again);
+  {
+    auto db = database::open(again);
+    db->delete_table(L"Table1");
+    size_t h = db->add_table(L"Table1", {{.name = L"A", .type = column_type::text, .size = 10}}, {});
+    db->append_row(h, {value::text(L"fresh")});
+    db->close();
+  }
+  expect_sound(again);
+  auto rows = oracle::mdb_export(again, "Table1");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "fresh");
+}
+
+TEST(ChangeExisting, FailuresLeaveTheOriginalAsItWas) {
+  scratch_folder s;
+  const std::string path = s.file("a.mdb");
+  fs::copy_file(sample_path("jackcess/indexTestV2000.mdb"), path);
+  const std::string before = slurp(path);
+  {  // abandoned after a refused row
+    auto db = database::open(path);
+    size_t t = db->table_handle(L"Table2");
+    db->append_row(t, {value::long_integer(7), value::text(L"x")});
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(7), value::text(L"y")}); }), dao_error::duplicate_key);
+    db->abandon();
+  }
+  EXPECT_EQ(slurp(path), before);
+  EXPECT_EQ(s.entries(), 1u);
+  {  // read-only sessions refuse changes
+    auto db = database::open(path, {.read_only = true});
+    EXPECT_EQ(error_of([&] { db->append_row(db->table_handle(L"Table2"), {value::long_integer(8)}); }),
+              dao_error::cannot_open);
+    EXPECT_EQ(error_of([&] { db->delete_table(L"Table3"); }), dao_error::cannot_open);
+  }
+  EXPECT_EQ(slurp(path), before);
+  // A write that fails half-way (the disk fills up while a table is rewritten).
+  {
+    auto db = database::open(path);
+    size_t t = db->add_table(L"Big", {{.name = L"Text", .type = column_type::memo}}, {});
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = fs::file_size(path) + 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    int number = error_of([&] {
+      for (int i = 0; i < 200; ++i) db->append_row(t, {value::text(std::wstring(4000, wchar_t(L'a' + i % 26)))});
+      db->close();
+    });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(number, dao_error::disk_full);
+    EXPECT_NE(error_of([&] { db->close(); }), 0);
+  }
+  EXPECT_EQ(slurp(path), before);
+  EXPECT_EQ(s.entries(), 1u);
+}
+
+}  // namespace
+}  // namespace jet

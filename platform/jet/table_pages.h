@@ -1,0 +1,31 @@
+// The pages a table owns, found from its definition: what rewriting or deleting the table gives
+// back to the file.
+//
+// A table owns its TDEF chain, the data pages its owned map lists (pages of type 0x01 carrying its
+// TDEF page as owner; stale pages of Access that merely carry the number are not its pages), the
+// LVAL pages its memo/OLE columns' maps list, the index pages each index map lists (index pages
+// carrying its TDEF page as owner) and the bitmap pages of its reference maps. The map rows
+// themselves live on map pages shared with other maps; they are returned apart so that a caller can
+// give back a map page once all of its rows are gone.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/jet/format.h"
+#include "platform/jet/page_io.h"
+
+namespace jet {
+
+struct table_pages {
+  std::vector<uint32_t> definition;  // the TDEF chain, first page first
+  std::vector<uint32_t> pages;       // data, LVAL, index and usage-bitmap pages (not the TDEF chain)
+  std::vector<uint32_t> map_rows;    // row pointers of the table's usage-map rows
+};
+
+table_pages pages_of_table(const format& f, const page_source& src, uint32_t tdef_page);
+
+// The bytes of the row at a row pointer (no overflow pointers: map rows never move).
+std::vector<uint8_t> row_at(const format& f, const page_source& src, uint32_t row_pointer);
+
+}  // namespace jet
