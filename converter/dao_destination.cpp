@@ -1,0 +1,41 @@
+// The Access destination of a conversion; see dao_destination.h.
+#include "converter/dao_destination.h"
+
+namespace {
+
+// Open mode of an existing destination: append to its tables (0x08), skip its relationships (0x20, 0x40).
+constexpr int32_t append_mode = 104;
+
+}  // namespace
+
+dao_destination::dao_destination() : engine_(0) {}
+
+dao_destination::~dao_destination() = default;
+
+int32_t dao_destination::file_generation(const std::wstring& path) { return dao_engine::get_acc_version(path); }
+
+void dao_destination::set_version(int32_t generation) {
+  try {
+    engine_.set_version(generation);
+  } catch (const dao_required_exception&) {
+    // There is no runtime to install on this system: say plainly which format cannot be written.
+    throw tk_exception(generation == access_generation_ace
+                           ? "This version cannot write MS Access 2007 and later (.accdb) databases yet."
+                           : "This version cannot write databases of this MS Access format.",
+                       1);
+  }
+}
+
+std::unique_ptr<udb_database> dao_destination::create_db(const std::wstring& path) { return engine_.create_db(path); }
+
+std::unique_ptr<udb_database> dao_destination::open_db(const std::wstring& path) {
+  return engine_.open_db(path, append_mode, L"");
+}
+
+std::unique_ptr<udb_validator> dao_destination::table_name_validator() {
+  return std::make_unique<dao_tn_validator>(std::vector<std::wstring>{}, std::vector<std::wstring>{});
+}
+
+bool dao_destination::is_record_error(const tk_exception& e) const {
+  return dynamic_cast<const dao_exception*>(&e) != nullptr;
+}
