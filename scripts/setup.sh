@@ -11,6 +11,7 @@ packages=(
   mdbtools
   qt6-base-dev
   locales
+  time
 )
 
 sudo_cmd=()
