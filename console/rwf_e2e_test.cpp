@@ -1,12 +1,16 @@
 // RWFAGENT end to end: the program itself, run as a separate process against a throwaway MariaDB server holding
 // the demo database, with its exact standard output, standard error and exit status.
 #include <fcntl.h>
+#include <optional>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -64,6 +68,88 @@ program_result run_program(std::vector<std::string> argv, const std::vector<std:
   return r;
 }
 
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == separator) {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+// mdb-export of one table: rows of cells; binary as hex, dates as "%Y-%m-%d %H:%M:%S", NULL as "\x02".
+std::vector<std::vector<std::string>> mdb_export(const std::string& file, const std::string& table) {
+  program_result r = run_program({"/usr/bin/mdb-export", "-H", "-Q", "-d", "\x1f", "-R", "\x1e", "-0", "\x02", "-b",
+                                  "hex", "-T", "%Y-%m-%d %H:%M:%S", file, table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& record : split(r.out, '\x1e'))
+    if (!record.empty()) rows.push_back(split(record, '\x1f'));
+  return rows;
+}
+
+// The user tables of an Access file, as mdbtools lists them.
+std::vector<std::string> mdb_tables(const std::string& file) {
+  program_result r = run_program({"/usr/bin/mdb-tables", "-1", file});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> names = split(r.out, '\n');
+  names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One table as mdb-reader reads it (tools/readers/dump.mjs): rows of cells as "<kind>\t<payload>".
+std::vector<std::vector<std::string>> mdb_reader_rows(const std::string& file, const std::string& table) {
+  program_result r = run_program({"/usr/bin/node", std::string(TT_SOURCE_DIR) + "/tools/readers/dump.mjs", file, table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : split(r.out, '\n')) {
+    if (line == "R") rows.emplace_back();
+    else if (line.rfind("V\t", 0) == 0 && !rows.empty()) rows.back().push_back(line.substr(2));
+  }
+  return rows;
+}
+
+// A cell of mdb-reader's dump in the text form the server query gives (see expect_same_rows).
+std::optional<std::string> reader_text(const std::string& cell) {
+  char kind = cell[0];
+  std::string payload = cell.size() > 2 ? cell.substr(2) : "";
+  if (kind == 'n') return std::nullopt;
+  if (kind == 's') {
+    std::string text;
+    for (std::size_t i = 0; i + 1 < payload.size(); i += 2) text += static_cast<char>(std::stoi(payload.substr(i, 2), nullptr, 16));
+    return text;
+  }
+  if (kind == 'x') {
+    std::transform(payload.begin(), payload.end(), payload.begin(), ::toupper);
+    return payload;
+  }
+  if (kind == 'd') {
+    long long ms = std::stoll(payload);
+    time_t seconds = static_cast<time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    std::tm t{};
+    gmtime_r(&seconds, &t);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &t);
+    return std::string(buffer);
+  }
+  return payload;  // numbers, booleans (0/1), decimals, currency
+}
+
+bool same_cell(const std::optional<std::string>& server, const std::optional<std::string>& access) {
+  if (!server || !access) return !server && !access;
+  if (*server == *access) return true;
+  char* end_a = nullptr;
+  char* end_b = nullptr;
+  double a = std::strtod(server->c_str(), &end_a);
+  double b = std::strtod(access->c_str(), &end_b);
+  return !server->empty() && !access->empty() && *end_a == '\0' && *end_b == '\0' &&
+         std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a));
+}
+
 class Rwfagent : public ::testing::Test {
  protected:
   Rwfagent() : server(tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/demo/demo.sql"})) {
@@ -85,10 +171,142 @@ class Rwfagent : public ::testing::Test {
     return run_program(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config"}, uid);
   }
 
+  // Every cell of every row of the source table against the Access file as mdb-reader reads it, in the server's
+  // key order. Dates, times, bits and binary data are read from the server in the forms the reader's cells are
+  // turned into; numbers compare by value. mdbtools must count the same rows.
+  void expect_same_rows(const std::string& file, const std::string& db, const std::string& table) {
+    std::vector<tt_test::mariadb_row> cols = server.query(
+        "SELECT COLUMN_NAME, DATA_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" + db +
+        "' AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+    std::string select;
+    for (const auto& c : cols) {
+      std::string name = "`" + *c[0] + "`";
+      const std::string& type = *c[1];
+      std::string expr = name;
+      if (type == "date") expr = "DATE_FORMAT(" + name + ", '%Y-%m-%d 00:00:00')";
+      if (type == "datetime" || type == "timestamp") expr = "DATE_FORMAT(" + name + ", '%Y-%m-%d %H:%i:%s')";
+      if (type == "time") expr = "CONCAT('1899-12-30 ', TIME_FORMAT(" + name + ", '%H:%i:%s'))";
+      if (type == "bit") expr = "CAST(" + name + " AS UNSIGNED)";
+      if (type.find("blob") != std::string::npos || type.find("binary") != std::string::npos)
+        expr = "HEX(" + name + ")";
+      select += (select.empty() ? "" : ", ") + expr;
+    }
+    std::vector<tt_test::mariadb_row> expected =
+        server.query("SELECT " + select + " FROM `" + db + "`.`" + table + "`");
+    std::vector<std::vector<std::string>> actual = mdb_reader_rows(file, table);
+    ASSERT_EQ(actual.size(), expected.size()) << table;
+    EXPECT_EQ(mdb_export(file, table).size(), expected.size()) << table;
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+      ASSERT_EQ(actual[r].size(), expected[r].size()) << table << " row " << r;
+      for (std::size_t c = 0; c < expected[r].size(); ++c)
+        EXPECT_TRUE(same_cell(expected[r][c], reader_text(actual[r][c])))
+            << table << " row " << r << " column " << *cols[c][0] << ": server "
+            << expected[r][c].value_or("NULL") << ", Access " << actual[r][c];
+    }
+  }
+
+  std::vector<std::string> base_tables(const std::string& db) {
+    std::vector<std::string> names;
+    for (const auto& row : server.query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
+                                        db + "' AND TABLE_TYPE = 'BASE TABLE'"))
+      names.push_back(*row[0]);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   tt_test::mariadb_server& server;
   tk_scratch_dir dir;
   std::string home;
 };
+
+TEST_F(Rwfagent, WholeDatabasesEveryCell) {
+  tt_test::shared_mariadb({std::string(TT_SHARED_DIR) + "/data/mysql-samples/chinook.sql"});
+  for (const std::string db : {"tabletide_demo", "Chinook"}) {
+    std::string file = dir.file(db + ".mdb");
+    program_result r = agent({"--src=" + db, "--dest=" + dir.file(db), "--acc_ver=1"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<std::string> tables = base_tables(db);
+    EXPECT_EQ(split(r.out, '\n')[0], "Converting database " + db + " (" + std::to_string(tables.size()) + " tables)");
+    EXPECT_EQ(mdb_tables(file), tables);
+    EXPECT_EQ(run_program({"/usr/bin/mdb-ver", file}).out, "JET4\n");
+    for (const std::string& table : tables) expect_same_rows(file, db, table);
+  }
+  EXPECT_FALSE(tk_file_exists(home + "/.config"));
+}
+
+TEST_F(Rwfagent, TableListFile) {
+  tk_write_file(dir.file("list.txt"), "\xEF\xBB\xBFtags\r\n\r\ngone\r\ncustomers\r\n");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("part.mdb"), "--acc_ver=1",
+                            "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "Converting database tabletide_demo (3 tables)\nConverting table tags (4 records)\n"
+            "Converting table customers (6 records)\n");
+  EXPECT_EQ(r.err, "Table gone not exists\n");
+  EXPECT_EQ(mdb_tables(dir.file("part.mdb")), (std::vector<std::string>{"customers", "tags"}));
+
+  // Silent: nothing on either stream, and still success.
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("quiet.mdb"), "--acc_ver=1", "--silent",
+             "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out + r.err, "");
+
+  // Mode 0 over that file: what it held before is gone.
+  tk_write_file(dir.file("list2.txt"), "orders\n");
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("part.mdb"), "--acc_ver=1", "--mode=0",
+             "--tab_file=" + dir.file("list2.txt")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(mdb_tables(dir.file("part.mdb")), std::vector<std::string>{"orders"});
+}
+
+TEST_F(Rwfagent, ProfileWithAQuery) {
+  const tt_test::mariadb_facts& f = server.facts();
+  tk_write_file(dir.file("p.rwf"),
+                "[Generic settings]\r\nsrc=tabletide_demo\r\ndest=" + dir.file("from_profile.mdb") +
+                    "\r\nmode=0\r\nlogfile=" + dir.file("trace.log") + "\r\n[MySQL settings]\r\nhost=" + f.host +
+                    "\r\nuser=" + f.user + "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+                    "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\nproducts\r\n"
+                    "paid=SELECT order_id, total FROM orders WHERE status = 'paid'\r\n");
+  // The connection options are ignored with a profile (the port names no server); a later --dest= wins.
+  program_result r = agent({"--port=1", "--profile=" + dir.file("p.rwf"), "--dest=" + dir.file("later")}, false);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out,
+            "Converting database tabletide_demo (2 tables)\nConverting table products (5 records)\n"
+            "Converting table paid (2 records)\n");
+  EXPECT_FALSE(tk_file_exists(dir.file("from_profile.mdb")));
+  EXPECT_EQ(mdb_tables(dir.file("later.mdb")), (std::vector<std::string>{"paid", "products"}));
+  auto paid = mdb_export(dir.file("later.mdb"), "paid");
+  ASSERT_EQ(paid.size(), 2u);
+  EXPECT_EQ(paid[0][0], "1");
+  std::string trace = tk_read_file(dir.file("trace.log"));
+  EXPECT_NE(trace.find("Conversion started on"), std::string::npos);
+  EXPECT_EQ(trace.find(f.password), std::string::npos);
+}
+
+TEST_F(Rwfagent, DefinitionsOnlyAndNoIndexes) {
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("defs"), "--acc_ver=1", "--tab_def"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(mdb_export(dir.file("defs.mdb"), "customers").empty());
+  std::string schema = run_program({"/usr/bin/mdb-schema", "--indexes", dir.file("defs.mdb"), "postgres"}).out;
+  EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"customers_uq_customers_email_idx\""), std::string::npos);
+  EXPECT_NE(schema.find("PRIMARY KEY (\"order_id\", \"line_no\")"), std::string::npos);
+
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("noidx"), "--acc_ver=1", "--skip_idx"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(mdb_export(dir.file("noidx.mdb"), "customers").size(), 6u);
+  schema = run_program({"/usr/bin/mdb-schema", "--indexes", dir.file("noidx.mdb"), "postgres"}).out;
+  EXPECT_EQ(schema.find("CREATE UNIQUE INDEX"), std::string::npos);
+  EXPECT_EQ(schema.find("PRIMARY KEY"), std::string::npos);
+}
+
+TEST_F(Rwfagent, MergeIntoAFileThatIsNoAccessDatabase) {
+  tk_write_file(dir.file("text.mdb"), "0123456789");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("text.mdb"), "--acc_ver=1", "--mode=3"});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "Error:\nFile '" + dir.file("text.mdb") + "' does not comply with MS Access format.\n");
+  EXPECT_EQ(tk_read_file(dir.file("text.mdb")), "0123456789");
+}
 
 TEST_F(Rwfagent, OptionErrors) {
   const std::string usage = rwf_usage_text() + "\n";
