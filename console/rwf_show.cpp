@@ -19,11 +19,12 @@ int main(int argc, char** argv) {
     dao_engine engine(0);
     engine.set_version(dao_engine::get_acc_version(path));
     std::unique_ptr<udb_database> database = engine.open_db(path, 1, L"");
+    std::printf("  %-24s %8s %8s %8s\n", "table", "rows", "columns", "indexes");
     for (const std::wstring& name : database->get_tables()) {
       std::unique_ptr<udb_recordset> table = database->get_table(name, 1);
       if (table == nullptr) continue;
       auto* rows = dynamic_cast<dao_recordset*>(table.get());
-      std::printf("  %-24s %8u rows  %3zu columns  %2zu indexes\n", tk_to_utf8(name).c_str(),
+      std::printf("  %-24s %8u %8zu %8zu\n", tk_to_utf8(name).c_str(),
                   rows != nullptr ? rows->record_count() : 0u, table->schema.size(), table->indexes.size());
     }
     return 0;
