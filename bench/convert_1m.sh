@@ -22,6 +22,7 @@ client -e "CREATE DATABASE bench CHARACTER SET utf8mb4;
     id INT NOT NULL PRIMARY KEY, code VARCHAR(20) NOT NULL, name VARCHAR(100) NULL, amount DECIMAL(12,2) NULL,
     ratio DOUBLE NULL, qty SMALLINT NULL, flag TINYINT(1) NULL, created DATETIME NULL, day DATE NULL,
     note TEXT NULL, big BIGINT NULL, f FLOAT NULL, KEY ix_code (code)) ENGINE=InnoDB;
+  USE bench;
   INSERT INTO bench.big
     SELECT seq, CONCAT('C', seq % 100000), CONCAT('name ', seq, ' äöü'), seq / 100, seq / 7, seq % 30000, seq % 2,
            '2024-01-01' + INTERVAL seq SECOND, '2024-01-01' + INTERVAL (seq % 3650) DAY,
