@@ -395,6 +395,7 @@ TEST_F(Rwfagent, DestinationChecks) {
   chmod(dir.path().c_str(), 0755);
   chmod(home.c_str(), 0777);
   program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("a.mdb"), "--acc_ver=1"}, true, 65534);
+  if (r.status == 126 || r.status == 127) GTEST_SKIP() << "nobody cannot run the program from this folder";
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out,
             "Error:\nCannot create or write into the destination file. Run the program as Administrator or change "
