@@ -379,3 +379,35 @@ TEST(SqlRecordset, AFailingStatementIsAnError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SqlEngine, PropertiesAndDatabaseStatements) {
+  fixture f;
+  f.engine->connect("h", "u", "", 0);
+  udb_engine_properties props = {{L"engine", L"MyISAM"}, {L"character set", L"latin1"}};
+  f.engine->set_properties(&props);
+  EXPECT_EQ(f.engine->get_table_type(), L"MyISAM");
+  EXPECT_EQ(f.engine->get_charset(), L"latin1");
+  udb_engine_properties none;
+  f.engine->set_properties(&none);
+  EXPECT_EQ(f.engine->get_table_type(), L"InnoDB");
+  EXPECT_EQ(f.engine->get_charset(), L"latin1");
+
+  f.client->log.clear();
+  f.engine->db_delete(L"it's`db");
+  const std::vector<std::string> expected = {"SET FOREIGN_KEY_CHECKS = 0", "DROP DATABASE `it's``db`",
+                                             "SET FOREIGN_KEY_CHECKS = 1"};
+  EXPECT_EQ(f.client->log, expected);
+  f.client->failing["DROP DATABASE `gone`"] = {1008, "Can't drop database 'gone'; database doesn't exist"};
+  EXPECT_THROW(f.engine->db_delete(L"gone"), sql_exception);
+
+  // Servers before 4.1 take bare names.
+  fixture old("4.0.27");
+  old.engine->connect("h", "u", "", 0);
+  old.client->log.clear();
+  old.engine->db_delete(L"shop");
+  EXPECT_EQ(old.client->log[1], "DROP DATABASE shop");
+}
+
+}  // namespace
