@@ -117,11 +117,9 @@ void check_file(const std::string& name, tally& total) {
   std::vector<uint8_t> header = pages.read(0);
   const uint8_t version = header[0x14];
   ASSERT_GE(version, 1) << "Jet 4 and ACE samples only";
-  sample_file s{name, format::jet4(), std::move(pages)};
-  if (version >= 2) {
-    s.f.gen = generation::ace;
-    s.f.version_byte = version;
-  }
+  const format* f = format::for_version_byte(version);
+  ASSERT_NE(f, nullptr);
+  sample_file s{name, *f, std::move(pages)};
   const int before = total.indexes;
   for (const auto& [table_name, tdef_page] : tables_of(s)) {
     table_def t = read_tdef(s.f, s.pages, tdef_page);
