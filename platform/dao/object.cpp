@@ -5,17 +5,10 @@
 
 namespace dao {
 
-bool same_iid(const IID& a, const IID& b) { return std::memcmp(&a, &b, sizeof(IID)) == 0; }
-
-// {00000000-0000-0000-C000-000000000046} and {00020400-0000-0000-C000-000000000046}: the ids COM gives the
-// two base interfaces.
-const IID iid_unknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID iid_dispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 HRESULT object::QueryInterface(const IID& iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (same_iid(iid, iid_) || same_iid(iid, iid_unknown) || same_iid(iid, iid_dispatch)) {
+  if (iid == iid_ || iid == IID_IUnknown || iid == IID_IDispatch) {
     AddRef();
     *out = static_cast<IDispatch*>(this);
     return S_OK;

@@ -9,19 +9,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "platform/dao/errors.h"
 #include "platform/oleaut/types.h"
 
 namespace dao {
-
-bool same_iid(const IID& a, const IID& b);
-
-// Interface ids of the unknown and dispatch bases, as this layer answers them.
-extern const IID iid_unknown;
-extern const IID iid_dispatch;
 
 class object : public IDispatch {
  public:
