@@ -195,7 +195,7 @@ TEST_F(DaoFile, ConversionRoadWritesAFileEveryReaderAccepts) {
   EXPECT_NE(dump.find("V\ts\t" + std::string("6bc3b66c6e") + "\n"), std::string::npos);  // "köln"
 }
 
-TEST_F(DaoFile, ExistingFileIsReadAndNeverDamaged) {
+TEST_F(DaoFile, ExistingFileIsReadAndChanged) {
   const fs::path file = dir / "made.mdb";
   {
     dao_engine engine(0);
@@ -244,34 +244,50 @@ TEST_F(DaoFile, ExistingFileIsReadAndNeverDamaged) {
     EXPECT_EQ(q->get_item()->at(0)->to_wstring(), L"one");
   }
 
-  // A table is added to the existing file, or, where the engine cannot change existing files yet, refused
-  // with an error that says so and the file left as it was. Appending to a table that was already in the file
-  // is refused the same way.
-  const auto size_before = fs::file_size(file);
+  // The run's modes on an existing file: a table is added ("skip existing tables"), rows are appended to a
+  // table that was there ("merge"), with its keys checked against the rows already stored.
   udb_schema s;
   s.push_back(column(L"a", VT_I4, 4));
-  bool added = false;
-  try {
-    auto table = db->create_table(L"new", s, udb_indexes());
-    table->append_record(record({ole_variant(42)}));
-    added = true;
-  } catch (const dao_exception& e) {
-    EXPECT_EQ(e.code, 0x10000 + 3251);
-    EXPECT_NE(e.message.find("existing Access file"), std::string::npos) << e.message;
-    EXPECT_FALSE(db->is_table_exist(L"new"));
-  }
+  auto table = db->create_table(L"new", s, udb_indexes());
+  table->append_record(record({ole_variant(42)}));
+  table.reset();
   auto old = db->create_table(L"T", s, udb_indexes());  // append mode: the table that is there, opened
-  EXPECT_THROW(old->append_record(record({ole_variant(3), ole_variant(L"three")})), dao_exception);
+  ASSERT_EQ(old->schema.size(), 2u);
+  old->append_record(record({ole_variant(3), ole_variant(L"three")}));
+  try {
+    old->append_record(record({ole_variant(1), ole_variant(L"again")}));
+    ADD_FAILURE() << "a key already in the file was taken twice";
+  } catch (const dao_exception& e) {
+    EXPECT_EQ(e.code, 0x10000 + 3022);
+  }
   old.reset();
   db.reset();
   EXPECT_TRUE(jet::verify_file(file.string()).ok()) << jet::verify_file(file.string()).text();
-  EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "t"}), "1,\"one\"\n2,\n");
-  if (added) {
-    EXPECT_EQ(output_of({"mdb-tables", "-1", file.string()}), "t\nnew\n");
-    EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "new"}), "42\n");
-  } else {
-    EXPECT_EQ(fs::file_size(file), size_before);
-  }
+  EXPECT_EQ(output_of({"mdb-tables", "-1", file.string()}), "t\nnew\n");
+  EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "t"}), "1,\"one\"\n2,\n3,\"three\"\n");
+  EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "new"}), "42\n");
+
+  // "Overwrite existing tables": the table is deleted and made again.
+  db = engine.open_db(file.wstring(), 0x68, L"");
+  EXPECT_TRUE(db->delete_tab(L"t"));
+  EXPECT_FALSE(db->is_table_exist(L"t"));
+  auto again = db->create_table(L"t", s, udb_indexes());
+  again->append_record(record({ole_variant(7)}));
+  again.reset();
+  db.reset();
+  EXPECT_TRUE(jet::verify_file(file.string()).ok()) << jet::verify_file(file.string()).text();
+  EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "t"}), "7\n");
+  int code = -1;
+  std::string dump = output_of({"node", std::string(TT_SOURCE_DIR) + "/tools/readers/dump.mjs", file.string()}, &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(dump.find("T\tnew\t1"), std::string::npos) << dump;
+
+  // A read-only database refuses changes before anything is written.
+  const auto size_before = fs::file_size(file);
+  db = engine.open_db(file.wstring(), 0x01, L"");
+  EXPECT_THROW(db->create_table(L"x", s, udb_indexes()), tk_mail_assertion);
+  db.reset();
+  EXPECT_EQ(fs::file_size(file), size_before);
 }
 
 TEST_F(DaoFile, MissingAndForeignFilesGiveDaoErrors) {

@@ -1,15 +1,17 @@
 // The storage of an Access file, over the Access database engine platform/jet.
 //
-// A new file is written by jet::database: tables are created and filled in one session and the file
-// appears at its path when the database is closed. An existing file is read by jet::database_reader;
-// the engine cannot change existing files yet, so creating, filling or deleting tables there is refused
-// with a DAO error that says so, and the file is left as it was.
+// Files are written by jet::database: a new file appears at its path when the database is closed; an
+// existing file is changed in a working copy that replaces it at close, so a failure leaves it as it was.
+// Tables are addressed by the engine's handles, whether they were in the file or made in this session;
+// rows are handed over by column number.
+
 #include "platform/dao/storage.h"
 
 #include <algorithm>
 #include <cwctype>
 
 #include "platform/dao/errors.h"
+#include "platform/jet/catalog_listing.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/reader.h"
@@ -40,26 +42,70 @@ bool same(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-// ---------------------------------------------------------------------------------------------- new files
+// ---------------------------------------------------------------------------------------------- files
 
-class writer_storage : public storage {
+class file_storage : public storage {
  public:
-  explicit writer_storage(std::unique_ptr<jet::database> db) : db_(std::move(db)) {}
+  file_storage(std::unique_ptr<jet::database> db, bool created) : db_(std::move(db)), created_(created) {}
 
-  file_format format() const override { return file_format::jet4; }
-  bool read_only() const override { return false; }
+  file_format format() const override {
+    switch (db_->gen()) {
+      case jet::generation::jet3: return file_format::jet3;
+      case jet::generation::jet4: return file_format::jet4;
+      case jet::generation::ace: return file_format::ace;
+    }
+    return file_format::jet4;
+  }
+  bool read_only() const override { return db_->read_only(); }
 
   std::vector<catalog_entry> tables() override {
     std::vector<catalog_entry> out;
-    for (const auto& t : tables_) out.push_back({t.schema.name, 0});
+    if (!created_) {
+      for (const jet::catalog_object& o : db_->objects()) {
+        uint32_t attributes = 0;
+        switch (o.kind) {
+          case jet::object_kind::local_table: break;
+          case jet::object_kind::linked_table: attributes = table_attached; break;
+          case jet::object_kind::odbc_table: attributes = table_attached_odbc; break;
+          case jet::object_kind::system_table: attributes = table_system; break;
+          case jet::object_kind::query: continue;
+        }
+        if (!added(o.name)) out.push_back({o.name, attributes});
+      }
+    }
+    for (const auto& t : added_) out.push_back({t.schema.name, 0});
     return out;
   }
-  std::vector<query_entry> queries() override { return {}; }
 
-  table_schema describe(const std::wstring& name) override { return find(name).schema; }
-  uint32_t row_count(const std::wstring& name) override { return db_->row_count(find(name).handle); }
-  std::vector<row> read_rows(const std::wstring&) override {
-    not_supported(L"The rows of a file being written cannot be read back before it is closed.");
+  std::vector<query_entry> queries() override {
+    std::vector<query_entry> out;
+    if (created_) return out;
+    for (const jet::stored_query& q : db_->queries()) out.push_back({q.name, !q.sql.empty(), q.sql});
+    return out;
+  }
+
+  table_schema describe(const std::wstring& name) override {
+    if (const session_table* t = added(name)) return t->schema;
+    return describe_stored(name);
+  }
+  uint32_t row_count(const std::wstring& name) override {
+    if (const session_table* t = added(name)) return db_->row_count(t->handle);
+    return db_->row_count(db_->table_handle(stored_name(name)));
+  }
+  std::vector<row> read_rows(const std::wstring& name) override {
+    if (added(name)) not_supported(L"The rows of a table being written cannot be read back before the file is closed.");
+    const jet::table_def t = stored(name);
+    std::vector<const jet::column_def*> order = ordered(t);
+    std::vector<row> out;
+    auto cursor = reader().rows(t);
+    std::vector<jet::value> values;
+    while (cursor.next(values)) {
+      row r;
+      for (const jet::column_def* c : order)
+        r.push_back(c->number < values.size() ? values[c->number] : jet::value::null());
+      out.push_back(std::move(r));
+    }
+    return out;
   }
 
   void create_table(const table_schema& s) override {
@@ -88,82 +134,67 @@ class writer_storage : public storage {
       indexes.push_back(std::move(j));
     }
     size_t handle = db_->add_table(s.name, columns, indexes);
-    table t{s, handle};
+    session_table t{s, handle};
     // Sizes as the engine stores them (text and binary of size 0 are 255 wide).
     for (column_spec& c : t.schema.columns)
       if ((c.type == jet::column_type::text || c.type == jet::column_type::binary) && c.size == 0) c.size = 255;
-    tables_.push_back(std::move(t));
+    added_.push_back(std::move(t));
   }
 
   void delete_table(const std::wstring& name) override {
-    find(name);
-    not_supported(L"Tables cannot be deleted from a file while it is being written.");
+    db_->delete_table(added(name) ? name : stored_name(name));
+    for (size_t i = 0; i < added_.size(); ++i)
+      if (same(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 
-  void append_row(const std::wstring& name, const row& values) override { db_->append_row(find(name).handle, values); }
+  void append_row(const std::wstring& name, const row& values) override {
+    const session_table* t = added(name);
+    size_t handle = t ? t->handle : db_->table_handle(stored_name(name));
+    // The engine takes values by column number; the row holds them in column-number order.
+    const jet::table_def& def = db_->table(handle);
+    std::vector<const jet::column_def*> order = ordered(def);
+    if (order.size() != values.size()) fail(err::invalid_argument);
+    std::vector<jet::value> by_number(std::max<size_t>(def.max_columns, def.columns.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+      if (order[i]->number < by_number.size()) by_number[order[i]->number] = values[i];
+    db_->append_row(handle, by_number);
+  }
 
   void flush() override {}
   void close() override { db_->close(); }
 
  private:
-  struct table {
+  struct session_table {
     table_schema schema;
     size_t handle;
   };
-  table& find(const std::wstring& name) {
-    for (auto& t : tables_)
-      if (same(t.schema.name, name)) return t;
+  const session_table* added(const std::wstring& name) const {
+    for (const auto& t : added_)
+      if (same(t.schema.name, name)) return &t;
+    return nullptr;
+  }
+  const jet::database_reader& reader() const { return db_->reader(); }
+  // The name as the catalogue spells it, of a table that was in the file when it was opened.
+  std::wstring stored_name(const std::wstring& name) const {
+    if (!created_)
+      for (const jet::catalog_object& o : db_->objects())
+        if (o.kind != jet::object_kind::query && same(o.name, name)) return o.name;
     fail(err::input_table_not_found, name);
   }
-
-  std::unique_ptr<jet::database> db_;
-  std::vector<table> tables_;
-};
-
-// ---------------------------------------------------------------------------------------------- existing files
-
-class reader_storage : public storage {
- public:
-  reader_storage(std::unique_ptr<jet::database_reader> db, bool read_only)
-      : db_(std::move(db)), read_only_(read_only) {}
-
-  file_format format() const override {
-    switch (db_->fmt().gen) {
-      case jet::generation::jet3: return file_format::jet3;
-      case jet::generation::jet4: return file_format::jet4;
-      case jet::generation::ace: return file_format::ace;
-    }
-    return file_format::jet4;
-  }
-  bool read_only() const override { return read_only_; }
-
-  std::vector<catalog_entry> tables() override {
-    std::vector<catalog_entry> out;
-    for (const jet::catalog_entry& e : db_->objects()) {
-      if (e.parent_id != 0x0F000001u) continue;
-      uint32_t attributes = 0;
-      if (e.type == 6) attributes = table_attached;
-      else if (e.type == 4) attributes = table_attached_odbc;
-      else if (e.type != 1) continue;
-      if (e.is_system()) attributes |= table_system;
-      out.push_back({e.name, attributes});
-    }
+  jet::table_def stored(const std::wstring& name) const { return reader().table(stored_name(name)); }
+  static std::vector<const jet::column_def*> ordered(const jet::table_def& t) {
+    // Columns in the order DAO lists them: by column number.
+    std::vector<const jet::column_def*> out;
+    for (const auto& c : t.columns) out.push_back(&c);
+    std::stable_sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->number < b->number; });
     return out;
   }
 
-  std::vector<query_entry> queries() override {
-    // The engine lists stored queries but does not rebuild their SQL text.
-    std::vector<query_entry> out;
-    for (const jet::catalog_entry& e : db_->objects())
-      if (e.type == 5) out.push_back({e.name, false, std::wstring()});
-    return out;
-  }
-
-  table_schema describe(const std::wstring& name) override {
-    const jet::table_def t = definition(name);
+  table_schema describe_stored(const std::wstring& name) const {
+    const jet::table_def t = stored(name);
     table_schema s;
-    s.name = entry(name).name;
-    jet::property_blob props = db_->properties(s.name);
+    s.name = stored_name(name);
+    jet::property_blob props = reader().properties(s.name);
     for (const jet::column_def* c : ordered(t)) {
       column_spec spec;
       spec.name = c->name;
@@ -207,68 +238,27 @@ class reader_storage : public storage {
     return s;
   }
 
-  uint32_t row_count(const std::wstring& name) override { return definition(name).row_count; }
-
-  std::vector<row> read_rows(const std::wstring& name) override {
-    const jet::table_def t = definition(name);
-    std::vector<const jet::column_def*> order = ordered(t);
-    std::vector<row> out;
-    auto cursor = db_->rows(t);
-    std::vector<jet::value> values;
-    while (cursor.next(values)) {
-      row r;
-      for (const jet::column_def* c : order)
-        r.push_back(c->number < values.size() ? values[c->number] : jet::value::null());
-      out.push_back(std::move(r));
-    }
-    return out;
-  }
-
-  void create_table(const table_schema&) override { refuse_change(); }
-  void delete_table(const std::wstring& name) override {
-    entry(name);
-    refuse_change();
-  }
-  void append_row(const std::wstring&, const row&) override { refuse_change(); }
-  void flush() override {}
-  void close() override {}
-
- private:
-  const jet::catalog_entry& entry(const std::wstring& name) {
-    for (const jet::catalog_entry& e : db_->objects())
-      if (e.parent_id == 0x0F000001u && same(e.name, name)) return e;
-    fail(err::input_table_not_found, name);
-  }
-  jet::table_def definition(const std::wstring& name) { return db_->table(entry(name).name); }
-  // Columns in the order DAO lists them: by column number.
-  static std::vector<const jet::column_def*> ordered(const jet::table_def& t) {
-    std::vector<const jet::column_def*> out;
-    for (const auto& c : t.columns) out.push_back(&c);
-    std::stable_sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->number < b->number; });
-    return out;
-  }
-  [[noreturn]] void refuse_change() {
-    if (read_only_) fail(err::read_only);
-    if (db_->fmt().gen == jet::generation::ace && db_->fmt().version_byte >= 3)
-      fail(err::unrecognized_format, sys_utf8_to_wide(db_->path()));
-    not_supported(L"The Access database engine cannot change an existing Access file yet.");
-  }
-
-  std::unique_ptr<jet::database_reader> db_;
-  bool read_only_;
+  std::unique_ptr<jet::database> db_;
+  bool created_;
+  std::vector<session_table> added_;
 };
 
 }  // namespace
 
-std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, bool, const std::wstring&) {
-  return std::make_unique<reader_storage>(jet::database_reader::open(sys_wide_to_utf8(path)), read_only);
+std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, bool exclusive,
+                                      const std::wstring& password) {
+  jet::open_options options;
+  options.read_only = read_only;
+  options.exclusive = exclusive;
+  options.password = password;
+  return std::make_unique<file_storage>(jet::database::open(sys_wide_to_utf8(path), options), false);
 }
 
 std::unique_ptr<storage> create_storage(const std::wstring& path, file_format format) {
   if (format != file_format::jet4)
     not_supported(std::wstring(L"Creating ") + format_name(format) +
                   L" files is not supported by this Access database engine yet.");
-  return std::make_unique<writer_storage>(jet::database::create(sys_wide_to_utf8(path), jet::generation::jet4));
+  return std::make_unique<file_storage>(jet::database::create(sys_wide_to_utf8(path), jet::generation::jet4), true);
 }
 
 }  // namespace dao
