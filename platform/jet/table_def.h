@@ -17,7 +17,7 @@
 namespace jet {
 
 struct column_def {
-  std::wstring name;
+  std::wstring name{};
   column_type type = column_type::long_integer;
   uint16_t number = 0;       // position in the null mask (includes deleted columns)
   uint16_t var_index = 0;    // variable columns: slot; fixed columns: number of variable columns before it
@@ -46,7 +46,7 @@ struct index_column {
 
 // A physical index: one B-tree.
 struct index_def {
-  std::vector<index_column> columns;  // 1 to 10
+  std::vector<index_column> columns{};  // 1 to 10
   uint8_t flags = 0;                  // index_flag bits
   uint32_t usage_map = 0;             // row pointer of the index's usage map
   uint32_t root_page = 0;
@@ -61,7 +61,7 @@ struct index_def {
 enum class logical_index_type : uint8_t { other = 0, primary_key = 1, foreign_key = 2 };
 
 struct logical_index_def {
-  std::wstring name;
+  std::wstring name{};
   uint32_t number = 0;          // logical index number
   uint32_t physical = 0;        // index into table_def::indexes
   uint8_t relationship_role = 0;  // 1 referenced side, 2 referencing side, 0 none

@@ -16,7 +16,7 @@ uint32_t pages_per_bitmap_page(const format& f) { return (f.page_size - 4) * 8; 
 // Reference maps get as many slots as the largest file needs, so they never have to grow.
 uint32_t reference_slots(const format& f) {
   uint64_t max_pages = f.max_file_size / f.page_size;
-  return uint32_t((max_pages + pages_per_bitmap_page(f) - 1) / pages_per_bitmap_page(f)) + 1;
+  return uint32_t((max_pages + pages_per_bitmap_page(f) - 1) / pages_per_bitmap_page(f));
 }
 
 void set_bit(std::vector<uint8_t>& bits, size_t offset, uint32_t k) { bits[offset + k / 8] |= uint8_t(1u << (k % 8)); }

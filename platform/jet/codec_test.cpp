@@ -1,0 +1,175 @@
+// Value, text, usage-map, long-value and property-blob codecs.
+#include <gtest/gtest.h>
+
+#include "platform/jet/byte_order.h"
+#include "platform/jet/error.h"
+#include "platform/jet/long_value.h"
+#include "platform/jet/memory_pages.h"
+#include "platform/jet/properties.h"
+#include "platform/jet/reader.h"
+#include "platform/jet/test_scratch.h"
+#include "platform/jet/usage_map.h"
+#include "platform/jet/value_codec.h"
+
+namespace jet {
+namespace {
+
+const format& f4 = format::jet4();
+
+int dao_number_of(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(Text, CompressesLikeAccessOnlyWhenItSavesSpace) {
+  EXPECT_EQ(encode_text(f4, L"\u00fcmlaut", true), (bytes{0xFF, 0xFE, 0xFC, 0x6D, 0x6C, 0x61, 0x75, 0x74}));
+  EXPECT_EQ(encode_text(f4, L"\u041c\u0438\u0440", true), (bytes{0x1C, 0x04, 0x38, 0x04, 0x40, 0x04}));
+  EXPECT_EQ(encode_text(f4, L"ab", false), (bytes{'a', 0, 'b', 0}));
+  // Mixed text switches modes and reads back.
+  std::wstring mixed = L"Stra\u00dfe \u4e16\u754c and more text";
+  auto packed = encode_text(f4, mixed, true);
+  EXPECT_LT(packed.size(), mixed.size() * 2);
+  EXPECT_EQ(decode_text(f4, packed), mixed);
+  // A character whose low byte is 00 (U+0100, a low surrogate DE00) would read as a mode switch.
+  for (std::wstring s : {std::wstring(L"x\u0100yyyyyy"), std::wstring(L"a\U0001F600bbbbbbbb")}) {
+    auto b = encode_text(f4, s, true);
+    EXPECT_NE(b[0], 0xFF);
+    EXPECT_EQ(decode_text(f4, b), s);
+  }
+  EXPECT_EQ(decode_text(f4, encode_text(f4, L"", true)), L"");
+}
+
+TEST(Text, Utf16ConversionKeepsCharactersBeyondTheBmp) {
+  std::wstring s = L"a\U0001D11E\U0010FFFF";
+  EXPECT_EQ(to_utf16(s).size(), 5u);
+  EXPECT_EQ(from_utf16(to_utf16(s)), s);
+  EXPECT_EQ(to_utf8(L"\u00e9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
+}
+
+TEST(Coerce, ConvertsWithinRangeAndRefusesLikeDao) {
+  column_def byte_col{.type = column_type::byte};
+  column_def int_col{.type = column_type::integer};
+  column_def text_col{.type = column_type::text, .length = 10};  // 5 characters
+  column_def money{.type = column_type::currency};
+  column_def dec{.type = column_type::decimal, .precision = 5, .scale = 2};
+  EXPECT_EQ(coerce(f4, byte_col, value::long_integer(255)), value::byte(255));
+  EXPECT_EQ(dao_number_of([&] { coerce(f4, byte_col, value::integer(-1)); }), dao_error::numeric_overflow);
+  EXPECT_EQ(coerce(f4, int_col, value::double_(2.5)), value::integer(2));  // banker's rounding
+  EXPECT_EQ(dao_number_of([&] { coerce(f4, int_col, value::double_(32767.5)); }), dao_error::numeric_overflow);
+  EXPECT_EQ(dao_number_of([&] { coerce(f4, int_col, value::text(L"12")); }), dao_error::conversion_error);
+  EXPECT_EQ(coerce(f4, text_col, value::text(L"12345")), value::text(L"12345"));
+  EXPECT_EQ(dao_number_of([&] { coerce(f4, text_col, value::text(L"1234\U0001F600")); }), dao_error::field_too_small);
+  EXPECT_EQ(coerce(f4, money, value::double_(1.23456)), value::currency({12346}));
+  decimal d{.negative = false, .scale = 0, .magnitude = {0, 0, 123}};
+  EXPECT_EQ(coerce(f4, dec, value::decimal(d)).as_decimal().magnitude[2], 12300u);
+  d.magnitude[2] = 1000;  // 1000.00 needs 6 digits
+  EXPECT_EQ(dao_number_of([&] { coerce(f4, dec, value::decimal(d)); }), dao_error::numeric_overflow);
+  EXPECT_TRUE(coerce(f4, int_col, value()).is_null());
+}
+
+TEST(UsageMap, InlineAndReferenceMapsListTheirPages) {
+  memory_pages pages(f4.page_size);
+  for (int i = 0; i < 10; ++i) pages.allocate();
+  std::vector<uint32_t> bitmaps;
+  std::vector<uint32_t> few = {3, 9, 300};
+  auto row = build_usage_map(f4, few, pages, bitmaps);
+  EXPECT_EQ(row.size(), 69u);
+  EXPECT_EQ(row[0], 0x00);
+  EXPECT_EQ(get_u32(row.data() + 1), 0u);  // starts at page 0 while the pages fit, as the engine writes
+  EXPECT_EQ(read_usage_map(f4, row, pages), few);
+  EXPECT_TRUE(bitmaps.empty());
+
+  std::vector<uint32_t> spread = {600, 601, 5000, 40000, 70000};
+  row = build_usage_map(f4, spread, pages, bitmaps);
+  EXPECT_EQ(row[0], 0x01);
+  EXPECT_EQ(row.size(), 69u);
+  EXPECT_EQ(bitmaps.size(), 3u);  // pages 0-32735, 32736-65471, 65472-...
+  std::vector<uint32_t> used;
+  EXPECT_EQ(read_usage_map(f4, row, pages, &used), spread);
+  EXPECT_EQ(used, bitmaps);
+  EXPECT_EQ(pages.read(bitmaps[0])[0], page_type::usage_bitmap);
+
+  std::vector<uint32_t> none;
+  EXPECT_TRUE(read_usage_map(f4, build_usage_map(f4, none, pages, bitmaps), pages).empty());
+  EXPECT_THROW(read_usage_map(f4, bytes{0x07, 0, 0}, pages), error);
+}
+
+TEST(UsageMap, GlobalMapMarksOnlyPagesPastTheEndFree) {
+  memory_pages pages(f4.page_size);
+  for (int i = 0; i < 20; ++i) pages.allocate();
+  std::vector<uint32_t> bitmaps;
+  auto row = build_global_map_row(f4, pages, pages, bitmaps);
+  auto free_pages = read_usage_map(f4, row, pages);
+  ASSERT_FALSE(free_pages.empty());
+  EXPECT_EQ(free_pages.front(), 20u);
+  EXPECT_EQ(free_pages.size(), 64u * 8 - 20);
+
+  // A file too large for an inline map on page 1 gets a reference map.
+  memory_pages large(f4.page_size);
+  for (uint32_t i = 0; i < global_map_max_pages(f4) + 10; ++i) large.allocate();
+  row = build_global_map_row(f4, large, large, bitmaps);
+  EXPECT_EQ(row[0], 0x01);
+  auto large_free = read_usage_map(f4, row, large);
+  ASSERT_FALSE(large_free.empty());
+  EXPECT_EQ(large_free.front(), large.page_count());
+}
+
+TEST(LongValue, SingleRowsAndChainsReadBack) {
+  memory_pages pages(f4.page_size);
+  long_value_store store(f4, pages);
+  bytes small(100, 1), one_page(f4.lv_single_max, 2), chain(3 * f4.lv_chain_piece_max + 17, 3);
+  for (size_t i = 0; i < chain.size(); ++i) chain[i] = uint8_t(i * 7);
+  auto h1 = store.store(small);
+  auto h2 = store.store(one_page);
+  auto h3 = store.store(chain);
+  store.flush();
+  auto read_page = [&](uint32_t p) { return pages.read(p); };
+  EXPECT_EQ(h1[3], 0x40);
+  EXPECT_EQ(h3[3], 0x00);
+  EXPECT_EQ(read_long_value(f4, h1, read_page), small);
+  EXPECT_EQ(read_long_value(f4, h2, read_page), one_page);
+  EXPECT_EQ(read_long_value(f4, h3, read_page), chain);
+  for (uint32_t p : store.pages()) EXPECT_EQ(get_u32(pages.read(p).data() + 4), lval_owner);
+  bytes inline_field(12 + 3, 0);
+  put_u32(inline_field.data(), 3 | 0x80000000u);
+  inline_field[12] = 'a';
+  EXPECT_EQ(read_long_value(f4, inline_field, read_page), (bytes{'a', 0, 0}));
+  put_u32(inline_field.data(), 30 | 0x80000000u);  // longer than the field holds
+  EXPECT_THROW(read_long_value(f4, inline_field, read_page), error);
+}
+
+TEST(Properties, RoundTripAndEveryBlobOfTheSamplesDecodes) {
+  property_blob blob;
+  blob.object.items.push_back({L"Description", column_type::text, true, value::text(L"Kunden \u00fc")});
+  blob.columns.push_back({L"Name", {{L"Required", column_type::boolean, true, value::boolean(true)},
+                                    {L"DefaultValue", column_type::memo, true, value::text(L"\"x\"")}}});
+  blob.columns.push_back({L"Id", {{L"Required", column_type::boolean, true, value::boolean(false)}}});
+  auto bytes_ = encode_properties(f4, blob);
+  EXPECT_EQ(std::string(bytes_.begin(), bytes_.begin() + 4), std::string("MR2\0", 4));
+  property_blob back = decode_properties(f4, bytes_);
+  EXPECT_EQ(back.object.find(L"description")->data, value::text(L"Kunden \u00fc"));
+  ASSERT_NE(back.column(L"NAME"), nullptr);
+  EXPECT_EQ(back.column(L"Name")->find(L"DefaultValue")->data, value::text(L"\"x\""));
+  EXPECT_EQ(back.column(L"Id")->find(L"Required")->data, value::boolean(false));
+  bytes_.resize(bytes_.size() - 3);
+  EXPECT_THROW(decode_properties(f4, bytes_), error);
+
+  size_t decoded = 0;
+  for (const char* name : {"jackcess/test2V2000.mdb", "jackcess/indexTestV2000.mdb", "jackcess/empty.mdb",
+                           "mdb-reader/V2000_with-password.mdb"}) {
+    auto db = database_reader::open(sample_path(name));
+    for (const auto& e : db->objects())
+      if (!e.lv_prop.empty()) {
+        EXPECT_NO_THROW(decode_properties(f4, e.lv_prop)) << name;
+        ++decoded;
+      }
+  }
+  EXPECT_GT(decoded, 10u);
+}
+
+}  // namespace
+}  // namespace jet
