@@ -10,7 +10,6 @@
 #include "platform/jet/database.h"
 
 #include <ctime>
-#include <cwctype>
 #include <sys/time.h>
 
 #include "platform/jet/catalog.h"
@@ -30,12 +29,6 @@ namespace jet {
 
 namespace {
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
-  return true;
-}
 
 double local_now() {
   struct timeval tv;

@@ -141,6 +141,10 @@ TEST(Database, TableDefinitionsAreValidatedBeforeAnythingIsWritten) {
   db->add_table(L"Taken", {col(L"A")}, {});
   EXPECT_EQ(dao_number_of([&] { db->add_table(L"TAKEN", {col(L"A")}, {}); }), dao_error::table_exists);
   EXPECT_EQ(dao_number_of([&] { db->add_table(L"msysobjects", {col(L"A")}, {}); }), dao_error::table_exists);
+  // Names compare without case in every locale, accented and Cyrillic letters included.
+  db->add_table(L"Müller ж", {col(L"A")}, {});
+  EXPECT_EQ(dao_number_of([&] { db->add_table(L"MÜLLER Ж", {col(L"A")}, {}); }), dao_error::table_exists);
+  EXPECT_EQ(dao_number_of([&] { db->add_table(L"Muller ж", {col(L"A")}, {}); }), 0);
   EXPECT_EQ(dao_number_of([&] { db->add_table(L"a.b", {col(L"A")}, {}); }), dao_error::invalid_name);
   EXPECT_EQ(dao_number_of([&] { db->add_table(L" lead", {col(L"A")}, {}); }), dao_error::invalid_name);
   EXPECT_EQ(dao_number_of([&] { db->add_table(std::wstring(65, L'n'), {col(L"A")}, {}); }), dao_error::invalid_name);
@@ -184,7 +188,7 @@ TEST(Database, TableDefinitionsAreValidatedBeforeAnythingIsWritten) {
             dao_error::invalid_field_type);
   db->close();
   auto r = database_reader::open(s.file("v.mdb"));
-  EXPECT_EQ(r->table_names(), (std::vector<std::wstring>{L"Taken", L"Wide", L"M"}));
+  EXPECT_EQ(r->table_names(), (std::vector<std::wstring>{L"Taken", L"Müller ж", L"Muller ж", L"Wide", L"M"}));
   EXPECT_EQ(r->table(L"M").logical_indexes.size(), 32u);
   EXPECT_TRUE(verify_file(s.file("v.mdb")).ok()) << verify_file(s.file("v.mdb")).text();
 }

@@ -28,16 +28,6 @@
 
 namespace jet {
 
-namespace {
-
-bool same_name(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
-  return true;
-}
-
-}  // namespace
 
 // Hands out pages given back by earlier changes first (lowest first), then new pages at the end.
 class existing_file::recycler : public page_allocator {

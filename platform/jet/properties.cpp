@@ -2,7 +2,6 @@
 #include "platform/jet/properties.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/error.h"
@@ -12,10 +11,6 @@ namespace jet {
 
 namespace {
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return std::towupper(wint_t(x)) == std::towupper(wint_t(y)); });
-}
 
 std::vector<uint8_t> name_bytes(const format& f, const std::wstring& s) { return encode_text(f, s, false); }
 

@@ -2,7 +2,6 @@
 #include "platform/jet/reader.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,12 +19,6 @@ namespace jet {
 
 namespace {
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
-  return true;
-}
 
 }  // namespace
 

@@ -16,6 +16,10 @@
 
 namespace jet {
 
+// Object and field names compare without regard to case, as Access compares them. The folding is
+// fixed (Latin, Greek and Cyrillic letters), never taken from the process locale.
+bool same_name(const std::wstring& a, const std::wstring& b);
+
 struct column_def {
   std::wstring name{};
   column_type type = column_type::long_integer;
