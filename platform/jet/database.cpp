@@ -356,6 +356,12 @@ uint32_t database::row_count(size_t handle) const {
   return table(handle).row_count;
 }
 
+void database::add_relationship(const relationship_spec& r) {
+  if (p_->closed) throw_error(dao_error::object_invalid);
+  if (!p_->existing) throw_error(dao_error::not_supported);
+  p_->existing->add_relationship(r);
+}
+
 void database::delete_table(const std::wstring& name) {
   if (p_->closed) throw_error(dao_error::object_invalid);
   if (!p_->existing) throw_error(dao_error::field_not_found);  // a new file has no table to delete yet

@@ -65,6 +65,18 @@ struct index_spec {
   bool required = false;
 };
 
+// A relationship between two tables: `table`'s `columns` refer to `referenced_table`'s
+// `referenced_columns` (its primary key or another unique index). `grbit` takes relationship_flag bits
+// (catalog_listing.h): not_enforced, cascade_update, cascade_delete.
+struct relationship_spec {
+  std::wstring name{};
+  std::wstring table{};
+  std::vector<std::wstring> columns{};
+  std::wstring referenced_table{};
+  std::vector<std::wstring> referenced_columns{};
+  uint32_t grbit = 0;
+};
+
 struct create_options {
   std::wstring password{};           // at most 20 characters
   std::optional<double> now{};       // creation time for the catalog (days since 1899-12-30); default: local now
@@ -124,6 +136,13 @@ class database {
   // relationships that name it without being enforced (3265 when there is none, 3251 for system
   // tables, 3281 while an enforced relationship names it).
   void delete_table(const std::wstring& name);
+
+  // Adds a relationship between two tables of an opened file: its MSysRelationships rows and catalog
+  // row and, when enforced, the foreign-key indexes of both tables (a new index over the columns in
+  // `table` unless one exists). Refusals: 3012 name taken, 3265 table or field missing, 3368 field
+  // counts or types differ, 3173 no unique index on the referenced fields, 3201 rows of `table`
+  // refer to rows that `referenced_table` lacks.
+  void add_relationship(const relationship_spec& r);
 
   // Writes everything and renames the file into place. Idempotent.
   void close();

@@ -32,6 +32,14 @@ std::string error_text(int n, const std::string& name) {
     case dao_error::field_too_small:
       return "The field is too small to accept the amount of data you attempted to add. Try inserting or "
              "pasting less data.";
+    case dao_error::object_exists: return "Object '" + name + "' already exists.";
+    case dao_error::no_unique_index: return "No unique index found for the referenced field of the primary table.";
+    case dao_error::related_record_required:
+      return "You cannot add or change a record because a related record is required in table '" + name + "'.";
+    case dao_error::relationship_mismatch:
+      return "Relationship must be on the same number of fields with the same data types.";
+    case dao_error::table_in_relationship:
+      return "Cannot delete this index or table. It is either the current index or it is used in a relationship.";
     case dao_error::not_supported: return "Operation is not supported for this type of object.";
     case dao_error::too_many_fields: return "Too many fields defined.";
     case dao_error::duplicate_field: return "Cannot define field more than once.";

@@ -56,6 +56,8 @@ class existing_file {
   void append_row(size_t handle, const std::vector<value>& values);
   void finish_table(size_t handle);
   void delete_table(const std::wstring& name);
+  // Adds a relationship between two tables of the file (see relationship_spec in database.h).
+  void add_relationship(const relationship_spec& r);
 
   void close();
   void abandon();
@@ -70,15 +72,17 @@ class existing_file {
   void check_writable();
   void begin_changes();
   void reopen_reader();
-  template <typename F>
-  void change(F&& fn);
+  // Runs one change; a failure after something was written gives the working copy up.
+  void change(const std::function<void()>& fn);
   void give_back(const table_pages& pages, bool with_definition);
   void rewrite_table(uint32_t tdef_page, const std::function<bool(std::vector<value>&)>& keep,
-                     const std::vector<std::vector<value>>& extra);
+                     const std::vector<std::vector<value>>& extra,
+                     const std::function<void(table_def&)>& redefine = {});
+  std::vector<std::vector<value>> new_ace_rows(uint32_t id, uint32_t container);
+  void finish_open_writer(uint32_t tdef_page);
   std::function<bool(uint64_t)> room();
   const catalog_entry* find_object(const std::wstring& name) const;
   bytes new_owner() const;
-  std::vector<std::vector<value>> new_ace_rows(uint32_t id);
   void start_appending(open_table& t);
 
   std::string path_;

@@ -94,8 +94,7 @@ void existing_file::reopen_reader() {
   reader_ = database_reader::open(copy_->temp_path());
 }
 
-template <typename F>
-void existing_file::change(F&& fn) {
+void existing_file::change(const std::function<void()>& fn) {
   begin_changes();
   try {
     fn();
@@ -139,12 +138,14 @@ void existing_file::give_back(const table_pages& pages, bool with_definition) {
 
 // Rewrites a table whole: the rows `keep` accepts (it may change them), then `extra`.
 void existing_file::rewrite_table(uint32_t tdef_page, const std::function<bool(std::vector<value>&)>& keep,
-                                  const std::vector<std::vector<value>>& extra) {
+                                  const std::vector<std::vector<value>>& extra,
+                                  const std::function<void(table_def&)>& redefine) {
   const format& f = fmt();
   table_pages old = pages_of_table(f, *copy_, tdef_page);
   table_def def = read_tdef(f, *copy_, tdef_page);
   table_def fresh = def;
   fresh.row_count = 0;
+  if (redefine) redefine(fresh);
   written_in_change_ = true;
   table_writer w(f, *alloc_, fresh, {}, room());
   auto cursor = reader_->rows(def);
@@ -176,8 +177,8 @@ bytes existing_file::new_owner() const {
   return new_object_owner(fmt());
 }
 
-std::vector<std::vector<value>> existing_file::new_ace_rows(uint32_t id) {
-  // One full-rights row for each SID that holds rights on the Tables container, as for new files.
+std::vector<std::vector<value>> existing_file::new_ace_rows(uint32_t id, uint32_t container) {
+  // One full-rights row for each SID that holds rights on the object's container, as for new files.
   table_def def = reader_->table(L"MSysACEs");
   const column_def* c_id = def.find_column(L"ObjectId");
   const column_def* c_sid = def.find_column(L"SID");
@@ -189,7 +190,7 @@ std::vector<std::vector<value>> existing_file::new_ace_rows(uint32_t id) {
   while (cursor.next(row)) {
     const value& oid = row[c_id->number];
     const value& sid = row[c_sid->number];
-    if (oid.kind_of() != value::kind::long_integer || uint32_t(oid.as_long()) != tables_container_id) continue;
+    if (oid.kind_of() != value::kind::long_integer || uint32_t(oid.as_long()) != container) continue;
     if (sid.kind_of() != value::kind::binary) continue;
     if (std::find(seen.begin(), seen.end(), sid.as_binary()) != seen.end()) continue;
     seen.push_back(sid.as_binary());
@@ -227,7 +228,7 @@ size_t existing_file::add_table(const std::wstring& name, const std::vector<colu
     double now = now_;
     uint32_t id = def.tdef_page;
     bytes owner = new_owner();
-    auto aces = new_ace_rows(id);
+    auto aces = new_ace_rows(id, tables_container_id);
     // Until the table is finished its TDEF page holds nothing: write it now so that the catalog
     // never names an empty page.
     {
@@ -383,13 +384,13 @@ void existing_file::delete_table(const std::wstring& name) {
   for (const auto& r : rels) {
     if (!same_name(r.table, stored_name) && !same_name(r.referenced_table, stored_name)) continue;
     if (r.enforced())
-      throw error(3281, "Cannot delete this index or table. It is either the current index or it is used in a "
-                        "relationship. ('" + to_utf8(stored_name) + "', relationship '" + to_utf8(r.name) + "')");
+      throw error(dao_error::table_in_relationship,
+                  error_text(dao_error::table_in_relationship) + " ('" + to_utf8(stored_name) + "', relationship '" +
+                      to_utf8(r.name) + "')");
     gone_relationships.insert(r.name);
   }
   // A table created or filled in this session is finished first: its pages are then known.
-  for (size_t i = 0; i < tables_.size(); ++i)
-    if (tables_[i]->tdef_page == id && tables_[i]->writer) finish_table(i);
+  finish_open_writer(id);
   change([&] {
     std::set<uint32_t> gone_ids = {id};
     for (const auto& o : reader_->objects())
@@ -423,6 +424,11 @@ void existing_file::delete_table(const std::wstring& name) {
     for (size_t i = 0; i < tables_.size(); ++i)
       if (tables_[i]->tdef_page == id) tables_[i]->name.clear();  // the handle no longer names a table
   });
+}
+
+void existing_file::finish_open_writer(uint32_t tdef_page) {
+  for (size_t i = 0; i < tables_.size(); ++i)
+    if (tables_[i]->tdef_page == tdef_page && tables_[i]->writer) finish_table(i);
 }
 
 void existing_file::close() {

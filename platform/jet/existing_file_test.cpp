@@ -84,7 +84,7 @@ TEST(OpenExisting, EverySampleOpensReadOnlyWithItsCatalog) {
     EXPECT_NO_THROW(db->queries());
     EXPECT_NO_THROW(db->relationships());
     db->close();
-    EXPECT_EQ(slurp(path), before);
+    EXPECT_TRUE(slurp(path) == before);
     ++opened;
   }
   EXPECT_GE(opened, 20);
@@ -192,7 +192,7 @@ TEST(OpenExisting, RefusalsNameTheProblemAndTouchNothing) {
   std::string before = slurp(s.file("ace.accdb"));
   EXPECT_EQ(open_error(s.file("ace.accdb"), {.read_only = false}, &text), dao_error::unrecognized_format);
   EXPECT_NE(text.find("ACE 12"), std::string::npos) << text;
-  EXPECT_EQ(slurp(s.file("ace.accdb")), before);
+  EXPECT_TRUE(slurp(s.file("ace.accdb")) == before);
   EXPECT_EQ(s.entries(), 3u);  // no working copy left behind
 }
 
@@ -205,7 +205,7 @@ TEST(OpenExisting, OpenForChangesWithoutChangesLeavesTheFileAsItWas) {
   EXPECT_EQ(db->reader().read_all(L"Table1").size(), 4u);
   db->close();
   db->close();  // idempotent
-  EXPECT_EQ(slurp(s.file("a.mdb")), before);
+  EXPECT_TRUE(slurp(s.file("a.mdb")) == before);
   EXPECT_EQ(s.entries(), 1u);
 }
 
