@@ -47,7 +47,8 @@ class existing_file {
   // one created in this session alike. Rows go to a table writer that first takes the table's
   // existing rows (so unique keys are checked against them and every index is rebuilt whole); the
   // table is written when it is finished (`finish_table`, `delete_table` of it, or `close`). New
-  // rows of an existing table are checked against its Required and AllowZeroLength properties.
+  // rows of an existing table are checked against its Required and AllowZeroLength properties and
+  // against the enforced relationships it is the referencing side of (3201).
   size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
                    const std::vector<index_spec>& indexes, const std::wstring& description);
   size_t table_handle(const std::wstring& name);
@@ -62,7 +63,7 @@ class existing_file {
   void close();
   void abandon();
   bool closed() const { return closed_; }
-  uint64_t bytes_written() const { return bytes_written_; }
+  uint64_t bytes_written() const { return copy_ ? copy_->bytes_written() : 0; }
 
  private:
   class recycler;
@@ -84,6 +85,8 @@ class existing_file {
   const catalog_entry* find_object(const std::wstring& name) const;
   bytes new_owner() const;
   void start_appending(open_table& t);
+  std::set<std::string>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
+  void check_references(const open_table& t, const std::vector<value>& row);
 
   std::string path_;
   open_options options_;
@@ -95,7 +98,6 @@ class existing_file {
   bool closed_ = false;
   bool failed_ = false;             // a change failed half-way: the copy is given up at close
   bool written_in_change_ = false;  // the change under way has written pages
-  uint64_t bytes_written_ = 0;
   double now_ = 0;
   std::unique_ptr<recycler> alloc_;
   uint32_t original_pages_ = 0;
@@ -103,6 +105,8 @@ class existing_file {
   std::vector<uint32_t> global_bitmaps_;
   std::map<uint32_t, std::set<uint8_t>> released_map_rows_;  // map page -> rows of given-back maps
   std::vector<std::unique_ptr<open_table>> tables_;
+  // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
+  std::map<std::pair<uint32_t, uint32_t>, std::set<std::string>> referenced_keys_;
 };
 
 // A short English name of a file's format ("Access 2000 (Jet 4)", "Access 2007 (ACE 12)", ...).

@@ -271,6 +271,10 @@ const table_def& existing_file::table(size_t handle) const {
 
 void existing_file::start_appending(open_table& t) {
   const format& f = fmt();
+  // The catalog tables are the engine's own: rows are added to them only through catalog changes.
+  const catalog_entry* entry = reader_->find_table(t.name);
+  if (entry && (entry->is_system() || (t.name.size() >= 4 && same_name(t.name.substr(0, 4), L"MSys"))))
+    throw error(dao_error::not_supported, "Rows cannot be added to the system table '" + to_utf8(t.name) + "'.");
   table_def def = read_tdef(f, *copy_, t.tdef_page);
   for (const auto& ix : def.indexes)
     for (const auto& ic : ix.columns) {
@@ -286,9 +290,8 @@ void existing_file::start_appending(open_table& t) {
   uint32_t ncols = std::max<uint32_t>(def.max_columns, uint32_t(def.columns.size()));
   t.required.assign(ncols, false);
   t.no_zero_length.assign(ncols, false);
-  const catalog_entry* e = reader_->find_table(t.name);
-  if (e && !e->lv_prop.empty()) {
-    property_blob blob = decode_properties(f, e->lv_prop);
+  if (entry && !entry->lv_prop.empty()) {
+    property_blob blob = decode_properties(f, entry->lv_prop);
     for (const auto& c : def.columns) {
       const property_set* ps = blob.column(c.name);
       if (!ps) continue;
@@ -304,6 +307,10 @@ void existing_file::start_appending(open_table& t) {
       t.no_zero_length[c.number] = z && is_text_type(c.type) && !flag(L"AllowZeroLength");
     }
   }
+  // The keys other tables refer to, before rows are added to them.
+  for (const auto& li : def.logical_indexes)
+    if (li.type == logical_index_type::foreign_key && li.relationship_role == 1)
+      referenced_keys(t.tdef_page, li.physical, true);
   t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
   table_def fresh = def;
   fresh.row_count = 0;
@@ -312,6 +319,65 @@ void existing_file::start_appending(open_table& t) {
   auto cursor = reader_->rows(def);
   std::vector<value> row;
   while (cursor.next(row)) t.writer->append(row);
+}
+
+namespace {
+
+// The key of a row in an index, as text for set lookups; `complete` is false when a column is null.
+std::string key_text(const format& f, const table_def& t, const index_def& ix, const std::vector<value>& row,
+                     bool& complete) {
+  std::string k;
+  complete = true;
+  for (const auto& ic : ix.columns) {
+    const column_def* c = t.column_by_number(ic.column_number);
+    value v = c && ic.column_number < row.size() ? row[ic.column_number] : value();
+    if (v.is_null()) {
+      complete = false;
+      return k;
+    }
+    k += describe(coerce(f, *c, v)) + '\x1f';
+  }
+  return k;
+}
+
+}  // namespace
+
+std::set<std::string>& existing_file::referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild) {
+  auto at = std::make_pair(tdef_page, physical);
+  auto it = referenced_keys_.find(at);
+  if (it != referenced_keys_.end() && !rebuild) return it->second;
+  std::set<std::string>& keys = referenced_keys_[at];
+  keys.clear();
+  table_def def = reader_->table_at(tdef_page);
+  if (physical >= def.indexes.size()) return keys;
+  std::vector<value> row;
+  bool complete = true;
+  for (auto cursor = reader_->rows(def); cursor.next(row);) {
+    std::string k = key_text(fmt(), def, def.indexes[physical], row, complete);
+    if (complete) keys.insert(k);
+  }
+  return keys;
+}
+
+void existing_file::check_references(const open_table& t, const std::vector<value>& row) {
+  const table_def& def = t.writer->def();
+  for (const auto& li : def.logical_indexes) {
+    if (li.type != logical_index_type::foreign_key || li.relationship_role != 2) continue;
+    if (li.physical >= def.indexes.size()) continue;
+    bool complete = true;
+    std::string k = key_text(fmt(), def, def.indexes[li.physical], row, complete);
+    if (!complete) continue;  // a null foreign key refers to nothing
+    table_def other = reader_->table_at(li.other_tdef);
+    auto back = std::find_if(other.logical_indexes.begin(), other.logical_indexes.end(),
+                             [&](const logical_index_def& o) { return int32_t(o.number) == li.other_index; });
+    if (back == other.logical_indexes.end()) continue;
+    if (!referenced_keys(li.other_tdef, back->physical, false).count(k)) {
+      std::wstring name;
+      for (const auto& e : reader_->objects())
+        if (e.id == li.other_tdef && e.is_table()) name = e.name;
+      throw_error(dao_error::related_record_required, to_utf8(name));
+    }
+  }
 }
 
 void existing_file::append_row(size_t handle, const std::vector<value>& values) {
@@ -342,11 +408,19 @@ void existing_file::append_row(size_t handle, const std::vector<value>& values) 
         v->as_text().empty())
       throw_error(dao_error::zero_length, to_utf8(c.name));
   }
+  check_references(t, values);
   try {
     t.writer->append(values);
   } catch (const error& e) {
     if (e.number() == dao_error::disk_full || e.number() == dao_error::io_error) failed_ = true;
     throw;
+  }
+  // Rows that other tables may refer to from now on.
+  for (auto& [at, keys] : referenced_keys_) {
+    if (at.first != t.tdef_page || at.second >= def.indexes.size()) continue;
+    bool complete = true;
+    std::string k = key_text(fmt(), def, def.indexes[at.second], values, complete);
+    if (complete) keys.insert(k);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sys/resource.h>
 
 #include "platform/jet/database.h"
@@ -203,6 +204,7 @@ TEST(ChangeExisting, DeletesTables) {
     auto db = database::open(path);
     EXPECT_EQ(error_of([&] { db->delete_table(L"NoSuchTable"); }), dao_error::field_not_found);
     EXPECT_EQ(error_of([&] { db->delete_table(L"MSysObjects"); }), dao_error::not_supported);
+    EXPECT_EQ(error_of([&] { db->append_row(db->table_handle(L"MSysACEs"), {}); }), dao_error::not_supported);
     db->delete_table(L"MSP_PROJECTS");
     EXPECT_EQ(db->reader().find_table(L"MSP_PROJECTS"), nullptr);
     db->close();
@@ -364,6 +366,31 @@ TEST(ChangeExisting, WritesRelationshipsWithTheirForeignKeyIndexes) {
   auto schema = oracle::run({"mdb-schema", "--relations", path, "postgres"}).out;
   EXPECT_NE(schema.find("FOREIGN KEY"), std::string::npos) << schema;
   EXPECT_EQ(oracle::mdb_reader_dump(path, {"Orders"}).at(0).rows.size(), 21u);
+}
+
+TEST(ChangeExisting, NewRowsKeepEnforcedRelationships) {
+  scratch_folder s;
+  const std::string path = s.file("ri.mdb");
+  fs::copy_file(sample_path("jackcess/indexTestV2000.mdb"), path);
+  {
+    auto db = database::open(path);
+    size_t t1 = db->table_handle(L"Table1"), t2 = db->table_handle(L"Table2");
+    const table_def def = db->table(t1);
+    auto child = [&](int id, std::optional<int> fk1) {
+      return row_of(def, {{L"id", value::long_integer(id)},
+                          {L"otherfk1", fk1 ? value::long_integer(*fk1) : value()},
+                          {L"otherfk2", value::long_integer(10)},
+                          {L"otherfk3", value::long_integer(0)}});
+    };
+    // Table1.otherfk1 refers to Table2.id (0, 1, 2).
+    EXPECT_EQ(error_of([&] { db->append_row(t1, child(10, 7)); }), dao_error::related_record_required);
+    db->append_row(t1, child(11, std::nullopt));  // no reference at all
+    db->append_row(t2, {value::long_integer(7), value::text(L"seven")});
+    db->append_row(t1, child(12, 7));  // refers to the row just added
+    db->close();
+  }
+  expect_sound(path);
+  EXPECT_EQ(oracle::mdb_export(path, "Table1").size(), 6u);
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
   if (fd_ < 0 || page >= pages_ || bytes.size() != page_size_)
     throw error(dao_error::io_error, "Internal error: bad page write.");
   write_all(fd_, bytes.data(), bytes.size(), off_t(page) * page_size_, original_);
+  bytes_written_ += bytes.size();
 }
 
 std::vector<uint8_t> working_copy::read(uint32_t page) const {

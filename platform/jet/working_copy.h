@@ -31,6 +31,8 @@ class working_copy : public page_allocator, public page_source {
 
   bool has_room_for(uint64_t n) const { return (uint64_t(pages_) + n) * page_size_ <= max_size_; }
   const std::string& temp_path() const { return temp_; }
+  // Bytes written to the copy by changes (the initial copy not counted).
+  uint64_t bytes_written() const { return bytes_written_; }
 
   // Makes the bytes written so far visible to readers of `temp_path()` (allocated pages included).
   void sync_length();
@@ -44,6 +46,7 @@ class working_copy : public page_allocator, public page_source {
   uint64_t max_size_ = 0;
   uint32_t pages_ = 0;
   uint32_t mode_ = 0644;
+  uint64_t bytes_written_ = 0;
   std::string original_;
   std::string temp_;
 };
