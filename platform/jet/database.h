@@ -1,4 +1,6 @@
-// The database writer: creates a new Access file and fills it with tables and rows.
+// The database writer: creates a new Access file and fills it with tables and rows, or opens an
+// existing one to read it or to change it (new tables, rows appended to existing tables, deleted
+// tables, relationships).
 //
 //   auto db = jet::database::create("/data/out.mdb");            // Jet 4 (Access 2000) .mdb
 //   db->add_table(L"Customers",
@@ -21,6 +23,11 @@
 // * An AutoNumber column given Null gets the next number; an explicit value is stored and the
 //   counter moves past the largest value seen.
 // * Every error is a jet::error carrying the DAO error number.
+//
+// Existing files (`open`): changes are made on a working copy in the same folder that replaces the
+// file at `close()`; `abandon()` or a failure leaves the file exactly as it was. Rows of an existing
+// table are given by column number (`table(handle).columns[i].number`), which equals the position
+// except in tables whose columns were deleted by Access.
 #pragma once
 
 #include <cstdint>
