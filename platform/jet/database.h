@@ -140,8 +140,8 @@ class database {
   void finish_table(size_t handle);
 
   // Deletes a table (local or linked) of an opened file with its rows, indexes, permissions and the
-  // relationships that name it without being enforced (3265 when there is none, 3251 for system
-  // tables, 3281 while an enforced relationship names it).
+  // relationships that name it; the other table of an enforced one loses its foreign-key index to
+  // it (3265 when there is none, 3251 for system tables).
   void delete_table(const std::wstring& name);
 
   // Adds a relationship between two tables of an opened file: its MSysRelationships rows and catalog

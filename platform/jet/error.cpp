@@ -38,8 +38,6 @@ std::string error_text(int n, const std::string& name) {
       return "You cannot add or change a record because a related record is required in table '" + name + "'.";
     case dao_error::relationship_mismatch:
       return "Relationship must be on the same number of fields with the same data types.";
-    case dao_error::table_in_relationship:
-      return "Cannot delete this index or table. It is either the current index or it is used in a relationship.";
     case dao_error::not_supported: return "Operation is not supported for this type of object.";
     case dao_error::too_many_fields: return "Too many fields defined.";
     case dao_error::duplicate_field: return "Cannot define field more than once.";

@@ -30,7 +30,6 @@ inline constexpr int object_exists = 3012;              // "Object '...' already
 inline constexpr int no_unique_index = 3173;
 inline constexpr int related_record_required = 3201;
 inline constexpr int relationship_mismatch = 3368;
-inline constexpr int table_in_relationship = 3281;
 inline constexpr int too_many_fields = 3190;
 inline constexpr int not_supported = 3251;              // "Operation is not supported for this type of object."
 inline constexpr int duplicate_field = 3191;

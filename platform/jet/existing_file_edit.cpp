@@ -453,18 +453,22 @@ void existing_file::delete_table(const std::wstring& name) {
   const std::wstring stored_name = e->name;
   const uint32_t id = e->id;
   const bool local = e->type == 1;
+  // The relationships naming the table go with it; the other tables of enforced ones lose their
+  // foreign-key index pointing at it.
   auto rels = list_relationships(*reader_);
   std::set<std::wstring> gone_relationships;
+  std::set<uint32_t> partners;
   for (const auto& r : rels) {
     if (!same_name(r.table, stored_name) && !same_name(r.referenced_table, stored_name)) continue;
-    if (r.enforced())
-      throw error(dao_error::table_in_relationship,
-                  error_text(dao_error::table_in_relationship) + " ('" + to_utf8(stored_name) + "', relationship '" +
-                      to_utf8(r.name) + "')");
     gone_relationships.insert(r.name);
+    if (!r.enforced() || !local) continue;
+    const std::wstring& other = same_name(r.table, stored_name) ? r.referenced_table : r.table;
+    if (const catalog_entry* o = reader_->find_table(other))
+      if (o->id != id) partners.insert(o->id);
   }
-  // A table created or filled in this session is finished first: its pages are then known.
+  // Tables created or filled in this session are finished first: their pages are then known.
   finish_open_writer(id);
+  for (uint32_t p : partners) finish_open_writer(p);
   change([&] {
     std::set<uint32_t> gone_ids = {id};
     for (const auto& o : reader_->objects())
@@ -493,6 +497,27 @@ void existing_file::delete_table(const std::wstring& name) {
         const value& v = row[c->number];
         return !(v.kind_of() == value::kind::text && gone_relationships.count(v.as_text()));
       }, {});
+    }
+    for (uint32_t p : partners) {
+      rewrite_table(p, [](std::vector<value>&) { return true; }, {}, [&](table_def& t) {
+        std::vector<logical_index_def> kept;
+        std::set<uint32_t> dropped_physical;
+        for (const auto& li : t.logical_indexes) {
+          if (li.type == logical_index_type::foreign_key && li.other_tdef == id) dropped_physical.insert(li.physical);
+          else kept.push_back(li);
+        }
+        for (const auto& li : kept) dropped_physical.erase(li.physical);  // still used by another index
+        // Physical indexes used by nothing are removed; the others move down.
+        std::vector<index_def> indexes;
+        std::vector<uint32_t> moved(t.indexes.size());
+        for (uint32_t i = 0; i < t.indexes.size(); ++i) {
+          moved[i] = uint32_t(indexes.size());
+          if (!dropped_physical.count(i)) indexes.push_back(t.indexes[i]);
+        }
+        for (auto& li : kept) li.physical = moved[li.physical];
+        t.indexes = std::move(indexes);
+        t.logical_indexes = std::move(kept);
+      });
     }
     if (local) give_back(pages, true);
     for (size_t i = 0; i < tables_.size(); ++i)
