@@ -159,6 +159,8 @@ void existing_file::rewrite_table(uint32_t tdef_page, const std::function<bool(s
   w.finish(maps);
   maps.flush();
   give_back(old, false);
+  for (auto& t : tables_)
+    if (t->tdef_page == tdef_page && !t->writer) t->def = w.def();  // handles see the new definition
 }
 
 std::function<bool(uint64_t)> existing_file::room() {
@@ -384,6 +386,7 @@ void existing_file::append_row(size_t handle, const std::vector<value>& values) 
   check_writable();
   if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
   open_table& t = *tables_[handle];
+  if (t.name.empty()) throw_error(dao_error::field_not_found);  // the table was deleted
   begin_changes();
   if (!t.writer) {
     try {

@@ -236,7 +236,9 @@ TEST(ChangeExisting, DeletesTables) {
   fs::copy_file(sample_path("jackcess/overflowTestV2000.mdb"), again);
   {
     auto db = database::open(again);
+    size_t old = db->table_handle(L"Table1");
     db->delete_table(L"Table1");
+    EXPECT_EQ(error_of([&] { db->append_row(old, {value::text(L"gone")}); }), dao_error::field_not_found);
     size_t h = db->add_table(L"Table1", {{.name = L"A", .type = column_type::text, .size = 10}}, {});
     db->append_row(h, {value::text(L"fresh")});
     db->close();
@@ -330,9 +332,12 @@ TEST(ChangeExisting, WritesRelationshipsWithTheirForeignKeyIndexes) {
   EXPECT_TRUE(slurp(path) == before);
   {
     auto db = database::open(path);
+    size_t orders = db->table_handle(L"Orders");
+    EXPECT_EQ(db->table(orders).logical_indexes.size(), 1u);
     db->add_relationship({.name = L"CustomersOrders", .table = L"Orders", .columns = {L"Customer"},
                           .referenced_table = L"Customers", .referenced_columns = {L"Id"},
                           .grbit = relationship_flag::cascade_delete});
+    EXPECT_EQ(db->table(orders).logical_indexes.size(), 2u);  // the handle sees the new foreign-key index
     db->add_relationship({.name = L"Loose", .table = L"Orders", .columns = {L"Code"}, .referenced_table = L"Customers",
                           .referenced_columns = {L"Name"}, .grbit = relationship_flag::not_enforced});
     EXPECT_EQ(error_of([&] {
