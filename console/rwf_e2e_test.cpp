@@ -289,6 +289,23 @@ TEST_F(Rwfagent, TableListFile) {
   EXPECT_EQ(mdb_tables(dir.file("part.mdb")), std::vector<std::string>{"orders"});
 }
 
+TEST_F(Rwfagent, SkipExistingTablesKeepsTheFileAndItsFormat) {
+  tk_write_file(dir.file("list.txt"), "tags\n");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("keep.mdb"), "--acc_ver=1",
+                            "--tab_file=" + dir.file("list.txt")});
+  ASSERT_EQ(r.status, 0);
+  std::string before = tk_read_file(dir.file("keep.mdb"));
+  // Mode 2 over the file: the existing table is skipped without a line; the file keeps its own format, so a
+  // format this version cannot write is no obstacle.
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("keep.mdb"), "--acc_ver=2", "--mode=2",
+             "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "Converting database tabletide_demo (1 tables)\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(tk_read_file(dir.file("keep.mdb")), before);
+  EXPECT_EQ(mdb_export(dir.file("keep.mdb"), "tags").size(), 4u);
+}
+
 TEST_F(Rwfagent, ProfileWithAQuery) {
   const tt_test::mariadb_facts& f = server.facts();
   tk_write_file(dir.file("p.rwf"),
