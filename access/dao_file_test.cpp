@@ -337,6 +337,33 @@ TEST(DaoSamples, AccessMadeFilesReadBack) {
     }
   }
   {
+    // Access 2007 and later files are read (complex columns included) ...
+    engine.set_version(3);
+    auto ace = engine.open_db((samples / "complexDataTestV2007.accdb").wstring(), 0x01, L"");
+    ASSERT_EQ(ace->get_tables(), std::vector<std::wstring>{L"Table1"});
+    auto rs = ace->get_table(L"Table1", 1);
+    size_t rows = 0;
+    for (; !rs->is_eof(); rs->next(), ++rows) ASSERT_EQ(rs->get_item()->size(), rs->schema.size());
+    EXPECT_EQ(rows, 4u);
+    rs.reset();
+    ace.reset();
+    auto with_relationships = engine.open_db((samples / "indexTestV2007.accdb").wstring(), 0x01, L"");
+    EXPECT_EQ(with_relationships->relationships.size(), 2u);
+    with_relationships.reset();
+    // ... but not changed until the engine writes them: refused with 3343, the file untouched.
+    const fs::path copy = fs::temp_directory_path() / ("tt_dao_ace_" + std::to_string(::getpid()) + ".accdb");
+    fs::copy_file(samples / "empty2010.accdb", copy, fs::copy_options::overwrite_existing);
+    try {
+      engine.open_db(copy.wstring(), 0x68, L"");
+      ADD_FAILURE();
+    } catch (const dao_exception& e) {
+      EXPECT_EQ(e.code, 0x10000 + 3343);
+    }
+    EXPECT_EQ(fs::file_size(copy), fs::file_size(samples / "empty2010.accdb"));
+    fs::remove(copy);
+    engine.set_version(0);
+  }
+  {
     // Stored queries come with their text rewritten towards MySQL; where the engine cannot rebuild a text,
     // the opening traces it and goes on without queries.
     auto db = engine.open_db((samples / "queryTestV2000.mdb").wstring(), 0x68, L"");
