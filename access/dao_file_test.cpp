@@ -337,6 +337,15 @@ TEST(DaoSamples, AccessMadeFilesReadBack) {
     }
   }
   {
+    // A database password travels as the connect text ";pwd=...".
+    const fs::path locked = fs::path(TT_SHARED_DIR) / "data/access-format/samples/mdb-reader/V2000_with-password.mdb";
+    EXPECT_EQ(engine.open_db(locked.wstring(), 0x01, L"password")->get_tables(), std::vector<std::wstring>{L"Table1"});
+    try {
+      engine.open_db(locked.wstring(), 0x01, L"");
+      ADD_FAILURE();
+    } catch (const dao_exception& e) {
+      EXPECT_EQ(e.code, 0x10000 + 3031);
+    }
     // Access 2007 and later files are read (complex columns included) ...
     engine.set_version(3);
     auto ace = engine.open_db((samples / "complexDataTestV2007.accdb").wstring(), 0x01, L"");
