@@ -384,7 +384,15 @@ void database::finish_table(size_t handle) {
   if (p_->existing) return p_->existing->finish_table(handle);
   auto& t = p_->tables.at(handle);
   if (!t.writer) return;
-  p_->guarded([&] { t.writer->finish(*p_->user_maps); });
+  p_->guarded([&] {
+    try {
+      t.writer->finish(*p_->user_maps);
+    } catch (...) {
+      // A table half finished (trees partly built, entries released) cannot be finished again.
+      p_->failed = true;
+      throw;
+    }
+  });
   t.def = t.writer->def();
   t.writer.reset();
 }
