@@ -16,6 +16,7 @@
 
 #include "TK/tk_test_util.h"
 #include "console/rwf_usage.h"
+#include "platform/jet/verifier.h"
 #include "tests/support/mariadb_env.h"
 
 namespace {
@@ -148,6 +149,13 @@ bool same_cell(const std::optional<std::string>& server, const std::optional<std
   double b = std::strtod(access->c_str(), &end_b);
   return !server->empty() && !access->empty() && *end_a == '\0' && *end_b == '\0' &&
          std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a));
+}
+
+// Our strict verifier must find the file sound.
+void expect_sound(const std::string& file) {
+  jet::verify_report report = jet::verify_file(file);
+  EXPECT_TRUE(report.ok()) << file << ":\n" << report.text();
+  EXPECT_TRUE(report.notes.empty()) << file << ":\n" << report.text();
 }
 
 class Rwfagent : public ::testing::Test {
@@ -304,6 +312,97 @@ TEST_F(Rwfagent, SkipExistingTablesKeepsTheFileAndItsFormat) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(tk_read_file(dir.file("keep.mdb")), before);
   EXPECT_EQ(mdb_export(dir.file("keep.mdb"), "tags").size(), 4u);
+}
+
+TEST_F(Rwfagent, OverwriteExistingTablesKeepsTheOthers) {
+  tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/tests/fixtures/mysql_fixture.sql"});
+  std::string file = dir.file("over.mdb");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string whole_run = r.out;
+  // An earlier run with a table list adds a table of another database to the file.
+  tk_write_file(dir.file("list.txt"), "rows257\n");
+  r = agent({"--src=tt_fixture", "--dest=" + file, "--acc_ver=1", "--mode=2", "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "Converting database tt_fixture (1 tables)\nConverting table rows257 (257 records)\n");
+  EXPECT_EQ(r.err, "");
+
+  // Mode 1: every table of the source replaces its namesake; the file's own format wins over --acc_ver.
+  r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=0", "--mode=1"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, whole_run);
+  EXPECT_EQ(r.err, "");
+  std::vector<std::string> expected = base_tables("tabletide_demo");
+  expected.push_back("rows257");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(mdb_tables(file), expected);
+  EXPECT_EQ(run_program({"/usr/bin/mdb-ver", file}).out, "JET4\n");
+  for (const std::string& table : base_tables("tabletide_demo")) expect_same_rows(file, "tabletide_demo", table);
+  expect_same_rows(file, "tt_fixture", "rows257");
+  expect_sound(file);
+}
+
+TEST_F(Rwfagent, MergeAppendsNewRowsAndReportsTheRest) {
+  server.exec("DROP DATABASE IF EXISTS e2e_merge");
+  server.exec("CREATE DATABASE e2e_merge");
+  server.exec("CREATE TABLE kinds (id INT NOT NULL PRIMARY KEY, name VARCHAR(20) NULL)", "e2e_merge");
+  server.exec("INSERT INTO kinds VALUES (1, 'one'), (2, 'two')", "e2e_merge");
+  server.exec("CREATE TABLE notes (id INT NOT NULL PRIMARY KEY, body VARCHAR(20) NULL)", "e2e_merge");
+  server.exec("INSERT INTO notes VALUES (1, 'first')", "e2e_merge");
+  std::string file = dir.file("merge.mdb");
+  program_result r = agent({"--src=e2e_merge", "--dest=" + file, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+  // The source moves on: new rows, a table whose structure changed, a table the file lacks.
+  server.exec("INSERT INTO kinds VALUES (3, 'three'), (4, 'four')", "e2e_merge");
+  server.exec("ALTER TABLE notes ADD COLUMN extra INT NULL", "e2e_merge");
+  server.exec("INSERT INTO notes VALUES (2, 'second', 7)", "e2e_merge");
+  server.exec("CREATE TABLE fresh (id INT NOT NULL PRIMARY KEY)", "e2e_merge");
+  server.exec("INSERT INTO fresh VALUES (10), (11)", "e2e_merge");
+  std::string before = tk_read_file(file);
+
+  r = agent({"--src=e2e_merge", "--dest=" + file, "--acc_ver=1", "--mode=3"});
+  // Records and tables that could not be merged are reported and skipped; the run itself succeeds.
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  const std::string duplicate =
+      "Duplicate field values being used for an unique index were found. See 'Troubleshooting' article of the "
+      "product documentation for solution.\n";
+  EXPECT_EQ(r.out,
+            "Converting database e2e_merge (3 tables)\n"
+            "Converting table fresh (2 records)\n"
+            "Converting table kinds (4 records)\n"
+            "Error:\nkinds, record #1: " + duplicate +
+            "Error:\nkinds, record #2: " + duplicate +
+            "Error:\nnotes: The structure of data source does not conform to the destination table.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(mdb_tables(file), (std::vector<std::string>{"fresh", "kinds", "notes"}));
+  expect_same_rows(file, "e2e_merge", "kinds");
+  expect_same_rows(file, "e2e_merge", "fresh");
+  auto notes = mdb_export(file, "notes");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0], (std::vector<std::string>{"1", "first"}));
+  EXPECT_EQ(mdb_reader_rows(file, "notes").size(), 1u);
+  expect_sound(file);
+  EXPECT_NE(tk_read_file(file), before);
+  server.exec("DROP DATABASE e2e_merge");
+}
+
+TEST_F(Rwfagent, OverwriteTheWholeFileDropsWhatItHeld) {
+  tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/tests/fixtures/mysql_fixture.sql"});
+  std::string file = dir.file("whole.mdb");
+  tk_write_file(dir.file("list.txt"), "rows257\n");
+  program_result r = agent({"--src=tt_fixture", "--dest=" + file, "--acc_ver=1", "--tab_file=" + dir.file("list.txt")});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  ASSERT_EQ(mdb_tables(file), std::vector<std::string>{"rows257"});
+
+  r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=0"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  std::vector<std::string> tables = base_tables("tabletide_demo");
+  EXPECT_EQ(split(r.out, '\n')[0], "Converting database tabletide_demo (" + std::to_string(tables.size()) + " tables)");
+  EXPECT_EQ(mdb_tables(file), tables);
+  for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table);
+  expect_sound(file);
 }
 
 TEST_F(Rwfagent, ProfileWithAQuery) {
