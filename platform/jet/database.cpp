@@ -20,7 +20,7 @@
 #include "platform/jet/index_key.h"
 #include "platform/jet/page_file.h"
 #include "platform/jet/properties.h"
-#include "platform/jet/table_spec.h"
+#include "platform/jet/table_request.h"
 #include "platform/jet/table_writer.h"
 #include "platform/jet/usage_map.h"
 #include "platform/jet/value_codec.h"

@@ -21,7 +21,7 @@
 #include "platform/jet/index_key.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/table_pages.h"
-#include "platform/jet/table_spec.h"
+#include "platform/jet/table_request.h"
 #include "platform/jet/table_writer.h"
 #include "platform/jet/tdef_reader.h"
 #include "platform/jet/value_codec.h"

@@ -1,4 +1,4 @@
-// Turning a table specification (columns, indexes, description) into a table definition and its
+// Turning a requested table (columns, indexes, description) into a table definition and its
 // property blob; used for new tables in new and in existing files alike.
 #pragma once
 
@@ -11,7 +11,7 @@
 
 namespace jet {
 
-// Validates the specification (3264, 3190, 3125, 3191, 3259, 3626, 3284, 3283, 3631, 3265) and
+// Validates the request (3264, 3190, 3125, 3191, 3259, 3626, 3284, 3283, 3631, 3265) and
 // builds the definition; `rules` receives the row rules by column number.
 table_def define_table(const format& f, const std::vector<column_spec>& columns, const std::vector<index_spec>& indexes,
                        std::vector<column_rules>& rules);
