@@ -7,7 +7,7 @@
 #include "SQL/sql_util.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 sql_database::sql_database(const std::wstring& name, sql_engine& engine, int32_t mode)
     : udb_database(name, mode, 0), engine_(engine) {
@@ -86,7 +86,7 @@ std::wstring sql_database::refine_view_out(const std::wstring& sql) const {
   }
   const std::wstring prefix = sql_quote_name(name) + L".";
   std::size_t pos = 0;
-  while ((pos = udb_find_nocase(text, prefix, pos)) != std::wstring::npos) {
+  while ((pos = tk_find_nocase(text, prefix, pos)) != std::wstring::npos) {
     tk_trace(1, "Remove template found at pos=%d", static_cast<int>(pos));
     text.erase(pos, prefix.size());
   }
@@ -135,7 +135,7 @@ std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& table
     if (t == table) actual = &t;
   if (!actual)
     for (const std::wstring& t : tables)
-      if (!actual && udb_equal_nocase(t, table)) actual = &t;
+      if (!actual && tk_equal_nocase(t, table)) actual = &t;
   if (!actual) {
     tk_trace_w(2, L"Table '%s' does not exists", table.c_str());
     throw tk_exception("Table '%s' does not exist in the source database", tk_to_utf8(table), 0);

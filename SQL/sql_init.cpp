@@ -10,7 +10,7 @@
 #include "SQL/sql_util.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 namespace {
 
@@ -192,7 +192,7 @@ void sql_table::read_indexes() {
                  const std::wstring wkey = tk_utf8_to_unicode(key);
                  pending_index* index = nullptr;
                  for (auto& p : found)
-                   if (udb_equal_nocase(p.name, wkey)) index = &p;
+                   if (tk_equal_nocase(p.name, wkey)) index = &p;
                  if (!index) {
                    found.push_back(pending_index{wkey, unique, primary, false, {}});
                    index = &found.back();

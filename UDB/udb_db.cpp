@@ -9,7 +9,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_singl.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 // ---- udb_engine ---------------------------------------------------------------------------------------------
 
@@ -37,7 +37,7 @@ udb_database::udb_database(std::wstring name, int32_t mode, int32_t case_sensiti
 udb_database::~udb_database() { tk_trace(2, "udb_database::dtor"); }
 
 bool udb_database::same_table_name(const std::wstring& a, const std::wstring& b) const {
-  return case_sensitive == 0 ? udb_equal_nocase(a, b) : a == b;
+  return case_sensitive == 0 ? tk_equal_nocase(a, b) : a == b;
 }
 
 void udb_database::create_index(const std::wstring& table, int32_t flag, const udb_index& index) {}

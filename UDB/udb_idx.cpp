@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "TK/tk_log.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 udb_index::udb_index(std::wstring name, bool unique, bool primary, udb_name_list columns, bool unique_constraint)
     : name(std::move(name)),
@@ -20,7 +20,7 @@ bool udb_index::starts_with_fields(const udb_name_list& fields) const {
   tk_trace(2, "this.size=%d, that.size=%d", static_cast<int>(columns.size()), static_cast<int>(fields.size()));
   if (columns.size() < fields.size()) return false;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!udb_equal_nocase(fields[i], columns[i])) {
+    if (!tk_equal_nocase(fields[i], columns[i])) {
       tk_trace_w(2, L"Field '%s' not found", fields[i].c_str());
       return false;
     }
@@ -69,7 +69,7 @@ udb_index* udb_indexes::get_index(const std::wstring& name) {
 const udb_index* udb_indexes::get_index(const std::wstring& name) const {
   tk_trace_w(2, L"udb_indexes::get_index(%s)", name.c_str());
   for (const auto& index : list_) {
-    if (udb_equal_nocase(index.name, name)) return &index;
+    if (tk_equal_nocase(index.name, name)) return &index;
   }
   return nullptr;
 }

@@ -2,11 +2,11 @@
 #include "UDB/udb_names.h"
 
 #include "TK/tk_log.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 namespace {
 
-bool is_word_char(wchar_t c) { return c == L'_' || c == L'$' || udb_is_alnum(c); }
+bool is_word_char(wchar_t c) { return c == L'_' || c == L'$' || tk_is_alnum(c); }
 
 bool starts_with(const std::wstring& text, const std::wstring& prefix) {
   return !prefix.empty() && text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
@@ -33,7 +33,7 @@ std::wstring udb_names_map::get_tn_mapped_name(const std::wstring& name, bool ca
   tk_trace_w(2, L"udb_names_map::get_tn_mapped_name(%s)", name.c_str());
   for (const auto& [src, dst] : tables_) {
     tk_trace_w(2, L"Comparing with (%s,%s)", src.c_str(), dst.c_str());
-    if (case_sensitive ? src == name : udb_equal_nocase(src, name)) {
+    if (case_sensitive ? src == name : tk_equal_nocase(src, name)) {
       tk_trace_w(2, L"Got mapped name: %s", dst.c_str());
       return dst;
     }
@@ -44,9 +44,9 @@ std::wstring udb_names_map::get_tn_mapped_name(const std::wstring& name, bool ca
 std::wstring udb_names_map::get_fn_mapped_name(const std::wstring& table, const std::wstring& field) const {
   tk_trace_w(2, L"udb_names_map::get_fn_mapped_name(%s,%s)", table.c_str(), field.c_str());
   for (const auto& [name, fields] : fields_) {
-    if (!udb_equal_nocase(name, table)) continue;
+    if (!tk_equal_nocase(name, table)) continue;
     for (const auto& [src, dst] : fields) {
-      if (udb_equal_nocase(src, field)) {
+      if (tk_equal_nocase(src, field)) {
         tk_trace_w(2, L"Got mapped name: %s", dst.c_str());
         return dst;
       }
@@ -66,17 +66,17 @@ std::wstring udb_names_map::do_global_replace2(const std::wstring& text, const n
     std::wstring replacement = (starts_with(dst, open) ? std::wstring() : open) + dst +
                                (ends_with(dst, close) ? std::wstring() : close);
     tk_trace_w(2, L"Testing pair ('%s','%s')", src.c_str(), replacement.c_str());
-    std::size_t pos = udb_find_nocase(result, src, 0);
+    std::size_t pos = tk_find_nocase(result, src, 0);
     while (pos != std::wstring::npos) {
       tk_trace_w(2, L"'%s' was found at pos=%d", src.c_str(), static_cast<int>(pos));
       const std::size_t after = pos + src.size();
       const bool joined = (pos > 0 && is_word_char(result[pos - 1])) ||
                           (after < result.size() && is_word_char(result[after]));
       if (joined) {
-        pos = udb_find_nocase(result, src, after);
+        pos = tk_find_nocase(result, src, after);
       } else {
         result.replace(pos, src.size(), replacement);
-        pos = udb_find_nocase(result, src, pos + replacement.size());
+        pos = tk_find_nocase(result, src, pos + replacement.size());
       }
     }
   }

@@ -1,28 +1,13 @@
-// Case-insensitive handling of names (tables, fields, indexes, views, relationships).
-//
-// Contract: every comparison of names that ignores case goes through these functions, so the whole program
-// agrees on what "the same name" means. Characters are compared after Unicode simple case folding; the result
-// never depends on the process locale (a C.UTF-8 character-class object is made once and used explicitly; when
-// the system has none, only ASCII letters fold). No canonical equivalence is applied: a precomposed letter and
-// the same letter followed by a combining mark are different names.
+// The old names of the toolkit's case-insensitive name handling (TK/tk_nocase.h), kept for the layers that still
+// spell them this way. New code calls the tk_ functions directly.
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <string_view>
+#include "TK/tk_nocase.h"
 
-// The case-folded form of one character: equal folds mean equal ignoring case (Σ, σ and ς fold alike).
-wchar_t udb_fold_char(wchar_t c);
-
-// True when the two names are equal ignoring case.
-bool udb_equal_nocase(std::wstring_view a, std::wstring_view b);
-
-// Position of the first occurrence of what in text at or after from, ignoring case; npos when there is none.
-// An empty what is found at from (when from is within the text).
-std::size_t udb_find_nocase(std::wstring_view text, std::wstring_view what, std::size_t from = 0);
-
-// The text with every character mapped to lower case (Unicode simple mapping, locale-independent).
-std::wstring udb_to_lower(std::wstring_view text);
-
-// True for a letter or a digit of any script.
-bool udb_is_alnum(wchar_t c);
+inline wchar_t udb_fold_char(wchar_t c) { return tk_fold_char(c); }
+inline bool udb_equal_nocase(std::wstring_view a, std::wstring_view b) { return tk_equal_nocase(a, b); }
+inline std::size_t udb_find_nocase(std::wstring_view text, std::wstring_view what, std::size_t from = 0) {
+  return tk_find_nocase(text, what, from);
+}
+inline std::wstring udb_to_lower(std::wstring_view text) { return tk_to_lower(text); }
+inline bool udb_is_alnum(wchar_t c) { return tk_is_alnum(c); }

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "TK/tk_log.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/safearray.h"
 
@@ -104,7 +104,7 @@ udb_field* udb_record::find(const std::wstring& name) const {
     udb_field* field = fields_[i].get();
     if (field == nullptr) continue;
     tk_trace_w(1, L"Processing %s", field->name.c_str());
-    if (udb_equal_nocase(field->name, name)) {
+    if (tk_equal_nocase(field->name, name)) {
       tk_trace(1, "Field found at pos=%d", static_cast<int>(i));
       return field;
     }
@@ -244,7 +244,7 @@ const t_ftd* udb_schema::find_descriptor(const std::wstring& name) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     tk_trace(1, "Iterating field #%d", static_cast<int>(i));
     tk_trace_w(1, L"Compare with field: '%s'", columns_[i].name.c_str());
-    if (udb_equal_nocase(columns_[i].name, name)) return &columns_[i];
+    if (tk_equal_nocase(columns_[i].name, name)) return &columns_[i];
   }
   return nullptr;
 }

@@ -5,7 +5,7 @@
 //
 // Ownership: a record owns its fields (it deletes them when it is reset or destroyed, through their virtual
 // destructors, so engine field classes may derive from udb_field); a record cannot be copied. A schema holds its
-// descriptors by value. Lookups by name ignore case (udb_nocase.h) and return the first match. A lookup that finds
+// descriptors by value. Lookups by name ignore case (TK/tk_nocase.h) and return the first match. A lookup that finds
 // nothing never fails: find_field answers false, get_field/get_field1/get_field2 return an empty object that
 // cannot be written, and the find_* forms return null.
 //

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "TK/tk_log.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ udb_relationship::udb_relationship(std::wstring table, std::wstring ref_table, u
 
 bool udb_relationships::is_acceptable_name(const std::wstring& name) const {
   tk_trace_w(2, L"udb_relationships::is_acceptable_name(%s)", name.c_str());
-  return std::none_of(begin(), end(), [&](const udb_relationship& r) { return udb_equal_nocase(r.name, name); });
+  return std::none_of(begin(), end(), [&](const udb_relationship& r) { return tk_equal_nocase(r.name, name); });
 }
 
 std::wstring udb_relationships::gen_relship_name(const udb_relationship& relationship) const {

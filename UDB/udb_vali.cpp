@@ -4,7 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_singl.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
 
 udb_validator::udb_validator(uint32_t max_len) : max_len_(max_len) {
   tk_trace(2, "udb_validator::ctor");
@@ -19,7 +19,7 @@ bool udb_validator::is_acceptable(const std::wstring& name) const {
     return false;
   }
   for (const auto& restricted : restricted_) {
-    if (udb_equal_nocase(name, restricted)) {
+    if (tk_equal_nocase(name, restricted)) {
       tk_trace(2, "The name is restricted");
       return false;
     }
@@ -37,7 +37,7 @@ bool udb_validator::is_duplicated(const std::wstring& name) const {
   tk_trace_w(2, L"udb_validator::is_duplicated(%s)", name.c_str());
   for (const auto& existing : existing_) {
     tk_trace_w(1, L"Processing %s", existing.c_str());
-    if (udb_equal_nocase(name, existing)) {
+    if (tk_equal_nocase(name, existing)) {
       tk_trace(2, "Name is duplicated");
       return true;
     }
@@ -47,7 +47,7 @@ bool udb_validator::is_duplicated(const std::wstring& name) const {
 
 std::wstring udb_validator::get_safe_name(const std::wstring& name) const {
   tk_trace_w(1, L"udb_validator::get_safe_name(%s)", name.c_str());
-  std::wstring safe = udb_to_lower(name);
+  std::wstring safe = tk_to_lower(name);
   if (max_len_ != 0 && safe.size() > max_len_) safe.resize(max_len_ - 1);
   for (wchar_t c : illegal_) {
     for (wchar_t& ch : safe) {
@@ -82,7 +82,7 @@ void udb_validator::add_mapped_pair(const std::wstring& src, const std::wstring&
 
 std::optional<std::wstring> udb_validator::get_mapped_name(const std::wstring& src) const {
   for (const auto& [from, to] : mapped_) {
-    if (udb_equal_nocase(from, src)) return to;
+    if (tk_equal_nocase(from, src)) return to;
   }
   return std::nullopt;
 }

@@ -7,7 +7,7 @@
 // here, and get_safe_name always asks is_acceptable and is_duplicated through the virtual calls, so an engine's
 // own rules apply to every candidate it tries.
 //
-// All name comparisons ignore case (udb_nocase.h). A safe name is always lower case. The validator never adds the
+// All name comparisons ignore case (TK/tk_nocase.h). A safe name is always lower case. The validator never adds the
 // name it hands out to the taken names: the caller does that when it uses the name.
 #pragma once
 
