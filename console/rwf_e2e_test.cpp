@@ -405,6 +405,50 @@ TEST_F(Rwfagent, OverwriteTheWholeFileDropsWhatItHeld) {
   expect_sound(file);
 }
 
+TEST_F(Rwfagent, MergeFillsAFileOfDefinitions) {
+  std::string file = dir.file("defs.mdb");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--tab_def"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  // Every row goes into the empty tables already there, their indexes kept up to date.
+  r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=3"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out,
+            "Converting database tabletide_demo (5 tables)\nConverting table customers (6 records)\n"
+            "Converting table order_lines (7 records)\nConverting table orders (5 records)\n"
+            "Converting table products (5 records)\nConverting table tags (4 records)\n");
+  EXPECT_EQ(r.err, "");
+  for (const std::string& table : base_tables("tabletide_demo")) expect_same_rows(file, "tabletide_demo", table);
+  expect_sound(file);
+}
+
+TEST_F(Rwfagent, SafeNamesFindTheirTablesOnLaterRuns) {
+  tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/tests/fixtures/mysql_fixture.sql"});
+  std::string file = dir.file("safe.mdb");
+  tk_write_file(dir.file("list.txt"), "it's\nback`tick\n");
+  const std::string lines =
+      "Converting database tt_fixture (2 tables)\nConverting table it's (1 records)\n"
+      "Converting table back`tick (1 records)\n";
+  program_result r = agent({"--src=tt_fixture", "--dest=" + file, "--acc_ver=1", "--tab_file=" + dir.file("list.txt")});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  // A later run replaces (mode 1) or merges into (mode 3) the tables stored under safe names, never adds new ones.
+  r = agent({"--src=tt_fixture", "--dest=" + file, "--acc_ver=1", "--mode=1", "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, lines);
+  const std::string duplicate =
+      "Duplicate field values being used for an unique index were found. See 'Troubleshooting' article of the "
+      "product documentation for solution.\n";
+  r = agent({"--src=tt_fixture", "--dest=" + file, "--acc_ver=1", "--mode=3", "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Converting database tt_fixture (2 tables)\nConverting table it's (1 records)\n"
+                   "Error:\nit's, record #1: " + duplicate +
+                   "Converting table back`tick (1 records)\nError:\nback`tick, record #1: " + duplicate);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(mdb_tables(file), (std::vector<std::string>{"back_tick", "it_s"}));
+  EXPECT_EQ(mdb_export(file, "it_s").size(), 1u);
+  EXPECT_EQ(mdb_reader_rows(file, "back_tick").size(), 1u);
+  expect_sound(file);
+}
+
 TEST_F(Rwfagent, ProfileWithAQuery) {
   const tt_test::mariadb_facts& f = server.facts();
   tk_write_file(dir.file("p.rwf"),
