@@ -65,17 +65,6 @@ bool ascii_iequal(std::string_view text, const char* word) {
   return true;
 }
 
-bool ascii_iequal_w(std::wstring_view text, const char* word) {
-  std::size_t n = std::strlen(word);
-  if (text.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
-    if (c != static_cast<wchar_t>(word[i])) return false;
-  }
-  return true;
-}
-
 // Reads hexadecimal text into a byte array value; false for an odd length or a character that is no digit.
 template <typename C>
 bool hex_to_value(std::basic_string_view<C> text, ole_variant* out) {
@@ -1093,9 +1082,9 @@ void ole_variant::change_type(VARTYPE new_type) {
   if (old_type == VT_BSTR && new_type == VT_BOOL) {
     std::wstring_view text = oa_bstr_view(variant.bstrVal);
     bool value;
-    if (ascii_iequal_w(text, "yes") || ascii_iequal_w(text, "t") || ascii_iequal_w(text, "true")) {
+    if (oa_ascii_iequal(text, "yes") || oa_ascii_iequal(text, "t") || oa_ascii_iequal(text, "true")) {
       value = true;
-    } else if (ascii_iequal_w(text, "no") || ascii_iequal_w(text, "f") || ascii_iequal_w(text, "false")) {
+    } else if (oa_ascii_iequal(text, "no") || oa_ascii_iequal(text, "f") || oa_ascii_iequal(text, "false")) {
       value = false;
     } else {
       cast_failed();

@@ -53,17 +53,6 @@ i128 integer_of(const VARIANT& v) {
   }
 }
 
-bool ascii_iequal(std::wstring_view text, const char* word) {
-  std::size_t n = std::strlen(word);
-  if (text.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
-    if (c != static_cast<wchar_t>(word[i])) return false;
-  }
-  return true;
-}
-
 std::wstring_view trimmed(std::wstring_view text) {
   auto space = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; };
   while (!text.empty() && space(text.front())) text.remove_prefix(1);
@@ -185,9 +174,9 @@ HRESULT to_bool(const VARIANT& v, VARIANT_BOOL* out) {
     case VT_DECIMAL: value = !oa_decimal_is_zero(v.decVal); break;
     case VT_BSTR: {
       std::wstring_view text = trimmed(oa_bstr_view(v.bstrVal));
-      if (ascii_iequal(text, "true") || ascii_iequal(text, "yes")) {
+      if (oa_ascii_iequal(text, "true") || oa_ascii_iequal(text, "yes")) {
         value = true;
-      } else if (ascii_iequal(text, "false") || ascii_iequal(text, "no")) {
+      } else if (oa_ascii_iequal(text, "false") || oa_ascii_iequal(text, "no")) {
         value = false;
       } else {
         oa_number n;
@@ -308,6 +297,17 @@ void append_2(std::string& out, int value) {
 }
 
 }  // namespace
+
+bool oa_ascii_iequal(std::wstring_view text, const char* word) {
+  std::size_t n = std::strlen(word);
+  if (text.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    wchar_t c = text[i];
+    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+    if (c != static_cast<wchar_t>(word[i])) return false;
+  }
+  return true;
+}
 
 bool oa_holds_array(VARTYPE vt) {
   return (vt & VT_ARRAY) != 0 || vt == VT_SAFEARRAY || vt == VT_BLOB || vt == VT_BLOB_OBJECT;

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/oleaut/types.h"
 
@@ -35,6 +36,9 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, uint16_t flags, VAR
 
 // True for the tags whose payload is a SAFEARRAY in this system: VT_ARRAY|x, VT_SAFEARRAY, VT_BLOB, VT_BLOB_OBJECT.
 bool oa_holds_array(VARTYPE vt);
+
+// True when text is word (given in lower case) ignoring the case of ASCII letters; other letters must match exactly.
+bool oa_ascii_iequal(std::wstring_view text, const char* word);
 
 // The text VariantChangeType gives a serial date.
 void oa_append_date_text(std::string& out, DATE serial);
