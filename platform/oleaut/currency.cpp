@@ -70,12 +70,9 @@ HRESULT VarCyFromI8(int64_t in, CY* out) {
 
 HRESULT VarCyFromR8(double in, CY* out) {
   if (out == nullptr) return E_POINTER;
-  if (!std::isfinite(in)) return DISP_E_OVERFLOW;
   // Through the double's shortest text, so that 0.00015 rounds as the decimal 0.00015 the user sees.
-  std::string text;
-  oa_append_shortest(text, in);
   oa_number n;
-  if (!oa_parse_number(std::string_view(text), &n)) return DISP_E_TYPEMISMATCH;
+  if (!oa_number_from_double(in, &n)) return DISP_E_OVERFLOW;
   return cy_from_number(n, out);
 }
 

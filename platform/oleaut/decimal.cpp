@@ -154,11 +154,8 @@ HRESULT VarDecFromCy(CY in, DECIMAL* out) {
 
 HRESULT VarDecFromR8(double in, DECIMAL* out) {
   if (out == nullptr) return E_POINTER;
-  if (!std::isfinite(in)) return DISP_E_OVERFLOW;
-  std::string text;
-  oa_append_shortest(text, in);
   oa_number n;
-  if (!oa_parse_number(std::string_view(text), &n)) return DISP_E_TYPEMISMATCH;
+  if (!oa_number_from_double(in, &n)) return DISP_E_OVERFLOW;
   int64_t scale = n.count - n.point;
   if (scale < 0) scale = 0;
   if (scale > DECIMAL_MAX_SCALE) scale = DECIMAL_MAX_SCALE;

@@ -253,6 +253,13 @@ void oa_append_shortest(std::string& out, double value) {
   append_chars(out, buffer, result.ptr);
 }
 
+bool oa_number_from_double(double value, oa_number* out) {
+  if (!std::isfinite(value)) return false;
+  std::string text;
+  oa_append_shortest(text, value);
+  return oa_parse_number(std::string_view(text), out);
+}
+
 void oa_append_int(std::string& out, int64_t value) {
   char buffer[24];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -28,6 +28,9 @@ struct oa_number {
 
 bool oa_parse_number(std::string_view text, oa_number* out);
 bool oa_parse_number(std::wstring_view text, oa_number* out);
+// The number a finite double's shortest text shows (so 0.00015 is the decimal 0.00015 the user sees, not the binary
+// value's long expansion); false for NaN and infinities.
+bool oa_number_from_double(double value, oa_number* out);
 
 // floor(|value| * 10^scale) rounded half to even at that place, into *magnitude. False when the result would exceed
 // `limit` (which must be below 10^38).
