@@ -9,20 +9,6 @@
 
 namespace {
 
-bool is_numeric_type(VARTYPE vt) {
-  switch (vt) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_BOOL: case VT_DECIMAL:
-    case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool is_binary_type(VARTYPE vt) {
-  return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == static_cast<VARTYPE>(VT_ARRAY | VT_UI1);
-}
-
 bool is_number(const std::wstring& s) {
   std::size_t i = 0;
   if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) ++i;
@@ -89,10 +75,10 @@ std::wstring sql_sync::build_filter(const udb_schema& schema, const std::wstring
         // The closing tag starts: the element's value is complete.
         const t_ftd* column = schema.find_descriptor(name);
         const VARTYPE vt = column ? column->vartype : VT_BSTR;
-        if (column && is_numeric_type(vt)) {
+        if (column && udb_is_numeric_type(vt)) {
           if (!is_number(value)) bad_value(name, value);
           result += L"=" + value;
-        } else if (column && is_binary_type(vt)) {
+        } else if (column && udb_is_binary_type(vt)) {
           if (!is_hex_value(value)) bad_value(name, value);
           result += L"=X'" + value.substr(2) + L"'";
         } else {

@@ -12,8 +12,11 @@ namespace {
 
 const char* const out_of_range_text = "invalid vector subscript";
 
-// Type classes of the conformity test.
-bool is_numeric(VARTYPE vt) {
+bool is_text(VARTYPE vt) { return vt == VT_BSTR || vt == VT_LPSTR || vt == VT_LPWSTR; }
+
+}  // namespace
+
+bool udb_is_numeric_type(VARTYPE vt) {
   switch (vt) {
     case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_BOOL: case VT_DECIMAL:
     case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8:
@@ -23,11 +26,7 @@ bool is_numeric(VARTYPE vt) {
   }
 }
 
-bool is_text(VARTYPE vt) { return vt == VT_BSTR || vt == VT_LPSTR || vt == VT_LPWSTR; }
-
-bool is_binary(VARTYPE vt) { return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_ARRAY_UI1; }
-
-}  // namespace
+bool udb_is_binary_type(VARTYPE vt) { return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_ARRAY_UI1; }
 
 // ---- udb_field ----------------------------------------------------------------------------------------------
 
@@ -197,7 +196,7 @@ bool t_ftd::conform_to(const t_ftd& that) const {
   }
   tk_trace(1, "that.type=%d", static_cast<int>(that.vartype));
   const VARTYPE dest = that.vartype;
-  if (is_numeric(dest) || dest == VT_INT || dest == VT_UINT) return is_numeric(vartype);
+  if (udb_is_numeric_type(dest) || dest == VT_INT || dest == VT_UINT) return udb_is_numeric_type(vartype);
   if (dest == VT_DATE) {
     tk_trace(1, "Processing VT_DATE, size=%d", static_cast<int>(size));
     // A text of exactly "YYYY-MM-DD HH:MM:SS" carries a date and time.
@@ -208,10 +207,10 @@ bool t_ftd::conform_to(const t_ftd& that) const {
       tk_trace(1, "Src and dest columns are both text");
       return !(that.size != 0 && that.size < size && that.size < 0xFFFF);
     }
-    return !is_binary(vartype);
+    return !udb_is_binary_type(vartype);
   }
-  if (is_binary(dest)) {
-    if (is_text(vartype) || is_binary(vartype)) {
+  if (udb_is_binary_type(dest)) {
+    if (is_text(vartype) || udb_is_binary_type(vartype)) {
       tk_trace(1, "Src is BLOB and dest is TEXT");
       return !(that.size != 0 && that.size < size);
     }

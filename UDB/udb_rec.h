@@ -46,6 +46,10 @@ enum : int32_t {
   udb_kind_attachment = 101,
 };
 
+// Type classes of column types: the numbers (VT_INT and VT_UINT not among them) and the byte strings.
+bool udb_is_numeric_type(VARTYPE vt);
+bool udb_is_binary_type(VARTYPE vt);
+
 // One named cell value: the value (its VARIANT type is the field's type), the column's declared size, its name
 // and whether the column refuses NULL or numbers itself.
 class udb_field : public ole_variant {
