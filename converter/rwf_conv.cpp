@@ -13,15 +13,6 @@ namespace {
 
 constexpr const char* settings_key_path = "Software\\Larkspur Data\\Tabletide";
 
-// The folder part of a path (everything before the last '/'), made absolute; "/" for a file in the root.
-std::string folder_of(const std::string& path) {
-  std::string absolute;
-  if (sys_absolute_path(path, absolute) != 0) absolute = path;
-  std::size_t slash = absolute.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : absolute.substr(0, slash);
-}
-
 }  // namespace
 
 tk_converter::tk_converter() { tk_trace(2, "tk_converter::ctor"); }
@@ -42,7 +33,7 @@ void tk_converter::set_logfile(const std::string& name) {
   if (kind == sys_path_kind::folder) throw tk_exception(tk_msg_logfile_is_path, 1);
   if (kind == sys_path_kind::file && (sys_is_read_only(name) || !sys_may_access(name, W_OK)))
     throw tk_exception(tk_msg_logfile_read_only, 1);
-  std::string folder = folder_of(name);
+  std::string folder = sys_folder_of(name);
   if (sys_stat_kind(folder) != sys_path_kind::folder) throw tk_exception(tk_msg_logfile_no_path, 1);
   if (!sys_may_access(folder, W_OK | X_OK)) throw tk_exception(tk_msg_logfile_cannot_create, 1);
   tk_logger::instance().enable(name);

@@ -10,19 +10,6 @@
 #include "converter/rwf_conv.h"
 #include "platform/system/files.h"
 
-namespace {
-
-// The folder that holds path, absolute; "/" for a file in the root.
-std::string folder_of(const std::string& path) {
-  std::string absolute;
-  if (sys_absolute_path(path, absolute) != 0) absolute = path;
-  std::size_t slash = absolute.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : absolute.substr(0, slash);
-}
-
-}  // namespace
-
 void common_check_dest(const std::wstring& path) {
   tk_trace_w(1, L"common_check_dest(%s)", path.c_str());
   std::string narrow = tk_to_ansi(path);
@@ -30,7 +17,7 @@ void common_check_dest(const std::wstring& path) {
   if (kind == sys_path_kind::folder) throw tk_exception("Destination name should specify a file, not folder.", 1);
   if (kind == sys_path_kind::file && (sys_is_read_only(narrow) || !sys_may_access(narrow, W_OK)))
     throw tk_exception("Destination name specifies an existing read-only file.", 1);
-  std::string folder = folder_of(narrow);
+  std::string folder = sys_folder_of(narrow);
   if (sys_stat_kind(folder) != sys_path_kind::folder)
     throw tk_exception("Destination path does not exist.\nPlease verify the correct path was given.", 1);
   if (!sys_may_access(folder, W_OK | X_OK))

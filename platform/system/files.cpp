@@ -58,6 +58,14 @@ int sys_absolute_path(std::string_view path, std::string& out) {
   return 0;
 }
 
+std::string sys_folder_of(const std::string& path) {
+  std::string absolute;
+  if (sys_absolute_path(path, absolute) != 0) absolute = path;
+  std::size_t slash = absolute.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : absolute.substr(0, slash);
+}
+
 int sys_create_empty_file(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return errno;

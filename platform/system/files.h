@@ -30,6 +30,9 @@ std::string sys_current_dir();
 // not exist. Returns 0, or the errno of the failure (only when the working folder cannot be had).
 int sys_absolute_path(std::string_view path, std::string& out);
 
+// The folder that holds path (everything before the last '/'), made absolute; "/" for a file in the root.
+std::string sys_folder_of(const std::string& path);
+
 // Creates the file, or empties it when it exists (read and write access, mode 0666 before the umask).
 // Returns 0, or the errno of the failure.
 int sys_create_empty_file(const std::string& path);
