@@ -56,32 +56,33 @@ long copy_out(const std::basic_string<C>& text, C* buffer, DWORD* size) {
   return ERROR_SUCCESS;
 }
 
+// The text value of name (UTF-8); ERROR_INVALID_DATA when the value is no text.
+long query_text(reg_key* key, const char* name, std::string& text) {
+  if (!key) return ERROR_INVALID_HANDLE;
+  DWORD type = 0, number = 0;
+  const long rc = key->query(name, type, number, text);
+  if (rc != ERROR_SUCCESS) return rc;
+  return type == REG_SZ ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+}
+
 }  // namespace
 
 long tk_reg_key::get_value(char* buffer, const char* name, DWORD* size) {
   if (!size) throw tk_mail_assertion("tk_regk", 115);
   if (!name) throw tk_mail_assertion("tk_regk", 116);
   tk_trace(2, "tk_reg_key::get_value(LPSTR, %s)", name);
-  if (!key_) return ERROR_INVALID_HANDLE;
-  DWORD type = 0, number = 0;
   std::string text;
-  const long rc = key_->query(name, type, number, text);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (type != REG_SZ) return ERROR_INVALID_DATA;
-  return copy_out(text, buffer, size);
+  const long rc = query_text(key_.get(), name, text);
+  return rc != ERROR_SUCCESS ? rc : copy_out(text, buffer, size);
 }
 
 long tk_reg_key::get_value(wchar_t* buffer, const char* name, DWORD* size) {
   if (!size) throw tk_mail_assertion("tk_regk", 132);
   if (!name) throw tk_mail_assertion("tk_regk", 133);
   tk_trace(2, "tk_reg_key::get_value(LPWSTR, %s)", name);
-  if (!key_) return ERROR_INVALID_HANDLE;
-  DWORD type = 0, number = 0;
   std::string text;
-  const long rc = key_->query(name, type, number, text);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (type != REG_SZ) return ERROR_INVALID_DATA;
-  return copy_out(sys_utf8_to_wide(text), buffer, size);
+  const long rc = query_text(key_.get(), name, text);
+  return rc != ERROR_SUCCESS ? rc : copy_out(sys_utf8_to_wide(text), buffer, size);
 }
 
 long tk_reg_key::set_value(DWORD value, const char* name) {
