@@ -45,6 +45,22 @@ ole_variant default_of(const std::wstring& text, VARTYPE kind) {
     return ole_variant();
   }
 }
+// The size, GUID and attachment rules and the description are the same for a table's fields and a
+// stored query's fields.
+void finish_descriptor(t_ftd& d, short type, int32_t size, const std::wstring& comment, bool trace_attachment) {
+  d.size = size;
+  if (type == dbGUID) {
+    d.vartype = VT_BSTR;
+    d.size = 38;
+    d.reserved = udb_kind_guid_text;
+  } else if (type == dbAttachment) {
+    if (trace_attachment) tk_trace(2, "Special processing for dbAttachment");
+    d.reserved = udb_kind_attachment;
+    d.size = 0;
+  }
+  d.description = comment;
+}
+
 }  // namespace
 
 dao_recordset::dao_recordset(udb_database* database, const std::wstring& name, DAORecordset* recordset,
@@ -167,17 +183,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
     }
     dao_field column(f.get());
     t_ftd d(column, def_value, kind);
-    d.size = size;
-    if (type == dbGUID) {
-      d.vartype = VT_BSTR;
-      d.size = 38;
-      d.reserved = udb_kind_guid_text;
-    } else if (type == dbAttachment) {
-      tk_trace(2, "Special processing for dbAttachment");
-      d.reserved = udb_kind_attachment;
-      d.size = 0;
-    }
-    d.description = comment;
+    finish_descriptor(d, type, size, comment, true);
     schema.push_back(d);
   }
   tk_trace(2, "End of dao_recordset::init_schema");
@@ -217,16 +223,7 @@ void dao_recordset::init_schema(_DAOQueryDef* query) {
     t_ftd d(column, default_of(def_text, dao_field::get_vartype(type)), kind);
     int32_t size = 0;
     check(f->get_Size(&size));
-    d.size = size;
-    if (type == dbGUID) {
-      d.vartype = VT_BSTR;
-      d.size = 38;
-      d.reserved = udb_kind_guid_text;
-    } else if (type == dbAttachment) {
-      d.reserved = udb_kind_attachment;
-      d.size = 0;
-    }
-    d.description = comment;
+    finish_descriptor(d, type, size, comment, false);
     schema.push_back(d);
   }
   tk_trace(2, "End of dao_recordset::init_schema");
