@@ -33,7 +33,7 @@ int32_t level_of_format_error(const std::wstring& path) {
 }
 
 TEST(DaoEngine, FormatByteOfEverySample) {
-  const fs::path samples = fs::path(TT_SHARED_DIR) / "data/access-format/samples";
+  const fs::path samples = fs::path(TT_TEST_DATA_DIR) / "access-format";
   int seen = 0;
   for (const auto& entry : fs::recursive_directory_iterator(samples)) {
     std::string ext = entry.path().extension().string();

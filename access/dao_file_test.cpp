@@ -305,7 +305,7 @@ TEST_F(DaoFile, MissingAndForeignFilesGiveDaoErrors) {
 }
 
 TEST(DaoSamples, AccessMadeFilesReadBack) {
-  const fs::path samples = fs::path(TT_SHARED_DIR) / "data/access-format/samples/jackcess";
+  const fs::path samples = fs::path(TT_TEST_DATA_DIR) / "access-format/jackcess";
   dao_engine engine(0);
   engine.set_version(0);
   {
@@ -338,7 +338,7 @@ TEST(DaoSamples, AccessMadeFilesReadBack) {
   }
   {
     // A database password travels as the connect text ";pwd=...".
-    const fs::path locked = fs::path(TT_SHARED_DIR) / "data/access-format/samples/mdb-reader/V2000_with-password.mdb";
+    const fs::path locked = fs::path(TT_TEST_DATA_DIR) / "access-format/mdb-reader/V2000_with-password.mdb";
     EXPECT_EQ(engine.open_db(locked.wstring(), 0x01, L"password")->get_tables(), std::vector<std::wstring>{L"Table1"});
     try {
       engine.open_db(locked.wstring(), 0x01, L"");

@@ -14,7 +14,8 @@ function(tt_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_compile_definitions(${name} PRIVATE
-    TT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TT_SHARED_DIR="${TT_SHARED_DIR}" TT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    TT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TT_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+    TT_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -9,7 +9,7 @@ namespace jet {
 namespace {
 
 std::vector<uint8_t> sample_page0(const char* name) {
-  std::ifstream in(std::string(TT_SHARED_DIR) + "/data/access-format/samples/" + name, std::ios::binary);
+  std::ifstream in(std::string(TT_TEST_DATA_DIR) + "/access-format/" + name, std::ios::binary);
   std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   all.resize(4096);
   return all;

@@ -182,7 +182,7 @@ TEST(IndexSamplesJet3Test, EveryStoredKeyIsReproducedFromItsRow) {
   int indexes = 0, text_indexes = 0, descending_text = 0;
   size_t entries = 0;
   std::set<column_type> types;
-  const std::string dir = std::string(TT_SHARED_DIR) + "/data/access-format/samples/jackcess/";
+  const std::string dir = std::string(TT_TEST_DATA_DIR) + "/access-format/jackcess/";
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     if (e.path().extension() == ".mdb") names.push_back(e.path().filename().string());

@@ -168,7 +168,7 @@ void check_file(const std::string& name, tally& total) {
 
 TEST(IndexSamplesTest, EveryStoredKeyIsReproducedFromItsRow) {
   tally total;
-  const std::string dir = std::string(TT_SHARED_DIR) + "/data/access-format/samples/";
+  const std::string dir = std::string(TT_TEST_DATA_DIR) + "/access-format/";
   for (const char* sub : {"jackcess", "mdb-reader"}) {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir + sub)) {

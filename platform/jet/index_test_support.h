@@ -53,7 +53,7 @@ class scratch_pages : public page_allocator, public page_source {
 };
 
 inline std::string sample_path(const std::string& name) {
-  return std::string(TT_SHARED_DIR) + "/data/access-format/samples/" + name;
+  return std::string(TT_TEST_DATA_DIR) + "/access-format/" + name;
 }
 
 }  // namespace jet

@@ -127,7 +127,7 @@ std::vector<std::vector<std::string>> mdb_export(const std::string& file, const 
 
 namespace {
 
-const std::string kSample = std::string(TT_SHARED_DIR) + "/data/access-format/samples/jackcess/fixedNumericTestV2000.mdb";
+const std::string kSample = std::string(TT_TEST_DATA_DIR) + "/access-format/jackcess/fixedNumericTestV2000.mdb";
 
 TEST(ReaderOracles, BothReadersRunOnAnAccessFile) {
   auto tables = mdb_reader_dump(kSample);

@@ -157,7 +157,10 @@ TEST(SortOrderTest, GeneratorRefusesMissingOrDamagedTables) {
   EXPECT_NE(run(err), 0);
   EXPECT_NE(err.find(dir.string() + "/index_codes_genleg.txt"), std::string::npos) << err;
 
-  const fs::path src = fs::path(TT_SHARED_DIR) / "data/access-format/sort-order";
+  // The tables themselves are not part of the tree (only their generated form is); the rest of the check needs
+  // them, from a configure with -DTT_SORT_ORDER_DIR=<folder>.
+  const fs::path src = TT_SORT_ORDER_DIR;
+  if (src.empty() || !fs::exists(src / "index_codes_genleg.txt")) GTEST_SKIP() << "no sort-order tables given";
   for (const char* f : {"index_codes_genleg.txt", "index_codes_ext_genleg.txt", "index_codes_gen.txt",
                         "index_codes_ext_gen.txt", "index_codes_gen_97.txt", "index_mappings_ext_gen_97.txt"}) {
     fs::copy_file(src / f, dir / f);

@@ -12,7 +12,7 @@
 namespace jet {
 namespace {
 
-std::string sample(const char* name) { return std::string(TT_SHARED_DIR) + "/data/access-format/samples/" + name; }
+std::string sample(const char* name) { return std::string(TT_TEST_DATA_DIR) + "/access-format/" + name; }
 
 TEST(Tdef, ReadsTheEngineBlanksCatalog) {
   const format& f = format::jet4();

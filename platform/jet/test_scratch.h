@@ -25,7 +25,7 @@ class scratch_folder {
 };
 
 inline std::string sample_path(const std::string& name) {
-  return std::string(TT_SHARED_DIR) + "/data/access-format/samples/" + name;
+  return std::string(TT_TEST_DATA_DIR) + "/access-format/" + name;
 }
 
 }  // namespace jet

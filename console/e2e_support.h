@@ -1,0 +1,235 @@
+// What the end-to-end tests of RWFAGENT share: the program run as a separate process against a throwaway MariaDB
+// server, with its exact standard output, standard error and exit status; the independent readers (mdbtools and
+// mdb-reader) over the files it writes; and a fixture that holds the server and a scratch folder.
+// Every rwf_e2e*_test.cpp in this folder is built into one test program with RWFAGENT_PATH set.
+#pragma once
+#include <fcntl.h>
+#include <optional>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "TK/tk_test_util.h"
+#include "console/rwf_usage.h"
+#include "platform/jet/verifier.h"
+#include "tests/support/mariadb_env.h"
+
+namespace tt_e2e {
+
+struct program_result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs argv (argv[0] a path) with the extra environment entries, as the user given by uid when it is not -1.
+inline program_result run_program(std::vector<std::string> argv, const std::vector<std::string>& env = {}, int uid = -1) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    if (uid >= 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(126);
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  program_result r;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  int open_count = 2;
+  char buffer[4096];
+  while (open_count > 0 && poll(fds, 2, -1) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+inline std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == separator) {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+// mdb-export of one table: rows of cells; binary as hex, dates as "%Y-%m-%d %H:%M:%S", NULL as "\x02".
+inline std::vector<std::vector<std::string>> mdb_export(const std::string& file, const std::string& table) {
+  program_result r = run_program({"/usr/bin/mdb-export", "-H", "-Q", "-d", "\x1f", "-R", "\x1e", "-0", "\x02", "-b",
+                                  "hex", "-T", "%Y-%m-%d %H:%M:%S", file, table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& record : split(r.out, '\x1e'))
+    if (!record.empty()) rows.push_back(split(record, '\x1f'));
+  return rows;
+}
+
+// The user tables of an Access file, as mdbtools lists them.
+inline std::vector<std::string> mdb_tables(const std::string& file) {
+  program_result r = run_program({"/usr/bin/mdb-tables", "-1", file});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> names = split(r.out, '\n');
+  names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One table as mdb-reader reads it (tools/readers/dump.mjs): rows of cells as "<kind>\t<payload>".
+inline std::vector<std::vector<std::string>> mdb_reader_rows(const std::string& file, const std::string& table) {
+  program_result r = run_program({"/usr/bin/node", std::string(TT_SOURCE_DIR) + "/tools/readers/dump.mjs", file, table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : split(r.out, '\n')) {
+    if (line == "R") rows.emplace_back();
+    else if (line.rfind("V\t", 0) == 0 && !rows.empty()) rows.back().push_back(line.substr(2));
+  }
+  return rows;
+}
+
+// A cell of mdb-reader's dump in the text form the server query gives (see expect_same_rows).
+inline std::optional<std::string> reader_text(const std::string& cell) {
+  char kind = cell[0];
+  std::string payload = cell.size() > 2 ? cell.substr(2) : "";
+  if (kind == 'n') return std::nullopt;
+  if (kind == 's') {
+    std::string text;
+    for (std::size_t i = 0; i + 1 < payload.size(); i += 2) text += static_cast<char>(std::stoi(payload.substr(i, 2), nullptr, 16));
+    return text;
+  }
+  if (kind == 'x') {
+    std::transform(payload.begin(), payload.end(), payload.begin(), ::toupper);
+    return payload;
+  }
+  if (kind == 'd') {
+    long long ms = std::stoll(payload);
+    time_t seconds = static_cast<time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    std::tm t{};
+    gmtime_r(&seconds, &t);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &t);
+    return std::string(buffer);
+  }
+  return payload;  // numbers, booleans (0/1), decimals, currency
+}
+
+inline bool same_cell(const std::optional<std::string>& server, const std::optional<std::string>& access) {
+  if (!server || !access) return !server && !access;
+  if (*server == *access) return true;
+  char* end_a = nullptr;
+  char* end_b = nullptr;
+  double a = std::strtod(server->c_str(), &end_a);
+  double b = std::strtod(access->c_str(), &end_b);
+  return !server->empty() && !access->empty() && *end_a == '\0' && *end_b == '\0' &&
+         std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a));
+}
+
+// Our strict verifier must find the file sound.
+inline void expect_sound(const std::string& file) {
+  jet::verify_report report = jet::verify_file(file);
+  EXPECT_TRUE(report.ok()) << file << ":\n" << report.text();
+  EXPECT_TRUE(report.notes.empty()) << file << ":\n" << report.text();
+}
+
+class rwfagent_fixture : public ::testing::Test {
+ protected:
+  rwfagent_fixture() : server(tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/demo/demo.sql"})) {
+    home = dir.file("home");
+    mkdir(home.c_str(), 0755);
+  }
+
+  // The program with the server's connection options, then args.
+  program_result agent(std::vector<std::string> args, bool connection = true, int uid = -1) {
+    const tt_test::mariadb_facts& f = server.facts();
+    std::vector<std::string> argv = {RWFAGENT_PATH};
+    if (connection) {
+      argv.push_back("--mysqlh=" + f.host);
+      argv.push_back("--port=" + std::to_string(f.port));
+      argv.push_back("--mysqlu=" + f.user);
+      argv.push_back("--mysqlp=" + f.password);
+    }
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config"}, uid);
+  }
+
+  // Every cell of every row of the source table against the Access file as mdb-reader reads it, in the server's
+  // key order. Dates, times, bits and binary data are read from the server in the forms the reader's cells are
+  // turned into; numbers compare by value. mdbtools must count the same rows.
+  void expect_same_rows(const std::string& file, const std::string& db, const std::string& table) {
+    std::vector<tt_test::mariadb_row> cols = server.query(
+        "SELECT COLUMN_NAME, DATA_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" + db +
+        "' AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+    std::string select;
+    for (const auto& c : cols) {
+      std::string name = "`" + *c[0] + "`";
+      const std::string& type = *c[1];
+      std::string expr = name;
+      if (type == "date") expr = "DATE_FORMAT(" + name + ", '%Y-%m-%d 00:00:00')";
+      if (type == "datetime" || type == "timestamp") expr = "DATE_FORMAT(" + name + ", '%Y-%m-%d %H:%i:%s')";
+      if (type == "time") expr = "CONCAT('1899-12-30 ', TIME_FORMAT(" + name + ", '%H:%i:%s'))";
+      if (type == "bit") expr = "CAST(" + name + " AS UNSIGNED)";
+      if (type.find("blob") != std::string::npos || type.find("binary") != std::string::npos)
+        expr = "HEX(" + name + ")";
+      select += (select.empty() ? "" : ", ") + expr;
+    }
+    std::vector<tt_test::mariadb_row> expected =
+        server.query("SELECT " + select + " FROM `" + db + "`.`" + table + "`");
+    std::vector<std::vector<std::string>> actual = mdb_reader_rows(file, table);
+    ASSERT_EQ(actual.size(), expected.size()) << table;
+    EXPECT_EQ(mdb_export(file, table).size(), expected.size()) << table;
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+      ASSERT_EQ(actual[r].size(), expected[r].size()) << table << " row " << r;
+      for (std::size_t c = 0; c < expected[r].size(); ++c)
+        // An Access Yes/No column holds no NULL: a NULL bit arrives as No.
+        EXPECT_TRUE(same_cell(expected[r][c], reader_text(actual[r][c])) ||
+                    (!expected[r][c] && actual[r][c] == "b\t0"))
+            << table << " row " << r << " column " << *cols[c][0] << ": server "
+            << expected[r][c].value_or("NULL") << ", Access " << actual[r][c];
+    }
+  }
+
+  std::vector<std::string> base_tables(const std::string& db) {
+    std::vector<std::string> names;
+    for (const auto& row : server.query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
+                                        db + "' AND TABLE_TYPE = 'BASE TABLE'"))
+      names.push_back(*row[0]);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  tt_test::mariadb_server& server;
+  tk_scratch_dir dir;
+  std::string home;
+};
+
+}  // namespace tt_e2e
