@@ -1,6 +1,7 @@
 // The options of the console program; see rwf_cmdline.h.
 #include "console/rwf_cmdline.h"
 
+#include <cstring>
 #include <cwctype>
 
 #include "TK/tk_errco.h"
@@ -60,6 +61,16 @@ dest_option make_dest(const std::string& value) {
   return result;
 }
 
+// The prefix of a flag option (one that takes no value), or nullptr for an option that takes one.
+const char* flag_prefix(int32_t id) {
+  for (const cmd_option* entry = option_table; entry->prefix[0] != '\0'; ++entry) {
+    if (entry->id != id) continue;
+    std::size_t n = std::strlen(entry->prefix);
+    return entry->prefix[n - 1] == '=' ? nullptr : entry->prefix;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int rwf_small_number(const std::string& value, int max) {
@@ -81,14 +92,17 @@ bool parse_cmd_line(int argc, char** argv) {
     tk_trace(1, "parameter #%d: %s", i, password ? "--mysqlp=***" : argv[i]);
   }
   rowferry_convertor& conv = rowferry_convertor::instance();
-  std::string host, user, password, port = "3306";
-  bool profile_loaded = false;
+  conv.store_mysql_settings("", "", "", "3306");
   bool usage = false;
   dest_option dest;
   bool dest_given = false;
 
   for (ansi_cmd_line cmd(argc, argv, option_table); cmd.has_more(); cmd.next()) {
     const std::string value = cmd.value();
+    // A flag followed by "=" and a value ("--tab_def=0") would otherwise switch the flag on, the opposite of
+    // what it seems to say; the prefix rule still lets "--silently" count as "--silent".
+    if (const char* flag = flag_prefix(cmd.id()); flag != nullptr && value.find('=') != std::string::npos)
+      fatal_exit(tk_format("Option %s takes no value: '%s'", flag, cmd.argument()));
     switch (cmd.id()) {
       case opt_acc_ver: {
         tk_trace(2, "\tgot format version: %s", value.c_str());
@@ -120,24 +134,29 @@ bool parse_cmd_line(int argc, char** argv) {
         conv.set_mode(number);
         break;
       }
+      // The connection options act where they stand, like every other option: after "--profile=" they
+      // override the profile's connection, before it the profile's values replace them.
       case opt_mysqlh:
-        host = value;
+        conv.host = tk_trim(value);
         break;
       case opt_mysqlu:
-        user = value;
+        conv.user = tk_trim(value);
         break;
       case opt_mysqlp:
-        password = value;
+        conv.password = tk_trim(value);
+        // As the MySQL client does: the password leaves the process's visible command line once it is read.
+        cmd.blank_value();
         break;
       case opt_port:
-        port = value;
+        // The whole text must be the port: "3399abc" or " 3399" would otherwise reach another port or none.
+        if (rwf_small_number(value, 65535) < 1) fatal_exit(tk_format("Invalid port number: '%s'", cmd.argument()));
+        conv.port = value;
         break;
       case opt_profile: {
         std::wstring path = tk_ansi_to_unicode_acp(value);
         tk_trace_w(1, L"parse_cmd_line - got profile %s", path.c_str());
-        profile_loaded = conv.load_profile_file(path);
         // A profile that cannot be parsed must not let the run go on with other settings than the user saved.
-        if (!profile_loaded) fatal_exit(tk_format("Cannot read profile '%s'", value.c_str()));
+        if (!conv.load_profile_file(path)) fatal_exit(tk_format("Cannot read profile '%s'", value.c_str()));
         break;
       }
       case opt_silent:
@@ -185,6 +204,5 @@ bool parse_cmd_line(int argc, char** argv) {
     if (!refusal.empty()) fatal_exit(refusal + "\nUse --acc_ver=1 to write an MS Access 2000 database.");
   }
 
-  if (!profile_loaded) conv.store_mysql_settings(host, user, password, port);
   return true;
 }

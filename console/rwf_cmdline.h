@@ -1,8 +1,13 @@
 // The options of the console program and parse_cmd_line, which fills the converter singleton from them.
 //
 // Options act in the order given and a repeated option acts again, so the last one wins; an option after
-// "--profile=" overrides the profile's value, one before it is overridden by a non-empty profile value. With a
-// profile loaded, the four MySQL options have no effect: the profile's connection is used.
+// "--profile=" overrides the profile's value (the connection options too), one before it is overridden by a
+// non-empty profile value (the profile's host and password always replace it, as a profile without them means
+// the local server without a password).
+//
+// A flag option ("--help", "--silent", "--skip_idx", "--tab_def") written with "=" and a value ends the program
+// naming the option; "--port=" takes exactly a number in 1 to 65535. The password of "--mysqlp=" is blanked in
+// argv as soon as it is read.
 //
 // "--dest=" keeps an extension ".mdb" or ".accdb" (any case) as given; a path with another or no extension gets
 // ".mdb", or ".accdb" when the destination format is 2 (whichever order the options came in). The path is made

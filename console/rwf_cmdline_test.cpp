@@ -20,7 +20,7 @@ class CmdLine : public ::testing::Test {
 TEST_F(CmdLine, ReadyWithSourceDestinationAndFormat) {
   cmdline_fixture f;
   parse_result r = f.parse({"--src=shop", dest_opt("out"), "--acc_ver=1", "--mode=3", "--skip_idx", "--tab_def",
-                            "--mysqlh= db.local ", "--mysqlu=me", "--mysqlp=secret", "--port="});
+                            "--mysqlh= db.local ", "--mysqlu=me", "--mysqlp=secret", "--port=3399"});
   EXPECT_TRUE(r.ready);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(f.conv.src, L"shop");
@@ -32,7 +32,7 @@ TEST_F(CmdLine, ReadyWithSourceDestinationAndFormat) {
   EXPECT_EQ(f.conv.host, "db.local");
   EXPECT_EQ(f.conv.user, "me");
   EXPECT_EQ(f.conv.password, "secret");
-  EXPECT_EQ(f.conv.port, "3306");
+  EXPECT_EQ(f.conv.port, "3399");
 }
 
 TEST_F(CmdLine, NumberValuesMustBeExact) {
@@ -134,15 +134,15 @@ TEST_F(CmdLine, ProfileAgainstOptions) {
                     "q=SELECT 1\r\n");
   {
   cmdline_fixture f;
-  parse_result r = f.parse({"--mysqlh=cmdhost", "--mode=1", "--profile=" + dir.file("p.rwf"), "--mysqlu=cmduser",
-                            dest_opt("later")});
+  parse_result r = f.parse({"--mysqlh=cmdhost", "--mysqlp=before", "--mode=1", "--profile=" + dir.file("p.rwf"),
+                            "--mysqlu=cmduser", dest_opt("later")});
   ASSERT_TRUE(r.ready) << r.err;
   EXPECT_EQ(f.conv.src, L"shop");
   EXPECT_EQ(f.conv.dest, in_dir("later.mdb"));
   EXPECT_EQ(f.conv.mode, 2);
-  // With a profile, the MySQL options have no effect, before or after it.
+  // The connection options act where they stand: before the profile it replaces them, after it they win.
   EXPECT_EQ(f.conv.host, "profhost");
-  EXPECT_EQ(f.conv.user, "profuser");
+  EXPECT_EQ(f.conv.user, "cmduser");
   EXPECT_EQ(f.conv.port, "3307");
   EXPECT_EQ(f.conv.password, "");
   ASSERT_EQ(f.conv.selected_items.size(), 2u);

@@ -310,7 +310,8 @@ TEST_F(Rwfagent, OptionErrors) {
   program_result r = agent({"--profile=" + dir.file("none.rwf")});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "Error:\nProfile does not exist. Please verify the correct path/name was given.\n");
-  r = agent({"--port=abc", "--src=x", "--dest=" + dir.file("a"), "--acc_ver=1"});
+  tk_write_file(dir.file("port.rwf"), "[MySQL settings]\r\nport=abc\r\n");
+  r = agent({"--profile=" + dir.file("port.rwf"), "--src=x", "--dest=" + dir.file("a"), "--acc_ver=1"}, false);
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "Error:\nInvalid port number\n");
   EXPECT_EQ(r.err, "");

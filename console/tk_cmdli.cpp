@@ -24,6 +24,16 @@ void ansi_cmd_line::next() {
   if (left_ > 0) classify();
 }
 
+void ansi_cmd_line::blank_value() {
+  if (left_ <= 0 || *cursor_ == nullptr) return;
+  // value_ points behind the matched prefix inside *cursor_, which is argv's own writable memory.
+  char* value = *cursor_ + (value_ - *cursor_);
+  const std::size_t length = std::strlen(value);
+  if (length == 0) return;
+  std::memset(value, 0, length);
+  value[0] = 'x';
+}
+
 const char* ansi_cmd_line::unknown(unsigned index) const {
   if (index >= unknown_count_ || index >= max_kept_unknown) return nullptr;
   return unknown_[index];

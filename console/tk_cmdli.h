@@ -6,7 +6,8 @@
 // unrecognised arguments. So "--silentX" counts as "--silent", and an option ending in "=" takes any text behind
 // it, even an empty one. The first 20 unrecognised arguments are remembered; all are counted.
 //
-// The cursor points into argv: the value stays valid as long as argv does.
+// The cursor points into argv: the value stays valid as long as argv does, and blank_value() writes into argv
+// itself (the memory the system shows as the process's command line).
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,9 @@ class ansi_cmd_line : public TCmdLine {
   const char* value() const { return value_; }
   // The current argument as given.
   const char* argument() const { return left_ > 0 ? *cursor_ : ""; }
+  // Overwrites the current value in the argument's own memory: a non-empty value becomes "x" followed by zero
+  // bytes, so a secret read from it no longer shows in the process list. Take a copy of the value first.
+  void blank_value();
 
   // Unrecognised arguments seen so far: how many, and the first max_kept_unknown of them.
   unsigned unknown_count() const { return unknown_count_; }

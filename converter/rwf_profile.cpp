@@ -8,7 +8,8 @@
 //   "Available Queries"   name=SQL text
 //   "Selected Views"      name=definition
 // Loading adds to the lists (it never clears them) and leaves a field unchanged when its key is missing or empty,
-// except the MySQL host and password, which are always taken (a missing host means the local server).
+// except the MySQL host and password, which are always taken (a missing host means the local server). A mode
+// other than "0" to "3" refuses the whole profile (tk_exception, level 1) before anything is taken from it.
 // Flags are written "1" or "0". The password is kept in plain text, as the file format has it; the profile writer
 // makes new files readable by their owner only.
 #include "TK/tk_log.h"
@@ -43,6 +44,11 @@ void load_dump_flag(const udb_profile& profile, const wchar_t* key, bool& flag) 
 
 bool udb_converter::load_profile(const udb_profile& profile) {
   tk_trace(2, "udb_converter::load_profile");
+  // Only the four modes there are. Any other value is refused before anything is taken from the profile: a run
+  // in an unknown or a silently kept mode could replace a file the user meant to merge into.
+  std::wstring mode_text = profile.get_value(generic, L"mode");
+  if (!mode_text.empty() && (mode_text.size() != 1 || mode_text[0] < L'0' || mode_text[0] > L'3'))
+    throw tk_exception("Invalid merge/overwrite mode in the profile: '" + tk_to_utf8(mode_text) + "'", 1);
   for (const named_text& item : profile.get_selected_tables()) {
     tk_trace_w(2, item.second.empty() ? L"Loading table '%s'" : L"Loading query '%s'", item.first.c_str());
     selected_items.push_back(item);
@@ -68,9 +74,7 @@ bool udb_converter::load_profile(const udb_profile& profile) {
   }
   value = profile.get_value(generic, L"only definitions");
   if (!value.empty()) tab_def = value != L"0";
-  // Only the four modes there are; any other text leaves the mode as it was.
-  value = profile.get_value(generic, L"mode");
-  if (value.size() == 1 && value[0] >= L'0' && value[0] <= L'3') mode = value[0] - L'0';
+  if (!mode_text.empty()) mode = mode_text[0] - L'0';
   value = profile.get_value(generic, L"skip indexes");
   if (!value.empty()) skip_idx = value != L"0";
   return true;

@@ -29,7 +29,7 @@ TEST(Profile, ReadRules) {
   conv.mode = 1;
   conv.tab_def = true;
   udb_profile p = parse(
-      "[Generic settings]\nsrc=shop\ndest=\nmode=12\nonly definitions=0\nskip indexes=no\n"
+      "[Generic settings]\nsrc=shop\ndest=\nonly definitions=0\nskip indexes=no\n"
       "[MySQL settings]\nport=3310\ndump new version=0\ndump create database=1\ndump line break=2\n"
       "[MS Access settings]\ndestination format=5\n"
       "[Selected Tables]\nt1\nq=SELECT a FROM t\n[Available Queries]\nq=SELECT a FROM t\n"
@@ -37,7 +37,7 @@ TEST(Profile, ReadRules) {
   ASSERT_TRUE(conv.load_profile(p));
   EXPECT_EQ(conv.src, L"shop");
   EXPECT_EQ(conv.dest, L"");
-  EXPECT_EQ(conv.mode, 1);  // two characters: unchanged
+  EXPECT_EQ(conv.mode, 1);  // no mode key: unchanged
   EXPECT_FALSE(conv.tab_def);
   EXPECT_TRUE(conv.skip_idx);
   EXPECT_EQ(conv.host, "");  // always taken: the local server
@@ -54,10 +54,18 @@ TEST(Profile, ReadRules) {
   EXPECT_EQ(conv.available_queries.size(), 1u);
   EXPECT_EQ(conv.selected_views.size(), 1u);
 
-  // Loading again adds the lists once more; a mode outside 0-3 leaves the mode unchanged.
-  ASSERT_TRUE(conv.load_profile(parse("[Generic settings]\nmode=9\n[Selected Tables]\nt1\nq=SELECT 1\n")));
+  // Loading again adds the lists once more; a mode outside 0-3 refuses the profile before anything is taken.
+  ASSERT_TRUE(conv.load_profile(parse("[Selected Tables]\nt1\nq=SELECT 1\n")));
   EXPECT_EQ(conv.selected_items.size(), 4u);
-  EXPECT_EQ(conv.mode, 1);
+  for (const char* bad : {"9", "12", "x", "-1"}) {
+    EXPECT_THROW(conv.load_profile(parse(std::string("[Generic settings]\nsrc=other\nmode=") + bad +
+                                         "\n[Selected Tables]\nt2\n")),
+                 tk_exception)
+        << bad;
+    EXPECT_EQ(conv.mode, 1);
+    EXPECT_EQ(conv.src, L"shop");
+    EXPECT_EQ(conv.selected_items.size(), 4u);
+  }
   ASSERT_TRUE(conv.load_profile(parse("[Generic settings]\nmode=3\n")));
   EXPECT_EQ(conv.mode, 3);
   // Without the Access section the format stays.
