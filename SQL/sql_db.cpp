@@ -129,13 +129,26 @@ std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& ta
 
 std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& table, int32_t mode) {
   tk_trace_w(2, L"sql_database::get_table(%s)", table.c_str());
-  // MySQL table names may differ in case only: an exact match wins over one that ignores case.
+  // On a case-sensitive server two tables may differ in case only: the table of exactly that name wins; without
+  // one, a name that matches several tables ignoring case names no table, and guessing one would convert the
+  // wrong data under the user's name.
   const std::wstring* actual = nullptr;
   for (const std::wstring& t : tables)
     if (t == table) actual = &t;
-  if (!actual)
-    for (const std::wstring& t : tables)
-      if (!actual && tk_equal_nocase(t, table)) actual = &t;
+  if (!actual) {
+    std::string candidates;
+    int matches = 0;
+    for (const std::wstring& t : tables) {
+      if (!tk_equal_nocase(t, table)) continue;
+      if (!actual) actual = &t;
+      candidates += std::string(matches++ == 0 ? "" : ", ") + "'" + tk_to_utf8(t) + "'";
+    }
+    if (matches > 1)
+      throw tk_exception("Table name '" + tk_to_utf8(table) +
+                             "' matches several tables of the source database that differ only in case: " +
+                             candidates + ". Give the name exactly as the source database spells it.",
+                         0);
+  }
   if (!actual) {
     tk_trace_w(2, L"Table '%s' does not exists", table.c_str());
     throw tk_exception("Table '%s' does not exist in the source database", tk_to_utf8(table), 0);

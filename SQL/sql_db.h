@@ -6,7 +6,9 @@
 // alone). A view list that cannot be read leaves the database without views.
 //
 // A table name that the list lacks (a stale profile or table-list file) is the user's error: get_table raises
-// a level-0 tk_exception naming it, so the run can go on with the next table.
+// a level-0 tk_exception naming it, so the run can go on with the next table. A name takes the table of
+// exactly that name, else the one table that matches it ignoring case; a name that matches several tables
+// ignoring case (a case-sensitive server) and none exactly is a level-0 error naming them.
 //
 // Writing (create_table, create_views, delete_tab, empty_table, create_relationships) is not done by this
 // engine's reading side: create_table raises a level-1 error.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "TK/tk_log.h"
+#include "TK/tk_nocase.h"
 #include "access/dao_db.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
@@ -234,8 +235,10 @@ std::unique_ptr<udb_database> dao_engine::open_db(const std::wstring& path, int3
 
 // ---------------------------------------------------------------------------------------------- validators
 
-dao_validator::dao_validator() : udb_validator(0) {
+dao_validator::dao_validator() : udb_validator(max_name_length) {
   for (wchar_t c : std::wstring(L"`![]./'")) add_illegal_char(c);
+  // Access refuses control characters in names (a TAB in a MySQL name is legal there).
+  for (wchar_t c = 0; c < 0x20; ++c) add_illegal_char(c);
   tk_trace(1, "dao_validator::ctor");
 }
 
@@ -245,21 +248,48 @@ bool dao_validator::is_acceptable(const std::wstring& name) const {
   return udb_validator::is_acceptable(name);
 }
 
-std::wstring dao_validator::get_safe_name(const std::wstring& name) const {
-  tk_trace_w(2, L"dao_validator::get_safe_name(%s)", name.c_str());
+std::wstring dao_validator::without_brackets_and_blanks(const std::wstring& name) {
   std::wstring s;
   for (wchar_t c : name)
     if (c != L'[' && c != L']') s.push_back(c);
   size_t b = s.find_first_not_of(L' ');
   size_t e = s.find_last_not_of(L' ');
-  s = b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
-  return udb_validator::get_safe_name(s);
+  return b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
 }
+
+std::wstring dao_validator::get_safe_name(const std::wstring& name) const {
+  tk_trace_w(2, L"dao_validator::get_safe_name(%s)", name.c_str());
+  return udb_validator::get_safe_name(without_brackets_and_blanks(name));
+}
+
+namespace {
+
+bool has_system_prefix(const std::wstring& name) {
+  return name.size() >= 4 && tk_equal_nocase(std::wstring_view(name).substr(0, 4), L"MSys");
+}
+
+}  // namespace
 
 dao_tn_validator::dao_tn_validator(const std::vector<std::wstring>& names, const std::vector<std::wstring>& more) {
   for (const auto& n : names) add_existing_name(n);
   for (const auto& n : more) add_existing_name(n);
   tk_trace(1, "dao_tn_validator::ctor");
+}
+
+bool dao_tn_validator::is_acceptable(const std::wstring& name) const {
+  if (has_system_prefix(name)) {
+    tk_trace(2, "The name is reserved for system tables");
+    return false;
+  }
+  return dao_validator::is_acceptable(name);
+}
+
+std::wstring dao_tn_validator::get_safe_name(const std::wstring& name) const {
+  tk_trace_w(2, L"dao_tn_validator::get_safe_name(%s)", name.c_str());
+  std::wstring s = without_brackets_and_blanks(name);
+  // Counters go behind the name, so the prefix itself must change.
+  if (has_system_prefix(s)) s.insert(0, L"_");
+  return udb_validator::get_safe_name(s);
 }
 
 dao_fn_validator::dao_fn_validator(const udb_schema& schema) {

@@ -82,17 +82,28 @@ class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
   int32_t com_initialised_by_caller_;
 };
 
-// Access names: no leading or trailing blank, none of ` ! [ ] . / '.
+// Access names: at most 64 characters, no leading or trailing blank, none of ` ! [ ] . / ' and no control
+// character (U+0000 to U+001F). Safe names replace each of those characters by "_" like the others, and stay
+// within the 64 characters, counter included.
 class dao_validator : public udb_validator {
  public:
+  static constexpr uint32_t max_name_length = 64;
   dao_validator();
   bool is_acceptable(const std::wstring& name) const override;
   std::wstring get_safe_name(const std::wstring& name) const override;
+
+ protected:
+  // The name without "[" and "]" and without blanks at both ends: what a safe name starts from.
+  static std::wstring without_brackets_and_blanks(const std::wstring& name);
 };
 
+// Table names: also none beginning with "MSys" in any case, the prefix of Access's own system tables (a table
+// named so would clash with one, or be taken for one and hidden); its safe name begins with "_".
 class dao_tn_validator : public dao_validator {
  public:
   dao_tn_validator(const std::vector<std::wstring>& names, const std::vector<std::wstring>& more_names);
+  bool is_acceptable(const std::wstring& name) const override;
+  std::wstring get_safe_name(const std::wstring& name) const override;
 };
 
 class dao_fn_validator : public dao_validator {

@@ -156,6 +156,23 @@ TEST(DaoValidators, NamesAccessRefuses) {
   dao_tn_validator tv({L"orders"}, {L"Customers"});
   EXPECT_TRUE(tv.is_duplicated(L"Customers"));
   EXPECT_EQ(tv.get_safe_name(L"[Orders]"), L"orders00000");
+
+  // Control characters are replaced like the other refused characters.
+  EXPECT_FALSE(v.is_acceptable(L"a\tb"));
+  EXPECT_EQ(v.get_safe_name(L"A\tb\x1f"), L"a_b_");
+  // The system tables' prefix, in any case, never reaches the destination; counters keep the prefix changed.
+  EXPECT_FALSE(tv.is_acceptable(L"msysObjects"));
+  EXPECT_TRUE(v.is_acceptable(L"MSysObjects"));  // a column may be called so
+  EXPECT_EQ(tv.get_safe_name(L"MSysObjects"), L"_msysobjects");
+  tv.add_existing_name(L"_msysobjects");
+  EXPECT_EQ(tv.get_safe_name(L" [MSysObjects]"), L"_msysobjects00000");
+  // Safe names stay within 64 characters, counter included.
+  const std::wstring long_name(64, L'N');
+  EXPECT_TRUE(tv.is_acceptable(long_name));
+  EXPECT_FALSE(tv.is_acceptable(long_name + L"n"));
+  tv.add_existing_name(long_name);
+  EXPECT_EQ(tv.get_safe_name(std::wstring(64, L'n')), std::wstring(58, L'n') + L"00000");
+  EXPECT_EQ(tv.get_safe_name(std::wstring(70, L'x')), std::wstring(63, L'x'));
 }
 
 }  // namespace
