@@ -24,6 +24,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -133,21 +134,77 @@ int run(const spawn_spec& spec) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-unsigned free_port() {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) fail("cannot open a socket to find a free port");
+// How long a starting server may take to answer, and how long a clean shutdown may take. Generous: with every
+// core busy (ctest -j and parallel builds), InnoDB start-up has been seen to take tens of seconds.
+constexpr std::chrono::seconds k_start_timeout{300};
+constexpr std::chrono::seconds k_shutdown_timeout{300};
+
+// The kernel's range for ports it hands out by itself (bind to port 0, outgoing connections).
+std::pair<unsigned, unsigned> ephemeral_range() {
+  std::ifstream in("/proc/sys/net/ipv4/ip_local_port_range");
+  unsigned low = 32768, high = 60999;
+  in >> low >> high;
+  return {low, high};
+}
+
+// True when a listener could bind 127.0.0.1:port now (with SO_REUSEADDR, as mariadbd binds).
+bool port_is_free(unsigned port) {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return false;
+  int one = 1;
+  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  socklen_t len = sizeof a;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    ::close(s);
-    fail("cannot find a free port");
-  }
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  const bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   ::close(s);
-  return ntohs(a.sin_port);
+  return ok;
+}
+
+// A port for a new server that no other process takes between choosing and binding it: it lies below the
+// kernel's ephemeral range (so neither a bind to port 0 nor an outgoing connection of any process gets it),
+// it is reserved among the processes of this machine by a lock on a file named after it, held for as long as
+// the server lives, and it is free when checked. The lock descriptor is returned in lock_fd (-1: none could
+// be taken, the port is then only checked).
+unsigned reserve_port(int& lock_fd) {
+  lock_fd = -1;
+  const unsigned low_ephemeral = ephemeral_range().first;
+  const unsigned first = 20000, last = low_ephemeral > first + 1000 ? low_ephemeral - 1 : 29999;
+  const std::string folder = "/tmp/tt-mariadb-ports";
+  if (::mkdir(folder.c_str(), 0777) == 0) ::chmod(folder.c_str(), 01777);  // every user's tests share it
+  static unsigned turn = 0;
+  const unsigned span = last - first + 1;
+  const unsigned start = (static_cast<unsigned>(::getpid()) * 7919u + 131u * turn++) % span;
+  for (unsigned i = 0; i < span; ++i) {
+    const unsigned port = first + (start + i) % span;
+    const std::string lock = folder + "/" + std::to_string(port);
+    int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      continue;  // another process holds it
+    }
+    if (!port_is_free(port)) {
+      if (fd >= 0) ::close(fd);
+      continue;
+    }
+    lock_fd = fd;
+    return port;
+  }
+  fail("no free port between " + std::to_string(first) + " and " + std::to_string(last));
+}
+
+// True when something accepts TCP connections on 127.0.0.1:port.
+bool accepts_tcp(unsigned port) {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return false;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(s);
+  return ok;
 }
 
 uint64_t fnv1a(uint64_t h, const std::string& s) {
@@ -355,7 +412,7 @@ mariadb_server mariadb_server::start(const mariadb_options& options) {
       if (lock_fd >= 0) {
         // Shut down cleanly so the copy is consistent, keep the copy, then restart this server on its folder.
         ::kill(s.pid_, SIGTERM);
-        const int status = wait_child(s.pid_, std::chrono::seconds(60));
+        const int status = wait_child(s.pid_, k_shutdown_timeout);
         if (status == -1) {
           ::kill(s.pid_, SIGKILL);
           ::waitpid(s.pid_, nullptr, 0);
@@ -387,9 +444,11 @@ mariadb_server mariadb_server::start(const mariadb_options& options) {
 }
 
 mariadb_server::mariadb_server(mariadb_server&& o) noexcept
-    : facts_(std::move(o.facts_)), pid_(o.pid_), own_dir_(o.own_dir_), detached_(o.detached_) {
+    : facts_(std::move(o.facts_)), pid_(o.pid_), own_dir_(o.own_dir_), detached_(o.detached_),
+      port_lock_(o.port_lock_) {
   o.pid_ = -1;
   o.own_dir_ = false;
+  o.port_lock_ = -1;
 }
 
 mariadb_server& mariadb_server::operator=(mariadb_server&& o) noexcept {
@@ -399,8 +458,10 @@ mariadb_server& mariadb_server::operator=(mariadb_server&& o) noexcept {
     pid_ = o.pid_;
     own_dir_ = o.own_dir_;
     detached_ = o.detached_;
+    port_lock_ = o.port_lock_;
     o.pid_ = -1;
     o.own_dir_ = false;
+    o.port_lock_ = -1;
   }
   return *this;
 }
@@ -413,6 +474,7 @@ void mariadb_server::stop() {
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
+  release_port();
   if (own_dir_) {
     std::error_code ec;
     fs::remove_all(facts_.dir, ec);
@@ -423,6 +485,12 @@ void mariadb_server::stop() {
 void mariadb_server::release() {
   pid_ = -1;
   own_dir_ = false;
+  release_port();
+}
+
+void mariadb_server::release_port() {
+  if (port_lock_ >= 0) ::close(port_lock_);
+  port_lock_ = -1;
 }
 
 bool mariadb_server::stop_by_dir(const std::string& dir) {
@@ -447,15 +515,16 @@ void mariadb_server::launch() {
   mariadb_facts& f = facts_;
   const std::vector<std::string> env = child_environment(f.dir + "/home");
   for (int attempt = 0;; ++attempt) {
-    f.port = free_port();
+    release_port();
+    f.port = reserve_port(port_lock_);
     std::error_code ec;
     fs::remove(f.socket, ec);
     spawn_spec spec{server_arguments(f), env};
     spec.die_with_parent = !detached_;
     spec.new_session = detached_;
     pid_ = spawn(spec);
-    // Wait until the server answers on its socket, or has died.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    // Wait until the server answers on its socket and takes TCP connections on its port, or has died.
+    const auto until = std::chrono::steady_clock::now() + k_start_timeout;
     std::string error;
     while (std::chrono::steady_clock::now() < until) {
       int status = 0;
@@ -465,8 +534,11 @@ void mariadb_server::launch() {
       }
       connection c;
       if (::access(f.socket.c_str(), F_OK) == 0 && connect(c, f, true, "", &error)) {
-        f.version = mysql_get_server_info(c.m);
-        return;
+        if (accepts_tcp(f.port)) {
+          f.version = mysql_get_server_info(c.m);
+          return;
+        }
+        error = "the server does not take TCP connections on port " + std::to_string(f.port) + " yet";
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -476,8 +548,9 @@ void mariadb_server::launch() {
       ::waitpid(pid_, nullptr, 0);
       pid_ = -1;
     }
-    // Another process may have taken the port between finding it and binding it: try another.
-    if (attempt < 3 && log.find("already in use") != std::string::npos) continue;
+    // A program outside the reservation (not one of our servers) may have taken the port: try another.
+    if (attempt < 5 && log.find("already in use") != std::string::npos) continue;
+    release_port();
     fail("mariadbd did not start (last error: " + error + "):\n" + log);
   }
 }

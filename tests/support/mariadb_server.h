@@ -1,10 +1,14 @@
 // A throwaway MariaDB server for tests and demo scripts.
 //
 // `mariadb_server` owns one private mariadbd process: its own data folder inside a folder the caller names
-// (or a fresh temporary one), listening only on 127.0.0.1 at a free port and on a private socket, started
+// (or a fresh temporary one), listening only on 127.0.0.1 and on a private socket, started
 // with --no-defaults and HOME pointed at an empty folder so nothing of the machine's own MariaDB set-up is
 // read or touched. A fresh data folder has its anonymous accounts dropped (they would shadow the test user
 // for logins from localhost) and holds one known user with every privilege.
+//
+// The port lies below the kernel's ephemeral range and is reserved by a lock file in /tmp/tt-mariadb-ports
+// for as long as the server object lives, so servers started at once never race for one port. Start-up waits
+// (up to five minutes on a busy machine) until the server answers on its socket and on its TCP port.
 //
 // Initialising a data folder takes seconds, so a started server copies a cached, cleanly shut down template
 // folder instead when a template root is given; the template is keyed by the server's version and the
@@ -75,12 +79,14 @@ class mariadb_server {
 
  private:
   mariadb_server() = default;
-  void launch();  // starts mariadbd on the prepared folder at a free port and waits until it answers
+  void launch();  // starts mariadbd on the prepared folder at a reserved free port and waits until it answers
+  void release_port();
 
   mariadb_facts facts_;
   int pid_ = -1;
   bool own_dir_ = false;
   bool detached_ = false;
+  int port_lock_ = -1;  // the lock that reserves facts_.port among this machine's processes (see launch)
 };
 
 // The known account every throwaway server has.
