@@ -29,13 +29,42 @@ const std::vector<sql_column>& sql_limited_query::columns() const {
   return result_ ? result_->columns() : none;
 }
 
-std::size_t sql_limited_query::store_to(std::vector<std::unique_ptr<sql_record>>& cache,
-                                        const std::vector<sql_cell_plan>& plan, std::size_t max) {
+void sql_row_block::clear() {
+  bytes_.clear();
+  cells_.clear();
+  starts_.clear();
+}
+
+void sql_row_block::append(const sql_row& row) {
+  starts_.push_back(cells_.size());
+  for (std::size_t i = 0; i < row.cells.size(); ++i) {
+    if (row.cells[i] == nullptr) {
+      cells_.push_back({k_null, 0});
+      continue;
+    }
+    cells_.push_back({bytes_.size(), row.lengths[i]});
+    bytes_.append(row.cells[i], row.lengths[i]);
+  }
+}
+
+void sql_row_block::row(std::size_t r, sql_row& out) const {
+  const std::size_t first = starts_[r];
+  const std::size_t last = r + 1 < starts_.size() ? starts_[r + 1] : cells_.size();
+  out.cells.resize(last - first);
+  out.lengths.resize(last - first);
+  for (std::size_t i = first; i < last; ++i) {
+    const cell& c = cells_[i];
+    out.cells[i - first] = c.offset == k_null ? nullptr : bytes_.data() + c.offset;
+    out.lengths[i - first] = c.length;
+  }
+}
+
+std::size_t sql_limited_query::store_to(sql_row_block& block, std::size_t max) {
   tk_trace(1, "sql_limited_query::store_to(n_max_records=%d)", static_cast<int>(max));
-  cache.clear();
+  block.clear();
   if (ended_) return 0;
   sql_row row;
-  while (cache.size() < max) {
+  while (block.size() < max) {
     const sql_fetch f = result_->fetch(row);
     if (f == sql_fetch::end) {
       ended_ = true;
@@ -45,9 +74,9 @@ std::size_t sql_limited_query::store_to(std::vector<std::unique_ptr<sql_record>>
       ended_ = true;
       throw sql_exception(client_);
     }
-    cache.push_back(std::make_unique<sql_record>(plan, row));
+    block.append(row);
   }
-  return cache.size();
+  return block.size();
 }
 
 std::string sql_table_select(const std::string& table_ref, const std::string& select_list) {

@@ -15,6 +15,27 @@
 #include "SQL/sql_client.h"
 #include "SQL/sql_rec.h"
 
+// Up to one block of rows as raw cells. The buffers keep their capacity from block to block.
+class sql_row_block {
+ public:
+  void clear();
+  void append(const sql_row& row);
+  std::size_t size() const { return starts_.size(); }
+  bool empty() const { return starts_.empty(); }
+  // Row r as the client library would hand it over (pointers valid until the block changes).
+  void row(std::size_t r, sql_row& out) const;
+
+ private:
+  static constexpr std::size_t k_null = static_cast<std::size_t>(-1);
+  struct cell {
+    std::size_t offset;  // into bytes_; k_null for SQL NULL
+    unsigned long length;
+  };
+  std::string bytes_;
+  std::vector<cell> cells_;
+  std::vector<std::size_t> starts_;  // each row's first cell
+};
+
 class sql_limited_query {
  public:
   // Sends the statement (UTF-8) on the client.
@@ -27,10 +48,9 @@ class sql_limited_query {
 
   const std::vector<sql_column>& columns() const;
 
-  // Empties the cache, then reads up to max rows into it as records by the plan. Returns the number read;
-  // fewer than max means the stream has ended.
-  std::size_t store_to(std::vector<std::unique_ptr<sql_record>>& cache, const std::vector<sql_cell_plan>& plan,
-                       std::size_t max);
+  // Empties the block, then reads up to max rows into it. Returns the number read; fewer than max means the
+  // stream has ended.
+  std::size_t store_to(sql_row_block& block, std::size_t max);
   bool at_end() const { return ended_; }
 
  private:

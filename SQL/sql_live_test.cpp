@@ -475,15 +475,21 @@ TEST(SqlLive, DateAndTimeCells) {
   ASSERT_EQ(longest->get_item()->at(0)->variant.vt, VT_DATE);
   serial = longest->get_item()->at(0)->variant.date;
   EXPECT_NEAR(serial, (838 * 3600.0 + 59 * 60 + 59) / 86400.0, 1e-9);
-  // A negative TIME has no place in a date value: an error for the record, not a silent NULL.
-  auto negative = db->get_query(L"t", L"SELECT t FROM types_time WHERE id = 2", 1);
-  try {
-    negative->reset();
-    FAIL() << "a negative time was read";
-  } catch (const tk_exception& e) {
-    EXPECT_EQ(e.level, 0);
-    EXPECT_NE(e.message.find("-838:59:59"), std::string::npos) << e.message;
+  // A negative TIME has no place in a date value: an error of its own row when the row is taken, not a silent
+  // NULL and not the loss of the rows around it.
+  auto negative = db->get_query(L"t", L"SELECT id, t FROM types_time ORDER BY id", 1);
+  negative->reset();
+  std::vector<int> ids;
+  for (; !negative->is_eof(); negative->next()) {
+    try {
+      ids.push_back(std::atoi(negative->get_item()->at(0)->to_string().c_str()));
+    } catch (const sql_value_exception& e) {
+      EXPECT_EQ(e.level, 0);
+      EXPECT_EQ(e.message, "The value '-838:59:59' of column 't' cannot be stored as a date or time");
+      ids.push_back(-1);
+    }
   }
+  EXPECT_EQ(ids, (std::vector<int>{1, -1, 3, 4}));
 }
 
 // ---- Streaming --------------------------------------------------------------------------------------------------
@@ -531,6 +537,7 @@ TEST(SqlLive, BlockBoundariesAndRowsAddedAfterTheCount) {
   empty->reset();
   EXPECT_TRUE(empty->is_eof());
   EXPECT_EQ(empty->get_item(), nullptr);
+  server().exec("DELETE FROM rows257 WHERE id = 258", "tt_fixture");  // the later tests count 257 rows
 }
 
 TEST(SqlLive, AStreamLeftUnfinishedDoesNotBlockTheConnection) {

@@ -19,7 +19,23 @@ ole_variant bytes_value(const char* cell, std::size_t length) {
   return v;
 }
 
+// The server's text of a cell as it can be shown in a message: at most 100 bytes, control bytes as "?".
+std::string shown_value(const char* cell, std::size_t length) {
+  std::string text(cell, length < 100 ? length : 100);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  if (length > 100) text += "...";
+  return text;
+}
+
 }  // namespace
+
+sql_value_exception::sql_value_exception(const std::wstring& column, const char* cell, std::size_t length,
+                                         const std::string& reason)
+    : tk_exception(0, 0,
+                   "The value '" + shown_value(cell, length) + "' of column '" + tk_to_utf8(column) + "' " + reason) {}
+
+sql_value_exception::~sql_value_exception() = default;
 
 std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& columns, bool blob_to_text) {
   std::vector<sql_cell_plan> plan;
@@ -47,10 +63,15 @@ ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::siz
     return ole_variant::from_string(text, plan.vartype);
   }
   const std::string text(cell, length);
-  ole_variant value = ole_variant::from_string(text, plan.vartype);
-  // A date or time the value layer cannot hold (a negative TIME) must not arrive as NULL unnoticed.
+  ole_variant value;
+  try {
+    value = ole_variant::from_string(text, plan.vartype);
+  } catch (const tk_exception& e) {
+    throw sql_value_exception(plan.name, cell, length, "cannot be stored: " + e.message);
+  }
+  // A date or time the value layer cannot hold must not arrive as NULL unnoticed.
   if (plan.vartype == VT_DATE && value.is_empty())
-    throw tk_exception("The MySQL value '%s' cannot be stored as a date or time", text, 0);
+    throw sql_value_exception(plan.name, cell, length, "cannot be stored as a date or time");
   return value;
 }
 

@@ -17,6 +17,15 @@
 #include "SQL/sql_client.h"
 #include "UDB/udb_rec.h"
 
+// A cell whose value cannot be held (a date before the year 100 or with a zero month or day, a negative time, a
+// number beyond its type): an error of the one row that holds it (level 0). The text names the column and the
+// value as the server sent it, then the reason ("cannot be stored as a date or time").
+class sql_value_exception : public tk_exception {
+ public:
+  sql_value_exception(const std::wstring& column, const char* cell, std::size_t length, const std::string& reason);
+  ~sql_value_exception() override;
+};
+
 // How the cells of one column are turned into values.
 struct sql_cell_plan {
   std::wstring name;
@@ -27,7 +36,7 @@ struct sql_cell_plan {
 // The plan of a result's columns straight from their metadata (used for user queries and statements).
 std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& columns, bool blob_to_text);
 
-// The value of one cell.
+// The value of one cell; a value that cannot be held raises sql_value_exception.
 ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length);
 
 // The value of a text as the given variant type (numbers, decimals, dates by the value layer's text rules;
@@ -44,7 +53,7 @@ class sql_field : public udb_field {
 
 class sql_record : public udb_record {
  public:
-  // One field per column of the row, by the plan.
+  // One field per column of the row, by the plan; a cell that cannot be converted raises sql_value_exception.
   sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& row);
   ~sql_record() override;
 };

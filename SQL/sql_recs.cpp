@@ -9,6 +9,16 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 
+sql_record* sql_current_record::get(const std::vector<sql_cell_plan>& plan, const sql_row_block& block,
+                                     std::size_t row) {
+  if (record_ && row_ == row) return record_.get();
+  record_.reset();
+  block.row(row, cells_);
+  record_ = std::make_unique<sql_record>(plan, cells_);
+  row_ = row;
+  return record_.get();
+}
+
 // ---- Statement record sets --------------------------------------------------------------------------------------
 
 sql_tmp_recordset::sql_tmp_recordset(sql_database* database, sql_client& client, const std::string& statement)
@@ -29,18 +39,21 @@ void sql_tmp_recordset::start() {
   const bool blob_to_text = sql_engine::exists() && sql_engine::instance().is_blob_to_text();
   plan_ = sql_plan_from_columns(stream_->columns(), blob_to_text);
   tk_trace(1, "n_fields=%d", static_cast<int>(plan_.size()));
-  stream_->store_to(cache_, plan_, k_block);
+  stream_->store_to(cache_, k_block);
 }
 
 sql_tmp_recordset::~sql_tmp_recordset() { tk_trace(1, "sql_tmp_recordset::dtor"); }
 
 void sql_tmp_recordset::append_record(const udb_record&) { throw tk_mail_assertion("sql_recs", 402); }
 
-udb_record* sql_tmp_recordset::get_item() { return position_ < cache_.size() ? cache_[position_].get() : nullptr; }
+udb_record* sql_tmp_recordset::get_item() {
+  return position_ < cache_.size() ? current_.get(plan_, cache_, position_) : nullptr;
+}
 
 bool sql_tmp_recordset::is_eof() {
   if (position_ < cache_.size()) return false;
-  stream_->store_to(cache_, plan_, k_block);
+  current_.forget();
+  stream_->store_to(cache_, k_block);
   position_ = 0;
   tk_trace(1, "New records.size=%d", static_cast<int>(cache_.size()));
   return cache_.empty();
@@ -170,6 +183,7 @@ void sql_recordset::initialize() {
 }
 
 void sql_recordset::rebuild_plan() {
+  current_.forget();
   plan_.clear();
   for (std::size_t i = 0; i < schema.size(); ++i) {
     sql_cell_plan p;
@@ -203,18 +217,19 @@ void sql_recordset::append_record(const udb_record&) {
 
 void sql_recordset::reset() {
   tk_trace(2, "sql_recordset::reset");
+  current_.forget();
   cache_.clear();
   stream_.reset();  // frees an earlier stream before the next statement is sent
   cache_position_ = 0;
   absolute_position_ = 0;
   started_ = true;
   stream_ = std::make_unique<sql_limited_query>(db().engine().client(), stream_statement());
-  stream_->store_to(cache_, plan_, k_block);
+  stream_->store_to(cache_, k_block);
 }
 
 udb_record* sql_recordset::get_item() {
   if (!started_) reset();
-  return cache_position_ < cache_.size() ? cache_[cache_position_].get() : nullptr;
+  return cache_position_ < cache_.size() ? current_.get(plan_, cache_, cache_position_) : nullptr;
 }
 
 bool sql_recordset::is_eof() {
@@ -230,7 +245,8 @@ void sql_recordset::next() {
   if (++cache_position_ < cache_.size()) return;
   if (stream_->at_end()) return;
   tk_trace(2, "sql_recordset::clean");
-  stream_->store_to(cache_, plan_, k_block);
+  current_.forget();
+  stream_->store_to(cache_, k_block);
   cache_position_ = 0;
 }
 

@@ -11,6 +11,9 @@
 // A statement that fails or a stream that breaks raises sql_exception (level 0: an error of that table), never
 // an early end of data. Rows are read until the server's stream ends, not up to a count taken before.
 //
+// A row's cells become values when the row is taken (get_item), not when its block is read: a cell that cannot
+// be converted raises sql_value_exception for that row alone, and next() goes on with the following row.
+//
 // A table with geometry columns streams over an explicit select list (geometry as well-known text) but stays a
 // table: its rows are built from its (refined) schema like any other table's.
 //
@@ -29,6 +32,19 @@
 #include "UDB/udb_db.h"
 
 class sql_database;
+
+// The record of one row of a block, converted when it is first asked for and kept until another row is asked for
+// or the block is refilled (forget).
+class sql_current_record {
+ public:
+  sql_record* get(const std::vector<sql_cell_plan>& plan, const sql_row_block& block, std::size_t row);
+  void forget() { record_.reset(); }
+
+ private:
+  std::unique_ptr<sql_record> record_;
+  std::size_t row_ = 0;
+  sql_row cells_;  // reused from row to row
+};
 
 class sql_tmp_recordset : public udb_recordset {
  public:
@@ -53,7 +69,8 @@ class sql_tmp_recordset : public udb_recordset {
   static constexpr std::size_t k_block = 1000;
   std::unique_ptr<sql_limited_query> stream_;
   std::vector<sql_cell_plan> plan_;
-  std::vector<std::unique_ptr<sql_record>> cache_;
+  sql_row_block cache_;
+  sql_current_record current_;
   std::size_t position_ = 0;
 };
 
@@ -81,7 +98,8 @@ class sql_recordset : public udb_recordset {
   int64_t get_rec_count();
 
   void append_record(const udb_record& record) override;  // read-only: internal error
-  // The current row (owned by the record set, valid until the next refill); null at the end.
+  // The current row (owned by the record set, valid until another row is taken); null at the end. A cell that
+  // cannot be converted raises sql_value_exception; the record set stays where it is, so next() passes the row.
   udb_record* get_item() override;
   bool is_eof() override;
   void next() override;
@@ -108,7 +126,8 @@ class sql_recordset : public udb_recordset {
   std::string select_list_;  // explicit select list of a table with geometry columns; empty: "*"
   std::unique_ptr<sql_limited_query> stream_;
   std::vector<sql_cell_plan> plan_;
-  std::vector<std::unique_ptr<sql_record>> cache_;
+  sql_row_block cache_;
+  sql_current_record current_;
   std::size_t cache_position_ = 0;
   int32_t absolute_position_ = 0;
   bool started_ = false;

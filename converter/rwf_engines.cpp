@@ -2,4 +2,7 @@
 #include "converter/rwf_engines.h"
 
 rwf_source_engine::~rwf_source_engine() = default;
+
+bool rwf_source_engine::is_record_error(const tk_exception&) const { return false; }
+
 rwf_destination_engine::~rwf_destination_engine() = default;

@@ -28,6 +28,9 @@ class rwf_source_engine {
   virtual std::unique_ptr<udb_database> open_db(const std::wstring& name) = 0;
   // The number of rows of a recordset of this engine; -1 when unknown.
   virtual int64_t record_count(udb_recordset& recordset) = 0;
+  // True for an error that concerns the one record being read (a value that cannot be converted): the run then
+  // goes on with the next record. None by default.
+  virtual bool is_record_error(const tk_exception& e) const;
 };
 
 // Generations of the Access engine: 0 Jet 4 (Access 2000), 1 Jet 3 (Access 95/97), 3 ACE (Access 2007 and later).

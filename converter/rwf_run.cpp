@@ -10,8 +10,8 @@
 // run has gone through: a run that fails, or that the user aborts, leaves an existing destination as it was and
 // leaves no half-written file behind.
 //
-// Error boundaries, innermost first: one record (only the destination's record errors: the run goes on with the
-// next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
+// Error boundaries, innermost first: one record (a source value that cannot be converted or a record the
+// destination refuses: the run goes on with the next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
 // (the run ends). A stop request or Abort ends the run through tk_final_exception.
 #include <unistd.h>
 
@@ -226,7 +226,7 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
         if (record == nullptr) throw tk_mail_assertion("rwf_run", 200);
         to->append_record(*record);
       } catch (const tk_exception& e) {
-        if (!access.is_record_error(e)) throw;
+        if (!access.is_record_error(e) && !source_engine().is_record_error(e)) throw;
         tk_trace(2, "mode=%d, error=%d", mode, e.code);
         if (error_handler::exists()) error_handler::instance().set_record_context(name, static_cast<long long>(number));
         front_end().report(e, false);

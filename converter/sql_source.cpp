@@ -21,3 +21,7 @@ int64_t sql_source::record_count(udb_recordset& recordset) {
   if (rows == nullptr) throw tk_mail_assertion("sql_source", 24);
   return rows->get_rec_count();
 }
+
+bool sql_source::is_record_error(const tk_exception& e) const {
+  return dynamic_cast<const sql_value_exception*>(&e) != nullptr;
+}

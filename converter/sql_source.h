@@ -20,6 +20,8 @@ class sql_source : public rwf_source_engine {
   std::unique_ptr<udb_database> open_db(const std::wstring& name) override;
   // The recordset must be one of this engine's.
   int64_t record_count(udb_recordset& recordset) override;
+  // A cell that cannot be converted (sql_value_exception).
+  bool is_record_error(const tk_exception& e) const override;
 
   sql_engine& engine() { return engine_; }
 

@@ -1,0 +1,142 @@
+// RWFAGENT end to end, one record at a time: a source value that cannot be stored costs its own record and
+// nothing else, wherever it stands in the stream of blocks, in tables and in user queries alike.
+#include <map>
+
+#include "console/e2e_support.h"
+
+namespace {
+
+using namespace tt_e2e;
+
+class RwfagentRecords : public rwfagent_fixture {
+ protected:
+  // A database of one table `dates` with `rows` rows of good dates and times, except the rows given, whose one
+  // column (by name) holds the bad value.
+  struct bad_value {
+    std::string column, value;
+  };
+  void make_dates(const std::string& db, int rows, const std::map<int, bad_value>& bad) {
+    server.exec("DROP DATABASE IF EXISTS " + db + "; CREATE DATABASE " + db);
+    server.exec("CREATE TABLE dates (id INT NOT NULL PRIMARY KEY, d DATE NULL, dt DATETIME NULL, t TIME NULL, "
+                "t1 TIME(1) NULL)",
+                db);
+    std::string values;
+    for (int id = 1; id <= rows; ++id) {
+      std::map<std::string, std::string> cells = {{"d", "'2020-03-04'"},
+                                                  {"dt", "'2020-03-04 05:06:07'"},
+                                                  {"t", "'08:09:10'"},
+                                                  {"t1", "'00:00:01.5'"}};
+      auto it = bad.find(id);
+      if (it != bad.end()) cells[it->second.column] = "'" + it->second.value + "'";
+      values += (values.empty() ? "" : ",") + std::string("(") + std::to_string(id) + "," + cells["d"] + "," +
+                cells["dt"] + "," + cells["t"] + "," + cells["t1"] + ")";
+    }
+    // Zero parts and impossible days are stored only under ALLOW_INVALID_DATES without strict mode.
+    server.exec("SET SESSION sql_mode = 'ALLOW_INVALID_DATES'; INSERT INTO dates VALUES " + values, db);
+  }
+
+  // The ids of a converted table as mdbtools reads them, and the same count through mdb-reader.
+  std::vector<int> access_ids(const std::string& file, const std::string& table) {
+    std::vector<int> ids;
+    for (const auto& row : mdb_export(file, table)) ids.push_back(std::stoi(row[0]));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(mdb_reader_rows(file, table).size(), ids.size());
+    return ids;
+  }
+
+  static std::vector<int> ids_without(int rows, const std::map<int, bad_value>& bad) {
+    std::vector<int> ids;
+    for (int id = 1; id <= rows; ++id)
+      if (!bad.count(id)) ids.push_back(id);
+    return ids;
+  }
+
+  // The error blocks RWFAGENT prints for the bad values, in record order.
+  static std::string error_blocks(const std::string& item, const std::map<int, bad_value>& bad) {
+    std::string text;
+    for (const auto& [id, b] : bad)
+      text += "Error:\n" + item + ", record #" + std::to_string(id) + ": The value '" + b.value + "' of column '" +
+              b.column + "' cannot be stored as a date or time\n";
+    return text;
+  }
+
+  // Every bad kind: a year below 100 (date and date-time), a zero month, a zero day, a day the month lacks, a
+  // negative time and a negative fraction of a second; in the first row, around the block boundaries of 256
+  // rows (255, 256, 257) and in the last row.
+  const std::map<int, bad_value> bad = {{1, {"d", "0050-01-01"}},          {100, {"d", "2021-01-00"}},
+                                        {150, {"t1", "-00:00:00.5"}},       {255, {"dt", "0099-12-31 23:59:59"}},
+                                        {256, {"d", "2021-00-00"}},         {257, {"t", "-01:00:00"}},
+                                        {300, {"d", "2021-02-30"}}};
+};
+
+TEST_F(RwfagentRecords, ABadValueCostsItsRecordOnlyInATable) {
+  make_dates("e2e_bad_dates", 300, bad);
+  std::string file = dir.file("dates.mdb");
+  program_result r = agent({"--src=e2e_bad_dates", "--dest=" + file, "--acc_ver=1"});
+  // Record errors are reported and skipped: the run itself has gone through.
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "Converting database e2e_bad_dates (1 tables)\nConverting table dates (300 records)\n" +
+                       error_blocks("dates", bad));
+  EXPECT_EQ(access_ids(file, "dates"), ids_without(300, bad));
+  // The good rows arrive whole, also those right beside a bad one.
+  for (const auto& row : mdb_export(file, "dates"))
+    if (row[0] == "2" || row[0] == "254" || row[0] == "258" || row[0] == "299") {
+      EXPECT_EQ(row[1], "2020-03-04 00:00:00") << row[0];
+      EXPECT_EQ(row[2], "2020-03-04 05:06:07") << row[0];
+      EXPECT_EQ(row[3], "1899-12-30 08:09:10") << row[0];
+    }
+  expect_sound(file);
+
+  // Silent: the same rows, nothing printed.
+  r = agent({"--src=e2e_bad_dates", "--dest=" + dir.file("quiet.mdb"), "--acc_ver=1", "--silent"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(access_ids(dir.file("quiet.mdb"), "dates"), ids_without(300, bad));
+}
+
+TEST_F(RwfagentRecords, ABadValueCostsItsRecordOnlyInAUserQuery) {
+  make_dates("e2e_bad_query", 300, bad);
+  const tt_test::mariadb_facts& f = server.facts();
+  std::string file = dir.file("query.mdb");
+  tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=e2e_bad_query\r\ndest=" + file +
+                                       "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
+                                       "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+                                       "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n"
+                                       "late=SELECT id, d, dt, t, t1 FROM dates ORDER BY id\r\n");
+  program_result r = agent({"--profile=" + dir.file("p.rwf")}, false);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "Converting database e2e_bad_query (1 tables)\nConverting table late (300 records)\n" +
+                       error_blocks("late", bad));
+  EXPECT_EQ(access_ids(file, "late"), ids_without(300, bad));
+  expect_sound(file);
+}
+
+TEST_F(RwfagentRecords, OverwritingATableKeepsEveryGoodRow) {
+  // A file that holds a good copy of the table and another table.
+  make_dates("e2e_bad_mode1", 300, {});
+  server.exec("CREATE TABLE other (id INT NOT NULL PRIMARY KEY)", "e2e_bad_mode1");
+  server.exec("INSERT INTO other VALUES (1), (2)", "e2e_bad_mode1");
+  std::string file = dir.file("mode1.mdb");
+  program_result r = agent({"--src=e2e_bad_mode1", "--dest=" + file, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  ASSERT_EQ(access_ids(file, "dates").size(), 300u);
+
+  // The table now holds bad values: mode 1 replaces the copy with every good row, and keeps the other table.
+  for (const auto& [id, b] : bad)
+    server.exec("SET SESSION sql_mode = 'ALLOW_INVALID_DATES'; UPDATE dates SET " + b.column + " = '" + b.value +
+                    "' WHERE id = " + std::to_string(id),
+                "e2e_bad_mode1");
+  tk_write_file(dir.file("list.txt"), "dates\n");
+  r = agent({"--src=e2e_bad_mode1", "--dest=" + file, "--acc_ver=1", "--mode=1",
+             "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "Converting database e2e_bad_mode1 (1 tables)\nConverting table dates (300 records)\n" +
+                       error_blocks("dates", bad));
+  EXPECT_EQ(access_ids(file, "dates"), ids_without(300, bad));
+  EXPECT_EQ(access_ids(file, "other"), (std::vector<int>{1, 2}));
+  expect_sound(file);
+}
+
+}  // namespace
