@@ -8,7 +8,7 @@
 //
 // The port lies below the kernel's ephemeral range and is reserved by a lock file in /tmp/tt-mariadb-ports
 // for as long as the server object lives, so servers started at once never race for one port. Start-up waits
-// (up to five minutes on a busy machine) until the server answers on its socket and on its TCP port.
+// (up to five minutes on a busy machine) until the server answers.
 //
 // Initialising a data folder takes seconds, so a started server copies a cached, cleanly shut down template
 // folder instead when a template root is given; the template is keyed by the server's version and the
@@ -16,7 +16,8 @@
 // start at once under ctest -j).
 //
 // The server is killed by stop(), by the destructor, and, for servers started in-process, by the kernel when
-// the starting process dies (PR_SET_PDEATHSIG), so a crashed or killed test leaves no server behind.
+// the starting thread dies (PR_SET_PDEATHSIG), so a crashed or killed test leaves no server behind. Start a
+// server from a thread that outlives it (the tests' main thread).
 // Servers started with `detached = true` (the shell tool) outlive the starter and are stopped by pid file.
 #pragma once
 

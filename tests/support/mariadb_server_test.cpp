@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <mysql.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -82,6 +84,29 @@ TEST(MariadbServer, LoadsAnSqlFileAndStopsWithoutLeavingAProcess) {
   EXPECT_NE(::kill(pid, 0), 0);
   EXPECT_FALSE(std::filesystem::exists(dir));
   std::filesystem::remove(seed);
+}
+
+TEST(MariadbServer, EachServerHoldsAReservedPortOutsideTheKernelsRange) {
+  mariadb_options options;
+  options.template_root = std::string(TT_BINARY_DIR) + "/mariadb-templates";
+  mariadb_server first = mariadb_server::start(options);
+  mariadb_server second = mariadb_server::start(options);
+  unsigned ephemeral_low = 0;
+  std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> ephemeral_low;
+  const unsigned port = first.facts().port;
+  EXPECT_NE(port, second.facts().port);
+  for (const mariadb_server* s : {&first, &second}) {
+    EXPECT_LT(s->facts().port, ephemeral_low);
+    EXPECT_EQ(*s->query("SELECT 1")[0][0], "1");
+  }
+  // The port stays reserved (to every process of the machine) while its server lives, and is given back when it
+  // stops.
+  const int lock = ::open(("/tmp/tt-mariadb-ports/" + std::to_string(port)).c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(lock, 0);
+  EXPECT_NE(::flock(lock, LOCK_EX | LOCK_NB), 0);
+  first.stop();
+  EXPECT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+  ::close(lock);
 }
 
 TEST(MariadbServer, DetachedServerIsStoppedByItsFolder) {
