@@ -70,6 +70,26 @@ TEST_F(RwfagentNames, ControlCharactersAndSystemNamesGetSafeNamesAndAnAmbiguousN
   expect_sound(file);
 }
 
+TEST_F(RwfagentNames, TablesDifferingInCaseBothArriveAndAreFoundAgainByLaterRuns) {
+  // Access compares names ignoring case: the second of "Orders" and "ORDERS" the server lists gets a safe name,
+  // and a later run in mode 1 replaces both tables instead of adding numbered copies.
+  const std::string file = dir.file("all.mdb");
+  for (const std::string mode : {"0", "1"}) {
+    program_result r = convert("tt_names", file, "", mode);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("Error:"), std::string::npos) << r.out;
+    std::vector<std::string> tables = mdb_tables(file);
+    ASSERT_EQ(tables.size(), 4u) << mode;
+    EXPECT_EQ(tables[2], "a_b");
+    EXPECT_EQ(tables[3], "orders00000");
+    const std::string kept = tables[0] == "_msysobjects" ? tables[1] : tables[0];
+    ASSERT_TRUE(kept == "ORDERS" || kept == "Orders") << kept;
+    expect_same_rows(file, "tt_names", kept);
+    EXPECT_EQ(mdb_reader_rows(file, "orders00000").size(), kept == "ORDERS" ? 3u : 4u);
+    expect_sound(file);
+  }
+}
+
 TEST_F(RwfagentNames, ATableListNameTakesTheTableOfExactlyThatName) {
   for (const std::string table : {"ORDERS", "Orders"}) {
     const std::string file = dir.file(table + ".mdb");
