@@ -234,6 +234,11 @@ TEST(SqlDatabase, ViewTextsLoseTheirSchemaPrefix) {
 
 // A table "t" (id INT auto-increment key, g GEOMETRY, ts TIMESTAMP, e INT DEFAULT (1+1)) as a MySQL 8 server
 // describes it.
+const char* const k_catalogue_t =
+    "SELECT c.COLUMN_NAME, c.COLUMN_DEFAULT, s.MAXLEN FROM information_schema.COLUMNS c LEFT JOIN "
+    "information_schema.CHARACTER_SETS s ON s.CHARACTER_SET_NAME = c.CHARACTER_SET_NAME WHERE c.TABLE_SCHEMA = "
+    "DATABASE() AND c.TABLE_NAME = X'74'";
+
 void script_table(sql_fake_client& c, bool with_fk_statement_answer = true) {
   c.results["show full tables where Table_type='BASE TABLE'"] = one_column("Tables_in_shop", {"t"});
   sql_fake_result_script meta;
@@ -253,6 +258,11 @@ void script_table(sql_fake_client& c, bool with_fk_statement_answer = true) {
                   {"ts", "timestamp", "NO", "", "CURRENT_TIMESTAMP", "DEFAULT_GENERATED"},
                   {"e", "int", "NO", "", "(1 + 1)", "DEFAULT_GENERATED"}};
   c.results["SHOW COLUMNS FROM `t`"] = columns;
+  sql_fake_result_script catalogue;
+  for (const char* n : {"COLUMN_NAME", "COLUMN_DEFAULT", "MAXLEN"})
+    catalogue.columns.push_back(sql_fake_column(n, sql_type_var_string, 64));
+  catalogue.rows = {{"id", nullptr, nullptr}, {"g", nullptr, nullptr}, {"ts", nullptr, nullptr}, {"e", nullptr, nullptr}};
+  c.results[k_catalogue_t] = catalogue;
   sql_fake_result_script index;
   for (const char* n : {"Table", "Non_unique", "Key_name", "Seq_in_index", "Column_name"})
     index.columns.push_back(sql_fake_column(n, sql_type_var_string, 64));
@@ -275,7 +285,7 @@ TEST(SqlTable, OpeningSendsMetadataCatalogueAndNoRowTransfer) {
   f.client->log.clear();
   auto t = db->get_table(L"t", 1);
   const std::vector<std::string> expected = {"SELECT * FROM `t` LIMIT 0", "select max( `id`) from `t`",
-                                             "SHOW COLUMNS FROM `t`", "SHOW INDEX FROM `t`",
+                                             k_catalogue_t, "SHOW COLUMNS FROM `t`", "SHOW INDEX FROM `t`",
                                              "SHOW CREATE TABLE `t`"};
   EXPECT_EQ(f.client->log, expected);
   EXPECT_EQ(t->schema.last_autonumber, 41);

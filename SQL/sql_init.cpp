@@ -1,5 +1,6 @@
 // The catalogue reads of a MySQL table: columns, defaults, indexes and foreign keys (see sql_tab.h).
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 
@@ -82,16 +83,22 @@ void sql_table::read_columns() {
   sql_client& client = engine.client();
   const std::string table = engine.table_ref(table_name);
 
-  // Where the server can tell literal defaults from expressions, ask it first.
+  // Where the server can tell literal defaults from expressions, ask it first. The catalogue also tells each
+  // column's own character set (the result's metadata only shows the session's): a set whose characters take up
+  // to 4 bytes holds characters outside the BMP.
+  const bool catalogue = engine.get_version() >= sql_version_5_0_1;
   const bool quoted_defaults = engine.is_mariadb() && engine.get_version() >= sql_version_mariadb_10_2_7;
   std::map<std::string, sql_default> defaults;
-  if (quoted_defaults) {
+  std::map<std::string, bool> beyond_bmp;
+  if (catalogue) {
     for_each_row(client,
-                 "SELECT COLUMN_NAME, COLUMN_DEFAULT FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
-                 "DATABASE() AND TABLE_NAME = " + sql_hex_literal(tk_to_utf8(table_name)),
+                 "SELECT c.COLUMN_NAME, c.COLUMN_DEFAULT, s.MAXLEN FROM information_schema.COLUMNS c LEFT JOIN "
+                 "information_schema.CHARACTER_SETS s ON s.CHARACTER_SET_NAME = c.CHARACTER_SET_NAME WHERE "
+                 "c.TABLE_SCHEMA = DATABASE() AND c.TABLE_NAME = " + sql_hex_literal(tk_to_utf8(table_name)),
                  [&](const sql_row& row) {
-                   if (row.cells.size() < 2 || row.is_null(0)) return;
-                   defaults[row.text(0)] = sql_read_quoted_default(row.cells[1], row.lengths[1]);
+                   if (row.cells.size() < 3 || row.is_null(0)) return;
+                   if (quoted_defaults) defaults[row.text(0)] = sql_read_quoted_default(row.cells[1], row.lengths[1]);
+                   beyond_bmp[row.text(0)] = !row.is_null(2) && std::atoi(row.text(2).c_str()) >= 4;
                  });
   }
 
@@ -105,6 +112,11 @@ void sql_table::read_columns() {
     if (!column) {
       tk_trace(2, "Field '%s' not found", field.c_str());
       return;
+    }
+
+    if (catalogue) {
+      auto wide = beyond_bmp.find(field);
+      column->beyond_bmp = wide != beyond_bmp.end() && wide->second && column->vartype == VT_BSTR;
     }
 
     int a = 0, b = 0;

@@ -145,6 +145,8 @@ void sql_recordset::initialize() {
     t_ftd column(sql_column_size(c, mbmaxlen), tk_utf8_to_unicode(c.name), get_vartype(c, blob_to_text),
                  (c.flags & sql_flag_not_null) != 0, (c.flags & sql_flag_auto_increment) != 0, ole_variant(),
                  sql_column_subkind(c), std::wstring());
+    // What the result's character set can carry; a table's own columns are refined from the catalogue.
+    column.beyond_bmp = sql_is_string_type(c.type) && !sql_is_binary_column(c) && mbmaxlen >= 4;
     if (column.auto_increment) {
       auto_number = column.name;
       tk_trace(1, "Got auto_number column: '%s'", c.name.c_str());

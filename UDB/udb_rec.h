@@ -120,6 +120,9 @@ struct t_ftd {
   bool conform_to(const t_ftd& that) const;
 
   int32_t size = 0;  // characters for text, bytes for binary; 0 = unlimited or unknown
+  // Text whose character set holds characters outside the Basic Multilingual Plane: each may take two UTF-16
+  // units in a destination that counts those.
+  bool beyond_bmp = false;
   int32_t precision = 0;
   int32_t scale = 0;
   std::wstring name;

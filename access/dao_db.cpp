@@ -288,6 +288,7 @@ dao_schema_initializer::dao_schema_initializer(_DAOTableDef* table, const udb_sc
     bool acceptable = validator_.is_acceptable(c.name);
     std::wstring dest = acceptable ? c.name : validator_.get_safe_name(c.name);
     push_back(t_ftd(c.size, dest, c.vartype, c.b_not_null, c.auto_increment, c.def_value, c.reserved, L""));
+    (*this)[size() - 1].beyond_bmp = c.beyond_bmp;
     if (!acceptable) {
       tk_trace_w(2, L"Store generated column name '%s'", dest.c_str());
       validator_.add_existing_name(dest);
@@ -353,7 +354,7 @@ void dao_schema_initializer::initialize() {
     short type = dao_field::get_native_type(c);
     ole_com_ptr<_DAOField> f;
     check(table_->CreateField(ole_variant(c.name).variant, ole_variant(static_cast<int>(type)).variant,
-                              ole_variant(static_cast<int>(c.size)).variant, f.put()));
+                              ole_variant(static_cast<int>(dao_field::get_native_size(c))).variant, f.put()));
     need_object(f);
     check(f->put_Required(c.b_not_null ? VARIANT_TRUE : VARIANT_FALSE));
     if (type == dbText || type == dbMemo) {
@@ -438,7 +439,7 @@ void dao_indexes_initializer::initialize() {
       ole_com_ptr<_DAOField> f;
       check(index->CreateField(ole_variant(col).variant,
                                ole_variant(static_cast<int>(dao_field::get_native_type(d))).variant,
-                               ole_variant(static_cast<int>(d.size)).variant, f.put()));
+                               ole_variant(static_cast<int>(dao_field::get_native_size(d))).variant, f.put()));
       need_object(f);
       check(fields->Append(f.get()));
     }

@@ -96,6 +96,11 @@ short dao_field::get_native_type(const t_ftd& c) {
   throw ole_type_exception();
 }
 
+int32_t dao_field::get_native_size(const t_ftd& c) {
+  if (c.beyond_bmp && get_native_type(c) == dbText) return c.size > 127 ? 255 : 2 * c.size;
+  return c.size;
+}
+
 VARTYPE dao_field::get_vartype(short t) {
   tk_trace(1, "dao_field::get_vartype(%d)", t);
   switch (t) {

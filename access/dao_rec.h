@@ -18,6 +18,10 @@ class dao_field : public udb_field {
 
   // The DAO field type of a column description (ole_type_exception for a kind Access cannot hold).
   static short get_native_type(const t_ftd& column);
+  // The size of the DAO field for the column. Text sizes count UTF-16 units: a column whose characters may lie
+  // outside the BMP gets two units per character, up to the 255 a Text field holds (Text or Memo is still
+  // decided by its characters).
+  static int32_t get_native_size(const t_ftd& column);
   // The variant kind of a DAO field type.
   static VARTYPE get_vartype(short dao_type);
 

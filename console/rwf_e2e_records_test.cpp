@@ -140,3 +140,74 @@ TEST_F(RwfagentRecords, OverwritingATableKeepsEveryGoodRow) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tt_e2e;
+using RwfagentText = rwfagent_fixture;
+
+std::string repeat(const std::string& text, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += text;
+  return out;
+}
+
+TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
+  const std::string smile = "\xF0\x9F\x98\x80";  // U+1F600: two UTF-16 units
+  server.exec("DROP DATABASE IF EXISTS e2e_emoji; CREATE DATABASE e2e_emoji CHARACTER SET utf8mb4");
+  server.exec("CREATE TABLE texts (id INT NOT NULL PRIMARY KEY, v VARCHAR(10) NULL, c CHAR(10) NULL, "
+              "w VARCHAR(200) NULL, l VARCHAR(10) CHARACTER SET latin1 NULL, u VARCHAR(10) CHARACTER SET utf16 NULL, "
+              "m VARCHAR(300) NULL)",
+              "e2e_emoji");
+  const std::string ten = repeat(smile, 10);
+  server.exec("INSERT INTO texts VALUES (1, '" + ten + "', '" + ten + "', '" + repeat(smile, 127) +
+                  "', 'abcdefghij', '" + ten + "', '" + repeat(smile, 300) + "'), "
+                  "(2, 'a" + smile + "b', NULL, '" + repeat(smile, 128) + "', NULL, NULL, NULL), "
+                  "(3, '" + repeat("\xC3\xA9", 10) + "', 'x', NULL, NULL, NULL, NULL)",
+              "e2e_emoji");
+  const tt_test::mariadb_facts& f = server.facts();
+  std::string file = dir.file("emoji.mdb");
+  tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=e2e_emoji\r\ndest=" + file +
+                                       "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
+                                       "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+                                       "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n"
+                                       "texts\r\npicked=SELECT id, v, c FROM texts ORDER BY id\r\n");
+  program_result r = agent({"--profile=" + dir.file("p.rwf")}, false);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  // 128 emoji need 256 UTF-16 units, more than any Text field holds: that record alone is refused.
+  EXPECT_EQ(r.out,
+            "Converting database e2e_emoji (2 tables)\nConverting table texts (3 records)\nError:\n"
+            "texts, record #2: The field is too small to accept the amount of data you attempted to add. Try "
+            "inserting or pasting less data.\nConverting table picked (3 records)\n");
+
+  // Text sizes count UTF-16 units: two per character where the character set reaches beyond the BMP, at most
+  // 255; Text or Memo is still decided by the characters (300 characters: Memo).
+  std::string schema = run_program({"/usr/bin/mdb-schema", "-T", "texts", file}).out;
+  for (const std::string field : {"[v]\t\t\tText (20)", "[c]\t\t\tText (20)", "[w]\t\t\tText (255)",
+                                  "[l]\t\t\tText (10)", "[u]\t\t\tText (20)", "[m]\t\t\tMemo/Hyperlink (255)"})
+    EXPECT_NE(schema.find(field), std::string::npos) << field << "\n" << schema;
+  schema = run_program({"/usr/bin/mdb-schema", "-T", "picked", file}).out;
+  EXPECT_NE(schema.find("[v]\t\t\tText (20)"), std::string::npos) << schema;
+
+  // mdb-reader reads every character back exactly.
+  auto text = [](const std::string& cell) { return reader_text(cell).value_or("NULL"); };
+  std::vector<std::vector<std::string>> rows = mdb_reader_rows(file, "texts");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(text(rows[0][1]), ten);
+  EXPECT_EQ(text(rows[0][2]), ten);
+  EXPECT_EQ(text(rows[0][3]), repeat(smile, 127));
+  EXPECT_EQ(text(rows[0][4]), "abcdefghij");
+  EXPECT_EQ(text(rows[0][5]), ten);
+  EXPECT_EQ(text(rows[0][6]), repeat(smile, 300));
+  EXPECT_EQ(text(rows[1][0]), "3");
+  EXPECT_EQ(text(rows[1][1]), repeat("\xC3\xA9", 10));
+  rows = mdb_reader_rows(file, "picked");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(text(rows[0][1]), ten);
+  EXPECT_EQ(text(rows[0][2]), ten);
+  EXPECT_EQ(text(rows[1][1]), "a" + smile + "b");
+  expect_sound(file);
+}
+
+}  // namespace
