@@ -21,15 +21,6 @@ namespace dao {
 
 namespace {
 
-const wchar_t* format_name(file_format f) {
-  switch (f) {
-    case file_format::jet3: return L"Access 95/97 (Jet 3)";
-    case file_format::jet4: return L"Access 2000 (Jet 4)";
-    case file_format::ace: return L"Access 2007 and later (ACE)";
-  }
-  return L"Access";
-}
-
 [[noreturn]] void not_supported(const std::wstring& what) {
   throw error(err::operation_not_supported,
               L"Operation is not supported for this type of object. " + what, true);
@@ -48,14 +39,7 @@ class file_storage : public storage {
  public:
   file_storage(std::unique_ptr<jet::database> db, bool created) : db_(std::move(db)), created_(created) {}
 
-  file_format format() const override {
-    switch (db_->gen()) {
-      case jet::generation::jet3: return file_format::jet3;
-      case jet::generation::jet4: return file_format::jet4;
-      case jet::generation::ace: return file_format::ace;
-    }
-    return file_format::jet4;
-  }
+  file_format format() const override { return db_->gen(); }
   bool read_only() const override { return db_->read_only(); }
 
   std::vector<catalog_entry> tables() override {
@@ -255,10 +239,7 @@ std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, 
 }
 
 std::unique_ptr<storage> create_storage(const std::wstring& path, file_format format) {
-  if (format != file_format::jet4)
-    not_supported(std::wstring(L"Creating ") + format_name(format) +
-                  L" files is not supported by this Access database engine yet.");
-  return std::make_unique<file_storage>(jet::database::create(sys_wide_to_utf8(path), jet::generation::jet4), true);
+  return std::make_unique<file_storage>(jet::database::create(sys_wide_to_utf8(path), format), true);
 }
 
 }  // namespace dao

@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/format.h"
 #include "platform/jet/types.h"
 
 namespace dao {
 
-// The three file formats, named as the engine generations that make them.
-enum class file_format { jet3, jet4, ace };
+// The three file formats: the engine's own generations (jet3, jet4, ace).
+using file_format = jet::generation;
 
 // TableDef attribute bits as DAO reports them.
 inline constexpr uint32_t table_attached = 0x40000000u;    // dbAttachedTable (linked Access table)

@@ -79,12 +79,39 @@ const wchar_t* system_table_name(system_table which) {
     case system_table::aces: return L"MSysACEs";
     case system_table::queries: return L"MSysQueries";
     case system_table::relationships: return L"MSysRelationships";
+    case system_table::complex_columns: return L"MSysComplexColumns";
+    case system_table::complex_unsigned_byte: return L"MSysComplexType_UnsignedByte";
+    case system_table::complex_short: return L"MSysComplexType_Short";
+    case system_table::complex_long: return L"MSysComplexType_Long";
+    case system_table::complex_single: return L"MSysComplexType_IEEESingle";
+    case system_table::complex_double: return L"MSysComplexType_IEEEDouble";
+    case system_table::complex_guid: return L"MSysComplexType_GUID";
+    case system_table::complex_decimal: return L"MSysComplexType_Decimal";
+    case system_table::complex_text: return L"MSysComplexType_Text";
+    case system_table::complex_attachment: return L"MSysComplexType_Attachment";
   }
   return L"";
 }
 
-table_def system_table_def(const format& f, system_table which) {
-  constexpr uint8_t fixed = 0x13, var = 0x12, sidflags = 0x32;
+std::vector<system_table> system_tables(const format& f) {
+  std::vector<system_table> out = {system_table::objects, system_table::aces, system_table::queries,
+                                   system_table::relationships};
+  if (f.gen == generation::ace)
+    for (auto t : {system_table::complex_columns, system_table::complex_unsigned_byte, system_table::complex_short,
+                   system_table::complex_long, system_table::complex_single, system_table::complex_double,
+                   system_table::complex_guid, system_table::complex_decimal, system_table::complex_text,
+                   system_table::complex_attachment})
+      out.push_back(t);
+  return out;
+}
+
+table_def system_table_def(const format& f, system_table which, uint32_t tdef_page) {
+  namespace cf = column_flag;
+  constexpr uint8_t fixed = cf::fixed | cf::updatable | cf::system, var = cf::updatable | cf::system,
+                    sidflags = cf::updatable | cf::system | cf::owner_sid;
+  // The complex-type templates are ordinary ('N') tables whose columns carry no system flag.
+  constexpr uint8_t ace_fixed = cf::fixed | cf::updatable, ace_var = cf::updatable;
+  constexpr uint8_t ace_auto = fixed | cf::autonumber;
   const uint8_t jet4 = f.gen == generation::jet3 ? 0x00 : index_flag::jet4_always;
   using T = column_type;
   switch (which) {
@@ -155,8 +182,61 @@ table_def system_table_def(const format& f, system_table which) {
       add_logical(t, L"szRelationship", 0, 0, logical_index_type::other);
       return t;
     }
+    case system_table::complex_columns: {
+      table_def t = make(f, tdef_page,
+                         {{L"ColumnName", T::text, var, 0, 0},
+                          {L"ComplexTypeObjectID", T::long_integer, fixed, 1, 0},
+                          {L"FlatTableID", T::long_integer, fixed, 1, 4},
+                          {L"ConceptualTableID", T::long_integer, fixed, 1, 8},
+                          {L"ComplexID", T::long_integer, ace_auto, 1, 12}});
+      t.system = false;
+      add_index(t, {4}, jet4 | index_flag::unique | index_flag::ignore_nulls | index_flag::required);
+      add_index(t, {3}, jet4 | index_flag::ignore_nulls | index_flag::required);
+      add_index(t, {2}, jet4 | index_flag::ignore_nulls | index_flag::required);
+      add_logical(t, L"IdxConceptualTableID", 1, 1, logical_index_type::other);
+      add_logical(t, L"IdxFlatTableID", 2, 2, logical_index_type::other);
+      add_logical(t, L"IdxID", 0, 0, logical_index_type::primary_key);
+      return t;
+    }
+    case system_table::complex_attachment: {
+      constexpr uint8_t attachment = column_ext_flag::attachment;
+      table_def t = make(f, tdef_page,
+                         {{L"FileURL", T::memo, ace_var, 0, 0},
+                          {L"FileName", T::text, ace_var, 1, 0},
+                          {L"FileType", T::text, ace_var, 2, 0},
+                          {L"FileData", T::ole, ace_var, 3, 0},
+                          {L"FileTimeStamp", T::datetime, ace_fixed, 4, 0},
+                          {L"FileFlags", T::long_integer, ace_fixed, 4, 8}});
+      t.system = false;
+      for (auto& c : t.columns) c.ext_flags = attachment;
+      return t;
+    }
+    default: {
+      // One column `Value` of the kind the template stands for.
+      column_type type = T::byte;
+      switch (which) {
+        case system_table::complex_short: type = T::integer; break;
+        case system_table::complex_long: type = T::long_integer; break;
+        case system_table::complex_single: type = T::single; break;
+        case system_table::complex_double: type = T::double_; break;
+        case system_table::complex_guid: type = T::guid; break;
+        case system_table::complex_decimal: type = T::decimal; break;
+        case system_table::complex_text: type = T::text; break;
+        default: break;
+      }
+      // Decimal is stored as a variable column here, unlike in user tables.
+      bool variable = type == T::decimal || type == T::text;
+      table_def t = make(f, tdef_page, {{L"Value", type, variable ? ace_var : ace_fixed, 0, 0}});
+      t.system = false;
+      if (type == T::decimal) {
+        // As the engine defines it: precision 18, scale 0, and a length of 9.
+        t.columns[0].precision = 18;
+        t.columns[0].scale = 0;
+        t.columns[0].length = 9;
+      }
+      return t;
+    }
   }
-  return {};
 }
 
 std::vector<value> object_row(uint32_t id, uint32_t parent, const std::wstring& name, int16_t type, double date,
@@ -183,10 +263,11 @@ std::vector<value> ace_row(uint32_t object_id, const bytes& s, int32_t acm, bool
   return r;
 }
 
-std::vector<std::vector<value>> blank_object_rows(const format& f, double date) {
+std::vector<std::vector<value>> blank_object_rows(const format& f, double date,
+                                                  const std::vector<uint32_t>& extra_tables) {
   const reference_blank& ref = reference_for(f);
   bytes s1 = sid(ref.sid_s1), s2 = sid(ref.sid_s2);
-  return {
+  std::vector<std::vector<value>> rows = {
       object_row(tables_container_id, root_container_id, L"Tables", object_type_container, date, system_object_flags, s1),
       object_row(databases_container_id, root_container_id, L"Databases", object_type_container, date, system_object_flags, s1),
       object_row(relationships_container_id, root_container_id, L"Relationships", object_type_container, date,
@@ -198,12 +279,20 @@ std::vector<std::vector<value>> blank_object_rows(const format& f, double date) 
       object_row(msysrelationships_tdef_page, tables_container_id, L"MSysRelationships", object_type_table, date,
                  system_object_flags, s1),
   };
+  // The ACE tables have no owner; the complex-type templates carry two more flag bits.
+  auto extra = system_tables(f);
+  for (size_t i = 4; i < extra.size() && i - 4 < extra_tables.size(); ++i)
+    rows.push_back(object_row(extra_tables[i - 4], tables_container_id, system_table_name(extra[i]), object_type_table,
+                              date, extra[i] == system_table::complex_columns ? system_object_flags
+                                                                               : complex_type_object_flags,
+                              {}));
+  return rows;
 }
 
-std::vector<std::vector<value>> blank_ace_rows(const format& f) {
+std::vector<std::vector<value>> blank_ace_rows(const format& f, const std::vector<uint32_t>& extra_tables) {
   const reference_blank& ref = reference_for(f);
   bytes s2 = sid(ref.sid_s2), s3 = sid(ref.sid_s3), s4 = sid(ref.sid_s4);
-  return {
+  std::vector<std::vector<value>> rows = {
       ace_row(msysobjects_tdef_page, s2, 393216, false),
       ace_row(msysaces_tdef_page, s2, 393216, false),
       ace_row(msysqueries_tdef_page, s2, 393216, false),
@@ -221,6 +310,10 @@ std::vector<std::vector<value>> blank_ace_rows(const format& f) {
       ace_row(tables_container_id, s3, 1048319, true),
       ace_row(relationships_container_id, s3, 1048575, true),
   };
+  // The ACE tables: the rights the engine gives its own tables.
+  for (uint32_t id : extra_tables) rows.push_back(ace_row(id, s2, 393216, false));
+  for (uint32_t id : extra_tables) rows.push_back(ace_row(id, s3, 20, false));
+  return rows;
 }
 
 std::vector<std::vector<value>> new_table_ace_rows(const format& f, uint32_t table_id) {

@@ -27,33 +27,6 @@ const value& field(const std::vector<value>& row, int column) {
   return column >= 0 && size_t(column) < row.size() ? row[size_t(column)] : null_value;
 }
 
-// Whole numbers of any width; Access stores some numeric columns of its own tables as bytes.
-int64_t as_number(const value& v) {
-  switch (v.kind_of()) {
-    case value::kind::boolean: return v.as_bool() ? 1 : 0;
-    case value::kind::byte: return v.as_byte();
-    case value::kind::integer: return v.as_integer();
-    case value::kind::long_integer: return v.as_long();
-    case value::kind::big_integer: return v.as_big();
-    case value::kind::binary: {
-      int64_t n = 0;
-      const bytes& b = v.as_binary();
-      for (size_t i = std::min<size_t>(b.size(), 8); i-- > 0;) n = (n << 8) | b[i];
-      return n;
-    }
-    default: return 0;
-  }
-}
-
-std::wstring as_text(const value& v) { return v.kind_of() == value::kind::text ? v.as_text() : std::wstring(); }
-
-bool starts_with_msys(const std::wstring& name) {
-  if (name.size() < 4) return false;
-  const wchar_t* p = L"MSYS";
-  for (int i = 0; i < 4; ++i)
-    if (std::towupper(wint_t(name[size_t(i)])) != wint_t(p[i])) return false;
-  return true;
-}
 
 // The rows of a system table, or none when the file does not have it.
 std::vector<std::vector<value>> system_rows(const database_reader& db, const wchar_t* name, table_def& def) {
@@ -70,31 +43,24 @@ std::vector<std::vector<value>> system_rows(const database_reader& db, const wch
 }  // namespace
 
 std::vector<catalog_object> list_objects(const database_reader& db) {
-  table_def def = db.table_at(msysobjects_tdef_page);
-  column_lookup col(def);
-  int c_id = col(L"Id"), c_parent = col(L"ParentId"), c_name = col(L"Name"), c_type = col(L"Type"),
-      c_flags = col(L"Flags"), c_connect = col(L"Connect"), c_foreign = col(L"ForeignName");
   std::vector<catalog_object> out;
-  auto cursor = db.rows(def);
-  std::vector<value> row;
-  while (cursor.next(row)) {
-    if (uint32_t(as_number(field(row, c_parent))) != tables_container_id) continue;
+  for (const catalog_entry& e : db.objects()) {
+    if (e.parent_id != tables_container_id) continue;
     catalog_object o;
-    o.type = int16_t(as_number(field(row, c_type)));
+    o.type = e.type;
     switch (o.type) {
-      case 1: o.kind = object_kind::local_table; break;
-      case 4: o.kind = object_kind::odbc_table; break;
-      case 6: o.kind = object_kind::linked_table; break;
-      case 5: o.kind = object_kind::query; break;
+      case object_type_table: o.kind = object_kind::local_table; break;
+      case object_type_odbc_link: o.kind = object_kind::odbc_table; break;
+      case object_type_access_link: o.kind = object_kind::linked_table; break;
+      case object_type_query: o.kind = object_kind::query; break;
       default: continue;
     }
-    o.name = as_text(field(row, c_name));
-    o.id = uint32_t(as_number(field(row, c_id)));
-    o.flags = uint32_t(as_number(field(row, c_flags)));
-    o.connect = as_text(field(row, c_connect));
-    o.foreign_name = as_text(field(row, c_foreign));
-    if (o.kind == object_kind::local_table && ((o.flags & 0x80000002u) != 0 || starts_with_msys(o.name)))
-      o.kind = object_kind::system_table;
+    o.name = e.name;
+    o.id = e.id;
+    o.flags = e.flags;
+    o.connect = e.connect;
+    o.foreign_name = e.foreign_name;
+    if (o.kind == object_kind::local_table && e.is_system()) o.kind = object_kind::system_table;
     out.push_back(std::move(o));
   }
   return out;
@@ -115,20 +81,20 @@ std::vector<relationship> list_relationships(const database_reader& db) {
   std::map<std::wstring, size_t> by_name;
   std::vector<std::vector<pair_row>> pairs;
   for (const auto& row : rows) {
-    std::wstring name = as_text(field(row, c_name));
+    std::wstring name = catalog_text(field(row, c_name));
     auto it = by_name.find(name);
     if (it == by_name.end()) {
       relationship r;
       r.name = name;
-      r.grbit = uint32_t(as_number(field(row, c_grbit)));
-      r.table = as_text(field(row, c_object));
-      r.referenced_table = as_text(field(row, c_ref));
+      r.grbit = uint32_t(catalog_number(field(row, c_grbit)));
+      r.table = catalog_text(field(row, c_object));
+      r.referenced_table = catalog_text(field(row, c_ref));
       it = by_name.emplace(name, out.size()).first;
       out.push_back(std::move(r));
       pairs.emplace_back();
     }
-    pairs[it->second].push_back({as_number(field(row, c_index)), as_text(field(row, c_column)),
-                                 as_text(field(row, c_ref_column))});
+    pairs[it->second].push_back({catalog_number(field(row, c_index)), catalog_text(field(row, c_column)),
+                                 catalog_text(field(row, c_ref_column))});
   }
   for (size_t i = 0; i < out.size(); ++i) {
     std::stable_sort(pairs[i].begin(), pairs[i].end(),
@@ -373,14 +339,14 @@ std::vector<stored_query> list_queries(const database_reader& db) {
   std::map<uint32_t, std::vector<query_row>> by_id;
   for (const auto& row : rows) {
     query_row r;
-    r.attribute = int(as_number(field(row, c_attr)));
+    r.attribute = int(catalog_number(field(row, c_attr)));
     const value& o = field(row, c_order);
     if (o.kind_of() == value::kind::binary) r.order = o.as_binary();
-    r.name1 = as_text(field(row, c_name1));
-    r.name2 = as_text(field(row, c_name2));
-    r.expression = as_text(field(row, c_expr));
-    r.flag = as_number(field(row, c_flag));
-    by_id[uint32_t(as_number(field(row, c_id)))].push_back(std::move(r));
+    r.name1 = catalog_text(field(row, c_name1));
+    r.name2 = catalog_text(field(row, c_name2));
+    r.expression = catalog_text(field(row, c_expr));
+    r.flag = catalog_number(field(row, c_flag));
+    by_id[uint32_t(catalog_number(field(row, c_id)))].push_back(std::move(r));
   }
   for (size_t i = 0; i < out.size(); ++i) {
     auto it = by_id.find(ids[i]);

@@ -1,6 +1,6 @@
 // The database writer: creates a new Access file and fills it with tables and rows, or opens an
 // existing one to read it or to change it (new tables, rows appended to existing tables, deleted
-// tables, relationships).
+// tables, relationships). Jet 4 (.mdb) and ACE (.accdb) files alike.
 //
 //   auto db = jet::database::create("/data/out.mdb");            // Jet 4 (Access 2000) .mdb
 //   db->add_table(L"Customers",
@@ -95,77 +95,74 @@ struct open_options {
   std::wstring password{};          // the database password (";pwd=..."), empty for none
 };
 
-class existing_file;
-
+// The interface of an Access file being written. Two implementations stand behind it: a new file
+// (new_file.h: written from scratch, renamed into place at `close`) and an existing file
+// (existing_file.h: read, and changed in a working copy that replaces it at `close`).
 class database {
  public:
   // Refuses an existing file (3204), a missing folder (3044), a bad name (3055) and generations that
-  // cannot be written yet (3343).
+  // cannot be written (3343 naming the format).
   static std::unique_ptr<database> create(const std::string& path, generation gen = generation::jet4,
                                           const create_options& options = {});
   // Opens an existing file (see existing_file.h): 3024 missing, 3343 not an Access file or a format
-  // that cannot be read (or, opened for changes, cannot be written), 3049 damaged, 3031 wrong
-  // password, 3045 in use. Changes go to a working copy that replaces the file at `close()`.
+  // that cannot be read (or, opened for changes, cannot be kept intact by a change), 3049 damaged,
+  // 3031 wrong password, 3045 in use. Changes go to a working copy that replaces the file at `close()`.
   static std::unique_ptr<database> open(const std::string& path, const open_options& options = {});
-  ~database();
+  virtual ~database();
   database(const database&) = delete;
   database& operator=(const database&) = delete;
 
-  const format& fmt() const;
-  const std::string& path() const;
+  virtual const format& fmt() const = 0;
+  virtual const std::string& path() const = 0;
   generation gen() const { return fmt().gen; }
   uint8_t version_byte() const { return fmt().version_byte; }
-  bool read_only() const;
+  virtual bool read_only() const = 0;
 
   // The catalog: tables (local, linked, system) and queries; a new file lists the tables added.
-  std::vector<catalog_object> objects() const;
-  std::vector<stored_query> queries() const;
-  std::vector<relationship> relationships() const;
+  virtual std::vector<catalog_object> objects() const = 0;
+  virtual std::vector<stored_query> queries() const = 0;
+  virtual std::vector<relationship> relationships() const = 0;
   // The reader over an opened file (its working copy once changed); 3420 for a new file.
-  const database_reader& reader() const;
+  virtual const database_reader& reader() const = 0;
 
   // Adds a table; returns its handle for append_row.
-  size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
-                   const std::vector<index_spec>& indexes, const std::wstring& description = std::wstring());
-  // The handle of a table added in this session (3265 when there is none).
-  size_t table_handle(const std::wstring& name) const;
-  const table_def& table(size_t handle) const;
-  uint32_t row_count(size_t handle) const;
+  virtual size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
+                           const std::vector<index_spec>& indexes, const std::wstring& description = std::wstring()) = 0;
+  // The handle of a table (one added in this session, or of an opened file) (3265 when there is none).
+  virtual size_t table_handle(const std::wstring& name) = 0;
+  virtual const table_def& table(size_t handle) const = 0;
+  uint32_t row_count(size_t handle) const { return table(handle).row_count; }
 
-  void append_row(size_t handle, const std::vector<value>& values);
+  virtual void append_row(size_t handle, const std::vector<value>& values) = 0;
   void append_row(const std::wstring& table, const std::vector<value>& values) { append_row(table_handle(table), values); }
 
   // Writes the table's index trees, maps and definition now and frees their memory; no more rows
   // can be appended to it afterwards. `close` finishes every table that is still open.
-  void finish_table(size_t handle);
+  virtual void finish_table(size_t handle) = 0;
 
   // Deletes a table (local or linked) of an opened file with its rows, indexes, permissions and the
   // relationships that name it; the other table of an enforced one loses its foreign-key index to
   // it (3265 when there is none, 3251 for system tables).
-  void delete_table(const std::wstring& name);
+  virtual void delete_table(const std::wstring& name) = 0;
 
   // Adds a relationship between two tables of an opened file: its MSysRelationships rows and catalog
   // row and, when enforced, the foreign-key indexes of both tables (a new index over the columns in
   // `table` unless one exists). Refusals: 3012 name taken, 3265 table or field missing, 3368 field
   // counts or types differ, 3173 no unique index on the referenced fields, 3201 rows of `table`
   // refer to rows that `referenced_table` lacks.
-  void add_relationship(const relationship_spec& r);
+  virtual void add_relationship(const relationship_spec& r) = 0;
 
   // Writes everything and renames the file into place. Idempotent.
-  void close();
+  virtual void close() = 0;
   // Drops the file being written; the destination is left as it was.
-  void abandon();
+  virtual void abandon() = 0;
 
   // Bytes written to the file so far.
-  uint64_t bytes_written() const;
+  virtual uint64_t bytes_written() const = 0;
 
- private:
-  struct impl;
-  explicit database(std::unique_ptr<impl> p);
-  std::unique_ptr<impl> p_;
+ protected:
+  database() = default;
 };
 
-// Checks an object or field name the way Access does (3125 when it cannot be used).
-void check_name(const format& f, const std::wstring& name);
 
 }  // namespace jet

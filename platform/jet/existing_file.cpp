@@ -13,19 +13,6 @@
 
 namespace jet {
 
-std::string format_name(uint8_t version) {
-  switch (version) {
-    case 0: return "Access 97 (Jet 3)";
-    case 1: return "Access 2000 (Jet 4)";
-    case 2: return "Access 2007 (ACE 12)";
-    case 3: return "Access 2010 (ACE 14)";
-    case 4: return "Access 2013 (ACE 15)";
-    case 5: return "Access 2016 (ACE 16)";
-    case 6: return "Access 2019 (ACE 17)";
-  }
-  return "unknown version " + std::to_string(version);
-}
-
 std::unique_ptr<existing_file> existing_file::open(const std::string& path, const open_options& options, double now) {
   std::unique_ptr<existing_file> db(new existing_file());
   db->now_ = now;
@@ -43,17 +30,8 @@ std::unique_ptr<existing_file> existing_file::open(const std::string& path, cons
   if (::flock(fd, (options.exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) throw_error(dao_error::file_in_use, path);
   db->exclusive_locked_ = options.exclusive;
 
-  std::vector<uint8_t> first(4096, 0);
-  ssize_t n = ::pread(fd, first.data(), first.size(), 0);
-  if (n < 0x20 || !looks_like_access_header(first.data(), size_t(n))) throw_error(dao_error::unrecognized_format, path);
-  first.resize(size_t(n));
-  uint8_t version = first[0x14];
-  const format* f = format::for_version_byte(version);
-  if (!f)
-    throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (" + format_name(version) +
-                                                    " files cannot be read).");
-  if (first.size() < f->page_size) throw_corrupt(path + "' (shorter than its header page");
-  header_info h = read_header(first, path);
+  header_info h = sniff_file(fd, path);
+  const std::string version_name = format_name(h.version);
   if (h.db_key != 0) {
     if (options.password.empty()) throw_error(dao_error::invalid_password);
     throw error(dao_error::unrecognized_format,
@@ -61,11 +39,26 @@ std::unique_ptr<existing_file> existing_file::open(const std::string& path, cons
   }
   // Jet compares database passwords exactly (case matters).
   if (h.password != options.password) throw_error(dao_error::invalid_password);
-  if (!options.read_only && f->gen != generation::jet4)
-    throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (" + format_name(version) +
-                                                    " files can be read but not changed).");
+  // What would keep a change from leaving the file intact. Such a file can still be read.
+  const format* generic = format::for_version_byte(h.version);
+  if (generic->gen == generation::jet3)
+    db->change_refusal_ = version_name + " files can be read but not changed";
+  else if (!h.fmt)
+    db->change_refusal_ = "its text sort order (version " + std::to_string(h.sort_version) +
+                          ") is one this engine has no collation for; it can be read but not changed";
+  else if (h.sort_order != h.fmt->sort_order_id)
+    db->change_refusal_ = "its text sort order (" + std::to_string(h.sort_order) +
+                          ") is one this engine has no collation for; it can be read but not changed";
+  if (!options.read_only && !db->change_refusal_.empty())
+    throw error(dao_error::unrecognized_format,
+                "Unrecognized database format '" + path + "' (" + version_name + ": " + db->change_refusal_ + ").");
   db->reader_ = database_reader::open(path);
   return db;
+}
+
+const database_reader& existing_file::reader() const {
+  if (closed_) throw_error(dao_error::object_invalid);
+  return *reader_;
 }
 
 void existing_file::release_lock() {

@@ -32,16 +32,19 @@
 
 namespace jet {
 
-class existing_file {
+class existing_file final : public database {
  public:
   // `now` dates the catalog rows of new tables (days since 1899-12-30).
   static std::unique_ptr<existing_file> open(const std::string& path, const open_options& options, double now);
-  ~existing_file();
+  ~existing_file() override;
 
-  const format& fmt() const { return reader_->fmt(); }
-  const std::string& path() const { return path_; }
-  bool read_only() const { return options_.read_only; }
-  const database_reader& reader() const { return *reader_; }
+  const format& fmt() const override { return reader_->fmt(); }
+  const std::string& path() const override { return path_; }
+  bool read_only() const override { return options_.read_only; }
+  const database_reader& reader() const override;
+  std::vector<catalog_object> objects() const override { return list_objects(reader()); }
+  std::vector<stored_query> queries() const override { return list_queries(reader()); }
+  std::vector<relationship> relationships() const override { return list_relationships(reader()); }
 
   // Tables are addressed by handles, as in a new file; a handle stands for an existing table or for
   // one created in this session alike. Rows go to a table writer that first takes the table's
@@ -50,20 +53,20 @@ class existing_file {
   // rows of an existing table are checked against its Required and AllowZeroLength properties and
   // against the enforced relationships it is the referencing side of (3201).
   size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
-                   const std::vector<index_spec>& indexes, const std::wstring& description);
-  size_t table_handle(const std::wstring& name);
-  const table_def& table(size_t handle) const;
-  uint32_t row_count(size_t handle) const { return table(handle).row_count; }
-  void append_row(size_t handle, const std::vector<value>& values);
-  void finish_table(size_t handle);
-  void delete_table(const std::wstring& name);
+                   const std::vector<index_spec>& indexes, const std::wstring& description = std::wstring()) override;
+  size_t table_handle(const std::wstring& name) override;
+  const table_def& table(size_t handle) const override;
+  using database::append_row;
+  void append_row(size_t handle, const std::vector<value>& values) override;
+  void finish_table(size_t handle) override;
+  void delete_table(const std::wstring& name) override;
   // Adds a relationship between two tables of the file (see relationship_spec in database.h).
-  void add_relationship(const relationship_spec& r);
+  void add_relationship(const relationship_spec& r) override;
 
-  void close();
-  void abandon();
+  void close() override;
+  void abandon() override;
   bool closed() const { return closed_; }
-  uint64_t bytes_written() const { return copy_ ? copy_->bytes_written() : 0; }
+  uint64_t bytes_written() const override { return copy_ ? copy_->bytes_written() : 0; }
 
  private:
   class recycler;
@@ -107,9 +110,7 @@ class existing_file {
   std::vector<std::unique_ptr<open_table>> tables_;
   // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
   std::map<std::pair<uint32_t, uint32_t>, std::set<std::string>> referenced_keys_;
+  std::string change_refusal_;  // why the file cannot be changed (empty when it can)
 };
-
-// A short English name of a file's format ("Access 2000 (Jet 4)", "Access 2007 (ACE 12)", ...).
-std::string format_name(uint8_t version_byte);
 
 }  // namespace jet

@@ -275,7 +275,7 @@ void existing_file::start_appending(open_table& t) {
   const format& f = fmt();
   // The catalog tables are the engine's own: rows are added to them only through catalog changes.
   const catalog_entry* entry = reader_->find_table(t.name);
-  if (entry && (entry->is_system() || (t.name.size() >= 4 && same_name(t.name.substr(0, 4), L"MSys"))))
+  if (entry && entry->is_system())
     throw error(dao_error::not_supported, "Rows cannot be added to the system table '" + to_utf8(t.name) + "'.");
   table_def def = read_tdef(f, *copy_, t.tdef_page);
   for (const auto& ix : def.indexes)
@@ -450,12 +450,13 @@ void existing_file::finish_table(size_t handle) {
 void existing_file::delete_table(const std::wstring& name) {
   check_writable();
   const catalog_entry* e = find_object(name);
-  if (!e || (e->type != 1 && e->type != 4 && e->type != 6)) throw_error(dao_error::field_not_found);
-  if (e->type == 1 && (e->is_system() || (name.size() >= 4 && same_name(name.substr(0, 4), L"MSys"))))
+  if (!e || (e->type != object_type_table && e->type != object_type_odbc_link && e->type != object_type_access_link))
+    throw_error(dao_error::field_not_found);
+  if (e->type == object_type_table && e->is_system())
     throw error(dao_error::not_supported, "System table '" + to_utf8(name) + "' cannot be deleted.");
   const std::wstring stored_name = e->name;
   const uint32_t id = e->id;
-  const bool local = e->type == 1;
+  const bool local = e->type == object_type_table;
   // The relationships naming the table go with it; the other tables of enforced ones lose their
   // foreign-key index pointing at it.
   auto rels = list_relationships(*reader_);

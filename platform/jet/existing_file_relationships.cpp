@@ -15,6 +15,7 @@
 #include "platform/jet/catalog.h"
 #include "platform/jet/error.h"
 #include "platform/jet/existing_file.h"
+#include "platform/jet/table_request.h"
 #include "platform/jet/value_codec.h"
 
 namespace jet {
@@ -106,7 +107,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
       if (e.id & 0x80000000u) highest = std::max<int64_t>(highest, e.id);
     uint32_t id = highest < 0 ? 0x80000000u : uint32_t(highest + 1);
     auto aces = new_ace_rows(id, relationships_container_id);
-    std::vector<value> object = object_row(id, relationships_container_id, r.name, 8, now_, 0, new_owner());
+    std::vector<value> object = object_row(id, relationships_container_id, r.name, object_type_relationship, now_, 0, new_owner());
     rewrite_table(msysobjects_tdef_page, [](std::vector<value>&) { return true; }, {object});
     if (const catalog_entry* a = reader_->find_table(L"MSysACEs")) rewrite_table(a->id, [](std::vector<value>&) { return true; }, aces);
 
@@ -166,7 +167,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
       li.name = r.name;
       li.number = many_number;
       li.physical = uint32_t(physical);
-      li.relationship_role = 2;
+      li.relationship_role = relationship_role::referencing;
       li.other_index = int32_t(one_number);
       li.other_tdef = one_page;
       li.cascade_update = on_update;
@@ -179,7 +180,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
       li.name = back_name;
       li.number = one_number;
       li.physical = uint32_t(one_physical);
-      li.relationship_role = 1;
+      li.relationship_role = relationship_role::referenced;
       li.other_index = int32_t(many_number);
       li.other_tdef = many_page;
       li.cascade_update = on_update;

@@ -1,4 +1,4 @@
-// Generation descriptors. Values are the facts of the Jet 4 file format (Access 2000-2003).
+// Generation descriptors. Values are the facts of the Jet 4 file format (Access 2000-2003), which ACE keeps.
 #include "platform/jet/format.h"
 
 #include <array>
@@ -16,6 +16,7 @@ format make_jet4() {
   f.page_size = 4096;
 
   f.header_magic_offset = 0x04;
+  f.header_magic = "Standard Jet DB";
   f.header_version_offset = 0x14;
   f.header_mask_offset = 0x18;
   f.header_mask_length = 128;
@@ -124,25 +125,60 @@ const format& format::jet4() {
 
 // ACE files (Access 2007 and later) keep the Jet 4 page structures; they differ in the version byte,
 // in new column types and in the collation that newer files may choose (the header says which).
-const format& format::ace(uint8_t version) {
+const format& format::ace(uint8_t version, uint8_t sort_version) {
   static const auto formats = [] {
-    std::array<format, 5> all{};
-    for (uint8_t v = 2; v <= 6; ++v) {
-      format f = make_jet4();
-      f.gen = generation::ace;
-      f.version_byte = v;
-      all[v - 2] = f;
-    }
+    std::array<format, 10> all{};
+    for (uint8_t v = 2; v <= 6; ++v)
+      for (uint8_t s = 0; s <= 1; ++s) {
+        format f = make_jet4();
+        f.gen = generation::ace;
+        f.version_byte = v;
+        f.header_magic = "Standard ACE DB";
+        f.sort_version = s;
+        f.text_sort = s == 0 ? sort_order_kind::general_legacy : sort_order_kind::general;
+        all[size_t(v - 2) * 2 + s] = f;
+      }
     return all;
   }();
-  if (version < 2 || version > 6) throw_error(dao_error::unrecognized_format);
-  return formats[version - 2];
+  if (version < 2 || version > 6 || sort_version > 1) throw_error(dao_error::unrecognized_format);
+  return formats[size_t(version - 2) * 2 + sort_version];
 }
 
-const format* format::for_version_byte(uint8_t version) {
+const format* format::for_version_byte(uint8_t version, uint8_t sort_version) {
   if (version == 1) return &jet4();
-  if (version >= 2 && version <= 6) return &ace(version);
+  if (version >= 2 && version <= 6 && sort_version <= 1) return &ace(version, sort_version);
   return nullptr;
+}
+
+const format* format::for_generation(generation g) {
+  switch (g) {
+    case generation::jet4: return &jet4();
+    case generation::ace: return &ace(2);
+    case generation::jet3: return nullptr;
+  }
+  return nullptr;
+}
+
+const char* generation_name(generation g) {
+  switch (g) {
+    case generation::jet3: return "Access 95/97 (Jet 3)";
+    case generation::jet4: return "Access 2000 (Jet 4)";
+    case generation::ace: return "Access 2007 and later (ACE)";
+  }
+  return "Access";
+}
+
+std::string format_name(uint8_t version) {
+  switch (version) {
+    case 0: return "Access 97 (Jet 3)";
+    case 1: return "Access 2000 (Jet 4)";
+    case 2: return "Access 2007 (ACE 12)";
+    case 3: return "Access 2010 (ACE 14)";
+    case 4: return "Access 2013 (ACE 15)";
+    case 5: return "Access 2016 (ACE 16)";
+    case 6: return "Access 2019 (ACE 17)";
+  }
+  return "unknown version " + std::to_string(version);
 }
 
 }  // namespace jet

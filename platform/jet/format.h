@@ -4,16 +4,24 @@
 // from a literal, so that adding a generation means adding one descriptor. Offsets are in bytes from
 // the start of the page (page structures) or from the start of the block (TDEF blocks).
 //
-// `jet4()` and `ace(version)` (the Jet 4 structures under ACE version bytes 2-6) exist today;
-// `jet3()` will be added beside them.
+// `jet4()` and `ace(version, sort_version)` (the Jet 4 structures under ACE version bytes 2-6) exist
+// today; `jet3()` will be added beside them.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace jet {
 
+// The file formats, from the user's choice down to the engine: Access 95/97 (.mdb, Jet 3), Access
+// 2000 (.mdb, Jet 4), Access 2007 and later (.accdb, ACE).
 enum class generation : uint8_t { jet3, jet4, ace };
+
+// "Access 95/97 (Jet 3)", "Access 2000 (Jet 4)", "Access 2007 and later (ACE)".
+const char* generation_name(generation g);
+// The name of a file's format from its header version byte ("Access 2010 (ACE 14)", ...).
+std::string format_name(uint8_t version_byte);
 
 // Collation used for text index keys.
 enum class sort_order_kind : uint8_t {
@@ -28,7 +36,8 @@ struct format {
   uint32_t page_size;
 
   // ---- header page (page 0)
-  uint32_t header_magic_offset;         // "Standard Jet DB\0"
+  uint32_t header_magic_offset;         // "Standard Jet DB\0" / "Standard ACE DB\0"
+  const char* header_magic;             // the 16 bytes there
   uint32_t header_version_offset;       // 0x14
   uint32_t header_mask_offset;          // start of the RC4-masked region (0x18)
   uint32_t header_mask_length;          // 126 (Jet 3) / 128
@@ -135,11 +144,16 @@ struct format {
   std::array<uint8_t, 4> property_magic;  // "MR2\0" (Jet 3: "KKD\0")
 
   static const format& jet4();
-  // The descriptor of an ACE file with header version byte 2 (Access 2007) to 6 (2019 and later).
-  static const format& ace(uint8_t version);
+  // The descriptor of an ACE file with header version byte 2 (Access 2007) to 6 (2019 and later);
+  // `sort_version` is the header's (0 General legacy, 1 General of Access 2010 and later).
+  static const format& ace(uint8_t version, uint8_t sort_version = 0);
 
-  // The descriptor for a header version byte (0x14); nullptr when the generation is not supported.
-  static const format* for_version_byte(uint8_t version);
+  // The descriptor for a header version byte (0x14) and sort version byte (0x71); nullptr when the
+  // generation or the sort version is not supported.
+  static const format* for_version_byte(uint8_t version, uint8_t sort_version = 0);
+  // The descriptor new files of a generation are written with (ACE: version byte 2, the format
+  // Access 2007 writes and every later Access opens); nullptr when the generation cannot be written.
+  static const format* for_generation(generation g);
 
   uint32_t pages_for_bytes(uint64_t bytes) const { return uint32_t((bytes + page_size - 1) / page_size); }
 };
@@ -175,9 +189,56 @@ inline constexpr uint8_t hyperlink = 0x80;
 
 namespace column_ext_flag {
 inline constexpr uint8_t compressed_unicode = 0x01;
+inline constexpr uint8_t attachment = 0x10;  // the fields of ACE attachment tables
 }
 
 // Owner field of long-value pages: the ASCII bytes "LVAL".
 inline constexpr uint32_t lval_owner = 0x4C41564C;
+
+// Usage map rows: a type byte, then an inline bitmap after its start page, or the page numbers of
+// bitmap pages (each a 4-byte page header, then bits).
+namespace usage_map_layout {
+inline constexpr uint8_t inline_map = 0x00;
+inline constexpr uint8_t reference_map = 0x01;
+inline constexpr uint32_t start_page_offset = 1;     // inline: first page the bits stand for
+inline constexpr uint32_t inline_bits_offset = 5;
+inline constexpr uint32_t reference_pages_offset = 1;  // reference: 4-byte page numbers
+inline constexpr uint32_t bitmap_page_header = 4;      // bitmap pages: type, 01, 2 unused bytes
+inline constexpr uint8_t bitmap_page_marker = 0x01;
+}  // namespace usage_map_layout
+
+// Long-value field headers: a 4-byte length word whose top bits say where the value is, then the row
+// pointer of the first (or only) LVAL row; chained rows begin with the pointer of the next row.
+namespace long_value_layout {
+inline constexpr uint32_t kind_mask = 0xC0000000u;
+inline constexpr uint32_t inline_value = 0x80000000u;  // the value follows the header in the row
+inline constexpr uint32_t single_row = 0x40000000u;    // one LVAL row holds it
+inline constexpr uint32_t chained = 0x00000000u;       // a chain of LVAL rows
+inline constexpr uint32_t row_pointer_offset = 4;
+inline constexpr uint32_t chain_link_size = 4;
+}  // namespace long_value_layout
+
+// Table types (TDEF byte at tdef_table_type_offset).
+namespace table_type {
+inline constexpr uint8_t system = 0x53;  // 'S': MSysObjects, MSysACEs, MSysQueries, MSysRelationships
+inline constexpr uint8_t user = 0x4E;    // 'N': every other table (the ACE system tables too)
+}  // namespace table_type
+
+// Constant bytes of a TDEF that no reader interprets but every engine-made file carries.
+namespace tdef_const {
+inline constexpr uint8_t page_marker = 0x01;     // byte 1 of every TDEF page ("VC" in Jet 3)
+inline constexpr uint32_t magic_offset = 12;     // table header: 1625
+inline constexpr uint32_t magic_value = 1625;    // also the first 4 bytes of column and logical blocks
+inline constexpr uint32_t index_magic = 1923;    // first 4 bytes of a physical index block
+inline constexpr uint32_t flag24_offset = 24;    // table header: always 01
+inline constexpr uint8_t flag24_value = 0x01;
+inline constexpr uint32_t column_magic_offset = 1;
+inline constexpr uint32_t index_entry_count_offset = 0;     // index statistics block
+inline constexpr uint32_t index_distinct_count_offset = 4;
+inline constexpr uint32_t index_slots = 10;                 // column slots of a physical index block
+inline constexpr uint32_t index_slot_size = 3;              // [2] column number, [1] order
+inline constexpr uint16_t unused_slot = 0xFFFF;
+inline constexpr uint16_t end_marker = 0xFFFF;             // closes the long-value list
+}  // namespace tdef_const
 
 }  // namespace jet

@@ -2,6 +2,7 @@
 #include "platform/jet/header.h"
 
 #include <cstring>
+#include <unistd.h>
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/error.h"
@@ -23,25 +24,45 @@ constexpr uint8_t kJet4Region[128] = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
 };
 
-reference_blank make_jet4_reference() {
-  const format& f = format::jet4();
+// The decoded masked region of the Access 2007 blank (the ACE 12 reference), with its own creation
+// date, per-database bytes and SIDs.
+constexpr uint8_t kAce12Region[128] = {
+    0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+    0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0xE4, 0x04, 0x00, 0x00, 0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D,
+    0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D,
+    0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D, 0x00, 0x00, 0x32, 0x9D,
+    0x00, 0x00, 0xA6, 0x11, 0x00, 0x00, 0x09, 0x04, 0x00, 0x00, 0xE6, 0xCE, 0x87, 0x81, 0x53, 0xA6,
+    0xE3, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+};
+
+// Fixed bytes outside the masked region.
+constexpr uint8_t kPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
+constexpr uint32_t kEngineTailOffset = 0x98;
+constexpr uint8_t kEngineTail[8] = {0x54, 0x06, 0x00, 0x00, 0x34, 0x2E, 0x30, 0x00};  // 1620 and "4.0"
+constexpr uint32_t kEndBlockSize = 0x200;  // the page-end block: pairs 00 01 after a 4-byte head
+
+struct reference_source {
+  const uint8_t* region;
+  std::array<uint8_t, 2> s1, s2, s3, s4;
+  std::array<uint8_t, 4> end_block_head;
+};
+
+reference_blank make_reference(const format& f, const reference_source& src) {
   reference_blank r;
-  r.sid_s1 = {0x65, 0x89};
-  r.sid_s2 = {0x64, 0x8B};
-  r.sid_s3 = {0x65, 0x8B};
-  r.sid_s4 = {0x65, 0x8E};
+  r.sid_s1 = src.s1;
+  r.sid_s2 = src.s2;
+  r.sid_s3 = src.s3;
+  r.sid_s4 = src.s4;
   std::vector<uint8_t> p(f.page_size, 0);
-  const uint8_t start[4] = {0x00, 0x01, 0x00, 0x00};
-  std::memcpy(p.data(), start, 4);
-  std::memcpy(p.data() + f.header_magic_offset, "Standard Jet DB", 16);
+  std::memcpy(p.data(), kPageTypeBytes, sizeof kPageTypeBytes);
+  std::memcpy(p.data() + f.header_magic_offset, f.header_magic, 16);
   p[f.header_version_offset] = f.version_byte;
-  std::memcpy(p.data() + f.header_mask_offset, kJet4Region, sizeof kJet4Region);
-  // Outside the mask: 1620 and "4.0".
-  const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, 0x34, 0x2E, 0x30, 0x00};
-  std::memcpy(p.data() + 0x98, tail, 8);
-  // The page-end block: pairs 00 01, the first byte 01.
-  for (uint32_t i = f.page_size - 0x200; i < f.page_size; i += 2) { p[i] = 0x00; p[i + 1] = 0x01; }
-  p[f.page_size - 0x200] = 0x01;
+  std::memcpy(p.data() + f.header_mask_offset, src.region, f.header_mask_length);
+  std::memcpy(p.data() + kEngineTailOffset, kEngineTail, sizeof kEngineTail);
+  for (uint32_t i = f.page_size - kEndBlockSize; i < f.page_size; i += 2) { p[i] = 0x00; p[i + 1] = 0x01; }
+  std::memcpy(p.data() + f.page_size - kEndBlockSize, src.end_block_head.data(), src.end_block_head.size());
   r.creation_date = get_f64(p.data() + f.header_create_date_offset);
   r.decoded_header = std::move(p);
   return r;
@@ -50,9 +71,14 @@ reference_blank make_jet4_reference() {
 }  // namespace
 
 const reference_blank& reference_for(const format& f) {
-  static const reference_blank jet4 = make_jet4_reference();
-  (void)f;  // only Jet 4 so far
-  return jet4;
+  // Jet 4: the engine-made blank. ACE: the Access 2007 blank (no engine-made ACE blank is public).
+  static const reference_blank jet4 =
+      make_reference(format::jet4(), {kJet4Region, {0x65, 0x89}, {0x64, 0x8B}, {0x65, 0x8B}, {0x65, 0x8E},
+                                      {0x01, 0x01, 0x00, 0x01}});
+  static const reference_blank ace12 =
+      make_reference(format::ace(2), {kAce12Region, {0x52, 0xA6}, {0x53, 0xA4}, {0x52, 0xA4}, {0x52, 0xA1},
+                                      {0x1E, 0x01, 0x7A, 0x01}});
+  return f.gen == generation::ace ? ace12 : jet4;
 }
 
 std::vector<uint8_t> header_key_stream(size_t n) {
@@ -113,25 +139,37 @@ std::vector<uint8_t> build_header(const format& f, const std::wstring& password)
   return p;
 }
 
+namespace {
+
+// Where the magic text and the version byte sit in every generation.
+constexpr uint32_t kMagicOffset = 4;
+constexpr uint32_t kVersionOffset = 0x14;
+
+}  // namespace
+
 bool looks_like_access_header(const uint8_t* b, size_t n) {
-  if (n < 0x15) return false;
-  return b[0] == 0 && b[1] == 1 && b[2] == 0 && b[3] == 0 &&
-         (std::memcmp(b + 4, "Standard Jet DB", 16) == 0 || std::memcmp(b + 4, "Standard ACE DB", 16) == 0);
+  if (n <= kVersionOffset) return false;
+  return std::memcmp(b, kPageTypeBytes, sizeof kPageTypeBytes) == 0 &&
+         (std::memcmp(b + kMagicOffset, "Standard Jet DB", 16) == 0 ||
+          std::memcmp(b + kMagicOffset, "Standard ACE DB", 16) == 0);
 }
 
 header_info read_header(const std::vector<uint8_t>& page0, const std::string& file_name) {
   header_info h;
   if (!looks_like_access_header(page0.data(), page0.size())) throw_error(dao_error::unrecognized_format, file_name);
-  h.version = page0[0x14];
-  h.fmt = format::for_version_byte(h.version);
-  if (!h.fmt || page0.size() < h.fmt->page_size) return h;
-  const format& f = *h.fmt;
+  h.version = page0[kVersionOffset];
+  const format* generic = format::for_version_byte(h.version);
+  if (!generic || page0.size() < generic->page_size) return h;
   std::vector<uint8_t> p = page0;
-  apply_mask(f, p);
+  apply_mask(*generic, p);
+  h.sort_version = p[generic->header_sort_order_offset + 3];
+  // The descriptor follows the header's sort version (ACE files of Access 2010 and later may use the
+  // newer General order); none when the file uses a sort version we have no collation for.
+  h.fmt = format::for_version_byte(h.version, h.sort_version);
+  const format& f = *generic;
   h.code_page = get_u16(p.data() + f.header_code_page_offset);
   h.db_key = get_u32(p.data() + f.header_db_key_offset);
   h.sort_order = get_u16(p.data() + f.header_sort_order_offset);
-  h.sort_version = p[f.header_sort_order_offset + 3];
   h.creation_date = get_f64(p.data() + f.header_create_date_offset);
   auto mask = date_mask(f, p);
   std::vector<uint8_t> pw(f.header_password_length);
@@ -146,6 +184,24 @@ header_info read_header(const std::vector<uint8_t>& page0, const std::string& fi
     for (uint8_t c : pw) { if (!c) break; h.password.push_back(wchar_t(c)); }
   }
   return h;
+}
+
+}  // namespace jet
+
+namespace jet {
+
+header_info sniff_file(int fd, const std::string& path) {
+  // The first page decides the generation (and with it the page size).
+  std::vector<uint8_t> first(format::jet4().page_size, 0);
+  ssize_t n = ::pread(fd, first.data(), first.size(), 0);
+  if (n < 0 || !looks_like_access_header(first.data(), size_t(n))) throw_error(dao_error::unrecognized_format, path);
+  first.resize(size_t(n));
+  uint8_t version = first[kVersionOffset];
+  if (!format::for_version_byte(version))
+    throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (" + format_name(version) +
+                                                    " files cannot be read).");
+  if (first.size() < format::for_version_byte(version)->page_size) throw_corrupt(path + "' (shorter than its header page");
+  return read_header(first, path);
 }
 
 }  // namespace jet

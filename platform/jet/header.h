@@ -6,8 +6,8 @@
 //         part), per-database bytes (0x6A), sort order (0x6E), creation date (0x72)
 //   0x98  constant 1620 and "4.0"; page end − 0x200: a constant block.
 //
-// A new file takes the whole decoded header of the engine-made reference blank and changes only the
-// password. The reference's creation date, its per-database bytes and the owner SIDs of the catalog
+// A new file takes the whole decoded header of the reference blank of its generation (Jet 4: the
+// engine-made blank; ACE: the Access 2007 blank) and changes only the password. The reference's creation date, its per-database bytes and the owner SIDs of the catalog
 // belong together (they cannot be derived) and are kept as one set: `reference_blank`.
 #pragma once
 
@@ -40,7 +40,7 @@ std::vector<uint8_t> header_key_stream(size_t n);
 std::vector<uint8_t> build_header(const format& f, const std::wstring& password = std::wstring());
 
 struct header_info {
-  const format* fmt = nullptr;  // null when the version is unsupported
+  const format* fmt = nullptr;  // null when the version or the sort version is unsupported
   uint8_t version = 0;
   uint16_t code_page = 0;
   uint32_t db_key = 0;
@@ -53,7 +53,12 @@ struct header_info {
 // Decodes page 0. Throws jet::error 3343 when the page is not a Jet/ACE header.
 header_info read_header(const std::vector<uint8_t>& page0, const std::string& file_name);
 
-// Reads the version byte of a file's first bytes; the caller picks the page size from it.
+// Whether a file's first bytes are those of a Jet or ACE header.
 bool looks_like_access_header(const uint8_t* first_bytes, size_t n);
+
+// Reads and decodes the header page of an open file: 3343 when it is not an Access file or its
+// version cannot be read (naming the format), 3049 when it is shorter than its header page.
+// `fmt` is null when the file uses a sort version we have no collation for.
+header_info sniff_file(int fd, const std::string& path);
 
 }  // namespace jet

@@ -13,8 +13,6 @@ namespace {
 
 constexpr uint8_t kAscending = 0x7F;
 constexpr uint8_t kDescending = 0x80;
-constexpr uint8_t kNullAscending = 0x00;
-constexpr uint8_t kNullDescending = 0xFF;
 constexpr uint8_t kSegmentContinues = 0x09;
 
 void invert_from(bytes& out, size_t start) {
@@ -53,7 +51,7 @@ bool counts_as_null(const column_def* c, const value& v) {
 
 }  // namespace
 
-void append_null_key(bytes& out, bool ascending) { out.push_back(ascending ? kNullAscending : kNullDescending); }
+void append_null_key(bytes& out, bool ascending) { out.push_back(ascending ? key_null_ascending : key_null_descending); }
 
 void append_byte_key(bytes& out, uint8_t v, bool ascending) {
   out.push_back(ascending ? kAscending : kDescending);

@@ -38,6 +38,10 @@
 
 namespace jet {
 
+// The flag byte of a null column value in a key (ascending, descending).
+inline constexpr uint8_t key_null_ascending = 0x00;
+inline constexpr uint8_t key_null_descending = 0xFF;
+
 // Per-type value encoders: each appends the flag byte and the value bytes of one key part.
 void append_null_key(bytes& out, bool ascending);
 void append_byte_key(bytes& out, uint8_t v, bool ascending);

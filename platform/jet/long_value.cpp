@@ -9,9 +9,11 @@
 
 namespace jet {
 
+using namespace long_value_layout;
+
 std::array<uint8_t, 12> inline_lv_header(uint32_t length) {
   std::array<uint8_t, 12> h{};
-  put_u32(h.data(), length | 0x80000000u);
+  put_u32(h.data(), length | inline_value);
   return h;
 }
 
@@ -45,8 +47,8 @@ std::array<uint8_t, 12> long_value_store::store(std::span<const uint8_t> data) {
   uint32_t length = uint32_t(data.size());
   if (length <= f_.lv_single_max) {
     uint32_t rp = add_row(data);
-    put_u32(h.data(), length | 0x40000000u);
-    put_u32(h.data() + 4, rp);
+    put_u32(h.data(), length | single_row);
+    put_u32(h.data() + row_pointer_offset, rp);
     return h;
   }
   // A chain: written from its last piece to its first so that each row knows the pointer of the next.
@@ -57,13 +59,13 @@ std::array<uint8_t, 12> long_value_store::store(std::span<const uint8_t> data) {
   for (uint32_t i = pieces; i-- > 0;) {
     uint32_t from = i * piece;
     uint32_t n = std::min(piece, length - from);
-    row.assign(4, 0);
+    row.assign(chain_link_size, 0);
     put_u32(row.data(), next);
     row.insert(row.end(), data.begin() + from, data.begin() + from + n);
     next = add_row(row);
   }
-  put_u32(h.data(), length);
-  put_u32(h.data() + 4, next);
+  put_u32(h.data(), length | chained);
+  put_u32(h.data() + row_pointer_offset, next);
   return h;
 }
 
@@ -77,8 +79,8 @@ std::vector<uint8_t> read_long_value(const format& f, std::span<const uint8_t> f
   if (field.size() < lv_header_size) throw_corrupt("short long-value field");
   uint32_t word = get_u32(field.data());
   uint32_t length = word & lv_max_length;
-  uint8_t flags = uint8_t(word >> 24) & 0xC0;
-  if (flags == 0x80) {
+  uint32_t kind = word & kind_mask;
+  if (kind == inline_value) {
     if (field.size() - lv_header_size < length) throw_corrupt("inline long value longer than its field");
     return std::vector<uint8_t>(field.begin() + lv_header_size, field.begin() + lv_header_size + length);
   }
@@ -91,8 +93,8 @@ std::vector<uint8_t> read_long_value(const format& f, std::span<const uint8_t> f
     const row_slot& s = info.rows[row];
     return std::vector<uint8_t>(bytes.begin() + s.offset, bytes.begin() + s.offset + s.length);
   };
-  uint32_t rp = get_u32(field.data() + 4);
-  if (flags == 0x40) {
+  uint32_t rp = get_u32(field.data() + row_pointer_offset);
+  if (kind == single_row) {
     auto row = fetch(rp);
     if (row.size() < length) throw_corrupt("long value shorter than its header says");
     row.resize(length);
@@ -104,10 +106,10 @@ std::vector<uint8_t> read_long_value(const format& f, std::span<const uint8_t> f
   while (out.size() < length) {
     if (rp == 0 || ++guard > (length / 16 + 2)) throw_corrupt("broken long value chain");
     auto row = fetch(rp);
-    if (row.size() < 4) throw_corrupt("short long value chain row");
+    if (row.size() < chain_link_size) throw_corrupt("short long value chain row");
     rp = get_u32(row.data());
-    size_t take = std::min<size_t>(row.size() - 4, length - out.size());
-    out.insert(out.end(), row.begin() + 4, row.begin() + 4 + long(take));
+    size_t take = std::min<size_t>(row.size() - chain_link_size, length - out.size());
+    out.insert(out.end(), row.begin() + chain_link_size, row.begin() + chain_link_size + long(take));
   }
   return out;
 }

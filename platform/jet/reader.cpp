@@ -2,6 +2,7 @@
 #include "platform/jet/reader.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,38 +18,60 @@
 
 namespace jet {
 
-namespace {
+bool is_system_table(const std::wstring& name, uint32_t flags) {
+  if ((flags & (object_flag::system | object_flag::hidden_system)) != 0) return true;
+  static const wchar_t prefix[] = L"MSYS";
+  if (name.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i)
+    if (std::towupper(wint_t(name[i])) != wint_t(prefix[i])) return false;
+  return true;
+}
 
+bool catalog_entry::is_table() const { return type == object_type_table && parent_id == tables_container_id; }
 
-}  // namespace
+int64_t catalog_number(const value& v) {
+  switch (v.kind_of()) {
+    case value::kind::boolean: return v.as_bool() ? 1 : 0;
+    case value::kind::byte: return v.as_byte();
+    case value::kind::integer: return v.as_integer();
+    case value::kind::long_integer: return v.as_long();
+    case value::kind::big_integer: return v.as_big();
+    case value::kind::binary: {
+      int64_t n = 0;
+      const bytes& b = v.as_binary();
+      for (size_t i = std::min<size_t>(b.size(), 8); i-- > 0;) n = (n << 8) | b[i];
+      return n;
+    }
+    default: return 0;
+  }
+}
+
+std::wstring catalog_text(const value& v) { return v.kind_of() == value::kind::text ? v.as_text() : std::wstring(); }
 
 database_reader::~database_reader() = default;
 
 std::unique_ptr<database_reader> database_reader::open(const std::string& path) {
-  // The first page decides the generation (and with it the page size).
-  std::vector<uint8_t> first(4096, 0);
+  header_info h;
   {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       if (errno == ENOENT) throw error(dao_error::not_valid_path, "Could not find file '" + path + "'.");
       throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, path));
     }
-    ssize_t n = ::pread(fd, first.data(), first.size(), 0);
+    try {
+      h = sniff_file(fd, path);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
     ::close(fd);
-    if (n < 0x20 || !looks_like_access_header(first.data(), size_t(n)))
-      throw_error(dao_error::unrecognized_format, path);
-    first.resize(size_t(n));
   }
-  uint8_t version = first[0x14];
-  const format* f = format::for_version_byte(version);
-  if (!f || first.size() < f->page_size)
-    throw error(dao_error::unrecognized_format,
-                "Unrecognized database format '" + path + "' (version " + std::to_string(version) +
-                    " files cannot be read yet).");
+  // A sort version we have no collation for does not stop reading (only index keys depend on it).
+  const format* f = h.fmt ? h.fmt : format::for_version_byte(h.version);
   std::unique_ptr<database_reader> db(new database_reader());
   db->f_ = f;
   db->path_ = path;
-  db->header_ = read_header(first, path);
+  db->header_ = h;
   if (db->header_.db_key != 0)
     throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (the file is encrypted).");
   db->src_ = page_file::open(path, f->page_size);
@@ -62,7 +85,7 @@ std::unique_ptr<database_reader> database_reader::open(const std::string& path) 
   };
   int c_id = col(L"Id"), c_parent = col(L"ParentId"), c_name = col(L"Name"), c_type = col(L"Type"),
       c_flags = col(L"Flags"), c_owner = col(L"Owner"), c_prop = col(L"LvProp"), c_dc = col(L"DateCreate"),
-      c_du = col(L"DateUpdate");
+      c_du = col(L"DateUpdate"), c_connect = col(L"Connect"), c_foreign = col(L"ForeignName");
   if (c_id < 0 || c_parent < 0 || c_name < 0 || c_type < 0) throw_corrupt(path + "' (MSysObjects lacks its columns");
   auto cursor = db->rows(objects);
   std::vector<value> row;
@@ -72,15 +95,19 @@ std::unique_ptr<database_reader> database_reader::open(const std::string& path) 
       static const value null_value;
       return c >= 0 && size_t(c) < row.size() ? row[size_t(c)] : null_value;
     };
-    if (!get(c_id).is_null()) e.id = uint32_t(get(c_id).as_long());
-    if (!get(c_parent).is_null()) e.parent_id = uint32_t(get(c_parent).as_long());
-    if (!get(c_name).is_null()) e.name = get(c_name).as_text();
-    if (!get(c_type).is_null()) e.type = get(c_type).as_integer();
-    if (!get(c_flags).is_null()) e.flags = uint32_t(get(c_flags).as_long());
-    if (!get(c_owner).is_null()) e.owner = get(c_owner).as_binary();
-    if (!get(c_prop).is_null()) e.lv_prop = get(c_prop).as_binary();
-    if (!get(c_dc).is_null()) e.date_create = get(c_dc).as_datetime().days;
-    if (!get(c_du).is_null()) e.date_update = get(c_du).as_datetime().days;
+    auto binary = [&](int c) { return get(c).kind_of() == value::kind::binary ? get(c).as_binary() : bytes(); };
+    auto date = [&](int c) { return get(c).kind_of() == value::kind::datetime ? get(c).as_datetime().days : 0.0; };
+    e.id = uint32_t(catalog_number(get(c_id)));
+    e.parent_id = uint32_t(catalog_number(get(c_parent)));
+    e.name = catalog_text(get(c_name));
+    e.type = int16_t(catalog_number(get(c_type)));
+    e.flags = uint32_t(catalog_number(get(c_flags)));
+    e.owner = binary(c_owner);
+    e.lv_prop = binary(c_prop);
+    e.date_create = date(c_dc);
+    e.date_update = date(c_du);
+    e.connect = catalog_text(get(c_connect));
+    e.foreign_name = catalog_text(get(c_foreign));
     db->objects_.push_back(std::move(e));
   }
   return db;

@@ -29,6 +29,16 @@
 
 namespace jet {
 
+// MSysObjects.Flags bits that mark the engine's own objects.
+namespace object_flag {
+inline constexpr uint32_t system = 0x80000000u;
+inline constexpr uint32_t hidden_system = 0x00000002u;
+}  // namespace object_flag
+
+// Whether a table is one of the engine's own: flagged system, or named MSys* (Access's own tables,
+// such as MSysNavPaneGroups, carry no system flag). Rows are never written to them.
+bool is_system_table(const std::wstring& name, uint32_t flags);
+
 // One MSysObjects row.
 struct catalog_entry {
   uint32_t id = 0;
@@ -40,9 +50,16 @@ struct catalog_entry {
   double date_update = 0;
   bytes owner;
   bytes lv_prop;
-  bool is_table() const { return type == 1 && parent_id == 0x0F000001; }
-  bool is_system() const { return (flags & 0x80000000u) != 0 || (flags & 0x2u) != 0; }
+  std::wstring connect;       // linked tables: the connect string
+  std::wstring foreign_name;  // linked tables: the table's name in its own database
+  bool is_table() const;
+  bool is_system() const { return is_system_table(name, flags); }
 };
+
+// Catalog cells as Access stores them: whole numbers of any width (some numeric columns of Access's
+// own tables are bytes or binary), and text or nothing.
+int64_t catalog_number(const value& v);
+std::wstring catalog_text(const value& v);
 
 class database_reader {
  public:
@@ -54,7 +71,7 @@ class database_reader {
   const page_source& pages() const { return *src_; }
   const std::string& path() const { return path_; }
 
-  // Every MSysObjects row, in storage order.
+  // Every MSysObjects row, in storage order (the one reading of the catalog).
   const std::vector<catalog_entry>& objects() const { return objects_; }
   // Names of the local tables (Type 1 in the Tables container); system tables only when asked.
   std::vector<std::wstring> table_names(bool include_system = false) const;

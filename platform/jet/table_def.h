@@ -64,6 +64,13 @@ struct index_def {
 
 enum class logical_index_type : uint8_t { other = 0, primary_key = 1, foreign_key = 2 };
 
+// The side of a relationship a foreign-key logical index stands for.
+namespace relationship_role {
+inline constexpr uint8_t none = 0;
+inline constexpr uint8_t referenced = 1;
+inline constexpr uint8_t referencing = 2;
+}  // namespace relationship_role
+
 struct logical_index_def {
   std::wstring name{};
   uint32_t number = 0;          // logical index number

@@ -11,6 +11,9 @@
 
 namespace jet {
 
+// Checks an object or field name the way Access does (3125 when it cannot be used).
+void check_name(const format& f, const std::wstring& name);
+
 // Validates the request (3264, 3190, 3125, 3191, 3259, 3626, 3284, 3283, 3631, 3265) and
 // builds the definition; `rules` receives the row rules by column number.
 table_def define_table(const format& f, const std::vector<column_spec>& columns, const std::vector<index_spec>& indexes,

@@ -12,9 +12,6 @@ namespace jet {
 
 namespace {
 
-inline constexpr uint32_t kMagic1625 = 1625;
-inline constexpr uint32_t kMagic1923 = 1923;
-
 void append_name(const format& f, std::vector<uint8_t>& out, const std::wstring& name) {
   std::u16string u = to_utf16(name);
   append_u16(out, uint16_t(u.size() * 2));
@@ -27,12 +24,12 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   std::vector<uint8_t> out(f.tdef_header_size, 0);
   uint8_t* h = out.data();
   h[0] = page_type::tdef;
-  h[1] = 0x01;
-  put_u32(h + 12, kMagic1625);
+  h[1] = tdef_const::page_marker;
+  put_u32(h + tdef_const::magic_offset, tdef_const::magic_value);
   put_u32(h + f.tdef_row_count_offset, t.row_count);
   put_u32(h + f.tdef_autonumber_offset, t.autonumber_last);
-  h[24] = 0x01;
-  h[f.tdef_table_type_offset] = t.system ? 0x53 : 0x4E;
+  h[tdef_const::flag24_offset] = tdef_const::flag24_value;
+  h[f.tdef_table_type_offset] = t.system ? table_type::system : table_type::user;
   put_u16(h + f.tdef_max_columns_offset, std::max<uint16_t>(t.max_columns, uint16_t(t.columns.size())));
   put_u16(h + f.tdef_var_columns_offset, t.variable_column_count());
   put_u16(h + f.tdef_columns_offset, uint16_t(t.columns.size()));
@@ -43,14 +40,14 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
 
   for (const auto& ix : t.indexes) {
     std::vector<uint8_t> b(f.index_stats_size, 0);
-    put_u32(b.data(), ix.entry_count);
-    put_u32(b.data() + 4, ix.distinct_count);
+    put_u32(b.data() + tdef_const::index_entry_count_offset, ix.entry_count);
+    put_u32(b.data() + tdef_const::index_distinct_count_offset, ix.distinct_count);
     out.insert(out.end(), b.begin(), b.end());
   }
   for (const auto& c : t.columns) {
     std::vector<uint8_t> b(f.column_block_size, 0);
     b[f.column_type_offset] = uint8_t(c.type);
-    put_u32(b.data() + 1, kMagic1625);
+    put_u32(b.data() + tdef_const::column_magic_offset, tdef_const::magic_value);
     put_u16(b.data() + f.column_number_offset, c.number);
     put_u16(b.data() + f.column_var_index_offset, c.var_index);
     put_u16(b.data() + f.column_ordinal_offset, c.ordinal);
@@ -70,14 +67,14 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   for (const auto& c : t.columns) append_name(f, out, c.name);
   for (const auto& ix : t.indexes) {
     std::vector<uint8_t> b(f.physical_index_block_size, 0);
-    put_u32(b.data(), kMagic1923);
-    for (uint32_t s = 0; s < 10; ++s) {
-      uint8_t* slot = b.data() + f.physical_index_columns_offset + 3 * s;
+    put_u32(b.data(), tdef_const::index_magic);
+    for (uint32_t s = 0; s < tdef_const::index_slots; ++s) {
+      uint8_t* slot = b.data() + f.physical_index_columns_offset + tdef_const::index_slot_size * s;
       if (s < ix.columns.size()) {
         put_u16(slot, ix.columns[s].column_number);
         slot[2] = ix.columns[s].ascending ? 0x01 : 0x00;
       } else {
-        put_u16(slot, 0xFFFF);
+        put_u16(slot, tdef_const::unused_slot);
       }
     }
     put_u32(b.data() + f.physical_index_map_offset, ix.usage_map);
@@ -87,7 +84,7 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   }
   for (const auto& li : t.logical_indexes) {
     std::vector<uint8_t> b(f.logical_index_block_size, 0);
-    put_u32(b.data(), kMagic1625);
+    put_u32(b.data(), tdef_const::magic_value);
     put_u32(b.data() + f.logical_index_number_offset, li.number);
     put_u32(b.data() + f.logical_index_physical_offset, li.physical);
     b[f.logical_index_role_offset] = li.relationship_role;
@@ -105,7 +102,7 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
     append_u32(out, c.lv_owned_map);
     append_u32(out, c.lv_free_map);
   }
-  append_u16(out, 0xFFFF);
+  append_u16(out, tdef_const::end_marker);
   put_u32(out.data() + f.tdef_length_offset, uint32_t(out.size()));
   return out;
 }
@@ -129,7 +126,7 @@ std::vector<uint32_t> write_tdef(const format& f, const table_def& t, page_alloc
       take = std::min<size_t>(f.page_size - hdr, logical.size() - at);
       std::memcpy(p.data() + hdr, logical.data() + at, take);
       p[0] = page_type::tdef;
-      p[1] = 0x01;
+      p[1] = tdef_const::page_marker;
     }
     at += take;
     size_t used = pages.empty() ? take : take + hdr;

@@ -11,7 +11,9 @@ namespace jet {
 
 namespace {
 
-uint32_t pages_per_bitmap_page(const format& f) { return (f.page_size - 4) * 8; }
+using namespace usage_map_layout;
+
+uint32_t pages_per_bitmap_page(const format& f) { return (f.page_size - bitmap_page_header) * 8; }
 
 // Reference maps get as many slots as the largest file needs, so they never have to grow.
 uint32_t reference_slots(const format& f) {
@@ -24,7 +26,7 @@ void set_bit(std::vector<uint8_t>& bits, size_t offset, uint32_t k) { bits[offse
 std::vector<uint8_t> new_bitmap_page(const format& f) {
   std::vector<uint8_t> p(f.page_size, 0);
   p[0] = page_type::usage_bitmap;
-  p[1] = 0x01;
+  p[1] = bitmap_page_marker;
   return p;
 }
 
@@ -54,25 +56,26 @@ std::vector<uint8_t> build_usage_map(const format& f, std::vector<uint32_t> page
   uint32_t inline_bits = f.usage_map_inline_bytes * 8;
   uint32_t start = pages.empty() ? 0 : inline_start(f, pages.front(), pages.back());
   if (pages.empty() || pages.back() - start < inline_bits) {
-    std::vector<uint8_t> row(5 + f.usage_map_inline_bytes, 0);
-    put_u32(row.data() + 1, start);
-    for (uint32_t p : pages) set_bit(row, 5, p - start);
+    std::vector<uint8_t> row(inline_bits_offset + f.usage_map_inline_bytes, 0);
+    row[0] = inline_map;
+    put_u32(row.data() + start_page_offset, start);
+    for (uint32_t p : pages) set_bit(row, inline_bits_offset, p - start);
     return row;
   }
   uint32_t per = pages_per_bitmap_page(f);
   uint32_t slots = reference_slots(f);
-  std::vector<uint8_t> row(1 + 4 * slots, 0);
-  row[0] = 0x01;
+  std::vector<uint8_t> row(reference_pages_offset + 4 * slots, 0);
+  row[0] = reference_map;
   size_t i = 0;
   while (i < pages.size()) {
     uint32_t slot = pages[i] / per;
     if (slot >= slots) throw_error(dao_error::invalid_argument);
     std::vector<uint8_t> bm = new_bitmap_page(f);
-    for (; i < pages.size() && pages[i] / per == slot; ++i) set_bit(bm, 4, pages[i] - slot * per);
+    for (; i < pages.size() && pages[i] / per == slot; ++i) set_bit(bm, bitmap_page_header, pages[i] - slot * per);
     uint32_t page = alloc.allocate();
     alloc.write(page, bm);
     bitmap_pages.push_back(page);
-    put_u32(row.data() + 1 + 4 * slot, page);
+    put_u32(row.data() + reference_pages_offset + 4 * slot, page);
   }
   return row;
 }
@@ -81,26 +84,26 @@ std::vector<uint32_t> read_usage_map(const format& f, std::span<const uint8_t> r
                                      std::vector<uint32_t>* bitmap_pages) {
   std::vector<uint32_t> out;
   if (row.empty()) throw_corrupt("empty usage map");
-  if (row[0] == 0x00) {
-    if (row.size() < 5) throw_corrupt("short usage map");
-    uint32_t start = get_u32(row.data() + 1);
-    for (size_t b = 5; b < row.size(); ++b)
+  if (row[0] == usage_map_layout::inline_map) {
+    if (row.size() < usage_map_layout::inline_bits_offset) throw_corrupt("short usage map");
+    uint32_t start = get_u32(row.data() + usage_map_layout::start_page_offset);
+    for (size_t b = usage_map_layout::inline_bits_offset; b < row.size(); ++b)
       for (uint32_t k = 0; k < 8; ++k)
-        if (row[b] & (1u << k)) out.push_back(start + uint32_t(b - 5) * 8 + k);
+        if (row[b] & (1u << k)) out.push_back(start + uint32_t(b - usage_map_layout::inline_bits_offset) * 8 + k);
     return out;
   }
-  if (row[0] != 0x01) throw_corrupt("unknown usage map type " + std::to_string(row[0]));
+  if (row[0] != usage_map_layout::reference_map) throw_corrupt("unknown usage map type " + std::to_string(row[0]));
   uint32_t per = pages_per_bitmap_page(f);
   for (size_t s = 0; s + 4 < row.size(); s += 4) {
-    uint32_t page = get_u32(row.data() + 1 + s);
+    uint32_t page = get_u32(row.data() + usage_map_layout::reference_pages_offset + s);
     if (page == 0) continue;
     if (bitmap_pages) bitmap_pages->push_back(page);
     auto bm = src.read(page);
     if (bm[0] != page_type::usage_bitmap) throw_corrupt("page " + std::to_string(page) + ": not a usage bitmap page");
     uint32_t base = uint32_t(s / 4) * per;
-    for (uint32_t b = 4; b < f.page_size; ++b)
+    for (uint32_t b = usage_map_layout::bitmap_page_header; b < f.page_size; ++b)
       for (uint32_t k = 0; k < 8; ++k)
-        if (bm[b] & (1u << k)) out.push_back(base + (b - 4) * 8 + k);
+        if (bm[b] & (1u << k)) out.push_back(base + (b - usage_map_layout::bitmap_page_header) * 8 + k);
   }
   return out;
 }
@@ -108,7 +111,7 @@ std::vector<uint32_t> read_usage_map(const format& f, std::span<const uint8_t> r
 uint32_t global_map_max_pages(const format& f) {
   // Page 1 holds row 0 and the fixed second row.
   uint32_t room = f.page_size - f.data_row_table_offset - 2 * 2 - f.global_map_row1_bytes;
-  return (room - 5) * 8;
+  return (room - usage_map_layout::inline_bits_offset) * 8;
 }
 
 std::vector<uint8_t> build_global_map_row(const format& f, page_allocator& alloc, const page_source& file,
@@ -118,9 +121,9 @@ std::vector<uint8_t> build_global_map_row(const format& f, page_allocator& alloc
     // The row covers at least the usual 64 bytes and grows in steps of 32 bytes.
     uint32_t bytes = std::max<uint32_t>(f.usage_map_inline_bytes, (count + 7) / 8);
     bytes = (bytes + 31) / 32 * 32;
-    if (5 + bytes > global_map_max_pages(f) / 8 + 5) bytes = global_map_max_pages(f) / 8;
-    std::vector<uint8_t> row(5 + bytes, 0);
-    for (uint32_t k = count; k < bytes * 8; ++k) set_bit(row, 5, k);
+    if (bytes > global_map_max_pages(f) / 8) bytes = global_map_max_pages(f) / 8;
+    std::vector<uint8_t> row(inline_bits_offset + bytes, 0);
+    for (uint32_t k = count; k < bytes * 8; ++k) set_bit(row, inline_bits_offset, k);
     return row;
   }
   uint32_t per = pages_per_bitmap_page(f);
@@ -134,14 +137,14 @@ std::vector<uint8_t> build_global_map_row(const format& f, page_allocator& alloc
   }
   if (pages.size() > slots) throw_error(dao_error::invalid_argument);
   count = file.page_count();
-  std::vector<uint8_t> row(1 + 4 * slots, 0);
-  row[0] = 0x01;
+  std::vector<uint8_t> row(reference_pages_offset + 4 * slots, 0);
+  row[0] = reference_map;
   for (uint32_t s = 0; s < pages.size(); ++s) {
     std::vector<uint8_t> bm = new_bitmap_page(f);
     for (uint32_t k = 0; k < per; ++k)
-      if (s * per + k >= count) set_bit(bm, 4, k);
+      if (s * per + k >= count) set_bit(bm, bitmap_page_header, k);
     alloc.write(pages[s], bm);
-    put_u32(row.data() + 1 + 4 * s, pages[s]);
+    put_u32(row.data() + reference_pages_offset + 4 * s, pages[s]);
     bitmap_pages.push_back(pages[s]);
   }
   return row;

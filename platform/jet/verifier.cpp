@@ -198,10 +198,10 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
         for (const auto& c : t.columns) {
           if (!is_long_value_type(c.type) || !fields[c.number].present || fields[c.number].bytes.size() < lv_header_size) continue;
           uint32_t word = get_u32(fields[c.number].bytes.data());
-          if ((word & 0x80000000u) == 0) {
-            uint32_t lvp = row_pointer_page(get_u32(fields[c.number].bytes.data() + 4));
+          if ((word & long_value_layout::kind_mask) != long_value_layout::inline_value) {
+            uint32_t lvp = row_pointer_page(get_u32(fields[c.number].bytes.data() + long_value_layout::row_pointer_offset));
             if (!lv_pages[c.number].count(lvp))
-              problem(what + " row " + std::to_string(rp >> 8) + ":" + std::to_string(rp & 0xFF) + ": long value of '" +
+              problem(what + " row " + std::to_string(row_pointer_page(rp)) + ":" + std::to_string(row_pointer_row(rp)) + ": long value of '" +
                       to_utf8(c.name) + "' on page " + std::to_string(lvp) + ", which the column does not own");
           }
         }
@@ -261,7 +261,7 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
           bool all_null = true;
           for (size_t b = 0, c = 0; c < ix.columns.size() && b < found[k].key.size(); ++c) {
             uint8_t flag = found[k].key[b];
-            if (flag != 0x00 && flag != 0xFF) { all_null = false; break; }
+            if (flag != key_null_ascending && flag != key_null_descending) { all_null = false; break; }
             ++b;
           }
           if (!all_null) { problem(iw + ": unique index holds a duplicate key"); break; }
