@@ -41,6 +41,8 @@
 
 namespace {
 
+[[noreturn]] void cast_failed() { throw ole_cast_exception(); }
+
 const char kHexUpper[] = "0123456789ABCDEF";
 const char kHexLower[] = "0123456789abcdef";
 
@@ -52,6 +54,17 @@ int hex_digit(int c) {
     if (kHexLower[i] == c) return i;
   }
   return -1;
+}
+
+// The integer of a text (leading blanks, a sign, the digits up to the first other character; no digits: 0) when
+// it lies in [low, high]; a value beyond raises ole_cast_exception rather than wrapping or clamping.
+__int128 integer_in(std::string_view text, __int128 low, __int128 high) {
+  bool negative, overflow;
+  uint64_t magnitude;
+  oa_scan_integer(text, &negative, &magnitude, &overflow);
+  const __int128 value = negative ? -static_cast<__int128>(magnitude) : static_cast<__int128>(magnitude);
+  if (overflow || value < low || value > high) cast_failed();
+  return value;
 }
 
 bool ascii_iequal(std::string_view text, const char* word) {
@@ -79,6 +92,7 @@ bool hex_to_value(std::basic_string_view<C> text, ole_variant* out) {
   }
   std::size_t count = (text.size() - start) / 2;
   tk_trace(1, "Got BLOB size: %d", static_cast<int>(count));
+  if (count > std::numeric_limits<uint32_t>::max()) cast_failed();  // beyond what an array can count
   out->allocate_safe_array(static_cast<uint32_t>(count));
   uint8_t* data = static_cast<uint8_t*>(out->variant.parray->pvData);
   for (std::size_t i = 0; i < count; ++i) {
@@ -115,8 +129,6 @@ std::string_view comma_to_point(std::string_view text, std::string* storage) {
   }
   return *storage;
 }
-
-[[noreturn]] void cast_failed() { throw ole_cast_exception(); }
 
 }  // namespace
 
@@ -495,33 +507,33 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
       return result;
     case VT_I2:
       result.variant.vt = VT_I2;
-      result.variant.iVal = static_cast<int16_t>(oa_atoi(text));
+      result.variant.iVal = static_cast<int16_t>(integer_in(text, INT16_MIN, INT16_MAX));
       return result;
     case VT_I4:
       result.variant.vt = VT_I4;
-      result.variant.lVal = oa_atoi(text);
+      result.variant.lVal = static_cast<int32_t>(integer_in(text, INT32_MIN, INT32_MAX));
       return result;
     case VT_I1:
       result.variant.vt = VT_I1;
-      result.variant.cVal = static_cast<int8_t>(oa_atoi(text));
+      result.variant.cVal = static_cast<int8_t>(integer_in(text, INT8_MIN, INT8_MAX));
       return result;
     case VT_UI1:
       result.variant.vt = VT_UI1;
-      result.variant.bVal = static_cast<uint8_t>(oa_atoi(text));
+      result.variant.bVal = static_cast<uint8_t>(integer_in(text, 0, UINT8_MAX));
       return result;
     case VT_UI2:
       result.variant.vt = VT_UI2;
-      result.variant.uiVal = static_cast<uint16_t>(oa_atoi(text));
+      result.variant.uiVal = static_cast<uint16_t>(integer_in(text, 0, UINT16_MAX));
       return result;
     case VT_UI4:
       result.variant.vt = VT_UI4;
-      result.variant.ulVal = oa_scan_u32(text);
+      result.variant.ulVal = static_cast<uint32_t>(integer_in(text, 0, UINT32_MAX));
       return result;
     case VT_I8:
-      result.set_i64(oa_atoi64(text));
+      result.set_i64(static_cast<int64_t>(integer_in(text, INT64_MIN, INT64_MAX)));
       return result;
     case VT_UI8:
-      result.set_ui64(oa_strtoull(text));
+      result.set_ui64(static_cast<uint64_t>(integer_in(text, 0, UINT64_MAX)));
       return result;
     case VT_R4:
     case VT_R8: {

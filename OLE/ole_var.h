@@ -84,7 +84,8 @@ class ole_variant {
   void change_type(VARTYPE new_type);
 
   // A value of `type` from text. An empty text gives VT_EMPTY (an empty text for VT_BSTR). Numbers read by the
-  // C rules ("12abc" is 12; ',' is read as '.' for floating, currency and decimal kinds); a VT_DECIMAL text that
+  // C rules ("12abc" is 12; ',' is read as '.' for floating, currency and decimal kinds), except that an integer
+  // beyond the range of its kind raises ole_cast_exception instead of wrapping or clamping; a VT_DECIMAL text that
   // does not fit a DECIMAL exactly becomes a VT_R8; binary kinds read hexadecimal ("0x0A1b", "\x0a", "0A1B");
   // VT_DATE reads an ole_date (VT_EMPTY when it has no serial value); VT_BOOL reads "1", "yes", "t", "true" /
   // "0", "no", "f", "false" in any case, else a non-zero integer is true. Other kinds convert the text with

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "TK/tk_utils.h"
 #include "platform/oleaut/bstr.h"
@@ -34,7 +35,10 @@ const text_row kTexts[] = {
     {"-2147483648", VT_I4, VT_I4, "-2147483648"},
     {"-128", VT_I1, VT_I1, "-128"},
     {"255", VT_UI1, VT_UI1, "255"},
-    {"-1", VT_UI1, VT_UI1, "255"},  // the C rules, cut to the width
+    {"0", VT_UI1, VT_UI1, "0"},
+    {"127", VT_I1, VT_I1, "127"},
+    {"32767", VT_I2, VT_I2, "32767"},
+    {"2147483647", VT_I4, VT_I4, "2147483647"},
     {"65535", VT_UI2, VT_UI2, "65535"},
     {"2021", VT_UI2, VT_UI2, "2021"},
     {"4294967295", VT_UI4, VT_UI4, "4294967295"},
@@ -88,6 +92,22 @@ TEST(OleVariant, TextToValueToText) {
     EXPECT_EQ(w.vt(), r.result_type) << r.text;
     EXPECT_EQ(w.to_string(), r.result) << r.text;
   }
+}
+
+TEST(OleVariant, IntegerTextsBeyondTheirKindAreRefusedNotWrapped) {
+  // One past each end of every integer kind, and a magnitude beyond 64 bits; the wide reader alike.
+  const std::pair<const char*, VARTYPE> beyond[] = {
+      {"-129", VT_I1},   {"128", VT_I1},          {"-1", VT_UI1},          {"256", VT_UI1},
+      {"-32769", VT_I2}, {"32768", VT_I2},        {"70000", VT_I2},        {"-1", VT_UI2},
+      {"65536", VT_UI2}, {"-2147483649", VT_I4},  {"2147483648", VT_I4},   {"-1", VT_UI4},
+      {"4294967296", VT_UI4}, {"-9223372036854775809", VT_I8}, {"9223372036854775808", VT_I8},
+      {"-1", VT_UI8},    {"18446744073709551616", VT_UI8}, {"99999999999999999999999", VT_I8}};
+  for (const auto& [text, type] : beyond) {
+    EXPECT_THROW(ole_variant::from_string(text, type), ole_cast_exception) << text << " as " << type;
+    EXPECT_THROW(ole_variant::from_wstring(tk_utf8_to_unicode(text), type), ole_cast_exception) << text;
+  }
+  // A minus sign before zero is still zero, for unsigned kinds too.
+  EXPECT_EQ(ole_variant::from_string("-0", VT_UI4).to_string(), "0");
 }
 
 TEST(OleVariant, TextReadersKeepWholeCells) {
@@ -270,6 +290,11 @@ const change_row kChanges[] = {
     {"1.5", VT_DECIMAL, VT_R8, false, VT_R8, "1.5000000000000000e+00"},
     {"1", VT_I4, VT_BOOL, false, VT_BOOL, "1"},
     {"1.23456", VT_DECIMAL, VT_CY, false, VT_CY, "1.2346"},
+    // ... which narrows integers range-checked, never wrapping.
+    {"255", VT_I4, VT_UI1, false, VT_UI1, "255"},
+    {"256", VT_I4, VT_UI1, true, VT_I4, "256"},
+    {"-1", VT_I2, VT_UI1, true, VT_I2, "-1"},
+    {"1e300", VT_R8, VT_CY, true, VT_R8, "1.0000000000000001e+300"},
 };
 
 ole_variant make(const char* text, VARTYPE type) {

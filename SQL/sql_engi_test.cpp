@@ -373,6 +373,36 @@ TEST(SqlRecordset, ABrokenStreamIsAnErrorNotTheEnd) {
   }
 }
 
+TEST(SqlRecordset, ACellBeyondItsKindFailsItsRowOnly) {
+  // A server that sends a TINYINT cell beyond -128..127: the value is refused, never wrapped, and only when its
+  // row is taken; the rows after it, in the same block, still arrive.
+  fixture f;
+  f.engine->connect("h", "u", "", 0);
+  f.client->results["show full tables where Table_type='BASE TABLE'"] = one_column("Tables_in_shop", {});
+  auto db = f.engine->open_db(L"shop", 0x80);
+  sql_fake_result_script rows;
+  rows.columns = {sql_fake_column("n", sql_type_tiny, 4)};
+  rows.rows = {{"1"}, {"300"}, {"-129"}, {"-128"}};
+  sql_fake_result_script meta = rows;
+  meta.rows.clear();
+  f.client->results["SELECT * FROM (select n from x\n) as temp___table LIMIT 0"] = meta;
+  f.client->results["select n from x"] = rows;
+  auto q = db->get_query(L"q", L"select n from x", 1);
+  std::vector<std::string> seen;
+  for (q->reset(); !q->is_eof(); q->next()) {
+    try {
+      seen.push_back(q->get_item()->at(0)->to_string());
+    } catch (const sql_value_exception& e) {
+      EXPECT_EQ(e.level, 0);
+      seen.push_back(e.message);
+    }
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "1", "The value '300' of column 'n' cannot be stored: Cannot cast from source type to destination type",
+                      "The value '-129' of column 'n' cannot be stored: Cannot cast from source type to destination type",
+                      "-128"}));
+}
+
 TEST(SqlRecordset, AFailingStatementIsAnError) {
   fixture f;
   f.engine->connect("h", "u", "", 0);

@@ -211,3 +211,44 @@ TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tt_e2e;
+using RwfagentNumbers = rwfagent_fixture;
+
+TEST_F(RwfagentNumbers, ANumberBeyondItsAccessFieldCostsItsRecordOnly) {
+  // An Access file whose fields are narrower than the source columns become: Byte, Integer and Long.
+  server.exec("DROP DATABASE IF EXISTS e2e_narrow; CREATE DATABASE e2e_narrow");
+  server.exec("CREATE TABLE n (id INT NOT NULL PRIMARY KEY, b TINYINT UNSIGNED NULL, s SMALLINT NULL, l INT NULL)",
+              "e2e_narrow");
+  server.exec("INSERT INTO n VALUES (1, 255, -32768, 2147483647)", "e2e_narrow");
+  std::string file = dir.file("narrow.mdb");
+  program_result r = agent({"--src=e2e_narrow", "--dest=" + file, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+  // The source columns widen; merging into the file, each value beyond its field is one record error and is
+  // never stored wrapped or clamped; the values at the fields' ends arrive.
+  server.exec("ALTER TABLE n MODIFY b INT NULL, MODIFY s INT NULL, MODIFY l BIGINT UNSIGNED NULL", "e2e_narrow");
+  server.exec("DELETE FROM n WHERE id = 1", "e2e_narrow");  // the file holds it already
+  server.exec("INSERT INTO n VALUES (2, 256, 0, 0), (3, -1, 0, 0), (4, 0, 32768, 0), (5, 0, -32769, 0), "
+              "(6, 0, 0, 2147483648), (7, 0, 0, 18446744073709551615), (8, 0, 32767, 2147483647), "
+              "(9, 300, 70000, 4294967296)",
+              "e2e_narrow");
+  tk_write_file(dir.file("list.txt"), "n\n");
+  r = agent({"--src=e2e_narrow", "--dest=" + file, "--acc_ver=1", "--mode=3", "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  std::string expected = "Converting database e2e_narrow (1 tables)\nConverting table n (8 records)\n";
+  for (int record : {1, 2, 3, 4, 5, 6, 8})
+    expected += "Error:\nn, record #" + std::to_string(record) + ": Numeric field overflow.\n";
+  EXPECT_EQ(r.out, expected);
+  std::vector<std::vector<std::string>> rows = mdb_export(file, "n");
+  ASSERT_EQ(rows.size(), 2u);
+  std::sort(rows.begin(), rows.end());
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "255", "-32768", "2147483647"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"8", "0", "32767", "2147483647"}));
+  expect_sound(file);
+}
+
+}  // namespace

@@ -205,6 +205,10 @@ int64_t oa_atoi64(std::string_view text) {
   return static_cast<int64_t>(magnitude);
 }
 
+void oa_scan_integer(std::string_view text, bool* negative, uint64_t* magnitude, bool* overflow) {
+  scan_integer(text, negative, magnitude, overflow);
+}
+
 uint64_t oa_strtoull(std::string_view text) {
   bool negative, overflow;
   uint64_t magnitude;

@@ -43,6 +43,9 @@ bool oa_round_half_even(double x, double* out);
 // gives 0; values beyond the type are clamped to its range.
 int32_t oa_atoi(std::string_view text);
 int64_t oa_atoi64(std::string_view text);
+// The atoi reading without clamping: the sign and the magnitude of the digits; *overflow when the magnitude does
+// not fit 64 bits.
+void oa_scan_integer(std::string_view text, bool* negative, uint64_t* magnitude, bool* overflow);
 // strtoull rules: as atoi, but a '-' negates modulo 2^64 ("-1" gives 2^64-1); overflow gives 2^64-1.
 uint64_t oa_strtoull(std::string_view text);
 // scanf "%u" rules: as strtoull, then cut to 32 bits; a positive value above 2^32-1 gives 2^32-1.
