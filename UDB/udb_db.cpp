@@ -76,6 +76,8 @@ std::unique_ptr<udb_recordset> udb_database::do_query2(const std::wstring& sql) 
 
 void udb_database::create_relationships(const udb_relationships& relationships) {}
 
+void udb_database::close() {}
+
 bool udb_database::is_table_exist(const std::wstring& name) const {
   tk_trace_w(2, L"udb_database::is_table_exist(%s,case_sensitive=%d)", name.c_str(),
              static_cast<int>(case_sensitive));

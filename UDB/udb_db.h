@@ -87,6 +87,9 @@ class udb_database {
   virtual bool query(const std::wstring& sql) = 0;
   // Default: nothing.
   virtual void create_relationships(const udb_relationships& relationships);
+  // Ends the use of the database: a destination writes what is pending and raises when it cannot. Destroying a
+  // destination that was not closed gives its pending changes up. Default: nothing.
+  virtual void close();
   // The names of the database's tables.
   const udb_name_list& get_tables() const { return tables; }
   // True when a table of that name is in the table-name list.

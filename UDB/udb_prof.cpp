@@ -12,6 +12,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_singl.h"
 #include "TK/tk_utils.h"
+#include "platform/system/atomic_file.h"
 
 namespace {
 
@@ -170,28 +171,16 @@ bool udb_profile::store(const std::wstring& path) const {
     tk_trace(2, "Profile %s is read-only", narrow.c_str());
     return false;
   }
-  // Write a new file beside the old one and rename it over it only when it is complete, so that a full disk or
-  // an I/O error never leaves a cut profile behind. mkstemp creates it readable by the owner only.
-  std::string temp = narrow + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    tk_trace(2, "Cannot create %s (errno %d)", temp.c_str(), errno);
+  // Write a new file beside the old one and move it over it only when it is complete, so that a full disk or
+  // an I/O error never leaves a cut profile behind. It is readable by the owner only: it may hold a password.
+  sys_temporary_file temp;
+  if (int err = temp.create(narrow, 0600)) {
+    tk_trace(2, "Cannot create a file beside %s (errno %d)", narrow.c_str(), err);
     return false;
   }
-  if (!write_all(fd, text) || ::fsync(fd) != 0) {
-    const int err = errno;
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw tk_exception_ex(err, "Cannot write the profile file: ", 1);
-  }
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throw tk_exception_ex(err, "Cannot write the profile file: ", 1);
-  }
-  if (::rename(temp.c_str(), narrow.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
+  if (!write_all(temp.fd(), text) || ::fchmod(temp.fd(), 0600) != 0 || ::fsync(temp.fd()) != 0)
+    throw tk_exception_ex(errno, "Cannot write the profile file: ", 1);
+  if (int err = temp.commit_over()) {
     tk_trace(2, "Cannot replace %s (errno %d)", narrow.c_str(), err);
     return false;
   }

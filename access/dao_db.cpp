@@ -138,19 +138,21 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* database, int3
 
 dao_database::~dao_database() {
   tk_trace(1, "dao_database::~dao_database");
-  // Closing writes what is still pending; a failure there means the file is not complete, so it is
-  // reported like any other DAO error instead of passing unnoticed.
-  if (FAILED(database_->Close()) && error_handler::exists() && dao_engine::exists()) {
-    try {
-      dao_exception e;
-      error_handler::instance().handle(e, true);
-    } catch (...) {
-    }
-  }
-  tk_trace(1, "dao_database::~dao_database - END");
+  // Only close() writes the file: a run that did not reach its end leaves the destination as it was.
+  if (!closed_) tk_trace(2, "dao_database::~dao_database - changes given up");
   table_defs_.reset();
   query_defs_.reset();
   database_.reset();
+  tk_trace(1, "dao_database::~dao_database - END");
+}
+
+void dao_database::close() {
+  tk_trace(1, "dao_database::close");
+  if (closed_) return;
+  closed_ = true;
+  table_defs_.reset();
+  query_defs_.reset();
+  check(database_->Close());
 }
 
 void dao_database::init_views() {

@@ -33,6 +33,9 @@ class dao_database : public udb_database {
   bool query(const std::wstring& sql) override { return test_query(sql); }
   bool test_query(const std::wstring& sql);
   void create_relationships(const udb_relationships& list) override;
+  // Closes the DAO database, which writes the file (dao_exception when it cannot). Destroyed without it, the
+  // database gives its changes up: a new file never appears, an existing one stays as it was.
+  void close() override;
 
   // The number of rows a SELECT text returns.
   uint32_t get_records_count(const std::wstring& sql);
@@ -55,6 +58,7 @@ class dao_database : public udb_database {
   ole_com_ptr<DAODatabase> database_;
   ole_com_ptr<DAOQueryDefs> query_defs_;
   ole_com_ptr<DAOTableDefs> table_defs_;
+  bool closed_ = false;
 };
 
 // The two rewrites of an Access query text towards MySQL syntax: every occurrence (ignoring case), or only

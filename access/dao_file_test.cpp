@@ -161,6 +161,7 @@ TEST_F(DaoFile, ConversionRoadWritesAFileEveryReaderAccepts) {
       second->append_record(record({ole_variant(L"key" + std::to_wstring(i)), ole_variant(i / 4.0)}));
     second.reset();
     EXPECT_EQ(db->get_tables(), (std::vector<std::wstring>{L"Every Kind", L"second"}));
+    db->close();
   }
   ASSERT_TRUE(fs::exists(file));
 
@@ -209,6 +210,8 @@ TEST_F(DaoFile, ExistingFileIsReadAndChanged) {
     auto rs = db->create_table(L"t", s, x);
     rs->append_record(record({ole_variant(1), ole_variant(L"one")}));
     rs->append_record(record({ole_variant(2), ole_variant()}));
+    rs.reset();
+    db->close();
   }
   dao_engine engine(0);
   engine.set_version(dao_engine::get_acc_version(file.wstring()));
@@ -261,6 +264,7 @@ TEST_F(DaoFile, ExistingFileIsReadAndChanged) {
     EXPECT_EQ(e.code, 0x10000 + 3022);
   }
   old.reset();
+  db->close();
   db.reset();
   EXPECT_TRUE(jet::verify_file(file.string()).ok()) << jet::verify_file(file.string()).text();
   EXPECT_EQ(output_of({"mdb-tables", "-1", file.string()}), "t\nnew\n");
@@ -274,6 +278,7 @@ TEST_F(DaoFile, ExistingFileIsReadAndChanged) {
   auto again = db->create_table(L"t", s, udb_indexes());
   again->append_record(record({ole_variant(7)}));
   again.reset();
+  db->close();
   db.reset();
   EXPECT_TRUE(jet::verify_file(file.string()).ok()) << jet::verify_file(file.string()).text();
   EXPECT_EQ(output_of({"mdb-export", "-H", file.string(), "t"}), "7\n");

@@ -150,7 +150,8 @@ void rowferry_convertor::run() {
 
   set_context(L"");
   names.reset();
-  target.reset();  // closes the destination file
+  target->close();  // writes the destination file; destroyed without it, the file is given up
+  target.reset();
   if (fresh) fresh->commit();
   source.reset();
   access.reset();

@@ -126,12 +126,10 @@ HRESULT DAOError::get_Source(BSTR* out) {
 DAODatabase::DAODatabase(dao::database_ptr db) : object(IID_DAODatabase, db->errors), db_(std::move(db)) {}
 
 DAODatabase::~DAODatabase() {
-  // The last reference going away without Close still writes and ends the file.
+  // The last reference going away without Close gives the file's changes up: only Close writes them, and
+  // reports when it cannot. Dropping the storage abandons a new file or a working copy.
   if (!db_->closed && db_->store) {
-    try {
-      db_->store->close();
-    } catch (...) {
-    }
+    db_->store.reset();
     db_->closed = true;
   }
 }

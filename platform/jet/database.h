@@ -13,7 +13,7 @@
 // Contract:
 // * The file is written under a temporary name in the destination folder and renamed into place by
 //   `close()`. Until then (a crash, a killed process, a full disk, `abandon()`) the destination does
-//   not exist. The destructor closes a database that was neither closed nor abandoned.
+//   not exist. Only `close()` writes the file: the destructor abandons a database that was not closed.
 // * `add_table` is atomic: everything is validated first (3010 name taken, 3125 bad name, 3190 more
 //   than 255 fields, 3191 duplicate field, 3264 no fields, 3259 bad type or index on memo/OLE,
 //   3283 second primary key, 3284 duplicate index name, 3626 more than 32 indexes, 3631 more than 10
@@ -25,9 +25,10 @@
 // * Every error is a jet::error carrying the DAO error number.
 //
 // Existing files (`open`): changes are made on a working copy in the same folder that replaces the
-// file at `close()`; `abandon()` or a failure leaves the file exactly as it was. Rows of an existing
-// table are given by column number (`table(handle).columns[i].number`), which equals the position
-// except in tables whose columns were deleted by Access.
+// file at `close()`; `abandon()`, the destructor or a failure leaves the file exactly as it was.
+// A destination that is a symbolic link stands for its target: the target is written, the link stays.
+// Rows of an existing table are given by column number (`table(handle).columns[i].number`), which
+// equals the position except in tables whose columns were deleted by Access.
 #pragma once
 
 #include <cstdint>

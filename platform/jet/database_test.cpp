@@ -90,12 +90,22 @@ TEST(Database, FileAppearsOnlyWhenClosedAndAbandonLeavesNothing) {
   EXPECT_FALSE(std::filesystem::exists(s.file("b.mdb")));
   EXPECT_EQ(s.entries(), 1u);
 
-  // A database dropped without close is closed (as DAO closes a released database).
+  // Only close writes the file: a database dropped without it (a run that stopped or failed) leaves nothing.
   {
-    auto kept = database::create(s.file("c.mdb"));
-    kept->add_table(L"T", {{.name = L"X", .type = column_type::long_integer}}, {});
+    auto dropped = database::create(s.file("c.mdb"));
+    dropped->add_table(L"T", {{.name = L"X", .type = column_type::long_integer}}, {});
   }
-  EXPECT_TRUE(verify_file(s.file("c.mdb")).ok());
+  EXPECT_FALSE(std::filesystem::exists(s.file("c.mdb")));
+  EXPECT_EQ(s.entries(), 1u);
+  // An existing file changed and dropped without close stays byte for byte as it was.
+  auto before = file_bytes(s.file("a.mdb"));
+  {
+    auto changed = database::open(s.file("a.mdb"));
+    changed->append_row(changed->table_handle(L"T"), {value::long_integer(2)});
+    changed->add_table(L"U", {{.name = L"X", .type = column_type::long_integer}}, {});
+  }
+  EXPECT_EQ(file_bytes(s.file("a.mdb")), before);
+  EXPECT_EQ(s.entries(), 1u);
 }
 
 TEST(Database, RefusesBadDestinations) {

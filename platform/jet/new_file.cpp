@@ -97,18 +97,8 @@ std::unique_ptr<new_file> new_file::create(const std::string& path, const format
   return db;
 }
 
-new_file::~new_file() {
-  if (closed_) return;
-  if (!user_maps_) {  // creation itself failed
-    abandon();
-    return;
-  }
-  try {
-    close();
-  } catch (...) {
-    abandon();
-  }
-}
+// Only close() writes the file: a database dropped without it (a run that stopped or failed) leaves nothing.
+new_file::~new_file() { abandon(); }
 
 const database_reader& new_file::reader() const { throw_error(dao_error::object_invalid); }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/jet/error.h"
+#include "platform/system/atomic_file.h"
 
 namespace jet {
 
@@ -31,28 +32,21 @@ namespace {
 
 std::unique_ptr<page_file> page_file::create(const std::string& dest, uint32_t page_size, uint64_t max_size) {
   if (dest.empty() || dest.back() == '/') throw_error(dao_error::not_valid_file_name);
+  // A symbolic link stands for its target: the new file appears there and the link stays.
+  const std::string target = sys_final_target(dest);
   struct stat st;
-  if (::stat(dest.c_str(), &st) == 0) throw_error(dao_error::database_exists);
-  std::string folder = parent_folder(dest);
+  if (::lstat(target.c_str(), &st) == 0) throw_error(dao_error::database_exists);
+  std::string folder = parent_folder(target);
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw_error(dao_error::not_valid_path, folder);
 
   std::unique_ptr<page_file> f(new page_file());
-  f->temp_ = dest + ".tmp-XXXXXX";
-  std::vector<char> name(f->temp_.begin(), f->temp_.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    int err = errno;
+  // A new database gets the permissions of any new file (0666 less the umask).
+  if (int err = f->temp_.create(target, 0666)) {
     if (err == EACCES || err == EPERM || err == EROFS)
       throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, dest));
     throw_write_error(err, dest);
   }
-  f->temp_.assign(name.data());
-  // mkstemp makes the file private; the database gets the permissions of any new file.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  f->fd_ = fd;
+  f->fd_ = f->temp_.fd();
   f->writable_ = true;
   f->page_size_ = page_size;
   f->max_size_ = max_size;
@@ -81,8 +75,7 @@ std::unique_ptr<page_file> page_file::open(const std::string& path, uint32_t pag
 }
 
 page_file::~page_file() {
-  if (fd_ >= 0) ::close(fd_);
-  if (writable_ && !temp_.empty()) ::unlink(temp_.c_str());
+  if (!writable_ && fd_ >= 0) ::close(fd_);
 }
 
 uint32_t page_file::allocate() {
@@ -129,36 +122,22 @@ void page_file::commit() {
   if (!writable_) return;
   // Make the file as long as its page count even if its last pages were allocated but never written.
   if (::ftruncate(fd_, off_t(pages_) * page_size_) != 0) throw_write_error(errno, dest_);
-  if (::fsync(fd_) != 0) throw_write_error(errno, dest_);
-  struct stat st;
-  if (::stat(dest_.c_str(), &st) == 0) {
-    // Someone created the destination meanwhile: keep both their file and ours.
-    std::string kept = temp_;
-    ::close(fd_);
-    fd_ = -1;
-    writable_ = false;
-    temp_.clear();
-    throw error(dao_error::database_exists, "Database already exists. The new database was kept as '" + kept + "'.");
+  if (int err = temp_.commit_new()) {
+    if (err != EEXIST) throw_write_error(err, dest_);
+    // Someone created the destination meanwhile: their file stays, ours is given up.
+    abandon();
+    throw error(dao_error::database_exists,
+                "Database already exists: a file appeared at '" + dest_ + "' while the new database was written.");
   }
-  if (::rename(temp_.c_str(), dest_.c_str()) != 0) throw_write_error(errno, dest_);
-  // Make the rename itself durable.
-  int dir = ::open(parent_folder(dest_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  ::close(fd_);
   fd_ = -1;
   writable_ = false;
-  temp_.clear();
 }
 
 void page_file::abandon() {
-  if (fd_ >= 0) ::close(fd_);
+  if (writable_) temp_.discard();
+  else if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (writable_ && !temp_.empty()) ::unlink(temp_.c_str());
   writable_ = false;
-  temp_.clear();
 }
 
 }  // namespace jet

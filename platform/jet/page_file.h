@@ -1,10 +1,13 @@
 // A file of fixed-size pages, written under a temporary name and renamed into place on commit.
 //
-// `page_file::create(dest, page_size, limit)` makes "<dest>.tmp-XXXXXX" in the destination's folder;
-// pages are allocated only at the end (page n lives at byte n × page size); `commit()` flushes the
-// file to disk and renames it over `dest`, so a crash or a killed process leaves the destination as
-// it was (at worst a stray temporary file beside it). A failed write (a full disk, an I/O error) is a
-// jet::error and the destination stays untouched; the destructor removes an uncommitted temporary.
+// `page_file::create(dest, page_size, limit)` makes a temporary file in the destination's folder
+// (platform/system/atomic_file.h: its name always fits, whatever the destination's length); pages
+// are allocated only at the end (page n lives at byte n × page size); `commit()` flushes the file
+// to disk and moves it to `dest` unless a file appeared there meanwhile (3204, the other file
+// stays), so a crash or a killed process leaves the destination as it was (at worst a stray
+// temporary file beside it, which the next writer of the destination removes). A failed write (a
+// full disk, an I/O error) is a jet::error and the destination stays untouched; the destructor
+// removes an uncommitted temporary. A destination that is a symbolic link stands for its target.
 // `page_file::open(path)` reads an existing file (read-only).
 #pragma once
 
@@ -13,6 +16,7 @@
 #include <string>
 
 #include "platform/jet/page_io.h"
+#include "platform/system/atomic_file.h"
 
 namespace jet {
 
@@ -37,7 +41,7 @@ class page_file : public page_allocator, public page_source {
 
   uint32_t page_size() const { return page_size_; }
   uint64_t bytes_written() const { return bytes_written_; }
-  const std::string& temp_path() const { return temp_; }
+  const std::string& temp_path() const { return temp_.path(); }
 
   // Flushes and renames the temporary file over the destination. After it the object is closed.
   void commit();
@@ -53,7 +57,7 @@ class page_file : public page_allocator, public page_source {
   uint32_t pages_ = 0;
   uint64_t bytes_written_ = 0;
   std::string dest_;
-  std::string temp_;
+  sys_temporary_file temp_;
 };
 
 // Splits "dir/name" into the folder ("." when there is none).

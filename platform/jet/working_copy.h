@@ -1,19 +1,24 @@
 // The working copy of an existing file that is being modified.
 //
-// `working_copy::make(original, page_size, max_size)` copies the original byte for byte to
-// "<original>.tmp-XXXXXX" in the same folder (so that the final rename stays on one file system).
-// Every change is written to the copy only: pages are rewritten in place or allocated at the end.
-// `commit()` flushes the copy, gives it the original's permission bits and renames it over the
-// original; until then the original is untouched, and `abandon()` (or the destructor, or any
-// failure on the way) deletes the copy and leaves the original exactly as it was. A failed write
-// is a jet::error (3035 full disk, 3043 other I/O errors).
+// `working_copy::make(original, page_size, max_size)` copies the original byte for byte to a
+// temporary file in the same folder (platform/system/atomic_file.h: the final move stays on one
+// file system and the name always fits). Every change is written to the copy only: pages are
+// rewritten in place or allocated at the end. `commit()` flushes the copy, gives it the original's
+// permission bits and owner (where the process may) and exchanges it with the original, unless
+// another file has taken the original's place meanwhile (3043, that file stays). Until then the
+// original is untouched, and `abandon()` (or the destructor, or any failure on the way) deletes the
+// copy and leaves the original exactly as it was. A failed write is a jet::error (3035 full disk,
+// 3043 other I/O errors). An original that is a symbolic link stands for its target.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/jet/page_io.h"
+#include "platform/system/atomic_file.h"
 
 namespace jet {
 
@@ -30,7 +35,7 @@ class working_copy : public page_allocator, public page_source {
   std::vector<uint8_t> read(uint32_t page) const override;
 
   bool has_room_for(uint64_t n) const { return (uint64_t(pages_) + n) * page_size_ <= max_size_; }
-  const std::string& temp_path() const { return temp_; }
+  const std::string& temp_path() const { return temp_.path(); }
   // Bytes written to the copy by changes (the initial copy not counted).
   uint64_t bytes_written() const { return bytes_written_; }
 
@@ -41,14 +46,13 @@ class working_copy : public page_allocator, public page_source {
 
  private:
   working_copy() = default;
-  int fd_ = -1;
   uint32_t page_size_ = 0;
   uint64_t max_size_ = 0;
   uint32_t pages_ = 0;
-  uint32_t mode_ = 0644;
   uint64_t bytes_written_ = 0;
   std::string original_;
-  std::string temp_;
+  struct stat original_stat_ {};
+  sys_temporary_file temp_;
 };
 
 }  // namespace jet

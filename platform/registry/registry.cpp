@@ -1,5 +1,6 @@
 // The file-backed per-user settings store (see registry.h).
 #include "platform/registry/registry.h"
+#include "platform/system/atomic_file.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -213,30 +214,9 @@ long reg_key::save() const {
     if (v.type == REG_DWORD) data += "=dword:" + std::to_string(v.number) + "\n";
     else data += "=sz:" + escape(v.text, false) + "\n";
   }
-  std::string tmp = file_ + ".XXXXXX";
-  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (fd < 0) return from_errno(errno);
-  int err = 0;
-  if (::fchmod(fd, 0600) != 0) err = errno;
-  const char* p = data.data();
-  std::size_t left = data.size();
-  while (!err && left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && !err) err = errno;
-  if (!err && ::rename(tmp.c_str(), file_.c_str()) != 0) err = errno;
-  if (err) {
-    ::unlink(tmp.c_str());
+  // Settings are private to the user (0600); the old file is only replaced by a complete new one.
+  if (const int err = sys_write_file_replacing(file_, data, 0600))
     return err == ENOSPC ? 112 /* ERROR_DISK_FULL */ : from_errno(err);
-  }
   return ERROR_SUCCESS;
 }
 
