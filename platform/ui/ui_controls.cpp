@@ -1,0 +1,443 @@
+// The widgets behind control tables (see ui_controls.h).
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTextCursor>
+
+#include "platform/ui/ui_build.h"
+#include "platform/ui/ui_desktop.h"
+
+namespace pf {
+
+namespace {
+
+name_order g_order;
+
+int compare_names(const std::wstring& a, const std::wstring& b) {
+  if (g_order) return g_order(a, b);
+  return QString::compare(to_q(a), to_q(b), Qt::CaseInsensitive);
+}
+
+// A check box that a click does not toggle: the owner decides.
+class plain_check : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override {}
+};
+
+// Tells the owner when a widget gets the keyboard focus.
+class focus_watch : public QObject {
+ public:
+  focus_watch(QObject* parent, controls::impl* body, int id) : QObject(parent), body_(body), id_(id) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) body_->fire(id_, notify::setfocus);
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  controls::impl* body_;
+  int id_;
+};
+
+struct silence {
+  explicit silence(controls::impl& b) : body(b) { ++body.silent; }
+  ~silence() { --body.silent; }
+  controls::impl& body;
+};
+
+bool is_input(kind k) {
+  return k == kind::edit || k == kind::password || k == kind::multiline || k == kind::listbox ||
+         k == kind::single_listbox || k == kind::combo;
+}
+
+}  // namespace
+
+void set_name_order(name_order order) { g_order = std::move(order); }
+
+QString to_q(const std::wstring& text) { return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::wstring from_q(const QString& text) { return text.toStdWString(); }
+
+QWidget* controls::impl::get(int id) const {
+  auto found = widgets.find(id);
+  return found == widgets.end() ? nullptr : found->second;
+}
+
+void controls::impl::fire(int id, notify what) {
+  if (silent > 0 || !handler) return;
+  handler(id, what);
+}
+
+std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<control>& table) {
+  auto body = std::make_shared<controls::impl>();
+  body->root = root;
+  auto* grid = new QGridLayout(root);
+  controls::impl* raw = body.get();
+  QLabel* pending_buddy = nullptr;
+  for (const control& c : table) {
+    QWidget* w = nullptr;
+    const QString text = to_q(c.text);
+    switch (c.type) {
+      case kind::label:
+      case kind::title: {
+        auto* l = new QLabel(text, root);
+        l->setWordWrap(true);
+        if (c.type == kind::title) {
+          QFont f = l->font();
+          f.setPointSize(13);
+          l->setFont(f);
+        }
+        w = l;
+        break;
+      }
+      case kind::button:
+      case kind::default_button: {
+        auto* b = new QPushButton(text, root);
+        b->setAutoDefault(false);
+        if (c.type == kind::default_button) b->setDefault(true);
+        QObject::connect(b, &QPushButton::clicked, root, [raw, id = c.id] { raw->fire(id, notify::clicked); });
+        w = b;
+        break;
+      }
+      case kind::group: {
+        auto* l = new QLabel(text.trimmed(), root);
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+        w = l;
+        break;
+      }
+      case kind::check: {
+        auto* b = new plain_check(text, root);
+        QObject::connect(b, &QCheckBox::clicked, root, [raw, id = c.id] { raw->fire(id, notify::clicked); });
+        w = b;
+        break;
+      }
+      case kind::radio: {
+        auto* b = new QRadioButton(text, root);
+        QObject::connect(b, &QRadioButton::clicked, root, [raw, id = c.id] { raw->fire(id, notify::clicked); });
+        w = b;
+        break;
+      }
+      case kind::edit:
+      case kind::password: {
+        auto* e = new QLineEdit(root);
+        if (c.type == kind::password) e->setEchoMode(QLineEdit::Password);
+        e->setMaxLength(c.max_length > 0 ? c.max_length : 32767);
+        e->installEventFilter(new focus_watch(e, raw, c.id));
+        w = e;
+        break;
+      }
+      case kind::multiline: {
+        auto* e = new QPlainTextEdit(root);
+        e->setLineWrapMode(QPlainTextEdit::NoWrap);
+        e->installEventFilter(new focus_watch(e, raw, c.id));
+        // Text beyond the limit is refused: the edit goes back to what it held before.
+        auto last = std::make_shared<QString>();
+        QObject::connect(e, &QPlainTextEdit::textChanged, root, [raw, e, last, id = c.id] {
+          auto limit = raw->limits.find(id);
+          if (limit != raw->limits.end() && limit->second > 0 &&
+              e->document()->characterCount() - 1 > limit->second) {
+            QSignalBlocker block(e);
+            e->setPlainText(*last);
+            e->moveCursor(QTextCursor::End);
+            QApplication::beep();
+            return;
+          }
+          *last = e->toPlainText();
+        });
+        if (c.max_length > 0) body->limits[c.id] = c.max_length;
+        w = e;
+        break;
+      }
+      case kind::listbox:
+      case kind::single_listbox: {
+        auto* l = new QListWidget(root);
+        l->setSelectionMode(c.type == kind::listbox ? QAbstractItemView::ExtendedSelection
+                                                   : QAbstractItemView::SingleSelection);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        QObject::connect(l, &QListWidget::itemSelectionChanged, root,
+                         [raw, id = c.id] { raw->fire(id, notify::selchange); });
+        QObject::connect(l, &QListWidget::itemDoubleClicked, root,
+                         [raw, id = c.id] { raw->fire(id, notify::dblclk); });
+        w = l;
+        break;
+      }
+      case kind::combo: {
+        auto* b = new QComboBox(root);
+        w = b;
+        break;
+      }
+      case kind::progress: {
+        auto* p = new QProgressBar(root);
+        p->setRange(0, 100);
+        p->setValue(0);
+        w = p;
+        break;
+      }
+      case kind::link: {
+        auto* l = new QLabel(text, root);
+        l->setTextFormat(Qt::RichText);
+        l->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        l->setOpenExternalLinks(false);
+        QObject::connect(l, &QLabel::linkActivated, root, [](const QString& url) { open_url(url.toStdString()); });
+        w = l;
+        break;
+      }
+      case kind::icon_warning:
+      case kind::icon_error: {
+        auto* l = new QLabel(root);
+        QStyle::StandardPixmap p =
+            c.type == kind::icon_warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxCritical;
+        l->setPixmap(root->style()->standardIcon(p).pixmap(32, 32));
+        w = l;
+        break;
+      }
+    }
+    if (c.id != -1) {
+      w->setObjectName(QString::number(c.id));
+      body->widgets[c.id] = w;
+    }
+    if (pending_buddy && is_input(c.type)) pending_buddy->setBuddy(w);
+    pending_buddy = nullptr;
+    if ((c.type == kind::label) && c.text.find(L'&') != std::wstring::npos) pending_buddy = static_cast<QLabel*>(w);
+    if (c.hidden) w->hide();
+    grid->addWidget(w, c.row, c.col, 1, c.span);
+  }
+  return body;
+}
+
+controls::controls(std::shared_ptr<impl> body) : body_(std::move(body)) {}
+controls::~controls() = default;
+
+namespace {
+
+template <class T>
+T* as(const controls::impl& body, int id) {
+  return qobject_cast<T*>(body.get(id));
+}
+
+}  // namespace
+
+bool controls::has(int id) const { return body_->get(id) != nullptr; }
+
+std::wstring controls::text(int id) const {
+  QWidget* w = body_->get(id);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) return from_q(e->text());
+  if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return from_q(e->toPlainText());
+  if (auto* l = qobject_cast<QLabel*>(w)) return from_q(l->text());
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return from_q(b->text());
+  if (auto* c = qobject_cast<QComboBox*>(w)) return from_q(c->currentText());
+  return {};
+}
+
+void controls::set_text(int id, const std::wstring& text) {
+  silence quiet(*body_);
+  QWidget* w = body_->get(id);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(to_q(text));
+  else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->setPlainText(to_q(text));
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(to_q(text));
+  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(to_q(text));
+}
+
+void controls::enable(int id, bool on) {
+  if (QWidget* w = body_->get(id)) w->setEnabled(on);
+}
+bool controls::is_enabled(int id) const {
+  QWidget* w = body_->get(id);
+  return w && w->isEnabled();
+}
+void controls::show(int id, bool on) {
+  if (QWidget* w = body_->get(id)) w->setVisible(on);
+}
+bool controls::is_shown(int id) const {
+  QWidget* w = body_->get(id);
+  return w && !w->isHidden();
+}
+void controls::focus(int id) {
+  if (QWidget* w = body_->get(id)) w->setFocus(Qt::OtherFocusReason);
+}
+bool controls::has_focus(int id) const {
+  QWidget* w = body_->get(id);
+  return w && w->hasFocus();
+}
+void controls::set_title_font(int id) {
+  if (QWidget* w = body_->get(id)) {
+    QFont f = w->font();
+    f.setPointSize(13);
+    w->setFont(f);
+  }
+}
+
+bool controls::is_checked(int id) const {
+  auto* b = as<QAbstractButton>(*body_, id);
+  return b && b->isChecked();
+}
+void controls::set_checked(int id, bool on) {
+  silence quiet(*body_);
+  if (auto* b = as<QAbstractButton>(*body_, id)) b->setChecked(on);
+}
+
+int controls::list_add(int id, const std::wstring& text) {
+  silence quiet(*body_);
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return -1;
+  int at = 0;
+  while (at < l->count() && compare_names(from_q(l->item(at)->text()), text) <= 0) ++at;
+  l->insertItem(at, to_q(text));
+  return at;
+}
+void controls::list_delete(int id, int index) {
+  silence quiet(*body_);
+  auto* l = as<QListWidget>(*body_, id);
+  if (l && index >= 0 && index < l->count()) delete l->takeItem(index);
+}
+void controls::list_reset(int id) {
+  silence quiet(*body_);
+  if (auto* l = as<QListWidget>(*body_, id)) l->clear();
+}
+int controls::list_count(int id) const {
+  auto* l = as<QListWidget>(*body_, id);
+  return l ? l->count() : 0;
+}
+std::wstring controls::list_text(int id, int index) const {
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l || index < 0 || index >= l->count()) return {};
+  return from_q(l->item(index)->text());
+}
+int controls::list_find_prefix(int id, const std::wstring& prefix) const {
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return -1;
+  for (int i = 0; i < l->count(); ++i)
+    if (l->item(i)->text().startsWith(to_q(prefix), Qt::CaseInsensitive)) return i;
+  return -1;
+}
+int controls::list_find(int id, const std::wstring& text, bool ignore_case) const {
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return -1;
+  for (int i = 0; i < l->count(); ++i)
+    if (QString::compare(l->item(i)->text(), to_q(text), ignore_case ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0)
+      return i;
+  return -1;
+}
+std::vector<int> controls::list_selected(int id) const {
+  std::vector<int> rows;
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return rows;
+  for (int i = 0; i < l->count(); ++i)
+    if (l->item(i)->isSelected()) rows.push_back(i);
+  return rows;
+}
+void controls::list_select(int id, int index, bool on) {
+  silence quiet(*body_);
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l || index < 0 || index >= l->count()) return;
+  QSignalBlocker block(l);
+  if (l->selectionMode() == QAbstractItemView::SingleSelection && on) l->setCurrentRow(index);
+  l->item(index)->setSelected(on);
+  if (on) l->scrollToItem(l->item(index));
+  l->viewport()->update();
+}
+void controls::list_clear_selection(int id) {
+  silence quiet(*body_);
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return;
+  QSignalBlocker block(l);
+  l->clearSelection();
+  l->viewport()->update();
+}
+int controls::list_current(int id) const {
+  auto* l = as<QListWidget>(*body_, id);
+  return l ? l->currentRow() : -1;
+}
+void controls::list_set_current(int id, int index) {
+  silence quiet(*body_);
+  auto* l = as<QListWidget>(*body_, id);
+  if (!l) return;
+  QSignalBlocker block(l);
+  l->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+}
+
+void controls::combo_add(int id, const std::wstring& text) {
+  silence quiet(*body_);
+  if (auto* c = as<QComboBox>(*body_, id)) c->addItem(to_q(text));
+}
+int controls::combo_current(int id) const {
+  auto* c = as<QComboBox>(*body_, id);
+  return c ? c->currentIndex() : -1;
+}
+void controls::combo_set_current(int id, int index) {
+  silence quiet(*body_);
+  if (auto* c = as<QComboBox>(*body_, id)) c->setCurrentIndex(index);
+}
+
+void controls::edit_append(int id, const std::wstring& text) {
+  silence quiet(*body_);
+  auto* e = as<QPlainTextEdit>(*body_, id);
+  if (!e) return;
+  QString add = to_q(text);
+  add.remove(QChar('\r'));
+  auto limit = body_->limits.find(id);
+  if (limit != body_->limits.end() && limit->second > 0) {
+    const int room = limit->second - (e->document()->characterCount() - 1);
+    if (room <= 0) return;
+    if (add.size() > room) add.truncate(room);
+  }
+  QSignalBlocker block(e);
+  QTextCursor cursor = e->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(add);
+  e->setTextCursor(cursor);
+  e->ensureCursorVisible();
+}
+void controls::edit_set_readonly(int id, bool on) {
+  if (auto* e = as<QPlainTextEdit>(*body_, id)) e->setReadOnly(on);
+  else if (auto* e = as<QLineEdit>(*body_, id)) e->setReadOnly(on);
+}
+void controls::edit_set_limit(int id, int max_length) {
+  if (auto* e = as<QLineEdit>(*body_, id)) e->setMaxLength(max_length);
+  else body_->limits[id] = max_length;
+}
+void controls::edit_select_none(int id) {
+  if (auto* e = as<QPlainTextEdit>(*body_, id)) {
+    QTextCursor cursor = e->textCursor();
+    cursor.clearSelection();
+    e->setTextCursor(cursor);
+    e->ensureCursorVisible();
+  } else if (auto* e = as<QLineEdit>(*body_, id)) {
+    e->deselect();
+  }
+}
+
+void controls::set_progress(int id, int value) {
+  if (auto* p = as<QProgressBar>(*body_, id)) p->setValue(value < 0 ? 0 : value > 100 ? 100 : value);
+}
+
+void controls::set_link(int id, const std::string& url, const std::wstring& caption) {
+  if (auto* l = as<QLabel>(*body_, id)) {
+    l->setText(QString("<a href=\"%1\">%2</a>")
+                   .arg(QString::fromStdString(url).toHtmlEscaped(), to_q(caption).toHtmlEscaped()));
+    l->show();
+  }
+}
+
+void controls::set_handler(command_handler handler) { body_->handler = std::move(handler); }
+
+}  // namespace pf
