@@ -19,10 +19,7 @@ void dao_destination::set_version(int32_t generation) {
     engine_.set_version(generation);
   } catch (const dao_required_exception&) {
     // There is no runtime to install on this system: say plainly which format cannot be written.
-    throw tk_exception(generation == access_generation_ace
-                           ? "This version cannot write MS Access 2007 and later (.accdb) databases yet."
-                           : "This version cannot write databases of this MS Access format.",
-                       1);
+    throw tk_exception("This version cannot write databases of this MS Access format.", 1);
   }
 }
 

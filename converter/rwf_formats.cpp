@@ -5,8 +5,6 @@ std::string rwf_format_refusal(int32_t destination_format) {
   switch (destination_format) {
     case 0:
       return "This version cannot write MS Access 95/97 (Jet 3) databases yet.";
-    case 2:
-      return "This version cannot write MS Access 2007 and later (.accdb) databases yet.";
     default:
       return "";
   }

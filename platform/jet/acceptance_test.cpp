@@ -1,7 +1,7 @@
 // End-to-end: a database with every column type and edge values, and a 100,000-row table with a
-// multi-level primary key, composite, unique and non-unique indexes, defaults and required fields.
-// The verifier, our reader and two independent readers (mdbtools, mdb-reader) must all agree with
-// what was written.
+// multi-level primary key, composite, unique and non-unique indexes, defaults and required fields,
+// written once as a Jet 4 .mdb and once as an ACE .accdb. The verifier, our reader and two
+// independent readers (mdbtools, mdb-reader) must all agree with what was written.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -102,13 +102,13 @@ std::string hex_of(const bytes& b) {
   return s;
 }
 
-class Acceptance : public ::testing::Test {
+class Acceptance : public ::testing::TestWithParam<generation> {
  protected:
-  // The file is built once and shared by the tests of this suite, which CTest runs as separate
+  // Each file is built once and shared by the tests of its generation, which CTest runs as separate
   // processes: the first one builds it under a lock, the others reuse it while it is newer than
   // this test program.
-  static void SetUpTestSuite() {
-    path_ = std::string(TT_BINARY_DIR) + "/jet_acceptance.mdb";
+  void SetUp() override {
+    path_ = std::string(TT_BINARY_DIR) + (GetParam() == generation::ace ? "/jet_acceptance.accdb" : "/jet_acceptance.mdb");
     int lock = ::open((path_ + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(lock, 0);
     ::flock(lock, LOCK_EX);
@@ -117,13 +117,13 @@ class Acceptance : public ::testing::Test {
     bool fresh = !ec && built > std::filesystem::last_write_time("/proc/self/exe");
     if (!fresh) {
       std::filesystem::remove(path_, ec);
-      build(path_);
+      build(path_, GetParam());
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);
   }
-  static void build(const std::string& path) {
-    auto db = database::create(path);
+  static void build(const std::string& path, generation gen) {
+    auto db = database::create(path, gen);
     size_t all = db->add_table(L"AllTypes", all_type_columns(), {}, L"Every column type");
     for (const auto& row : all_type_rows()) db->append_row(all, row);
 
@@ -153,17 +153,21 @@ class Acceptance : public ::testing::Test {
     db->close();
   }
   static constexpr int kBigRows = 100000;
-  static std::string path_;
+  std::string path_;
 };
-std::string Acceptance::path_;
 
-TEST_F(Acceptance, TheVerifierFindsNothing) {
+INSTANTIATE_TEST_SUITE_P(Generations, Acceptance, ::testing::Values(generation::jet4, generation::ace),
+                         [](const ::testing::TestParamInfo<generation>& i) {
+                           return std::string(i.param == generation::ace ? "Ace" : "Jet4");
+                         });
+
+TEST_P(Acceptance, TheVerifierFindsNothing) {
   verify_report r = verify_file(path_);
   EXPECT_TRUE(r.ok()) << r.text();
   EXPECT_TRUE(r.notes.empty()) << r.text();
 }
 
-TEST_F(Acceptance, OurReaderReturnsWhatWasWritten) {
+TEST_P(Acceptance, OurReaderReturnsWhatWasWritten) {
   auto db = database_reader::open(path_);
   auto rows = db->read_all(L"AllTypes");
   auto expected = all_type_rows();
@@ -184,8 +188,8 @@ TEST_F(Acceptance, OurReaderReturnsWhatWasWritten) {
   EXPECT_EQ(db->properties(L"AllTypes").object.find(L"Description")->data, value::text(L"Every column type"));
 }
 
-TEST_F(Acceptance, MdbtoolsSeesTheSchema) {
-  EXPECT_EQ(oracle::run({"mdb-ver", path_}).out, "JET4\n");
+TEST_P(Acceptance, MdbtoolsSeesTheSchema) {
+  EXPECT_EQ(oracle::run({"mdb-ver", path_}).out, GetParam() == generation::ace ? "ACE12\n" : "JET4\n");
   auto tables = oracle::run({"mdb-tables", "-1", path_});
   EXPECT_EQ(tables.out, "AllTypes\nBig\n");
   auto schema = oracle::run({"mdb-schema", "--indexes", "--default-values", "--not-null", "-T", "Big", path_, "postgres"});
@@ -207,7 +211,7 @@ std::string as_mdbtools_prints(const std::wstring& s) {
   return to_utf8(out);
 }
 
-TEST_F(Acceptance, MdbExportReturnsTheValues) {
+TEST_P(Acceptance, MdbExportReturnsTheValues) {
   auto rows = oracle::mdb_export(path_, "AllTypes");
   auto expected = all_type_rows();
   ASSERT_EQ(rows.size(), expected.size());
@@ -249,7 +253,7 @@ TEST_F(Acceptance, MdbExportReturnsTheValues) {
   EXPECT_EQ(oracle::mdb_export(path_, "Big").size(), size_t(kBigRows));
 }
 
-TEST_F(Acceptance, MdbReaderReturnsTheValuesAndRowCounts) {
+TEST_P(Acceptance, MdbReaderReturnsTheValuesAndRowCounts) {
   auto tables = oracle::mdb_reader_dump(path_);
   ASSERT_EQ(tables.size(), 2u);
   const auto& all = tables[0];

@@ -457,6 +457,13 @@ void existing_file::delete_table(const std::wstring& name) {
   const std::wstring stored_name = e->name;
   const uint32_t id = e->id;
   const bool local = e->type == object_type_table;
+  // A multi-value or attachment field keeps its values in a hidden table listed in MSysComplexColumns;
+  // deleting only the visible table would leave them behind, so the table stays.
+  if (local)
+    for (const auto& c : reader_->table_at(id).columns)
+      if (c.type == column_type::complex)
+        throw error(dao_error::not_supported, "Table '" + to_utf8(stored_name) + "' cannot be deleted: its field '" +
+                                                  to_utf8(c.name) + "' holds multi-value or attachment data.");
   // The relationships naming the table go with it; the other tables of enforced ones lose their
   // foreign-key index pointing at it.
   auto rels = list_relationships(*reader_);

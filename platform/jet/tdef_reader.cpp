@@ -35,7 +35,7 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
   const uint8_t* h = d.data();
   t.row_count = get_u32(h + f.tdef_row_count_offset);
   t.autonumber_last = get_u32(h + f.tdef_autonumber_offset);
-  t.system = h[f.tdef_table_type_offset] == 0x53;
+  t.system = h[f.tdef_table_type_offset] == table_type::system;
   t.max_columns = get_u16(h + f.tdef_max_columns_offset);
   uint32_t ncols = get_u16(h + f.tdef_columns_offset);
   uint32_t nlogical = get_u32(h + f.tdef_logical_index_count_offset);
