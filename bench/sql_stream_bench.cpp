@@ -27,7 +27,11 @@ void BM_StreamBigTable(benchmark::State& state) {
   std::size_t rows = 0;
   for (auto _ : state) {
     auto t = db->get_table(L"big", 1);
-    for (t->reset(); !t->is_eof(); t->next()) ++rows;
+    // Every row is taken, as a conversion takes it: its cells become values then.
+    for (t->reset(); !t->is_eof(); t->next()) {
+      benchmark::DoNotOptimize(t->get_item());
+      ++rows;
+    }
   }
   state.SetItemsProcessed(static_cast<int64_t>(rows));
   rusage usage{};
