@@ -8,6 +8,15 @@ namespace {
 
 using namespace tt_e2e;
 
+// A profile that converts the database db into the Access 2000 file dest with the given [Selected Tables] lines
+// (tables by name, queries as name=SELECT ...), over the test server.
+std::string profile_text(const tt_test::mariadb_facts& f, const std::string& db, const std::string& dest,
+                         const std::string& selected) {
+  return "[Generic settings]\r\nsrc=" + db + "\r\ndest=" + dest + "\r\nmode=0\r\n[MySQL settings]\r\nhost=" +
+         f.host + "\r\nuser=" + f.user + "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+         "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n" + selected;
+}
+
 class RwfagentRecords : public rwfagent_fixture {
  protected:
   // A database of one table `dates` with `rows` rows of good dates and times, except the rows given, whose one
@@ -97,13 +106,9 @@ TEST_F(RwfagentRecords, ABadValueCostsItsRecordOnlyInATable) {
 
 TEST_F(RwfagentRecords, ABadValueCostsItsRecordOnlyInAUserQuery) {
   make_dates("e2e_bad_query", 300, bad);
-  const tt_test::mariadb_facts& f = server.facts();
   std::string file = dir.file("query.mdb");
-  tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=e2e_bad_query\r\ndest=" + file +
-                                       "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
-                                       "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
-                                       "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n"
-                                       "late=SELECT id, d, dt, t, t1 FROM dates ORDER BY id\r\n");
+  tk_write_file(dir.file("p.rwf"), profile_text(server.facts(), "e2e_bad_query", file,
+                                                "late=SELECT id, d, dt, t, t1 FROM dates ORDER BY id\r\n"));
   program_result r = agent({"--profile=" + dir.file("p.rwf")}, false);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
@@ -165,13 +170,9 @@ TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
                   "(2, 'a" + smile + "b', NULL, '" + repeat(smile, 128) + "', NULL, NULL, NULL), "
                   "(3, '" + repeat("\xC3\xA9", 10) + "', 'x', NULL, NULL, NULL, NULL)",
               "e2e_emoji");
-  const tt_test::mariadb_facts& f = server.facts();
   std::string file = dir.file("emoji.mdb");
-  tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=e2e_emoji\r\ndest=" + file +
-                                       "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
-                                       "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
-                                       "\r\n[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n"
-                                       "texts\r\npicked=SELECT id, v, c FROM texts ORDER BY id\r\n");
+  tk_write_file(dir.file("p.rwf"), profile_text(server.facts(), "e2e_emoji", file,
+                                                "texts\r\npicked=SELECT id, v, c FROM texts ORDER BY id\r\n"));
   program_result r = agent({"--profile=" + dir.file("p.rwf")}, false);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
