@@ -12,7 +12,7 @@ ole_type_exception::ole_type_exception() : tk_exception(tk_msg_ole_type, 1) {}
 ole_type_exception::~ole_type_exception() = default;
 
 bool ole_trace_on(int level) {
-  if (!tk_logger::exists()) return false;
+  if (!tk_trace_wanted(level) || !tk_logger::exists()) return false;
   const tk_logger* logger = tk_logger::get_instance();
   return logger->enabled() && level >= logger->threshold();
 }

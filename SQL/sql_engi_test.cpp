@@ -403,6 +403,39 @@ TEST(SqlRecordset, ACellBeyondItsKindFailsItsRowOnly) {
                       "-128"}));
 }
 
+// Blocks after the first are read ahead on another thread: every row before a break arrives, in order, and the
+// break is raised when the run reaches the block it broke in, not earlier and not as the end of the rows.
+TEST(SqlRecordset, ABreakInABlockReadAheadArrivesAfterTheRowsBeforeIt) {
+  fixture f;
+  f.engine->connect("h", "u", "", 0);
+  f.client->results["show full tables where Table_type='BASE TABLE'"] = one_column("Tables_in_shop", {});
+  auto db = f.engine->open_db(L"shop", 0x80);
+  std::vector<std::string> texts;
+  for (int i = 1; i <= 700; ++i) texts.push_back(std::to_string(i));
+  std::vector<const char*> values;
+  for (const std::string& t : texts) values.push_back(t.c_str());
+  sql_fake_result_script rows = one_column("v", values);
+  f.client->results["SELECT * FROM (select v from x\n) as temp___table LIMIT 0"] = one_column("v", {});
+  rows.break_after = 600;  // inside the third block of 256 rows
+  f.client->results["select v from x"] = rows;
+  auto q = db->get_query(L"q", L"select v from x", 1);
+  std::vector<std::string> seen;
+  try {
+    for (q->reset(); !q->is_eof(); q->next()) seen.push_back(q->get_item()->at(0)->to_string());
+    FAIL() << "read " << seen.size() << " rows without an error";
+  } catch (const sql_exception& e) {
+    EXPECT_EQ(e.code, 0x400000 + 2013);
+  }
+  ASSERT_EQ(seen.size(), 512u);  // the two whole blocks before the one that broke
+  for (std::size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], std::to_string(i + 1));
+  EXPECT_TRUE(q->is_eof());
+  // Unbroken, the same rows all arrive, and a stream read to its end leaves the connection free at once.
+  f.client->results["select v from x"] = one_column("v", values);
+  std::size_t n = 0;
+  for (q->reset(); !q->is_eof(); q->next()) ASSERT_EQ(q->get_item()->at(0)->to_string(), std::to_string(++n));
+  EXPECT_EQ(n, 700u);
+}
+
 TEST(SqlRecordset, AFailingStatementIsAnError) {
   fixture f;
   f.engine->connect("h", "u", "", 0);

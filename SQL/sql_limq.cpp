@@ -35,6 +35,12 @@ void sql_row_block::clear() {
   starts_.clear();
 }
 
+void sql_row_block::swap(sql_row_block& that) noexcept {
+  bytes_.swap(that.bytes_);
+  cells_.swap(that.cells_);
+  starts_.swap(that.starts_);
+}
+
 void sql_row_block::append(const sql_row& row) {
   starts_.push_back(cells_.size());
   for (std::size_t i = 0; i < row.cells.size(); ++i) {
@@ -77,6 +83,60 @@ std::size_t sql_limited_query::store_to(sql_row_block& block, std::size_t max) {
     block.append(row);
   }
   return block.size();
+}
+
+sql_read_ahead::sql_read_ahead(sql_limited_query& stream, std::size_t rows)
+    : stream_(stream), rows_(rows), thread_(&sql_read_ahead::run, this) {}
+
+sql_read_ahead::~sql_read_ahead() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void sql_read_ahead::run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return wanted_ || quit_; });
+    if (quit_) return;
+    wanted_ = false;
+    lock.unlock();
+    std::exception_ptr error;
+    bool ended = false;
+    try {
+      stream_.store_to(ahead_, rows_);
+      ended = stream_.at_end();
+    } catch (...) {
+      error = std::current_exception();
+      ended = true;
+    }
+    lock.lock();
+    error_ = error;
+    ended_ = ended;
+    ready_ = true;
+    changed_.notify_all();
+  }
+}
+
+bool sql_read_ahead::take(sql_row_block& block) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return ready_; });
+  ready_ = false;
+  if (error_) {
+    block.clear();
+    std::exception_ptr error = error_;
+    error_ = nullptr;
+    std::rethrow_exception(error);
+  }
+  block.swap(ahead_);
+  if (ended_) return false;
+  wanted_ = true;
+  lock.unlock();
+  changed_.notify_all();
+  return true;
 }
 
 std::string sql_table_select(const std::string& table_ref, const std::string& select_list) {

@@ -7,9 +7,13 @@
 // stream not read to its end, lets the client library read and drop the rest).
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SQL/sql_client.h"
@@ -20,6 +24,7 @@ class sql_row_block {
  public:
   void clear();
   void append(const sql_row& row);
+  void swap(sql_row_block& that) noexcept;
   std::size_t size() const { return starts_.size(); }
   bool empty() const { return starts_.empty(); }
   // Row r as the client library would hand it over (pointers valid until the block changes).
@@ -57,6 +62,40 @@ class sql_limited_query {
   sql_client& client_;
   std::unique_ptr<sql_result> result_;
   bool ended_ = false;
+};
+
+// Reads a stream's blocks ahead on a thread of its own: while the caller converts and writes the rows of one
+// block, the next one is fetched. The client is used by one thread at a time: from construction until the stream
+// has ended only the reader's thread reads from it, and the caller must send nothing on the connection meanwhile
+// (the rule of every pending result). The destructor waits for a block in progress, so the stream is left with
+// its one result pending as before, to be read to its end or freed by its owner.
+class sql_read_ahead {
+ public:
+  // Starts reading the next block of up to `rows` rows at once.
+  sql_read_ahead(sql_limited_query& stream, std::size_t rows);
+  ~sql_read_ahead();
+  sql_read_ahead(const sql_read_ahead&) = delete;
+  sql_read_ahead& operator=(const sql_read_ahead&) = delete;
+
+  // Hands the block read ahead over in place of `block` (whose buffers are reused for the one after) and starts
+  // reading the next one unless the stream has ended. Returns false when the stream has ended with this block.
+  // A failure of the stream is raised here, with `block` emptied, when the block it broke in is taken.
+  bool take(sql_row_block& block);
+
+ private:
+  void run();
+
+  sql_limited_query& stream_;
+  const std::size_t rows_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  sql_row_block ahead_;
+  std::exception_ptr error_;
+  bool wanted_ = true;   // the reader is to read a block
+  bool ready_ = false;   // a block (or a failure) waits to be taken
+  bool ended_ = false;   // the stream has ended (or broke)
+  bool quit_ = false;
+  std::thread thread_;   // last: started when everything above is in place
 };
 
 // The statement that streams a table's rows: every column, geometry columns as well-known text.

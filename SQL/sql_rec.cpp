@@ -53,7 +53,12 @@ std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& 
 ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length) {
   if (!cell) return ole_variant();
   if (is_binary_vartype(plan.vartype)) return bytes_value(cell, length);
-  if (plan.vartype == VT_BSTR) return ole_variant(tk_utf8_to_unicode(std::string(cell, length)));
+  if (plan.vartype == VT_BSTR) {
+    // Straight from UTF-8 into the value's platform string (plain ASCII without an intermediate wide text).
+    ole_variant text;
+    text.attach_string(std::string_view(cell, length));
+    return text;
+  }
   if (plan.is_bit) {
     uint64_t bits = 0;
     for (std::size_t i = 0; i < length; ++i) bits = (bits << 8) | static_cast<unsigned char>(cell[i]);
@@ -103,3 +108,13 @@ sql_record::sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& ro
 }
 
 sql_record::~sql_record() = default;
+
+void sql_record::assign(const std::vector<sql_cell_plan>& plan, const sql_row& row) {
+  const std::size_t n = plan.size() < row.cells.size() ? plan.size() : row.cells.size();
+  if (n != size()) throw tk_mail_assertion("sql_rec", 139);
+  for (std::size_t i = 0; i < n; ++i) {
+    udb_field& field = *(*this)[i];
+    static_cast<ole_variant&>(field) = sql_cell_value(plan[i], row.cells[i], row.lengths[i]);
+    field.size = static_cast<uint32_t>(row.lengths[i]);
+  }
+}

@@ -56,4 +56,7 @@ class sql_record : public udb_record {
   // One field per column of the row, by the plan; a cell that cannot be converted raises sql_value_exception.
   sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& row);
   ~sql_record() override;
+  // Takes another row of the same plan into the fields this record already has. A cell that cannot be converted
+  // raises sql_value_exception and leaves the record partly assigned: the caller must not hand it out.
+  void assign(const std::vector<sql_cell_plan>& plan, const sql_row& row);
 };

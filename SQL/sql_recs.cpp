@@ -11,11 +11,18 @@
 
 sql_record* sql_current_record::get(const std::vector<sql_cell_plan>& plan, const sql_row_block& block,
                                      std::size_t row) {
-  if (record_ && row_ == row) return record_.get();
-  record_.reset();
+  if (valid_ && row_ == row) return record_.get();
+  valid_ = false;
   block.row(row, cells_);
-  record_ = std::make_unique<sql_record>(plan, cells_);
+  const std::size_t n = plan.size() < cells_.cells.size() ? plan.size() : cells_.cells.size();
+  if (record_ && record_->size() == n) {
+    record_->assign(plan, cells_);
+  } else {
+    record_.reset();
+    record_ = std::make_unique<sql_record>(plan, cells_);
+  }
   row_ = row;
+  valid_ = true;
   return record_.get();
 }
 
@@ -89,7 +96,10 @@ sql_recordset::sql_recordset(sql_database* database, const std::wstring& name, c
   initialize();
 }
 
-sql_recordset::~sql_recordset() { tk_trace(1, "sql_recordset::dtor"); }
+sql_recordset::~sql_recordset() {
+  tk_trace(1, "sql_recordset::dtor");
+  ahead_.reset();  // the reader is done with the stream before the stream goes
+}
 
 sql_database& sql_recordset::db() const { return *static_cast<sql_database*>(database); }
 
@@ -199,7 +209,7 @@ void sql_recordset::rebuild_plan() {
 int64_t sql_recordset::get_rec_count() {
   tk_trace(2, "sql_recordset::get_rec_count");
   // The connection carries one result at a time: while rows stream, the count taken last stands.
-  if (stream_ && !stream_->at_end()) return record_count_;
+  if (ahead_ || (stream_ && !stream_->at_end())) return record_count_;
   std::unique_ptr<sql_tmp_recordset> result = db().run(count_statement());
   record_count_ = -1;
   if (result && !result->is_eof() && result->get_item() && result->get_item()->size() > 0) {
@@ -221,12 +231,14 @@ void sql_recordset::reset() {
   tk_trace(2, "sql_recordset::reset");
   current_.forget();
   cache_.clear();
+  ahead_.reset();
   stream_.reset();  // frees an earlier stream before the next statement is sent
   cache_position_ = 0;
   absolute_position_ = 0;
   started_ = true;
   stream_ = std::make_unique<sql_limited_query>(db().engine().client(), stream_statement());
   stream_->store_to(cache_, k_block);
+  if (!stream_->at_end()) ahead_ = std::make_unique<sql_read_ahead>(*stream_, k_block);
 }
 
 udb_record* sql_recordset::get_item() {
@@ -245,11 +257,18 @@ void sql_recordset::next() {
   if (cache_position_ >= cache_.size()) return;  // already at the end
   ++absolute_position_;
   if (++cache_position_ < cache_.size()) return;
-  if (stream_->at_end()) return;
+  if (!ahead_) return;  // the stream ended with this block
   tk_trace(2, "sql_recordset::clean");
   current_.forget();
-  stream_->store_to(cache_, k_block);
   cache_position_ = 0;
+  bool more = false;
+  try {
+    more = ahead_->take(cache_);
+  } catch (...) {
+    ahead_.reset();
+    throw;
+  }
+  if (!more) ahead_.reset();
 }
 
 int32_t sql_recordset::prev() {

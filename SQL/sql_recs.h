@@ -4,7 +4,8 @@
 // up to 1000 rows, each row built from the result's column metadata.
 //
 // `sql_recordset` streams the rows of a table or of a user's SELECT in blocks of 256 rows, so memory stays
-// bounded whatever the table's size. Its schema comes from the statement's column metadata, read with
+// bounded whatever the table's size. The first block is read when the stream starts; each following one is read
+// ahead on a thread of its own (sql_read_ahead) while the caller works through the current one. Its schema comes from the statement's column metadata, read with
 // LIMIT 0 (no rows are transferred for it); the rows are read once, from reset() until the stream ends.
 // A user's statement is first run wrapped as a derived table (so only a SELECT that yields a table passes),
 // then its rows stream from the statement as written, keeping its ORDER BY.
@@ -34,16 +35,21 @@
 class sql_database;
 
 // The record of one row of a block, converted when it is first asked for and kept until another row is asked for
-// or the block is refilled (forget).
+// or the block is refilled (forget). The rows of one block share one record object: its fields are made at the
+// block's first row and take each following row's values in place.
 class sql_current_record {
  public:
   sql_record* get(const std::vector<sql_cell_plan>& plan, const sql_row_block& block, std::size_t row);
-  void forget() { record_.reset(); }
+  void forget() {
+    record_.reset();
+    valid_ = false;
+  }
 
  private:
   std::unique_ptr<sql_record> record_;
   std::size_t row_ = 0;
-  sql_row cells_;  // reused from row to row
+  bool valid_ = false;  // record_ holds row_ completely
+  sql_row cells_;       // reused from row to row
 };
 
 class sql_tmp_recordset : public udb_recordset {
@@ -125,6 +131,7 @@ class sql_recordset : public udb_recordset {
   int64_t record_count_ = -1;
   std::string select_list_;  // explicit select list of a table with geometry columns; empty: "*"
   std::unique_ptr<sql_limited_query> stream_;
+  std::unique_ptr<sql_read_ahead> ahead_;  // while the stream has rows after the current block; before stream_ goes
   std::vector<sql_cell_plan> plan_;
   sql_row_block cache_;
   sql_current_record current_;

@@ -56,9 +56,19 @@ tk_logger::tk_logger(const char* file_name, bool enabled, int32_t threshold, boo
   file_name_ = file_name ? std::string(file_name) : default_file_name();
   enabled_ = enabled;
   if (enabled_) truncate_once();
+  refresh_floor();
 }
 
-tk_logger::~tk_logger() = default;
+tk_logger::~tk_logger() {
+  // Destroying any logger clears the registration (tk_singleton): no trace is written after this.
+  tk_trace_floor.store(INT_MAX, std::memory_order_relaxed);
+}
+
+void tk_logger::refresh_floor() {
+  if (!exists() || get_instance() != this) return;
+  const int floor = !enabled_ ? INT_MAX : !truncated_.load() ? INT_MIN : threshold_;
+  tk_trace_floor.store(floor, std::memory_order_relaxed);
+}
 
 std::string tk_logger::default_file_name() {
   std::string path;
@@ -76,14 +86,16 @@ std::string tk_logger::default_file_name() {
 void tk_logger::enable(const std::string& file_name) {
   file_name_ = file_name;
   enabled_ = true;
+  refresh_floor();
 }
 
 void tk_logger::truncate_once() {
   if (truncated_.exchange(true)) return;
   if (FILE* f = std::fopen(file_name_.c_str(), "wb")) std::fclose(f);
+  refresh_floor();
 }
 
-void tk_trace(int level, const char* format, ...) {
+void tk_trace_line(int level, const char* format, ...) {
   errno_keeper keep;
   tk_logger* logger = nullptr;
   FILE* f = open_line(level, logger);
@@ -98,7 +110,7 @@ void tk_trace(int level, const char* format, ...) {
   close_line(f, logger);
 }
 
-void tk_trace_w(int level, const wchar_t* format, ...) {
+void tk_trace_line_w(int level, const wchar_t* format, ...) {
   errno_keeper keep;
   tk_logger* logger = nullptr;
   FILE* f = open_line(level, logger);

@@ -9,13 +9,16 @@
 // abruptly, and nothing is locked or kept open. The file is emptied once per process, at the first trace call
 // after the logger was enabled (before the level test, so a dropped line empties it too).
 //
-// Cost when off: with no logger, a disabled one, or a level below the threshold, a call returns before any
-// formatting. Tracing never raises, never reports, and leaves errno as it found it.
+// Cost when off: with no logger, a disabled one, or a level below the threshold, a call is one comparison with
+// tk_trace_floor and its arguments are not evaluated (tk_trace and tk_trace_w are macros over tk_trace_line and
+// tk_trace_line_w, so an argument must not be an expression whose side effect matters). Tracing never raises,
+// never reports, and leaves errno as it found it.
 //
 // Levels: 1 detail, 2 entry of an operation, 3 progress and errors worth keeping.
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -44,6 +47,9 @@ class tk_logger : public tk_singleton<tk_logger> {
   void truncate_once();
 
  private:
+  // Sets tk_trace_floor from this logger's state when it is the registered one.
+  void refresh_floor();
+
   std::string file_name_;
   int32_t threshold_;
   bool crlf_ = true;
@@ -52,6 +58,15 @@ class tk_logger : public tk_singleton<tk_logger> {
   bool timestamps_;
 };
 
-void tk_trace(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The lowest level a trace call may write now: INT_MAX while no enabled logger is registered, INT_MIN while the
+// registered logger has still to empty its file (the next call of any level does that), else its threshold.
+inline std::atomic<int> tk_trace_floor{INT_MAX};
+inline bool tk_trace_wanted(int level) { return level >= tk_trace_floor.load(std::memory_order_relaxed); }
+
+// The writers behind the macros: each tests the logger again, so a call made on its own is as safe.
+void tk_trace_line(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // A bare %s or %c in the format takes a wide argument (see tk_utils.h).
-void tk_trace_w(int level, const wchar_t* format, ...);
+void tk_trace_line_w(int level, const wchar_t* format, ...);
+
+#define tk_trace(level, ...) (tk_trace_wanted(level) ? tk_trace_line((level), __VA_ARGS__) : void())
+#define tk_trace_w(level, ...) (tk_trace_wanted(level) ? tk_trace_line_w((level), __VA_ARGS__) : void())

@@ -38,6 +38,32 @@ TEST(Trace, EmptiesTheFileOnceAndWritesLines) {
   EXPECT_EQ(tk_read_file(g), "old\r\nnew\r\n");
 }
 
+// A line that will not be written costs no work: its arguments are not even evaluated. A line of the threshold
+// is, and a second, unregistered logger going away ends tracing as its registration does.
+TEST(Trace, ArgumentsOfADroppedLineAreNotEvaluated) {
+  tk_scratch_dir dir;
+  const std::string f = dir.file("t.log");
+  int evaluated = 0;
+  auto costly = [&evaluated] {
+    ++evaluated;
+    return "x";
+  };
+  tk_trace(3, "%s", costly());
+  {
+    tk_logger log(f.c_str(), true, 2, false);
+    tk_trace(1, "%s", costly());
+    tk_trace_w(1, L"%d", evaluated++);
+    EXPECT_EQ(evaluated, 0);
+    tk_trace(2, "kept %s", costly());
+    EXPECT_EQ(evaluated, 1);
+    EXPECT_EQ(tk_read_file(f), "kept x\r\n");
+    { tk_logger second(dir.file("u.log").c_str(), true, 1, false); }
+    tk_trace(3, "%s", costly());
+  }
+  EXPECT_EQ(evaluated, 1);
+  EXPECT_EQ(tk_read_file(f), "kept x\r\n");
+}
+
 TEST(Trace, EnabledAtConstructionEmptiesAtOnce) {
   tk_scratch_dir dir;
   const std::string f = dir.file("t.log");

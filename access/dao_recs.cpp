@@ -283,8 +283,35 @@ void dao_recordset::init_indexes(_DAOTableDef* table) {
   tk_trace(2, "End of dao_recordset::init_indexes");
 }
 
+void dao_recordset::resolve_items() {
+  ole_com_ptr<DAOFields> fields;
+  check(recordset_->get_Fields(fields.put()));
+  if (!fields) throw tk_exception("Unknown exception", 1);
+  short count = 0;
+  check(fields->get_Count(&count));
+  std::vector<std::wstring> names;
+  for (short i = 0; i < count; ++i) {
+    ole_com_ptr<_DAOField> f;
+    check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
+    if (!f) throw tk_exception("Unknown exception", 1);
+    dao_bstr name;
+    check(f->get_Name(&name));
+    names.push_back(name.str());
+  }
+  items_.clear();
+  for (const t_ftd& column : schema) {
+    int position = -1;
+    for (std::size_t i = 0; i < names.size() && position < 0; ++i)
+      if (names[i] == column.name) position = static_cast<int>(i);
+    for (std::size_t i = 0; i < names.size() && position < 0; ++i)
+      if (udb_equal_nocase(names[i], column.name)) position = static_cast<int>(i);
+    items_.push_back(position >= 0 ? ole_variant(position) : ole_variant(column.name));
+  }
+}
+
 void dao_recordset::append_record(const udb_record& record) {
   tk_trace(2, "dao_recordset::append_record");
+  if (items_.size() != schema.size()) resolve_items();
   check(recordset_->AddNew());
   tk_trace(2, "\tAdd blank DAO record");
   if (record.size() != schema.size())
@@ -292,29 +319,29 @@ void dao_recordset::append_record(const udb_record& record) {
   for (size_t d = 0; d < schema.size(); ++d) {
     const t_ftd& column = schema[d];
     const udb_field& field = *record[d];
-    ole_variant item(column.name);
     VARTYPE kind = field.get_type();
     tk_trace_w(2, L"\tAdd field '%s', type=%08X (value=%s)", column.name.c_str(), kind,
                field.to_wstring().c_str());
-    ole_variant value;
     if (column.b_not_null && (kind == VT_EMPTY || kind == VT_NULL)) {
       tk_trace(1, "Got NULL value for not null field");
-      value = ole_variant::from_wstring(L"", column.vartype);
-    } else if (kind == VT_DATE) {
-      std::string text = field.to_string();
-      size_t at = text.find("0000-00-00");
-      if (at != std::string::npos) {
-        tk_trace(2, "Null date has been found");
-        text.replace(at, 10, "1899-12-30");
-      }
-      tk_trace(2, "Got date: '%s'", text.c_str());
-      value = field;
+      ole_variant value = ole_variant::from_wstring(L"", column.vartype);
+      check(recordset_->put_Collect(items_[d].variant, value.variant));
     } else if (kind == VT_I1 || kind == VT_UI2 || kind == VT_UI4 || kind == VT_I8 || kind == VT_UI8) {
-      value = dao_get_valid_variant(field);
+      ole_variant value = dao_get_valid_variant(field);
+      check(recordset_->put_Collect(items_[d].variant, value.variant));
     } else {
-      value = field;
+      if (kind == VT_DATE && tk_trace_wanted(2)) {
+        std::string text = field.to_string();
+        size_t at = text.find("0000-00-00");
+        if (at != std::string::npos) {
+          tk_trace(2, "Null date has been found");
+          text.replace(at, 10, "1899-12-30");
+        }
+        tk_trace(2, "Got date: '%s'", text.c_str());
+      }
+      // The field's own value, not a copy: DAO copies what it keeps.
+      check(recordset_->put_Collect(items_[d].variant, field.variant));
     }
-    check(recordset_->put_Collect(item.variant, value.variant));
   }
   ++count_;
   tk_trace(2, "Commit new record into database");

@@ -1,13 +1,16 @@
 // `dao_recordset`: a DAO Recordset over one table (with its schema and indexes read back from the file) or
 // over a query text (schema only), appending rows and reading them.
 //
-// Appending: one AddNew, one value per column (matched by position, addressed by the destination column's
-// name) and one Update per row; a refused row raises dao_exception (level 0) and the recordset goes on.
+// Appending: one AddNew, one value per column (matched by position) and one Update per row; a refused row raises
+// dao_exception (level 0) and the recordset goes on. Each destination column's place in the recordset is found by
+// its name once, at the first row; a column the recordset does not list is addressed by its name at every row
+// (so DAO refuses each record as it would).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "OLE/ole_ptr.h"
 #include "UDB/udb_db.h"
@@ -35,10 +38,12 @@ class dao_recordset : public udb_recordset {
   void init_schema(_DAOTableDef* table);
   void init_schema(_DAOQueryDef* query);
   void init_indexes(_DAOTableDef* table);
+  void resolve_items();
 
   uint32_t count_ = 0;
   VARIANT_BOOL end_ = VARIANT_TRUE;
   std::unique_ptr<dao_record> current_;
+  std::vector<ole_variant> items_;  // per schema column: its position in the recordset, or its name
   ole_com_ptr<DAORecordset> recordset_;
   ole_com_ptr<_DAOTableDef> table_;
   ole_com_ptr<_DAOQueryDef> query_;
