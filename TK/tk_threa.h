@@ -36,6 +36,9 @@ class tk_thread_functor {
 
   // Asks the work to end as soon as it can; thread-safe.
   void request_stop();
+  // The same from a signal handler (async-signal-safe): only sets the flag, so a waiting idle() sees it at the end
+  // of its wait rather than at once.
+  void request_stop_from_signal() noexcept { stop_requested_.store(true, std::memory_order_release); }
   bool stop_requested() const { return stop_requested_.load(std::memory_order_acquire); }
   // Clears the request (start() does this before each run).
   void clear_stop();

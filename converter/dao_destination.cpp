@@ -3,8 +3,20 @@
 
 namespace {
 
-// Open mode of an existing destination: append to its tables (0x08), skip its relationships (0x20, 0x40).
-constexpr int32_t append_mode = 104;
+// Open mode of an existing destination: exclusive (0x10: no other run or program may use the file while this run
+// changes it), append to its tables (0x08), skip its relationships (0x20, 0x40).
+constexpr int32_t append_mode = 104 | 0x10;
+
+// DAO errors about the file itself rather than a record or a table: disk full, disk or network error, damaged
+// file, not an Access file, file in use, file cannot be opened.
+bool is_file_error_number(int32_t code) {
+  switch (code - tk_dao_code_offset) {
+    case 3035: case 3043: case 3049: case 3343: case 3045: case 3051:
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
@@ -34,5 +46,9 @@ std::unique_ptr<udb_validator> dao_destination::table_name_validator() {
 }
 
 bool dao_destination::is_record_error(const tk_exception& e) const {
-  return dynamic_cast<const dao_exception*>(&e) != nullptr;
+  return dynamic_cast<const dao_exception*>(&e) != nullptr && !is_file_error(e);
+}
+
+bool dao_destination::is_file_error(const tk_exception& e) const {
+  return dynamic_cast<const dao_exception*>(&e) != nullptr && is_file_error_number(e.code);
 }

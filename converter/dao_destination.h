@@ -1,7 +1,7 @@
 // The Access destination of a conversion: the converter's view of the Access engine (access/dao_engi.h).
 //
 // One object per run: it builds the engine, which registers itself as the dao_engine singleton for the rest of
-// the Access engine. Existing files are opened for appending to their tables, without reading their
+// the Access engine. Existing files are opened exclusively for appending to their tables, without reading their
 // relationships.
 #pragma once
 
@@ -19,8 +19,10 @@ class dao_destination : public rwf_destination_engine {
   std::unique_ptr<udb_database> create_db(const std::wstring& path) override;
   std::unique_ptr<udb_database> open_db(const std::wstring& path) override;
   std::unique_ptr<udb_validator> table_name_validator() override;
-  // DAO's own errors concern the record being appended.
+  // DAO's own errors concern the record being appended, except those about the file itself.
   bool is_record_error(const tk_exception& e) const override;
+  // Disk full, disk or network error, damaged or foreign file, file in use, file that cannot be opened.
+  bool is_file_error(const tk_exception& e) const override;
 
  private:
   dao_engine engine_;

@@ -170,8 +170,9 @@ class rowferry_convertor : public udb_converter,
 
  private:
   void run();
-  void convert_item(const named_text& item, udb_database& source, udb_database& target, udb_validator& names,
-                    rwf_destination_engine& access);
+  // True when the item arrived (or was skipped as the mode says), false when it failed and was reported.
+  bool convert_item(const named_text& item, udb_database& source, udb_database& target, udb_validator& names,
+                    rwf_destination_engine& access, rwf_source_engine& mysql);
 
   converter_build build_;
   rwf_destination_factory destination_factory_;

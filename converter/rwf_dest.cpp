@@ -8,6 +8,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "converter/rwf_conv.h"
+#include "platform/system/atomic_file.h"
 #include "platform/system/files.h"
 
 void common_check_dest(const std::wstring& path) {
@@ -60,7 +61,8 @@ std::string file_name_folder(const std::string& path) {
 
 void rowferry_convertor::check_dest() {
   tk_trace_w(1, L"rowferry_convertor::check_dest(%s)", dest.c_str());
-  common_check_dest(dest);
+  // A symbolic link stands for its target: that is the file the run writes, in that file's folder.
+  common_check_dest(tk_utf8_to_unicode(sys_final_target(tk_to_utf8(dest))));
   // In mode 0 an existing destination is replaced only once the new file has been written (see the run), so a
   // run that fails early leaves it as it was.
   if (sys_stat_kind(tk_to_ansi(dest)) == sys_path_kind::file) tk_trace(1, "Destination already exists");

@@ -31,6 +31,8 @@ class rwf_source_engine {
   // True for an error that concerns the one record being read (a value that cannot be converted): the run then
   // goes on with the next record. None by default.
   virtual bool is_record_error(const tk_exception& e) const;
+  // True when the error says the connection to the server is gone: no later item can be read. None by default.
+  virtual bool is_connection_lost(const tk_exception& e) const;
 };
 
 // Generations of the Access engine: 0 Jet 4 (Access 2000), 1 Jet 3 (Access 95/97), 3 ACE (Access 2007 and later).
@@ -56,6 +58,9 @@ class rwf_destination_engine {
   virtual std::unique_ptr<udb_validator> table_name_validator() = 0;
   // True for an error that concerns the one record being appended (the run then goes on with the next record).
   virtual bool is_record_error(const tk_exception& e) const = 0;
+  // True when the error says the destination file cannot be read, written or locked (a full disk, an I/O error, a
+  // damaged file, another user): no later item can succeed. None by default.
+  virtual bool is_file_error(const tk_exception& e) const;
 };
 
 using rwf_destination_factory = std::function<std::unique_ptr<rwf_destination_engine>()>;

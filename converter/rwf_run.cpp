@@ -13,9 +13,13 @@
 // Error boundaries, innermost first: one record (a source value that cannot be converted or a record the
 // destination refuses: the run goes on with the next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
 // (the run ends). A stop request or Abort ends the run through tk_final_exception.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <set>
 
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
@@ -26,6 +30,7 @@
 #include "converter/rwf_conv.h"
 #include "converter/rwf_engines.h"
 #include "converter/rwf_front.h"
+#include "platform/system/atomic_file.h"
 #include "platform/system/files.h"
 
 namespace {
@@ -42,37 +47,51 @@ int32_t generation_of(int32_t destination_format) {
   }
 }
 
-// A new destination file while it is written: a hidden name in the destination's folder, removed unless the run
-// commits it over the destination.
-class partial_file {
+// The destination of a run that writes a new file (mode 0, or any mode when no file is there yet). The new file is
+// written under a temporary name beside the destination and moved into place by commit, which never overwrites a
+// file it does not expect: an old file is replaced only while it is still the one that was locked at the start
+// (keeping its permission bits and, where the process may, its owner), and a file that appeared meanwhile where
+// there was none stays as it is. The old file is held under an exclusive flock for the whole run, the lock that a
+// run in modes 1-3 takes too, so two runs never write one destination at once.
+class new_destination {
  public:
-  explicit partial_file(const std::wstring& dest) : dest_(tk_to_utf8(dest)) {
-    std::size_t slash = dest_.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : dest_.substr(0, slash + 1);
-    std::string file = dest_.substr(folder.size());
-    std::size_t dot = file.rfind('.');
-    std::string ext = dot == std::string::npos || dot == 0 ? std::string() : file.substr(dot);
-    std::string stem = file.substr(0, file.size() - ext.size());
-    path_ = folder + "." + stem + tk_format("-%ld.partial", static_cast<long>(getpid())) + ext;
-    std::remove(path_.c_str());
+  explicit new_destination(const std::string& dest) : dest_(dest) {
+    lock_fd_ = ::open(dest_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (lock_fd_ >= 0) {
+      if (::fstat(lock_fd_, &old_) != 0 || !S_ISREG(old_.st_mode)) {
+        ::close(lock_fd_);
+        lock_fd_ = -1;
+      } else if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+        throw tk_exception("Could not use '" + dest_ + "'; file already in use.", 1);
+      }
+    }
+    path_ = sys_temporary_name(dest_);
   }
-  ~partial_file() {
-    if (!committed_) std::remove(path_.c_str());
+  ~new_destination() {
+    if (!committed_) ::unlink(path_.c_str());
+    if (lock_fd_ >= 0) ::close(lock_fd_);
   }
-  partial_file(const partial_file&) = delete;
-  partial_file& operator=(const partial_file&) = delete;
+  new_destination(const new_destination&) = delete;
+  new_destination& operator=(const new_destination&) = delete;
 
+  // Where the engine writes the new file.
   std::wstring path() const { return tk_utf8_to_unicode(path_); }
 
   void commit() {
-    if (std::rename(path_.c_str(), dest_.c_str()) != 0)
-      throw tk_exception_ex(errno, "Cannot replace the destination file: ", 1);
+    int err = lock_fd_ >= 0 ? sys_move_replacing(path_, dest_, old_) : sys_move_new(path_, dest_);
+    if (err == EEXIST)
+      throw tk_exception("Another file took the place of '" + dest_ +
+                             "' while the conversion ran; it was left as it is and the new file was not kept.",
+                         1);
+    if (err != 0) throw tk_exception_ex(err, "Cannot replace the destination file: ", 1);
     committed_ = true;
   }
 
  private:
   std::string dest_;
   std::string path_;
+  int lock_fd_ = -1;
+  struct stat old_ {};
   bool committed_ = false;
 };
 
@@ -106,19 +125,24 @@ void rowferry_convertor::run() {
 
   std::unique_ptr<rwf_destination_engine> access = destination_factory_();
   if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
-  bool existing = mode != mode_overwrite_database && sys_stat_kind(tk_to_utf8(dest)) == sys_path_kind::file;
+  // A symbolic link stands for its target: the target is written and replaced, the link stays.
+  const std::string target_path = sys_final_target(tk_to_utf8(dest));
+  // What a run that was killed (or a machine that lost power) left beside this destination goes first.
+  if (int removed = sys_remove_stale_temporaries(target_path))
+    tk_trace(2, "Removed %d temporary files of ended runs", removed);
+  bool existing = mode != mode_overwrite_database && sys_stat_kind(target_path) == sys_path_kind::file;
   access->set_version(existing ? access->file_generation(dest) : generation_of(destination_format));
 
   tk_trace(2, "sql_engine::set_blob_to_text(%d)", blob2memo ? 1 : 0);
   mysql.set_blob_to_text(blob2memo);
   std::unique_ptr<udb_database> source = mysql.open_db(src);
 
-  std::unique_ptr<partial_file> fresh;
+  std::unique_ptr<new_destination> fresh;
   std::unique_ptr<udb_database> target;
   if (existing) {
     target = access->open_db(dest);
   } else {
-    fresh = std::make_unique<partial_file>(dest);
+    fresh = std::make_unique<new_destination>(target_path);
     target = access->create_db(fresh->path());
   }
 
@@ -132,7 +156,10 @@ void rowferry_convertor::run() {
     tk_trace_w(1, L"udb_validator::add_existing_name(%s)", item.first.c_str());
     names->add_existing_name(item.first);
   }
-  for (const std::wstring& name : table_list) selected_items.emplace_back(name, std::wstring());
+  // A table named twice (in the list, or in the list and the profile) is converted once.
+  std::set<named_text> seen(selected_items.begin(), selected_items.end());
+  for (const std::wstring& name : table_list)
+    if (seen.emplace(name, std::wstring()).second) selected_items.emplace_back(name, std::wstring());
 
   tables_total.store(static_cast<uint32_t>(selected_items.size()));
   current_table.store(0);
@@ -142,14 +169,20 @@ void rowferry_convertor::run() {
   out.progress(line.substr(0, line.size() - 2));
 
   const std::size_t count = selected_items.size();
+  std::size_t failed = 0;
   for (std::size_t i = 0; i < count; ++i) {
     if (stop_requested()) throw tk_final_exception();
     named_text item = selected_items[i];
-    convert_item(item, *source, *target, *names, *access);
+    if (!convert_item(item, *source, *target, *names, *access, mysql)) ++failed;
   }
+  if (stop_requested()) throw tk_final_exception();
+  // Every item was reported as failed: an empty (or unchanged) file is no result, and the destination stays.
+  if (count > 0 && failed == count)
+    throw tk_exception("Nothing could be converted: the destination file was left as it was.", 1);
 
   set_context(L"");
   names.reset();
+  if (stop_requested()) throw tk_final_exception();
   target->close();  // writes the destination file; destroyed without it, the file is given up
   target.reset();
   if (fresh) fresh->commit();
@@ -157,8 +190,9 @@ void rowferry_convertor::run() {
   access.reset();
 }
 
-void rowferry_convertor::convert_item(const named_text& item, udb_database& source, udb_database& target,
-                                      udb_validator& names, rwf_destination_engine& access) {
+bool rowferry_convertor::convert_item(const named_text& item, udb_database& source, udb_database& target,
+                                      udb_validator& names, rwf_destination_engine& access,
+                                      rwf_source_engine& mysql) {
   const std::wstring& name = item.first;
   const std::wstring& sql = item.second;
   set_current_name(name);
@@ -172,7 +206,7 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     if (sql.empty() && !source.is_table_exist(name)) {
       front_end().missing_table(name);
       current_table.fetch_add(1);
-      return;
+      return false;
     }
     from = sql.empty() ? source.get_table(name, 1) : source.get_query(name, sql, 1);
 
@@ -190,7 +224,7 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     if (target.is_table_exist(dest_name)) {
       if (mode == mode_skip_tables) {
         current_table.fetch_add(1);
-        return;
+        return true;
       }
       if (mode == mode_overwrite_tables) target.delete_tab(dest_name);
     }
@@ -214,7 +248,7 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     front_end().progress(line.substr(0, line.size() - 2));
     if (tab_def) {
       current_table.fetch_add(1);
-      return;
+      return true;
     }
 
     from->reset();
@@ -239,11 +273,17 @@ void rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     to.reset();
     from.reset();
     current_table.fetch_add(1);
+    return true;
   } catch (const tk_exception& e) {
     to.reset();
     from.reset();
+    // Without the server, or with a destination that can no longer be written, no later item can succeed: the
+    // run ends (and the destination is left as it was).
     set_context(name);
+    if (mysql.is_connection_lost(e)) throw tk_exception(e.message, 2);
+    if (access.is_file_error(e)) throw;
     front_end().report(e, false);
     current_table.fetch_add(1);
+    return false;
   }
 }

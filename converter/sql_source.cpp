@@ -25,3 +25,9 @@ int64_t sql_source::record_count(udb_recordset& recordset) {
 bool sql_source::is_record_error(const tk_exception& e) const {
   return dynamic_cast<const sql_value_exception*>(&e) != nullptr;
 }
+
+bool sql_source::is_connection_lost(const tk_exception& e) const {
+  if (dynamic_cast<const sql_exception*>(&e) == nullptr) return false;
+  const int32_t number = e.code - tk_mysql_code_offset;
+  return number == 2006 || number == 2013 || number == 2055;
+}

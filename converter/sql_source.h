@@ -22,6 +22,8 @@ class sql_source : public rwf_source_engine {
   int64_t record_count(udb_recordset& recordset) override;
   // A cell that cannot be converted (sql_value_exception).
   bool is_record_error(const tk_exception& e) const override;
+  // The client's errors for a server that went away or a connection that broke (2006, 2013, 2055).
+  bool is_connection_lost(const tk_exception& e) const override;
 
   sql_engine& engine() { return engine_; }
 

@@ -1,0 +1,366 @@
+// RWFAGENT end to end: how a run ends and what it does to the destination file. A run that does not reach its
+// end (a lost server, a signal, a full disk, a damaged file, nothing converted, another run on the same file)
+// exits 255 and leaves the destination byte for byte as it was, with no file of its own left beside it; a run that
+// completes replaces the file keeping its permissions and owner, follows a symbolic link to its target and never
+// overwrites a file that appeared meanwhile.
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "console/e2e_support.h"
+
+namespace {
+
+using namespace tt_e2e;
+namespace fs = std::filesystem;
+
+// The slow table (150,000 rows) that keeps a run busy long enough to act on it while it copies rows.
+const std::string slow_seed = std::string(TT_SOURCE_DIR) + "/tests/fixtures/slow_table.sql";
+
+std::string sha256(const std::string& file) {
+  program_result r = run_program({"/usr/bin/sha256sum", file});
+  EXPECT_EQ(r.status, 0) << r.err;
+  return r.out.substr(0, 64);
+}
+
+std::vector<std::string> folder_names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A program running in the background, its output read as it comes.
+class background_program {
+ public:
+  background_program(std::vector<std::string> argv, const std::vector<std::string>& env) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out_pipe[1], 1);
+      dup2(err_pipe[1], 2);
+      close(out_pipe[0]);
+      close(err_pipe[0]);
+      for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+      std::vector<char*> args;
+      for (std::string& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    fds_[0] = out_pipe[0];
+    fds_[1] = err_pipe[0];
+  }
+  ~background_program() {
+    if (pid_ > 0 && !ended_) {
+      kill(pid_, SIGKILL);
+      finish();
+    }
+  }
+
+  pid_t pid() const { return pid_; }
+
+  // Reads until standard output holds text (true) or the program has closed its streams (false).
+  bool wait_for(const std::string& text) {
+    while (out_.find(text) == std::string::npos)
+      if (!read_some(-1)) return out_.find(text) != std::string::npos;
+    return true;
+  }
+
+  program_result finish() {
+    while (read_some(-1)) {
+    }
+    int status = 0;
+    if (!ended_) waitpid(pid_, &status, 0);
+    ended_ = true;
+    program_result r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    r.out = out_;
+    r.err = err_;
+    return r;
+  }
+
+ private:
+  bool read_some(int timeout_ms) {
+    pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+    if (fds_[0] < 0 && fds_[1] < 0) return false;
+    if (poll(p, 2, timeout_ms) <= 0) return false;
+    char buffer[4096];
+    for (int i = 0; i < 2; ++i) {
+      if (fds_[i] < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
+      ssize_t n = read(fds_[i], buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds_[i]);
+        fds_[i] = -1;
+      }
+    }
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int fds_[2] = {-1, -1};
+  bool ended_ = false;
+  std::string out_, err_;
+};
+
+class RwfagentFiles : public rwfagent_fixture {
+ protected:
+  RwfagentFiles() { tt_test::shared_mariadb({slow_seed}); }
+
+  std::vector<std::string> connection(const tt_test::mariadb_facts& f) const {
+    return {"--mysqlh=" + f.host, "--port=" + std::to_string(f.port), "--mysqlu=" + f.user, "--mysqlp=" + f.password};
+  }
+
+  // RWFAGENT started in the background against the shared server.
+  std::unique_ptr<background_program> start(std::vector<std::string> args,
+                                            const tt_test::mariadb_facts* facts = nullptr) {
+    std::vector<std::string> argv = {RWFAGENT_PATH};
+    for (const std::string& a : connection(facts ? *facts : server.facts())) argv.push_back(a);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::make_unique<background_program>(argv, std::vector<std::string>{"HOME=" + home});
+  }
+
+  // A destination made by a complete run: the demo's tags table.
+  std::string made_file(const std::string& path) {
+    tk_write_file(dir.file("tags.txt"), "tags\n");
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + path, "--acc_ver=1", "--mode=0",
+                              "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    return sha256(path);
+  }
+
+  // The list that converts the slow table.
+  std::string slow_list() {
+    tk_write_file(dir.file("slow.txt"), "slow\n");
+    return "--tab_file=" + dir.file("slow.txt");
+  }
+};
+
+// Waits until the run copies rows of the slow table.
+void wait_for_rows(background_program& run) {
+  ASSERT_TRUE(run.wait_for("Converting table slow (")) << run.finish().out;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+TEST_F(RwfagentFiles, LostServerEndsTheRunAndKeepsTheDestination) {
+  tt_test::mariadb_options options;
+  options.seed_files = {slow_seed};
+  options.template_root = std::string(TT_BINARY_DIR) + "/mariadb-templates";
+  tk_write_file(dir.file("list.txt"), "slow\ntags\n");
+  for (const std::string mode : {"0", "3"}) {
+    SCOPED_TRACE("mode " + mode);
+    tt_test::mariadb_server own = tt_test::mariadb_server::start(options);
+    const std::string file = dir.file("lost" + mode + ".mdb");
+    const std::string before = made_file(file);
+    // The second item never starts: without the server nothing more can be read.
+    auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode,
+                      "--tab_file=" + dir.file("list.txt")},
+                     &own.facts());
+    wait_for_rows(*run);
+    own.stop();  // the server dies while the rows stream
+    program_result r = run->finish();
+    EXPECT_EQ(r.status, 255) << r.out << r.err;
+    EXPECT_NE(r.out.find("Internal error: Lost connection"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Converting table tags"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("tags"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("too big"), std::string::npos) << r.out;
+    EXPECT_EQ(sha256(file), before);
+  }
+  EXPECT_EQ(folder_names(dir.path()),
+            (std::vector<std::string>{"home", "list.txt", "lost0.mdb", "lost3.mdb", "tags.txt"}));
+}
+
+TEST_F(RwfagentFiles, SignalsStopTheRunAndKilledRunsAreCleanedUp) {
+  const std::string file = dir.file("sig.mdb");
+  std::string before = made_file(file);
+  for (auto [signal, mode] : {std::pair{SIGINT, "0"}, std::pair{SIGTERM, "1"}}) {
+    SCOPED_TRACE(strsignal(signal));
+    auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + std::string(mode), slow_list()});
+    wait_for_rows(*run);
+    kill(run->pid(), signal);
+    program_result r = run->finish();
+    EXPECT_EQ(r.status, 255) << r.out << r.err;
+    EXPECT_EQ(r.err, "The conversion was stopped; the destination file was left as it was.\n");
+    EXPECT_EQ(sha256(file), before);
+    EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"home", "sig.mdb", "slow.txt", "tags.txt"}));
+  }
+
+  // A run killed outright leaves its temporary files; the next run on the destination removes them.
+  for (const std::string mode : {"0", "1"}) {
+    auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, slow_list()});
+    wait_for_rows(*run);
+    kill(run->pid(), SIGKILL);
+    EXPECT_EQ(run->finish().status, 128 + SIGKILL);
+  }
+  EXPECT_GT(folder_names(dir.path()).size(), 4u);
+  EXPECT_EQ(sha256(file), before);
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=1",
+                            "--tab_file=" + dir.file("tags.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"home", "sig.mdb", "slow.txt", "tags.txt"}));
+  expect_sound(file);
+}
+
+TEST_F(RwfagentFiles, SecondRunOnTheSameFileIsRefused) {
+  const std::string file = dir.file("busy.mdb");
+  made_file(file);
+  auto first = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=0", slow_list()});
+  wait_for_rows(*first);
+  for (const std::string mode : {"0", "1", "3"}) {
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=" + mode,
+                              "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 255) << mode << r.out << r.err;
+    EXPECT_NE(r.out.find("file already in use"), std::string::npos) << mode << r.out;
+  }
+  program_result r = first->finish();
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(mdb_tables(file), std::vector<std::string>{"slow"});
+  EXPECT_EQ(mdb_export(file, "slow").size(), 150000u);
+  expect_sound(file);
+}
+
+TEST_F(RwfagentFiles, AFileThatAppearsMeanwhileIsNeverOverwritten) {
+  const std::string file = dir.file("appears.mdb");
+  auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=0", slow_list()});
+  wait_for_rows(*run);
+  tk_write_file(file, "another program's file");
+  program_result r = run->finish();
+  EXPECT_EQ(r.status, 255) << r.out << r.err;
+  EXPECT_NE(r.out.find("Another file took the place of '" + file + "'"), std::string::npos) << r.out;
+  EXPECT_EQ(tk_read_file(file), "another program's file");
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"appears.mdb", "home", "slow.txt"}));
+}
+
+TEST_F(RwfagentFiles, NothingConvertedLeavesTheFileAndDuplicatesConvertOnce) {
+  const std::string file = dir.file("keep.mdb");
+  const std::string before = made_file(file);
+  tk_write_file(dir.file("gone.txt"), "gone1\ngone2\n");
+  for (const std::string mode : {"0", "1"}) {
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=" + mode,
+                              "--tab_file=" + dir.file("gone.txt")});
+    EXPECT_EQ(r.status, 255) << mode;
+    EXPECT_EQ(r.err, "Table gone1 not exists\nTable gone2 not exists\n");
+    EXPECT_EQ(r.out, "Converting database tabletide_demo (2 tables)\nError:\nNothing could be converted: the "
+                     "destination file was left as it was.\n");
+    EXPECT_EQ(sha256(file), before);
+  }
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"gone.txt", "home", "keep.mdb", "tags.txt"}));
+
+  tk_write_file(dir.file("twice.txt"), "customers\ncustomers\ntags\n");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("twice.mdb"), "--acc_ver=1",
+                            "--tab_file=" + dir.file("twice.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "Converting database tabletide_demo (2 tables)\nConverting table customers (6 records)\n"
+                   "Converting table tags (4 records)\n");
+  EXPECT_EQ(mdb_tables(dir.file("twice.mdb")), (std::vector<std::string>{"customers", "tags"}));
+}
+
+TEST_F(RwfagentFiles, ReplacedFileKeepsModeAndOwnerAndNewFilesFollowTheUmask) {
+  const std::string file = dir.file("private.mdb");
+  made_file(file);
+  chmod(file.c_str(), 0600);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  }
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=0"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+  }
+  EXPECT_EQ(mdb_tables(file), base_tables("tabletide_demo"));
+
+  mode_t old_mask = umask(027);
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("new.mdb"), "--acc_ver=1", "--tab_file=" + dir.file("tags.txt")});
+  umask(old_mask);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  ASSERT_EQ(stat(dir.file("new.mdb").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_uid, geteuid());
+}
+
+TEST_F(RwfagentFiles, SymbolicLinkDestinationReplacesItsTarget) {
+  mkdir(dir.file("real").c_str(), 0755);
+  const std::string target = dir.file("real/target.mdb");
+  made_file(target);
+  fs::create_symlink("real/target.mdb", dir.file("link.mdb"));
+  tk_write_file(dir.file("customers.txt"), "customers\n");
+  for (const std::string mode : {"0", "1"}) {
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("link.mdb"), "--acc_ver=1",
+                              "--mode=" + mode, "--tab_file=" + dir.file(mode == "0" ? "tags.txt" : "customers.txt")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.mdb")));
+    EXPECT_EQ(fs::read_symlink(dir.file("link.mdb")), "real/target.mdb");
+  }
+  EXPECT_EQ(mdb_tables(target), (std::vector<std::string>{"customers", "tags"}));
+  EXPECT_EQ(folder_names(dir.file("real")), std::vector<std::string>{"target.mdb"});
+  expect_sound(target);
+}
+
+TEST_F(RwfagentFiles, LongestNamesAndDamagedFiles) {
+  // A destination name of 255 bytes, the most a file name may have: working copies and temporary files still fit.
+  const std::string longest = dir.file(std::string(251, 'n') + ".mdb");
+  made_file(longest);
+  tk_write_file(dir.file("customers.txt"), "customers\n");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + longest, "--acc_ver=1", "--mode=1",
+                            "--tab_file=" + dir.file("customers.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(mdb_tables(longest), (std::vector<std::string>{"customers", "tags"}));
+  expect_sound(longest);
+
+  // A truncated file and one whose catalog page is overwritten: one error, exit 255, the file as it was.
+  const std::string good = tk_read_file(longest);
+  tk_write_file(dir.file("cut.mdb"), good.substr(0, good.size() / 2));
+  std::string damaged = good;
+  std::fill(damaged.begin() + 2 * 4096, damaged.begin() + 3 * 4096, '\x5a');
+  tk_write_file(dir.file("damaged.mdb"), damaged);
+  for (const std::string name : {"cut.mdb", "damaged.mdb"}) {
+    for (const std::string mode : {"1", "2", "3"}) {
+      const std::string before = sha256(dir.file(name));
+      r = agent({"--src=tabletide_demo", "--dest=" + dir.file(name), "--acc_ver=1", "--mode=" + mode});
+      EXPECT_EQ(r.status, 255) << name << " mode " << mode << r.out << r.err;
+      EXPECT_EQ(r.out.find("Error:\n"), r.out.rfind("Error:\n")) << r.out;
+      EXPECT_EQ(sha256(dir.file(name)), before);
+    }
+  }
+}
+
+TEST_F(RwfagentFiles, FullDiskIsAFailureAndLeavesTheFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system";
+  const std::string small = dir.file("small");
+  mkdir(small.c_str(), 0755);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "cannot mount: " << strerror(errno);
+  struct unmount {
+    std::string path;
+    ~unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount_at_end{small};
+  const std::string file = small + "/full.mdb";
+  const std::string before = made_file(file);
+  for (const std::string mode : {"0", "1", "3"}) {
+    program_result r = agent({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, slow_list()});
+    EXPECT_EQ(r.status, 255) << mode << r.out << r.err;
+    EXPECT_EQ(r.out.find("Error:\n"), r.out.rfind("Error:\n")) << r.out;
+    EXPECT_NE(r.out.find("disk is full"), std::string::npos) << r.out;
+    EXPECT_EQ(sha256(file), before);
+    EXPECT_EQ(folder_names(small), std::vector<std::string>{"full.mdb"});
+  }
+  // No file before the run: none after it either.
+  program_result r = agent({"--src=tt_slow", "--dest=" + small + "/new.mdb", "--acc_ver=1", slow_list()});
+  EXPECT_EQ(r.status, 255) << r.out << r.err;
+  EXPECT_EQ(folder_names(small), std::vector<std::string>{"full.mdb"});
+}
+
+}  // namespace
