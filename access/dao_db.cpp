@@ -549,9 +549,12 @@ void dao_database::create_relationships(const udb_relationships& list) {
         throw tk_exception("Table '%s' cannot be referenced by a relationship: it is not a table of this database.",
                            sys_wide_to_utf8(rel.ref_table), 0);
       tk_trace(1, "udb_indexes::has_index_on_fields");
+      // Only a unique index over exactly the referenced columns makes them unique: one over more columns
+      // does not, and the relationship would be refused for want of it.
       bool has_unique = false;
       for (const udb_index& x : referenced->indexes)
-        if ((x.unique || x.primary) && x.starts_with_fields(rel.pk_flds)) has_unique = true;
+        if ((x.unique || x.primary) && x.starts_with_fields(rel.pk_flds) && x.columns.size() == rel.pk_flds.size())
+          has_unique = true;
       ole_com_ptr<_DAOTableDef> ref_def;
       ole_com_ptr<DAOIndexes> ref_indexes;
       ole_com_ptr<_DAOIndex> new_index;

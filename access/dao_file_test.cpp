@@ -1,10 +1,6 @@
 // The Access engine on real files: a Jet 4 database created through the engine's entry points, filled with
 // tables of every kind and records of every value kind (refused records included), then checked by the
 // strict verifier and two independent readers (mdbtools, mdb-reader); and the Access-made samples read back.
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,39 +12,12 @@
 #include "TK/tk_errco.h"
 #include "access/dao_db.h"
 #include "access/dao_recs.h"
+#include "access/dao_test_util.h"
 #include "platform/jet/verifier.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Standard output of a program run without a shell; empty when it fails.
-std::string output_of(std::vector<std::string> argv, int* exit_code = nullptr) {
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> args;
-  for (auto& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  int rc = ::posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  ::close(out[1]);
-  std::string text;
-  char buf[65536];
-  ssize_t n;
-  while (rc == 0 && (n = ::read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  if (rc == 0) ::waitpid(pid, &status, 0);
-  if (exit_code) *exit_code = rc == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return text;
-}
 
 t_ftd column(const wchar_t* name, VARTYPE vt, int32_t size, bool not_null = false, bool autoinc = false,
              ole_variant def = ole_variant(), int32_t reserved = 0) {

@@ -428,13 +428,25 @@ HRESULT DAOIndexes::Append(IDispatch* Object) {
   return call([&] {
     db_->live();
     _DAOIndex* x = as<_DAOIndex>(Object, IID__DAOIndex);
-    // Indexes are created with their table; adding one to a stored table is not supported.
-    if (owner_->appended) fail(err::operation_not_supported);
-    const dao::index_state& s = *x->state();
+    dao::index_state& s = *x->state();
+    if (s.appended) fail(err::already_in_collection);
     if (s.fields.empty()) fail(3264);
     for (auto& y : owner_->indexes) {
       if (y.get() == x || dao::same_name(y->state()->name, s.name)) fail(3284);  // "Index already exists."
       if (s.primary && y->state()->primary) fail(3283);                          // "Primary key already exists."
+    }
+    if (owner_->appended) {
+      // A stored table: the index is built over its rows now; a refusal leaves the table as it was.
+      dao::storage& store = db_->live();
+      if (store.read_only()) fail(err::read_only);
+      dao::index_spec spec;
+      spec.name = s.name;
+      spec.primary = s.primary;
+      spec.unique = s.unique || s.primary;
+      for (auto& f : s.fields) spec.columns.push_back(f->state()->spec.name);
+      store.add_index(owner_->name, spec);
+      s.appended = true;
+      for (auto& f : s.fields) f->state()->appended = true;
     }
     owner_->indexes.push_back(ref<_DAOIndex>::share(x));
   });

@@ -49,6 +49,7 @@ std::wstring error_text(int n, const std::wstring& name) {
              L"field is set to True. Enter a value in this field.";
     case err::unrecognized_format: return L"Unrecognized database format '" + name + L"'.";
     case err::numeric_overflow: return L"Numeric field overflow.";
+    case err::relation_without_fields: return L"Cannot append a relation with no fields defined.";
     case err::already_in_collection:
       return L"Cannot append. An object with that name already exists in the collection.";
     case err::object_invalid: return L"Object invalid or no longer set.";

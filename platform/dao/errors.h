@@ -36,6 +36,7 @@ inline constexpr int property_not_found = 3270;
 inline constexpr int required_null = 3314;
 inline constexpr int unrecognized_format = 3343;
 inline constexpr int numeric_overflow = 3349;
+inline constexpr int relation_without_fields = 3366;
 inline constexpr int already_in_collection = 3367;
 inline constexpr int object_invalid = 3420;
 inline constexpr int conversion_error = 3421;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 #include "platform/dao/errors.h"
 #include "platform/jet/catalog_listing.h"
@@ -144,6 +145,32 @@ class file_storage : public storage {
     db_->append_row(handle, by_number);
   }
 
+  void add_index(const std::wstring& name, const index_spec& x) override {
+    if (created_) not_supported(L"Indexes are added to tables of a database once it has been written and opened again.");
+    session_table* t = added(name);
+    jet::index_spec j;
+    j.name = x.name;
+    for (const std::wstring& col : x.columns) j.fields.push_back({col, true});
+    j.primary = x.primary;
+    j.unique = x.unique || x.primary;
+    db_->add_index(name, j);
+    if (t) t->schema.indexes.push_back(x);
+  }
+
+  void add_relation(const relation_spec& r) override {
+    if (created_) not_supported(L"Relationships are added to a database once it has been written and opened again.");
+    jet::relationship_spec j;
+    j.name = r.name;
+    j.table = r.foreign_table;  // the engine finds tables ignoring case and refuses missing ones (3265)
+    j.referenced_table = r.table;
+    for (const relation_field& f : r.fields) {
+      j.columns.push_back(f.foreign_name);
+      j.referenced_columns.push_back(f.name);
+    }
+    j.grbit = static_cast<uint32_t>(r.attributes);  // DAO's attribute bits are those the file stores
+    db_->add_relationship(j);
+  }
+
   void flush() override {}
   void close() override { db_->close(); }
 
@@ -156,6 +183,9 @@ class file_storage : public storage {
     for (const auto& t : added_)
       if (same(t.schema.name, name)) return &t;
     return nullptr;
+  }
+  session_table* added(const std::wstring& name) {
+    return const_cast<session_table*>(std::as_const(*this).added(name));
   }
   const jet::database_reader& reader() const { return db_->reader(); }
   // The name as the catalogue spells it, of a table that was in the file when it was opened.

@@ -23,6 +23,7 @@ class memory_storage : public storage {
   };
   std::vector<table> tables_;
   std::vector<dao::query_entry> queries_;
+  std::vector<dao::relation_spec> relations_;
   bool read_only_ = false;
   int closes = 0;
 
@@ -68,6 +69,8 @@ class memory_storage : public storage {
     }
     t.rows.push_back(r);
   }
+  void add_index(const std::wstring& name, const dao::index_spec& x) override { find(name).schema.indexes.push_back(x); }
+  void add_relation(const dao::relation_spec& r) override { relations_.push_back(r); }
   void flush() override {}
   void close() override { ++closes; }
 };

@@ -363,12 +363,25 @@ DAORelations::DAORelations(dao::database_ptr db) : object(IID_DAORelations, db->
 
 HRESULT DAORelations::Append(IDispatch* Object) {
   return call([&] {
-    db_->live();
+    dao::storage& s = db_->live();
     void* q = nullptr;
     if (!Object || FAILED(Object->QueryInterface(IID__DAORelation, &q))) fail(err::type_mismatch);
-    static_cast<IDispatch*>(q)->Release();
-    // The engine does not write relationships into a file yet.
-    fail(err::operation_not_supported);
+    static_cast<IDispatch*>(q)->Release();  // the caller's reference keeps it alive during the call
+    _DAORelation* relation = static_cast<_DAORelation*>(static_cast<IDispatch*>(q));
+    dao::relation_state& r = *relation->state();
+    if (r.appended) fail(err::already_in_collection);
+    if (s.read_only()) fail(err::read_only);
+    std::vector<ref<_DAOField>>& fields = relation->fields().items();
+    if (fields.empty()) fail(err::relation_without_fields);
+    dao::relation_spec spec;
+    spec.name = r.name;
+    spec.table = r.table;
+    spec.foreign_table = r.foreign_table;
+    spec.attributes = r.attributes;
+    for (auto& f : fields) spec.fields.push_back({f->state()->spec.name, f->state()->foreign_name});
+    s.add_relation(spec);
+    r.appended = true;
+    for (auto& f : fields) f->state()->appended = true;
   });
 }
 

@@ -59,6 +59,7 @@ struct tabledef_state {
 struct relation_state {
   std::wstring name, table, foreign_table;
   int32_t attributes = 0;
+  bool appended = false;
 };
 
 // A recordset's rows and position, or (append-only) just its columns and the pending new row.

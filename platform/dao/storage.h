@@ -47,6 +47,20 @@ struct index_spec {
   bool foreign = false;  // the hidden index of a relationship (reported, never created here)
 };
 
+// A relationship as DAO describes it: `table` is the referenced ("one") table, `foreign_table` the one
+// whose fields refer to it; each field pairs a field of `table` with its `foreign_name` in `foreign_table`.
+struct relation_field {
+  std::wstring name;
+  std::wstring foreign_name;
+};
+struct relation_spec {
+  std::wstring name;
+  std::wstring table;
+  std::wstring foreign_table;
+  int32_t attributes = 0;  // dbRelation* bits: 0x2 not enforced, 0x100 cascade updates, 0x1000 cascade deletes
+  std::vector<relation_field> fields;
+};
+
 struct table_schema {
   std::wstring name;
   std::vector<column_spec> columns;  // in ordinal order
@@ -90,6 +104,14 @@ class storage {
   // Stores one row (values in schema order; a Null in an AutoNumber column gets the next number):
   // 3022 duplicate key, 3058 Null in the primary key, 3047 too large, 3001 file limit.
   virtual void append_row(const std::wstring& table, const row& values) = 0;
+
+  // Adds an index to a stored table, built over its rows: 3284 name taken, 3283 second primary key,
+  // 3265 field missing, 3022 a unique index over equal keys, 3058 a primary key over a Null, ...
+  virtual void add_index(const std::wstring& table, const index_spec& index) = 0;
+  // Adds a relationship between two stored tables (with its foreign-key indexes when enforced): 3012 name
+  // taken, 3265 table or field missing, 3368 field types differ, 3173 no unique index on the referenced
+  // fields, 3201 rows that refer to nothing.
+  virtual void add_relation(const relation_spec& relation) = 0;
 
   // Writes everything pending; `close` ends the use of the file (idempotent).
   virtual void flush() = 0;

@@ -62,6 +62,8 @@ class existing_file final : public database {
   void delete_table(const std::wstring& name) override;
   // Adds a relationship between two tables of the file (see relationship_spec in database.h).
   void add_relationship(const relationship_spec& r) override;
+  // Adds an index to a table of the file, built over its rows (existing_file_indexes.cpp).
+  void add_index(const std::wstring& table, const index_spec& index) override;
 
   void close() override;
   void abandon() override;

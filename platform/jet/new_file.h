@@ -42,9 +42,11 @@ class new_file final : public database {
   using database::append_row;
   void append_row(size_t handle, const std::vector<value>& values) override;
   void finish_table(size_t handle) override;
-  // A new file has no stored table to delete (3265) and takes no relationships (3251).
+  // A new file has no stored table to delete (3265) and takes no relationships and no indexes
+  // beside those its tables are made with (3251).
   void delete_table(const std::wstring& name) override;
   void add_relationship(const relationship_spec& r) override;
+  void add_index(const std::wstring& table, const index_spec& index) override;
 
   void close() override;
   void abandon() override;

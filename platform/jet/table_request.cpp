@@ -14,6 +14,26 @@ void check_name(const format& f, const std::wstring& name) {
   if (!ok) throw_error(dao_error::invalid_name, to_utf8(name));
 }
 
+index_def define_index(const format& f, const table_def& t, const index_spec& s) {
+  if (s.fields.empty()) throw_error(dao_error::no_fields);
+  if (s.fields.size() > f.max_index_columns) throw_error(dao_error::too_many_index_fields, to_utf8(s.name));
+  index_def ix;
+  for (const auto& fld : s.fields) {
+    const column_def* c = t.find_column(fld.column);
+    if (!c) throw_error(dao_error::field_not_found);
+    // Memo and OLE fields cannot be indexed.
+    if (is_long_value_type(c->type) || !is_indexable_column(f, *c)) throw_error(dao_error::invalid_field_type);
+    for (const auto& other : ix.columns)
+      if (other.column_number == c->number) throw_error(dao_error::duplicate_field);
+    ix.columns.push_back({c->number, fld.ascending});
+  }
+  ix.flags = index_flag::jet4_always;
+  if (s.primary || s.unique) ix.flags |= index_flag::unique;
+  if (s.primary || s.required) ix.flags |= index_flag::required;
+  if (s.ignore_nulls && !s.primary) ix.flags |= index_flag::ignore_nulls;
+  return ix;
+}
+
 // Builds the definition of a new user table from its specification (validated here).
 table_def define_table(const format& f, const std::vector<column_spec>& columns, const std::vector<index_spec>& indexes,
                        std::vector<column_rules>& rules) {
@@ -95,22 +115,7 @@ table_def define_table(const format& f, const std::vector<column_spec>& columns,
       if (has_primary) throw_error(dao_error::primary_key_exists);
       has_primary = true;
     }
-    if (s.fields.empty()) throw_error(dao_error::no_fields);
-    if (s.fields.size() > f.max_index_columns) throw_error(dao_error::too_many_index_fields, to_utf8(s.name));
-    index_def ix;
-    for (const auto& fld : s.fields) {
-      const column_def* c = t.find_column(fld.column);
-      if (!c) throw_error(dao_error::field_not_found);
-      // Jet 4 cannot index memo and OLE fields.
-      if (is_long_value_type(c->type) || !is_indexable_column(f, *c)) throw_error(dao_error::invalid_field_type);
-      for (const auto& other : ix.columns)
-        if (other.column_number == c->number) throw_error(dao_error::duplicate_field);
-      ix.columns.push_back({c->number, fld.ascending});
-    }
-    ix.flags = index_flag::jet4_always;
-    if (s.primary || s.unique) ix.flags |= index_flag::unique;
-    if (s.primary || s.required) ix.flags |= index_flag::required;
-    if (s.ignore_nulls && !s.primary) ix.flags |= index_flag::ignore_nulls;
+    index_def ix = define_index(f, t, s);
     t.indexes.push_back(ix);
     logical_index_def li;
     li.name = s.name;

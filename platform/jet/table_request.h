@@ -18,6 +18,9 @@ void check_name(const format& f, const std::wstring& name);
 // builds the definition; `rules` receives the row rules by column number.
 table_def define_table(const format& f, const std::vector<column_spec>& columns, const std::vector<index_spec>& indexes,
                        std::vector<column_rules>& rules);
+// Validates one index over the table's columns (3264, 3631, 3265, 3259, 3191) and builds its
+// physical index: columns, directions and flags.
+index_def define_index(const format& f, const table_def& t, const index_spec& s);
 property_blob table_properties(const std::vector<column_spec>& columns, const std::wstring& description);
 
 }  // namespace jet
