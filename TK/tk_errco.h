@@ -32,7 +32,7 @@ struct tk_error_entry {
 extern const tk_error_entry tk_mysql_error_table[];
 extern const int tk_mysql_error_count;  // 12
 extern const tk_error_entry tk_dao_error_table[];
-extern const int tk_dao_error_count;  // 9
+extern const int tk_dao_error_count;  // 8
 
 // Error code -> text. When a code is loaded twice, the first text stays.
 class tk_error_converter : public std::map<int32_t, std::string> {
