@@ -68,6 +68,7 @@ struct CreateRelationships : ::testing::Test {
                                     ole_variant(L"c" + std::to_wstring(k / 2))}));
     }
     orders.reset();
+    db->close();
   }
 
   static udb_relationships two_relationships() {
@@ -88,6 +89,7 @@ TEST_F(CreateRelationships, AppendModeOnlyTraces) {
     ::testing::internal::CaptureStdout();
     db->create_relationships(two_relationships());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    db->close();
   }
   EXPECT_NE(slurp(log).find("Foreign keys are not converted in append mode"), std::string::npos);
   EXPECT_TRUE(slurp(path) == before);
@@ -99,6 +101,7 @@ TEST_F(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
     ::testing::internal::CaptureStdout();
     db->create_relationships(two_relationships());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");  // no error reported
+    db->close();
   }
   jet::verify_report report = jet::verify_file(path);
   EXPECT_TRUE(report.ok()) << report.text();
@@ -167,6 +170,7 @@ TEST_F(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten
         << out;
     EXPECT_NE(out.find("FK_codes: Duplicate field values being used for an unique index"), std::string::npos) << out;
     EXPECT_EQ(out.find("FK_customers_orders"), std::string::npos) << out;
+    db->close();
   }
   jet::verify_report report = jet::verify_file(path);
   EXPECT_TRUE(report.ok()) << report.text();
