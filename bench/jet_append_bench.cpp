@@ -1,8 +1,9 @@
 // Appending 1,000,000 rows of a typical mixed 12-column table (integers, text, date, double, memo,
-// a primary key and one text index) to a new Jet 4 database; prints rows per second, bytes written
-// and the peak memory of the process.
+// a primary key and one text index) to a new Jet 4 (.mdb) or ACE (.accdb) database; prints rows per
+// second, bytes written and the peak memory of the process.
 //
-// usage: jet_append_bench [rows] [folder]     (defaults: 1000000, the system's temporary folder)
+// usage: jet_append_bench [rows] [folder] [mdb|accdb]
+//        (defaults: 1000000, the system's temporary folder, mdb)
 // The file is removed afterwards unless JET_BENCH_KEEP is set.
 #include <chrono>
 #include <cstdio>
@@ -17,11 +18,12 @@ int main(int argc, char** argv) {
   using namespace jet;
   long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
   std::filesystem::path folder = argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
-  std::string path = (folder / "jet_append_bench.mdb").string();
+  const bool ace = argc > 3 && std::string(argv[3]) == "accdb";
+  std::string path = (folder / (ace ? "jet_append_bench.accdb" : "jet_append_bench.mdb")).string();
   std::filesystem::remove(path);
 
   auto start = std::chrono::steady_clock::now();
-  auto db = database::create(path);
+  auto db = database::create(path, ace ? generation::ace : generation::jet4);
   size_t t = db->add_table(
       L"Orders",
       {{.name = L"Id", .type = column_type::long_integer},
@@ -58,8 +60,8 @@ int main(int argc, char** argv) {
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   struct rusage ru;
   ::getrusage(RUSAGE_SELF, &ru);
-  std::printf("rows: %ld\nseconds: %.2f\nrows per second: %.0f\nbytes written: %llu (file %llu)\npeak memory: %.1f MB\n",
-              rows, seconds, double(rows) / seconds, (unsigned long long)db->bytes_written(),
+  std::printf("format: %s\nrows: %ld\nseconds: %.2f\nrows per second: %.0f\nbytes written: %llu (file %llu)\npeak memory: %.1f MB\n",
+              ace ? "accdb (ACE 12)" : "mdb (Jet 4)", rows, seconds, double(rows) / seconds, (unsigned long long)db->bytes_written(),
               (unsigned long long)std::filesystem::file_size(path), double(ru.ru_maxrss) / 1024.0);
   if (!std::getenv("JET_BENCH_KEEP")) std::filesystem::remove(path);
   return 0;
