@@ -21,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The keys of one index of a table as stored, sorted.
 std::vector<bytes> stored_keys(const std::string& path, const std::wstring& table, size_t index) {
   auto db = database_reader::open(path);

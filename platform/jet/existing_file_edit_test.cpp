@@ -24,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void expect_sound(const std::string& path) {
   verify_report r = verify_file(path);
   EXPECT_TRUE(r.ok()) << r.text();

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace jet {
@@ -23,6 +25,12 @@ class scratch_folder {
  private:
   std::string dir_;
 };
+
+// A whole file's bytes.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 inline std::string sample_path(const std::string& name) {
   return std::string(TT_TEST_DATA_DIR) + "/access-format/" + name;
