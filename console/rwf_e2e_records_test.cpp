@@ -209,6 +209,21 @@ TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
   EXPECT_EQ(text(rows[0][2]), ten);
   EXPECT_EQ(text(rows[1][1]), "a" + smile + "b");
   expect_sound(file);
+
+  // An Access 2007-and-later file counts the same way.
+  tk_write_file(dir.file("list.txt"), "texts\n");
+  r = agent({"--src=e2e_emoji", "--dest=" + dir.file("emoji.accdb"), "--acc_ver=2", "--tab_file=" + dir.file("list.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out,
+            "Converting database e2e_emoji (1 tables)\nConverting table texts (3 records)\nError:\n"
+            "texts, record #2: The field is too small to accept the amount of data you attempted to add. Try "
+            "inserting or pasting less data.\n");
+  rows = mdb_reader_rows(dir.file("emoji.accdb"), "texts");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(text(rows[0][1]), ten);
+  EXPECT_EQ(text(rows[0][3]), repeat(smile, 127));
+  EXPECT_EQ(text(rows[0][5]), ten);
+  EXPECT_TRUE(jet::verify_file(dir.file("emoji.accdb")).ok());
 }
 
 }  // namespace
