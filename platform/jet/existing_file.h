@@ -90,7 +90,7 @@ class existing_file final : public database {
   const catalog_entry* find_object(const std::wstring& name) const;
   bytes new_owner() const;
   void start_appending(open_table& t);
-  std::set<std::string>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
+  std::set<bytes>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
   void check_references(const open_table& t, const std::vector<value>& row);
 
   std::string path_;
@@ -111,7 +111,7 @@ class existing_file final : public database {
   std::map<uint32_t, std::set<uint8_t>> released_map_rows_;  // map page -> rows of given-back maps
   std::vector<std::unique_ptr<open_table>> tables_;
   // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
-  std::map<std::pair<uint32_t, uint32_t>, std::set<std::string>> referenced_keys_;
+  std::map<std::pair<uint32_t, uint32_t>, std::set<bytes>> referenced_keys_;
   std::string change_refusal_;  // why the file cannot be changed (empty when it can)
 };
 

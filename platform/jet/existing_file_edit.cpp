@@ -323,41 +323,18 @@ void existing_file::start_appending(open_table& t) {
   while (cursor.next(row)) t.writer->append(row);
 }
 
-namespace {
-
-// The key of a row in an index, as text for set lookups; `complete` is false when a column is null.
-std::string key_text(const format& f, const table_def& t, const index_def& ix, const std::vector<value>& row,
-                     bool& complete) {
-  std::string k;
-  complete = true;
-  for (const auto& ic : ix.columns) {
-    const column_def* c = t.column_by_number(ic.column_number);
-    value v = c && ic.column_number < row.size() ? row[ic.column_number] : value();
-    if (v.is_null()) {
-      complete = false;
-      return k;
-    }
-    k += describe(coerce(f, *c, v)) + '\x1f';
-  }
-  return k;
-}
-
-}  // namespace
-
-std::set<std::string>& existing_file::referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild) {
+std::set<bytes>& existing_file::referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild) {
   auto at = std::make_pair(tdef_page, physical);
   auto it = referenced_keys_.find(at);
   if (it != referenced_keys_.end() && !rebuild) return it->second;
-  std::set<std::string>& keys = referenced_keys_[at];
+  std::set<bytes>& keys = referenced_keys_[at];
   keys.clear();
   table_def def = reader_->table_at(tdef_page);
   if (physical >= def.indexes.size()) return keys;
+  const index_def& ix = def.indexes[physical];
   std::vector<value> row;
-  bool complete = true;
-  for (auto cursor = reader_->rows(def); cursor.next(row);) {
-    std::string k = key_text(fmt(), def, def.indexes[physical], row, complete);
-    if (complete) keys.insert(k);
-  }
+  for (auto cursor = reader_->rows(def); cursor.next(row);)
+    if (auto k = relationship_key(fmt(), def, ix, row, def, ix)) keys.insert(std::move(*k));
   return keys;
 }
 
@@ -366,14 +343,13 @@ void existing_file::check_references(const open_table& t, const std::vector<valu
   for (const auto& li : def.logical_indexes) {
     if (li.type != logical_index_type::foreign_key || li.relationship_role != 2) continue;
     if (li.physical >= def.indexes.size()) continue;
-    bool complete = true;
-    std::string k = key_text(fmt(), def, def.indexes[li.physical], row, complete);
-    if (!complete) continue;  // a null foreign key refers to nothing
     table_def other = reader_->table_at(li.other_tdef);
     auto back = std::find_if(other.logical_indexes.begin(), other.logical_indexes.end(),
                              [&](const logical_index_def& o) { return int32_t(o.number) == li.other_index; });
-    if (back == other.logical_indexes.end()) continue;
-    if (!referenced_keys(li.other_tdef, back->physical, false).count(k)) {
+    if (back == other.logical_indexes.end() || back->physical >= other.indexes.size()) continue;
+    auto k = relationship_key(fmt(), def, def.indexes[li.physical], row, other, other.indexes[back->physical]);
+    if (!k) continue;  // a null foreign key refers to nothing
+    if (!referenced_keys(li.other_tdef, back->physical, false).count(*k)) {
       std::wstring name;
       for (const auto& e : reader_->objects())
         if (e.id == li.other_tdef && e.is_table()) name = e.name;
@@ -421,9 +397,8 @@ void existing_file::append_row(size_t handle, const std::vector<value>& values) 
   // Rows that other tables may refer to from now on.
   for (auto& [at, keys] : referenced_keys_) {
     if (at.first != t.tdef_page || at.second >= def.indexes.size()) continue;
-    bool complete = true;
-    std::string k = key_text(fmt(), def, def.indexes[at.second], values, complete);
-    if (complete) keys.insert(k);
+    const index_def& ix = def.indexes[at.second];
+    if (auto k = relationship_key(fmt(), def, ix, values, def, ix)) keys.insert(std::move(*k));
   }
 }
 

@@ -401,5 +401,62 @@ TEST(ChangeExisting, NewRowsKeepEnforcedRelationships) {
   EXPECT_EQ(oracle::mdb_export(path, "Table1").size(), 6u);
 }
 
+TEST(ChangeExisting, EnforcedRelationshipsMatchTextTheWayItsIndexDoes) {
+  // Text keys match in the column's collation: case and trailing blanks do not count, accents do.
+  scratch_folder s;
+  const std::string path = s.file("text_ri.mdb");
+  fs::copy_file(sample_path("jackcess/adox_jet4.mdb"), path);
+  {
+    auto db = database::open(path);
+    size_t parents = db->add_table(L"Parents", {{.name = L"Code", .type = column_type::text, .size = 10}},
+                                   {{.name = L"PrimaryKey", .fields = {{L"Code"}}, .primary = true}});
+    size_t children = db->add_table(L"Children",
+                                    {{.name = L"Id", .type = column_type::long_integer},
+                                     {.name = L"Parent", .type = column_type::text, .size = 10}},
+                                    {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}});
+    db->append_row(parents, {value::text(L"ABC")});
+    db->append_row(parents, {value::text(L"Café")});
+    db->append_row(children, {value::long_integer(1), value::text(L"abc")});
+    db->append_row(children, {value::long_integer(2), value::text(L"Abc  ")});
+    db->append_row(children, {value::long_integer(3), value::text(L"CAFE")});
+    db->close();
+  }
+  const std::string unrelated = slurp(path);
+  {  // "CAFE" is not "Café" for the index: the relationship is refused and nothing changes
+    auto db = database::open(path);
+    EXPECT_EQ(error_of([&] {
+      db->add_relationship({.name = L"ParentsChildren", .table = L"Children", .columns = {L"Parent"},
+                            .referenced_table = L"Parents", .referenced_columns = {L"Code"}});
+    }), dao_error::related_record_required);
+    db->close();
+  }
+  EXPECT_TRUE(slurp(path) == unrelated);
+  {
+    auto db = database::open(path);
+    size_t parents = db->table_handle(L"Parents");
+    db->append_row(parents, {value::text(L"cafe")});
+    db->add_relationship({.name = L"ParentsChildren", .table = L"Children", .columns = {L"Parent"},
+                          .referenced_table = L"Parents", .referenced_columns = {L"Code"}});
+    db->close();
+  }
+  {
+    auto db = database::open(path);
+    size_t children = db->table_handle(L"Children"), parents = db->table_handle(L"Parents");
+    db->append_row(children, {value::long_integer(4), value::text(L"aBc")});
+    db->append_row(children, {value::long_integer(5), value::text(L"CAFE ")});
+    db->append_row(children, {value::long_integer(6), value()});
+    EXPECT_EQ(error_of([&] { db->append_row(children, {value::long_integer(7), value::text(L"ábc")}); }),
+              dao_error::related_record_required);
+    EXPECT_EQ(error_of([&] { db->append_row(children, {value::long_integer(8), value::text(L"xyz")}); }),
+              dao_error::related_record_required);
+    db->append_row(parents, {value::text(L"Xyz")});  // a parent added in this session counts at once
+    db->append_row(children, {value::long_integer(9), value::text(L"xyz ")});
+    db->close();
+  }
+  expect_sound(path);
+  auto rows = oracle::mdb_reader_dump(path, {"Children"}).at(0).rows;
+  EXPECT_EQ(rows.size(), 7u);
+}
+
 }  // namespace
 }  // namespace jet

@@ -15,6 +15,7 @@
 #include "platform/jet/catalog.h"
 #include "platform/jet/error.h"
 #include "platform/jet/existing_file.h"
+#include "platform/jet/index_key.h"
 #include "platform/jet/table_request.h"
 #include "platform/jet/value_codec.h"
 
@@ -79,24 +80,18 @@ void existing_file::add_relationship(const relationship_spec& r) {
   if (enforced && one_physical < 0) throw_error(dao_error::no_unique_index);
 
   if (enforced) {
-    // Every referencing row whose key is complete must find its row on the other side.
-    std::set<std::string> keys;
-    auto describe_key = [](const std::vector<value>& row, const std::vector<uint16_t>& cols, bool& complete) {
-      std::string k;
-      complete = true;
-      for (uint16_t c : cols) {
-        const value& v = c < row.size() ? row[c] : value();
-        if (v.is_null()) complete = false;
-        k += describe(v) + '\x1f';
-      }
-      return k;
-    };
+    // Every referencing row whose key is complete must find its row on the other side, matched the
+    // way the other side's unique index compares its values.
+    const index_def& one_ix = one_def.indexes[size_t(one_physical)];
+    index_def many_ix;
+    for (uint16_t c : many_cols) many_ix.columns.push_back({c, true});
+    std::set<bytes> keys;
     std::vector<value> row;
-    bool complete = true;
-    for (auto cursor = reader_->rows(one_def); cursor.next(row);) keys.insert(describe_key(row, one_cols, complete));
+    for (auto cursor = reader_->rows(one_def); cursor.next(row);)
+      if (auto k = relationship_key(f, one_def, one_ix, row, one_def, one_ix)) keys.insert(std::move(*k));
     for (auto cursor = reader_->rows(many_def); cursor.next(row);) {
-      std::string k = describe_key(row, many_cols, complete);
-      if (complete && !keys.count(k)) throw_error(dao_error::related_record_required, to_utf8(one_name));
+      auto k = relationship_key(f, many_def, many_ix, row, one_def, one_ix);
+      if (k && !keys.count(*k)) throw_error(dao_error::related_record_required, to_utf8(one_name));
     }
   }
 

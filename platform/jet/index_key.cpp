@@ -6,6 +6,7 @@
 
 #include "platform/jet/error.h"
 #include "platform/jet/sort_order.h"
+#include "platform/jet/value_codec.h"
 
 namespace jet {
 
@@ -236,6 +237,23 @@ bytes encode_key(const format& f, const table_def& table, const index_def& index
     }
     const value& v = ic.column_number < row.size() ? row[ic.column_number] : null_value;
     append_column_key(key, f, *c, ic.ascending, v);
+  }
+  return key;
+}
+
+std::optional<bytes> relationship_key(const format& f, const table_def& table, const index_def& index,
+                                      const std::vector<value>& row, const table_def& referenced,
+                                      const index_def& referenced_index) {
+  if (index.columns.size() != referenced_index.columns.size())
+    throw_corrupt("a relationship's indexes have different numbers of columns");
+  bytes key;
+  for (size_t i = 0; i < index.columns.size(); ++i) {
+    const uint16_t number = index.columns[i].column_number;
+    const column_def* c = table.column_by_number(number);
+    const column_def* rc = referenced.column_by_number(referenced_index.columns[i].column_number);
+    if (c == nullptr || rc == nullptr) throw_corrupt("a relationship's index refers to a column the table does not have");
+    if (number >= row.size() || row[number].is_null()) return std::nullopt;
+    append_column_key(key, f, *rc, true, coerce(f, *c, row[number]));
   }
   return key;
 }

@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/jet/format.h"
@@ -69,6 +70,16 @@ void append_column_key(bytes& out, const format& f, const column_def& column, bo
 // (missing trailing values count as null).
 bytes encode_key(const format& f, const table_def& table, const index_def& index,
                  const std::vector<value>& row);
+
+// The key by which an enforced relationship matches a row of `table` to the rows of `referenced`:
+// the row's values in the columns of `index`, each coerced to its own column and put into an
+// ascending key part the way column i of `referenced_index` keys it. Values the referenced unique
+// index takes as equal give equal keys (text in the referenced column's collation: case and
+// trailing blanks do not count). Empty when a value is null: such a row refers to nothing. Pass the
+// same table and index twice for the keys of the referenced rows themselves.
+std::optional<bytes> relationship_key(const format& f, const table_def& table, const index_def& index,
+                                      const std::vector<value>& row, const table_def& referenced,
+                                      const index_def& referenced_index);
 
 // True when every column of the index is null in this row (yes/no columns are never null). A
 // unique index accepts any number of such rows.
