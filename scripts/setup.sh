@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmariadb-dev mariadb-server mariadb-client
   mdbtools
+  clang-14 libclang-rt-14-dev lld-14
   qt6-base-dev
   locales
   time
