@@ -461,26 +461,35 @@ void existing_file::delete_table(const std::wstring& name) {
       if (o.parent_id == relationships_container_id && gone_relationships.count(o.name)) gone_ids.insert(o.id);
     table_pages pages;
     if (local) pages = pages_of_table(fmt(), *copy_, id);
-    table_def objects_def = reader_->table_at(msysobjects_tdef_page);
-    const column_def* c_id = objects_def.find_column(L"Id");
+    // The catalog tables' key columns; a damaged file may lack them.
+    auto column_of = [&](uint32_t tdef_page, const wchar_t* table, const wchar_t* name) {
+      const table_def def = reader_->table_at(tdef_page);
+      const column_def* c = def.find_column(name);
+      if (!c) throw_corrupt(path_ + "' (" + to_utf8(table) + " lacks its column " + to_utf8(name));
+      return c->number;
+    };
+    auto cell = [](const std::vector<value>& row, uint16_t number) -> const value& {
+      static const value null_value;
+      return number < row.size() ? row[number] : null_value;
+    };
+    const uint16_t c_id = column_of(msysobjects_tdef_page, L"MSysObjects", L"Id");
     rewrite_table(msysobjects_tdef_page, [&](std::vector<value>& row) {
-      const value& v = row[c_id->number];
+      const value& v = cell(row, c_id);
       return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
     }, {});
     if (const catalog_entry* aces = reader_->find_table(L"MSysACEs")) {
-      table_def d = reader_->table_at(aces->id);
-      const column_def* c = d.find_column(L"ObjectId");
+      const uint16_t c = column_of(aces->id, L"MSysACEs", L"ObjectId");
       rewrite_table(aces->id, [&](std::vector<value>& row) {
-        const value& v = row[c->number];
+        const value& v = cell(row, c);
         return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
       }, {});
     }
     if (!gone_relationships.empty()) {
       const catalog_entry* rel = reader_->find_table(L"MSysRelationships");
-      table_def d = reader_->table_at(rel->id);
-      const column_def* c = d.find_column(L"szRelationship");
+      if (!rel) throw_corrupt(path_ + "' (no MSysRelationships table");
+      const uint16_t c = column_of(rel->id, L"MSysRelationships", L"szRelationship");
       rewrite_table(rel->id, [&](std::vector<value>& row) {
-        const value& v = row[c->number];
+        const value& v = cell(row, c);
         return !(v.kind_of() == value::kind::text && gone_relationships.count(v.as_text()));
       }, {});
     }

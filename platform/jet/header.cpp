@@ -113,7 +113,9 @@ std::array<uint8_t, 4> date_mask(const format& f, const std::vector<uint8_t>& de
   std::array<uint8_t, 4> m{};
   if (!f.header_password_date_masked) return m;
   double d = get_f64(decoded.data() + f.header_create_date_offset);
-  put_u32(m.data(), uint32_t(int32_t(d)));
+  // A damaged header may hold any bits here: a date outside the 32-bit range masks with zero.
+  const bool in_range = d > -2147483649.0 && d < 2147483648.0;  // false for NaN too
+  put_u32(m.data(), in_range ? uint32_t(int32_t(d)) : 0u);
   return m;
 }
 

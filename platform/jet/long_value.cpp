@@ -2,6 +2,7 @@
 #include "platform/jet/long_value.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "platform/jet/byte_order.h"
@@ -100,11 +101,12 @@ std::vector<uint8_t> read_long_value(const format& f, std::span<const uint8_t> f
     row.resize(length);
     return row;
   }
+  // A damaged header may claim up to 1 GB and a damaged chain may loop: the result grows only with the
+  // pieces actually read, and no row is visited twice.
   std::vector<uint8_t> out;
-  out.reserve(length);
-  uint32_t guard = 0;
+  std::set<uint32_t> visited;
   while (out.size() < length) {
-    if (rp == 0 || ++guard > (length / 16 + 2)) throw_corrupt("broken long value chain");
+    if (rp == 0 || !visited.insert(rp).second) throw_corrupt("broken long value chain");
     auto row = fetch(rp);
     if (row.size() < chain_link_size) throw_corrupt("short long value chain row");
     rp = get_u32(row.data());

@@ -66,6 +66,12 @@ std::unique_ptr<page_file> page_file::open(const std::string& path, uint32_t pag
     ::close(fd);
     throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, path));
   }
+  // Access files are whole pages: a partial last page means the file was cut off (a copy that stopped,
+  // a full disk), and changing it would drop that page's bytes without a word.
+  if (uint64_t(st.st_size) % page_size != 0) {
+    ::close(fd);
+    throw_corrupt(path + "' (its length is not a whole number of pages: the file was cut off");
+  }
   std::unique_ptr<page_file> f(new page_file());
   f->fd_ = fd;
   f->page_size_ = page_size;

@@ -188,6 +188,7 @@ bool database_reader::row_cursor::next(std::vector<value>& row) {
       rows_on_page_ = slots_.size();
       row_index_ = 0;
       loaded_ = true;
+      continue;  // the page may hold no rows
     }
     const row_slot& s = slots_[row_index_];
     uint32_t number = uint32_t(row_index_++);
