@@ -8,3 +8,5 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTT_SANITIZE=ON 
 cmake --build "$build" -j"$(nproc)"
 # Every test runs once: a failure is a fault to mend, never retried away.
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900
+# The fuzz targets from their fixed seed corpus, about a minute in all.
+bash "$here/scripts/fuzz.sh" 15
