@@ -56,8 +56,14 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
       continue;
     }
     slot_col[c.var_index] = &c;
-    if (is_text_type(c.type)) slot[c.var_index] = stored_text(f, c, v.as_text());
-    else slot[c.var_index] = v.as_binary();
+    if (is_text_type(c.type)) {
+      slot[c.var_index] = stored_text(f, c, v.as_text());
+    } else if (is_fixed_type(c.type)) {  // a fixed-size type in the variable area, as Access keeps some
+      slot[c.var_index].assign(fixed_type_size(c.type), 0);
+      encode_fixed(c, v, slot[c.var_index].data());
+    } else {
+      slot[c.var_index] = v.as_binary();
+    }
   }
 
   // Size with every long value out of the row, then bring short ones inline while the row has room.

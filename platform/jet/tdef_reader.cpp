@@ -1,6 +1,7 @@
 // TDEF decoding.
 #include "platform/jet/tdef_reader.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/jet/byte_order.h"
@@ -72,6 +73,8 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
     c.ext_flags = b[f.column_ext_flags_offset];
     c.fixed_offset = c.is_fixed() ? get_u16(b + f.column_fixed_offset_offset) : 0;
     c.length = get_u16(b + f.column_length_offset);
+    // Rows hold one value per column number up to the larger of the two counts.
+    if (c.number >= std::max<uint32_t>(t.max_columns, ncols)) bad("column number beyond the column count");
     at += f.column_block_size;
   }
   auto read_name = [&]() {

@@ -41,6 +41,8 @@ TEST(DamagedInput, KeptAccessFilesAreReadOrRefused) {
       {"catalog-date-of-another-type.mdb", "damaged"},
       {"data-page-without-rows.mdb", "damaged"},
       {"catalog-without-id-column.mdb", "damaged"},
+      {"fixed-type-in-variable-area.mdb", "damaged"},
+      {"column-number-beyond-count.mdb", "damaged"},
   };
   for (const char* probe : {"access_read", "access_edit"}) {
     for (const fs::path& input : kept_inputs(probe)) {
