@@ -4,6 +4,7 @@
 // Every rwf_e2e*_test.cpp in this folder is built into one test program with RWFAGENT_PATH set.
 #pragma once
 #include <fcntl.h>
+#include <signal.h>
 #include <optional>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -29,47 +30,97 @@ struct program_result {
   std::string out, err;
 };
 
-// Runs argv (argv[0] a path) with the extra environment entries, as the user given by uid when it is not -1.
-inline program_result run_program(std::vector<std::string> argv, const std::vector<std::string>& env = {}, int uid = -1) {
-  int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-    if (uid >= 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(126);
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+// A program started as a separate process (argv[0] a path) with the extra environment entries, as the user given by
+// uid when it is not -1; its standard output and error are read as they come. Killed if it is still running when
+// the object goes away.
+class program_process {
+ public:
+  program_process(std::vector<std::string> argv, const std::vector<std::string>& env = {}, int uid = -1) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out_pipe[1], 1);
+      dup2(err_pipe[1], 2);
+      close(out_pipe[0]);
+      close(err_pipe[0]);
+      for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+      if (uid >= 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(126);
+      std::vector<char*> args;
+      for (std::string& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    fds_[0] = out_pipe[0];
+    fds_[1] = err_pipe[0];
   }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  program_result r;
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-  int open_count = 2;
-  char buffer[4096];
-  while (open_count > 0 && poll(fds, 2, -1) > 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_count;
-      }
+  ~program_process() {
+    if (pid_ > 0 && !ended_) {
+      kill(pid_, SIGKILL);
+      finish();
     }
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  program_process(const program_process&) = delete;
+  program_process& operator=(const program_process&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // Reads until standard output holds text (true) or the program has closed both streams (false).
+  bool wait_for(const std::string& text) {
+    while (out_.find(text) == std::string::npos)
+      if (!read_some()) return false;
+    return true;
+  }
+
+  // Reads both streams to their end and waits for the program. Status: the exit status, 128 + the signal number
+  // for a program a signal ended, -1 when it could not be started.
+  program_result finish() {
+    while (read_some()) {
+    }
+    program_result r;
+    if (pid_ > 0 && !ended_) {
+      waitpid(pid_, &status_, 0);
+      ended_ = true;
+    }
+    r.status = pid_ <= 0 ? -1 : WIFEXITED(status_) ? WEXITSTATUS(status_) : WIFSIGNALED(status_) ? 128 + WTERMSIG(status_) : -1;
+    r.out = out_;
+    r.err = err_;
+    return r;
+  }
+
+ private:
+  // Reads what one of the streams has; false when both are closed.
+  bool read_some() {
+    if (fds_[0] < 0 && fds_[1] < 0) return false;
+    pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+    if (poll(p, 2, -1) <= 0) return false;
+    char buffer[4096];
+    for (int i = 0; i < 2; ++i) {
+      if (fds_[i] < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
+      ssize_t n = read(fds_[i], buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds_[i]);
+        fds_[i] = -1;
+      }
+    }
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int fds_[2] = {-1, -1};
+  int status_ = 0;
+  bool ended_ = false;
+  std::string out_, err_;
+};
+
+// Runs the program to its end (see program_process).
+inline program_result run_program(std::vector<std::string> argv, const std::vector<std::string>& env = {}, int uid = -1) {
+  return program_process(std::move(argv), env, uid).finish();
 }
 
 inline std::vector<std::string> split(const std::string& text, char separator) {

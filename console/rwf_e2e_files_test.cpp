@@ -34,84 +34,6 @@ std::vector<std::string> folder_names(const std::string& folder) {
   return names;
 }
 
-// A program running in the background, its output read as it comes.
-class background_program {
- public:
-  background_program(std::vector<std::string> argv, const std::vector<std::string>& env) {
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out_pipe[1], 1);
-      dup2(err_pipe[1], 2);
-      close(out_pipe[0]);
-      close(err_pipe[0]);
-      for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-      std::vector<char*> args;
-      for (std::string& a : argv) args.push_back(a.data());
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    fds_[0] = out_pipe[0];
-    fds_[1] = err_pipe[0];
-  }
-  ~background_program() {
-    if (pid_ > 0 && !ended_) {
-      kill(pid_, SIGKILL);
-      finish();
-    }
-  }
-
-  pid_t pid() const { return pid_; }
-
-  // Reads until standard output holds text (true) or the program has closed its streams (false).
-  bool wait_for(const std::string& text) {
-    while (out_.find(text) == std::string::npos)
-      if (!read_some(-1)) return out_.find(text) != std::string::npos;
-    return true;
-  }
-
-  program_result finish() {
-    while (read_some(-1)) {
-    }
-    int status = 0;
-    if (!ended_) waitpid(pid_, &status, 0);
-    ended_ = true;
-    program_result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-    r.out = out_;
-    r.err = err_;
-    return r;
-  }
-
- private:
-  bool read_some(int timeout_ms) {
-    pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
-    if (fds_[0] < 0 && fds_[1] < 0) return false;
-    if (poll(p, 2, timeout_ms) <= 0) return false;
-    char buffer[4096];
-    for (int i = 0; i < 2; ++i) {
-      if (fds_[i] < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
-      ssize_t n = read(fds_[i], buffer, sizeof buffer);
-      if (n > 0) {
-        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
-      } else {
-        close(fds_[i]);
-        fds_[i] = -1;
-      }
-    }
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  int fds_[2] = {-1, -1};
-  bool ended_ = false;
-  std::string out_, err_;
-};
-
 class RwfagentFiles : public rwfagent_fixture {
  protected:
   RwfagentFiles() { tt_test::shared_mariadb({slow_seed}); }
@@ -121,12 +43,12 @@ class RwfagentFiles : public rwfagent_fixture {
   }
 
   // RWFAGENT started in the background against the shared server.
-  std::unique_ptr<background_program> start(std::vector<std::string> args,
+  std::unique_ptr<program_process> start(std::vector<std::string> args,
                                             const tt_test::mariadb_facts* facts = nullptr) {
     std::vector<std::string> argv = {RWFAGENT_PATH};
     for (const std::string& a : connection(facts ? *facts : server.facts())) argv.push_back(a);
     argv.insert(argv.end(), args.begin(), args.end());
-    return std::make_unique<background_program>(argv, std::vector<std::string>{"HOME=" + home});
+    return std::make_unique<program_process>(argv, std::vector<std::string>{"HOME=" + home});
   }
 
   // A destination made by a complete run: the demo's tags table.
@@ -146,7 +68,7 @@ class RwfagentFiles : public rwfagent_fixture {
 };
 
 // Waits until the run copies rows of the slow table.
-void wait_for_rows(background_program& run) {
+void wait_for_rows(program_process& run) {
   ASSERT_TRUE(run.wait_for("Converting table slow (")) << run.finish().out;
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
