@@ -48,6 +48,36 @@ class mysql_result final : public sql_result {
   std::vector<sql_column> columns_;
 };
 
+class mysql_statement final : public sql_statement {
+ public:
+  explicit mysql_statement(MYSQL_STMT* statement) : statement_(statement) {}
+  ~mysql_statement() override { mysql_stmt_close(statement_); }
+
+  bool prepare(const std::string& text) override {
+    return mysql_stmt_prepare(statement_, text.data(), static_cast<unsigned long>(text.size())) == 0;
+  }
+  bool bind_long_data(const std::vector<bool>& binary) override {
+    // The bindings and their length slots must outlive the call: the library keeps pointers to both.
+    bindings_.assign(binary.size(), MYSQL_BIND{});
+    lengths_.assign(binary.size(), 0ul);
+    for (std::size_t i = 0; i < binary.size(); ++i) {
+      bindings_[i].buffer_type = binary[i] ? MYSQL_TYPE_BLOB : MYSQL_TYPE_STRING;
+      bindings_[i].length = &lengths_[i];
+    }
+    return mysql_stmt_bind_param(statement_, bindings_.data()) == 0;
+  }
+  bool send_long_data(unsigned parameter, const char* data, unsigned long length) override {
+    return mysql_stmt_send_long_data(statement_, parameter, data, length) == 0;
+  }
+  bool execute() override { return mysql_stmt_execute(statement_) == 0; }
+  std::string error_text() override { return mysql_stmt_error(statement_); }
+
+ private:
+  MYSQL_STMT* statement_;
+  std::vector<MYSQL_BIND> bindings_;
+  std::vector<unsigned long> lengths_;
+};
+
 class mysql_client final : public sql_client {
  public:
   mysql_client() {
@@ -109,6 +139,24 @@ class mysql_client final : public sql_client {
     if (charsetnr == sql_binary_charset) return 1;
     const MARIADB_CHARSET_INFO* cs = mariadb_get_charset_by_nr(charsetnr);
     return cs ? cs->char_maxlen : 0;
+  }
+  bool escape_string(const std::string& text, std::string& escaped) override {
+    escaped.assign(text.size() * 2 + 1, '\0');
+    const unsigned long n =
+        connection_ ? mysql_real_escape_string(connection_, escaped.data(), text.data(),
+                                               static_cast<unsigned long>(text.size()))
+                    : mysql_escape_string(escaped.data(), text.data(), static_cast<unsigned long>(text.size()));
+    if (n == static_cast<unsigned long>(-1)) {
+      escaped.clear();
+      return false;
+    }
+    escaped.resize(n);
+    return true;
+  }
+  std::unique_ptr<sql_statement> new_statement() override {
+    MYSQL_STMT* statement = connection_ ? mysql_stmt_init(connection_) : nullptr;
+    if (!statement) return nullptr;
+    return std::make_unique<mysql_statement>(statement);
   }
   unsigned error_number() override { return connection_ ? mysql_errno(connection_) : 2006u; }
   std::string error_text() override {

@@ -56,6 +56,22 @@ struct sql_row {
 
 enum class sql_fetch { row, end, error };
 
+// A prepared statement whose parameters all travel as long data (mysql_stmt_*): used for rows whose values are
+// too large to stand in a statement's text. The parameters are numbered from 0 in the order of the "?"s.
+class sql_statement {
+ public:
+  virtual ~sql_statement() = default;
+  // mysql_stmt_prepare with the text and its length; true on success.
+  virtual bool prepare(const std::string& text) = 0;
+  // Binds one parameter per entry, each without a buffer and with its own length slot: bytes for a binary
+  // column (true), text in the session's character set otherwise. True on success.
+  virtual bool bind_long_data(const std::vector<bool>& binary) = 0;
+  // Appends the next piece of a parameter's value; true on success.
+  virtual bool send_long_data(unsigned parameter, const char* data, unsigned long length) = 0;
+  virtual bool execute() = 0;
+  virtual std::string error_text() = 0;
+};
+
 class sql_result {
  public:
   virtual ~sql_result() = default;
@@ -92,6 +108,14 @@ class sql_client {
   virtual unsigned max_bytes_per_char(unsigned charsetnr) = 0;
   virtual unsigned error_number() = 0;
   virtual std::string error_text() = 0;
+
+  // The inside of a single-quoted string literal holding the bytes of `text`, escaped by the client library
+  // for the connection's character set and the session's sql_mode (quotes doubled instead of backslashed under
+  // NO_BACKSLASH_ESCAPES). NUL bytes stay possible: statements are sent with their length. False when the
+  // library refuses the text.
+  virtual bool escape_string(const std::string& text, std::string& escaped) = 0;
+  // A new prepared statement on the connection (mysql_stmt_init); null when the library cannot make one.
+  virtual std::unique_ptr<sql_statement> new_statement() = 0;
 };
 
 // The real client over libmariadb / libmysqlclient.

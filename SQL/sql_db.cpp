@@ -95,6 +95,7 @@ std::wstring sql_database::refine_view_out(const std::wstring& sql) const {
 
 std::unique_ptr<sql_tmp_recordset> sql_database::run(const std::string& statement) {
   tk_trace(1, "sql_database::do_query2(%s)", statement.c_str());
+  make_current();
   sql_client& client = engine_.client();
   if (!client.query(statement)) {
     tk_trace(3, "QUERY=%s", statement.c_str());
@@ -118,13 +119,8 @@ std::unique_ptr<udb_recordset> sql_database::do_query2(const std::wstring& sql) 
 
 bool sql_database::query(const std::wstring& sql) {
   tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
+  make_current();
   return engine_.execute(tk_to_utf8(sql));
-}
-
-std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& table, const udb_schema&,
-                                                          const udb_indexes&) {
-  tk_trace_w(2, L"sql_database::create_table(%s)", table.c_str());
-  throw tk_exception("Creating tables in a MySQL database is not supported", 1);
 }
 
 std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& table, int32_t mode) {
@@ -153,11 +149,15 @@ std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& table
     tk_trace_w(2, L"Table '%s' does not exists", table.c_str());
     throw tk_exception("Table '%s' does not exist in the source database", tk_to_utf8(table), 0);
   }
+  make_current();
   return std::make_unique<sql_table>(this, *actual, &relationships, mode);
 }
+
+void sql_database::make_current() { engine_.use_database(name); }
 
 std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& query_name, const std::wstring& sql,
                                                        int32_t) {
   tk_trace_w(2, L"sql_database::get_query(%s,%s)", query_name.c_str(), sql.c_str());
+  make_current();
   return std::make_unique<sql_recordset>(this, query_name, sql, &relationships);
 }

@@ -10,17 +10,32 @@
 // exactly that name, else the one table that matches it ignoring case; a name that matches several tables
 // ignoring case (a case-sensitive server) and none exactly is a level-0 error naming them.
 //
-// Writing (create_table, create_views, delete_tab, empty_table, create_relationships) is not done by this
-// engine's reading side: create_table raises a level-1 error.
+// Writing (sql_dbw.cpp): create_table sends CREATE TABLE with the clauses of sql_sch.h (a table that exists
+// is opened for appending instead); create_views sends CREATE OR REPLACE VIEW for each SELECT view, its text
+// rewritten by sql_refine_view_in; create_relationships adds each foreign key (with the indexes it needs) and
+// releases the table locks it takes after each one; delete_tab drops the table; empty_table deletes its rows.
+// Every statement of a database acts on that database: it is made the connection's current database again
+// first when another one was selected meanwhile. A failing statement raises sql_exception; create_views and
+// create_relationships report a failing item through the error handler and go on with the next (without an
+// error handler, the first such error is raised once every item was tried). Writing into a read-only database
+// (mode bit 0x01) or dropping a table the database does not hold is an internal error.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "UDB/udb_db.h"
 
 class sql_engine;
+class udb_field;
+
+// A value of a row that travels as long data of a prepared statement, in the order of the statement's "?"s.
+struct sql_long_param {
+  const udb_field* field = nullptr;
+  bool binary = false;  // bytes for a binary column; text (UTF-8) otherwise
+};
 class sql_client;
 class sql_tmp_recordset;
 
@@ -45,12 +60,31 @@ class sql_database : public udb_database {
   // Runs the statement, reading and dropping any result (every result of a multi-result CALL too).
   bool query(const std::wstring& sql) override;
 
+  bool delete_tab(const std::wstring& name) override;
+  void empty_table(const std::wstring& name) override;
+  void create_views(const udb_view_list& views) override;
+  void create_relationships(const udb_relationships& relationships) override;
+  // Adds an index over the columns to the table unless one of its indexes starts with them.
+  void create_fk_index_if(const std::wstring& table, const udb_name_list& columns);
+
+  // Sends a statement that returns no rows (UTF-8, with its length); a failure raises sql_exception.
+  void query_append(const std::string& text);
+  // Runs an INSERT whose "?"s are the given values, each sent as long data in pieces of 128 KiB; any failure
+  // raises sql_prep_stmt_failed_exception with the client library's text.
+  void prepared_statement(const std::string& text, const std::vector<sql_long_param>& params);
+  // A view's SQL text in MySQL's dialect, with this database's renamings (see sql_view.h).
+  std::wstring refine_view_in(const std::wstring& sql) const;
+  // Makes this database the connection's current one (see above).
+  void make_current();
+
   // A view's SQL text with its first /*...*/ comment and every `db`. prefix (any letter case) removed.
   std::wstring refine_view_out(const std::wstring& sql) const;
 
   sql_engine& engine() { return engine_; }
 
  private:
+  // The ALTER TABLE that adds an index over the columns, or "" when an index starts with them already.
+  std::string fk_index_statement(const std::wstring& table, const udb_name_list& columns);
   void init_tables();
   void init_views();
 

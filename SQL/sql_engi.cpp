@@ -30,6 +30,8 @@ sql_auth_not_supported_exception::~sql_auth_not_supported_exception() = default;
 
 sql_prep_stmt_failed_exception::sql_prep_stmt_failed_exception()
     : tk_exception(0x400BB9, 1, "Failed to execute prepared statement") {}
+sql_prep_stmt_failed_exception::sql_prep_stmt_failed_exception(const std::string& detail, int32_t level)
+    : tk_exception(0x400BB9, level, "Failed to execute prepared statement: " + detail) {}
 sql_prep_stmt_failed_exception::~sql_prep_stmt_failed_exception() = default;
 
 // ---- Engine -----------------------------------------------------------------------------------------------------
@@ -85,6 +87,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
   version_ = 0;
   mariadb_ = false;
   max_allowed_packet_ = 0;
+  current_known_ = false;
   tk_trace(3, "Connecting to MySQL server...");
   if (!client_->connect(host, user, password, static_cast<unsigned>(port < 0 ? 0 : port))) {
     sql_exception e(*client_);
@@ -166,7 +169,10 @@ std::unique_ptr<udb_database> sql_engine::create_db(const std::wstring& name) {
 std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int32_t mode, const std::wstring&) {
   tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());
   tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
+  current_known_ = false;
   if (!client_->select_db(tk_to_utf8(name))) throw sql_exception(*client_);
+  current_known_ = true;
+  current_db_ = name;
   return std::make_unique<sql_database>(name, *this, mode);
 }
 
@@ -176,13 +182,19 @@ void sql_engine::db_delete(const std::wstring& name) {
   if (!execute("SET FOREIGN_KEY_CHECKS = 0"))
     tk_trace(2, "Cannot turn off foreign key check: %s", client_->error_text().c_str());
   if (!execute("DROP DATABASE " + table_ref(name))) throw sql_exception(*client_);
+  if (current_known_ && current_db_ == name) current_known_ = false;
   if (!execute("SET FOREIGN_KEY_CHECKS = 1"))
     tk_trace(2, "Cannot turn on foreign key check: %s", client_->error_text().c_str());
 }
 
 bool sql_engine::is_db_exist(const std::wstring& name) {
   tk_trace_w(1, L"sql_engine::is_db_exist(%s)", name.c_str());
+  current_known_ = false;
   const bool ok = client_->select_db(tk_to_utf8(name));
+  if (ok) {
+    current_known_ = true;
+    current_db_ = name;
+  }
   tk_trace(1, "n_result=%d", ok ? 0 : 1);
   return ok;
 }
@@ -206,6 +218,15 @@ void sql_engine::set_properties(const udb_engine_properties* properties) {
 void sql_engine::set_blob_to_text(bool value) {
   tk_trace(2, "sql_engine::set_blob_to_text(%d)", value ? 1 : 0);
   blob_to_text_ = value;
+}
+
+void sql_engine::use_database(const std::wstring& name) {
+  if (current_known_ && current_db_ == name) return;
+  tk_trace_w(2, L"Selecting database '%s' again", name.c_str());
+  current_known_ = false;
+  if (!client_->select_db(tk_to_utf8(name))) throw sql_exception(*client_);
+  current_known_ = true;
+  current_db_ = name;
 }
 
 bool sql_engine::is_old_version() const {

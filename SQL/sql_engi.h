@@ -18,6 +18,7 @@
 #include "SQL/sql_client.h"
 #include "TK/tk_singl.h"
 #include "UDB/udb_db.h"
+#include "UDB/udb_vali.h"
 
 class sql_engine;
 
@@ -41,6 +42,8 @@ class sql_auth_not_supported_exception : public tk_exception {
 class sql_prep_stmt_failed_exception : public tk_exception {
  public:
   sql_prep_stmt_failed_exception();
+  // With the client library's text after the message, at the given level.
+  sql_prep_stmt_failed_exception(const std::string& detail, int32_t level);
   ~sql_prep_stmt_failed_exception() override;
 };
 
@@ -95,6 +98,19 @@ class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
   // The MySQL column-type text of a type id (0-27), "<Unknown type>" for any other.
   static std::wstring get_native_type_name(int id);
 
+  // Validators of names written into a database of this server: the family of servers before 4.1.0 or the
+  // newer one (see sql_vali.h). The caller owns them.
+  std::unique_ptr<udb_validator> create_fn_validator(const udb_record& record) const;
+  std::unique_ptr<udb_validator> create_fn_validator(const udb_schema& schema) const;
+  std::unique_ptr<udb_validator> create_in_validator(const udb_indexes& indexes) const;
+  std::unique_ptr<udb_validator> create_tn_validator(const udb_name_list& names1,
+                                                     const udb_name_list& names2) const;
+
+  // Makes the database the connection's current one (selecting it only when another one is current), so that
+  // a statement of an open database acts on that database even after another one was opened. A failure
+  // raises sql_exception.
+  void use_database(const std::wstring& name);
+
   sql_client& client() { return *client_; }
 
   // Sends a statement that returns no rows (any result is read and dropped); false on failure.
@@ -107,6 +123,8 @@ class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
   bool connected_ = false;
   bool fast_append_allowed_ = true;
   bool blob_to_text_ = false;
+  bool current_known_ = false;  // current_db_ names the connection's current database
+  std::wstring current_db_;
   bool binary_text_ = false;
   bool mariadb_ = false;
   unsigned session_mbmaxlen_ = 4;

@@ -36,6 +36,13 @@ class sql_fake_client : public sql_client {
   sql_fake_result_script table_list;  // mysql_list_tables
   int inits = 0;
   int closes = 0;
+  // Escaping as a server in NO_BACKSLASH_ESCAPES mode wants it (quotes doubled) instead of backslashes.
+  bool no_backslash_escapes = false;
+  // Prepared statements: each step is logged as "PREPARE <text>", "BIND <b|s>...", "LONG <param> <bytes>",
+  // "EXECUTE", "CLOSE STMT"; a step whose log text starts with `failing_statement_step` fails.
+  std::string failing_statement_step;
+  // The bytes sent as long data, per parameter, of the last prepared statement.
+  std::map<unsigned, std::string> long_data;
 
   void init(const std::string&, unsigned) override {
     ++inits;
@@ -86,12 +93,67 @@ class sql_fake_client : public sql_client {
   unsigned error_number() override { return errno_; }
   std::string error_text() override { return error_; }
 
+  bool escape_string(const std::string& text, std::string& escaped) override {
+    escaped.clear();
+    for (char c : text) {
+      if (no_backslash_escapes) {
+        if (c == '\'') escaped += '\'';
+        escaped += c;
+        continue;
+      }
+      switch (c) {
+        case '\0': escaped += "\\0"; break;
+        case '\n': escaped += "\\n"; break;
+        case '\r': escaped += "\\r"; break;
+        case '\x1A': escaped += "\\Z"; break;
+        case '\'': case '"': case '\\': escaped += '\\'; escaped += c; break;
+        default: escaped += c;
+      }
+    }
+    return true;
+  }
+  std::unique_ptr<sql_statement> new_statement() override {
+    long_data.clear();
+    return std::make_unique<statement>(this);
+  }
+
   void set_error(unsigned number, const std::string& text) {
     errno_ = number;
     error_ = text;
   }
 
  private:
+  class statement : public sql_statement {
+   public:
+    explicit statement(sql_fake_client* owner) : owner_(owner) {}
+    ~statement() override { owner_->log.push_back("CLOSE STMT"); }
+    bool prepare(const std::string& text) override { return step("PREPARE " + text); }
+    bool bind_long_data(const std::vector<bool>& binary) override {
+      std::string text = "BIND";
+      for (bool b : binary) text += b ? " b" : " s";
+      return step(text);
+    }
+    bool send_long_data(unsigned parameter, const char* data, unsigned long length) override {
+      if (!step("LONG " + std::to_string(parameter) + " " + std::to_string(length))) return false;
+      owner_->long_data[parameter].append(data, length);
+      return true;
+    }
+    bool execute() override { return step("EXECUTE"); }
+    std::string error_text() override { return error_; }
+
+   private:
+    bool step(const std::string& text) {
+      owner_->log.push_back(text);
+      if (!owner_->failing_statement_step.empty() && text.rfind(owner_->failing_statement_step, 0) == 0) {
+        error_ = "scripted failure of " + text;
+        return false;
+      }
+      return true;
+    }
+    sql_fake_client* owner_;
+    std::string error_;
+  };
+
   class result : public sql_result {
    public:
     result(sql_fake_client* owner, std::unique_ptr<sql_fake_result_script> script)

@@ -64,8 +64,6 @@ sql_table::sql_table(sql_database* database, const std::wstring& table_name, udb
   initialize(mode);
 }
 
-sql_table::~sql_table() = default;
-
 void sql_table::initialize(int32_t mode) {
   tk_trace(2, "sql_table::initialize(%d)", mode);
   read_columns();

@@ -107,6 +107,8 @@ std::string sql_hex_literal(const std::string& utf8_text) {
   return out;
 }
 
+bool sql_is_plain_number(const std::string& text) { return is_plain_number(text); }
+
 bool sql_is_string_type(int type) {
   return type == sql_type_varchar || (type >= sql_type_tiny_blob && type <= sql_type_string);
 }

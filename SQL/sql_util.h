@@ -37,6 +37,9 @@ std::string sql_quote_name_utf8(const std::string& name);
 // or NUL in the text can end it early whatever the session's sql_mode; it compares byte for byte.
 std::string sql_hex_literal(const std::string& utf8_text);
 
+// True for a plain number: an optional sign, digits with at most one point, an optional exponent.
+bool sql_is_plain_number(const std::string& text);
+
 // ---- Column types -----------------------------------------------------------------------------------------------
 
 // True for a string or blob column (CHAR, VARCHAR, BINARY, VARBINARY, TEXT and BLOB kinds) that holds bytes.

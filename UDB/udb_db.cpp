@@ -106,6 +106,8 @@ udb_recordset::udb_recordset(std::wstring table_name) : table_name(std::move(tab
 
 udb_recordset::~udb_recordset() { tk_trace(2, "udb_recordset::dtor"); }
 
+void udb_recordset::flush() {}
+
 void udb_recordset::update2(const udb_record& record, const std::wstring& key) {
   tk_trace(2, "udb_recordset::update2");
 }

@@ -117,6 +117,9 @@ class udb_recordset {
   udb_recordset& operator=(const udb_recordset&) = delete;
 
   virtual void append_record(const udb_record& record) = 0;
+  // Sends rows that append_record still holds back (an engine that writes rows in batches); a failure to write
+  // them raises. Callers flush before destroying a recordset they appended to. Default: nothing.
+  virtual void flush();
   // Updates the row the key text names from the record. Default: nothing.
   virtual void update2(const udb_record& record, const std::wstring& key);
   // Updates the row of the record's key. Default: nothing.

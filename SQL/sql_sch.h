@@ -1,0 +1,83 @@
+// The clauses of a CREATE TABLE statement for a MySQL destination.
+//
+// `sql_schema` is a schema that keeps a row within MySQL's 65,535-byte row limit: text columns of 1 to 21,844
+// characters count 4 bytes per character (utf8mb4), others their size (below 5,592,405); when the total
+// passes the limit, the largest short text columns (the newest first among equal sizes) become unlimited text
+// (size 0) until it fits.
+//
+// `sql_schema_initializer` rebuilds a source schema under names the server accepts (the field-name validator
+// of the server's family; renamings are kept in `names()`) and gives one clause per column:
+//   `name` TYPE [CHARACTER SET cs] [NOT NULL] [DEFAULT literal] [AUTO_INCREMENT] [COMMENT '...']
+// NOT NULL also for primary-key columns; no DEFAULT for auto-increment, binary, or text columns of size 0 or
+// above 21,845; AUTO_INCREMENT only for integer kinds, and only one per table (a second is an internal error).
+//
+// `sql_indexes_initializer` renames the source indexes (index-name validator) and their columns (the
+// renamings above) and gives one clause per index: PRIMARY KEY (...), UNIQUE `n` (...) or INDEX `n` (...).
+// Indexes without columns, with more than 16 columns, over binary or long text columns (size 0 or above 768),
+// over a column the table lacks, or whose column sizes sum above 1,536 (256 before 4.1.0) are left out with a
+// trace; at most 63 (15 before 4.1.0) are handled. An auto-increment column in no index gets INDEX `c` (`c`).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "UDB/udb_db.h"
+#include "UDB/udb_names.h"
+#include "UDB/udb_vali.h"
+
+class sql_engine;
+
+class sql_schema : public udb_schema {
+ public:
+  sql_schema();
+  // Appends the column and applies the row rule.
+  void push_back(t_ftd column);
+  uint32_t total_size() const { return total_; }
+
+ private:
+  uint32_t total_ = 0;
+  std::vector<std::size_t> lobs_;  // positions of short text columns, largest first
+};
+
+class sql_schema_initializer {
+ public:
+  // auto_increment receives the name of the table's auto-increment column when the clauses are made.
+  sql_schema_initializer(sql_engine& engine, const std::wstring& table, const udb_schema& source,
+                         const udb_indexes& indexes, std::wstring& auto_increment);
+
+  // Appends one clause per column.
+  void get_init_chunks(std::vector<std::wstring>& chunks);
+
+  const sql_schema& schema() const { return schema_; }
+  // Source column name to its new name, for the renamed columns.
+  const udb_names_map::name_map& names() const { return names_; }
+
+ private:
+  sql_engine& engine_;
+  std::wstring table_;
+  sql_schema schema_;
+  std::vector<std::wstring> source_names_;  // per column of schema_, its name in the source
+  std::wstring& auto_increment_;
+  const udb_indexes& indexes_;
+  std::unique_ptr<udb_validator> validator_;
+  udb_names_map::name_map names_;
+};
+
+class sql_indexes_initializer {
+ public:
+  sql_indexes_initializer(sql_engine& engine, const udb_indexes& source, const udb_names_map::name_map& names,
+                          const udb_schema& schema, const std::wstring& auto_increment);
+
+  // Appends one clause per index that can be made.
+  void get_init_chunks(std::vector<std::wstring>& chunks);
+
+  const udb_indexes& indexes() const { return indexes_; }
+
+ private:
+  sql_engine& engine_;
+  udb_indexes indexes_;
+  const udb_schema& schema_;
+  std::wstring auto_increment_;
+};

@@ -1,0 +1,129 @@
+// View texts towards MySQL (see sql_view.h).
+#include "SQL/sql_view.h"
+
+#include <functional>
+#include <vector>
+
+#include "TK/tk_log.h"
+#include "TK/tk_nocase.h"
+#include "TK/tk_utils.h"
+#include "UDB/udb_names.h"
+
+namespace {
+
+bool is_name_char(wchar_t c) { return c == L'_' || c == L'$' || tk_is_alnum(c); }
+
+// For each position of the text: true when it lies outside single- and double-quoted literals (the quote
+// characters themselves count as inside).
+std::vector<bool> outside_literals(const std::wstring& text) {
+  std::vector<bool> outside(text.size(), true);
+  bool in_single = false, in_double = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\'' && !in_double) {
+      in_single = !in_single;
+      outside[i] = false;
+    } else if (c == L'"' && !in_single) {
+      in_double = !in_double;
+      outside[i] = false;
+    } else {
+      outside[i] = !in_single && !in_double;
+    }
+  }
+  return outside;
+}
+
+// Replaces each occurrence of `from` (ignoring case) that starts a name outside literals and that `allow`
+// accepts.
+std::wstring replace_calls(std::wstring text, const std::wstring& from, const std::wstring& to,
+                           const std::function<bool(const std::wstring&, std::size_t)>& allow) {
+  std::size_t pos = 0;
+  while ((pos = tk_find_nocase(text, from, pos)) != std::wstring::npos) {
+    const std::vector<bool> outside = outside_literals(text);
+    if (!outside[pos] || (pos > 0 && is_name_char(text[pos - 1])) || (allow && !allow(text, pos))) {
+      pos += from.size();
+      continue;
+    }
+    text.replace(pos, from.size(), to);
+    pos += to.size();
+  }
+  return text;
+}
+
+bool two_arguments(const std::wstring& text, std::size_t pos) {
+  return sql_view_converter::check_isnull_for_replace(text, static_cast<std::ptrdiff_t>(pos));
+}
+
+}  // namespace
+
+std::wstring collapse_blanks(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  bool in_single = false, in_double = false, last_blank = false;
+  for (wchar_t c : text) {
+    const bool blank = c == L'\r' || c == L'\n' || c == L'\t' || c == L' ';
+    if (blank && !in_single && !in_double) {
+      if (!last_blank) out += L' ';
+      last_blank = true;
+      continue;
+    }
+    if (c == L'\'' && !in_double) in_single = !in_single;
+    else if (c == L'"' && !in_single) in_double = !in_double;
+    out += c;
+    last_blank = false;
+  }
+  return out;
+}
+
+bool sql_view_converter::check_isnull_for_replace(const std::wstring& text, std::ptrdiff_t position) {
+  tk_trace_w(1, L"sql_view_converter::check_isnull_for_replace(%s,%d)", text.c_str(), static_cast<int>(position));
+  if (position < 0 || static_cast<std::size_t>(position) >= text.size()) return false;
+  int depth = 0, commas = 0;
+  for (std::size_t i = static_cast<std::size_t>(position) + 6; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'(') {
+      ++depth;
+    } else if (c == L',') {
+      ++commas;
+    } else if (c == L')') {
+      if (depth == 1) break;
+      --depth;
+    }
+  }
+  return commas == 1;
+}
+
+std::wstring sql_refine_view_in(const std::wstring& sql, const udb_names_map& names) {
+  tk_trace_w(2, L"sql_database::refine_view_in(%s)", sql.c_str());
+  std::wstring text = collapse_blanks(sql);
+  text = names.do_global_replace1(text, L"`", L"`");
+  tk_trace_w(2, L"After do_global_replace: result=%s", text.c_str());
+  {
+    const std::vector<bool> outside = outside_literals(text);
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (outside[i] && (text[i] == L'[' || text[i] == L']')) text[i] = L'`';
+  }
+  tk_trace_w(2, L"After replacing []: result=%s", text.c_str());
+  text = replace_calls(text, L"isnull", L"ifnull", two_arguments);
+  text = replace_calls(text, L"getdate", L"curdate", nullptr);
+  text = replace_calls(text, L"len(", L"length(", nullptr);
+  // DATEDIFF of the other dialect takes the unit first: MySQL's takes the two dates alone.
+  {
+    const std::wstring call = L"datediff(";
+    std::size_t pos = 0;
+    while ((pos = tk_find_nocase(text, call, pos)) != std::wstring::npos) {
+      const std::vector<bool> outside = outside_literals(text);
+      pos += call.size();
+      if (!outside[pos - 1] || (pos > call.size() && is_name_char(text[pos - call.size() - 1]))) continue;
+      const std::size_t comma = text.find(L',', pos);
+      if (comma == std::wstring::npos) break;
+      std::size_t end = comma + 1;
+      if (end < text.size() && text[end] == L' ') ++end;
+      tk_trace(1, "Erase at pos=%d, len=%d", static_cast<int>(pos), static_cast<int>(end - pos));
+      text.erase(pos, end - pos);
+    }
+  }
+  text = replace_calls(text, L"dateadd", L"date_add", two_arguments);
+  text = replace_calls(text, L"replicate", L"repeat", two_arguments);
+  return text + L";";
+}
