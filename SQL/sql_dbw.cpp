@@ -212,7 +212,16 @@ void sql_database::create_relationships(const udb_relationships& list) {
       std::wstring lock = L"LOCK TABLES " + engine_.get_safe_name(pk_table) + L" WRITE";
       if (!tk_equal_nocase(fk_table, pk_table)) lock += L", " + engine_.get_safe_name(fk_table) + L" WRITE";
       tk_trace_w(3, L"Locking query: '%s'", lock.c_str());
+      // Names read from a MySQL table's definition come back-quoted: the name is what the quotes enclose.
       std::wstring constraint = r.name;
+      if (constraint.size() >= 2 && constraint.front() == L'`' && constraint.back() == L'`') {
+        const std::wstring inner = constraint.substr(1, constraint.size() - 2);
+        constraint.clear();
+        for (std::size_t i = 0; i < inner.size(); ++i) {
+          constraint += inner[i];
+          if (inner[i] == L'`' && i + 1 < inner.size() && inner[i + 1] == L'`') ++i;
+        }
+      }
       if (!validator->is_acceptable(constraint) || validator->is_duplicated(constraint)) {
         constraint = validator->get_safe_name(constraint);
         tk_trace_w(2, L"Store generated index name '%s'", constraint.c_str());

@@ -179,7 +179,12 @@ std::string sql_value_literal(sql_client& client, const ole_variant& value, cons
   const VARTYPE vt = column.vartype;
   if (udb_is_binary_type(vt)) return bytes_literal(value_bytes(value));
   if (vt == VT_BSTR) {
-    const std::string text = value.vt() == k_bytes ? value_bytes(value) : tk_to_utf8(value.to_wstring());
+    std::string text = value.vt() == k_bytes ? value_bytes(value) : tk_to_utf8(value.to_wstring());
+    if (value.vt() == VT_DATE && text.find('.') != std::string::npos) {
+      // A date written as text keeps the digits of its fraction that count, no trailing zeros.
+      while (text.back() == '0') text.pop_back();
+      if (text.back() == '.') text.pop_back();
+    }
     tk_trace(1, "Got BSTR value: %s, flags=%d", text.c_str(), column.reserved);
     if (column.reserved == udb_kind_geometry || column.reserved == udb_kind_geometry_alt)
       return "ST_GeomFromText(" + quoted(client, text) + ")";

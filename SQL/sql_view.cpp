@@ -13,24 +13,75 @@ namespace {
 
 bool is_name_char(wchar_t c) { return c == L'_' || c == L'$' || tk_is_alnum(c); }
 
-// For each position of the text: true when it lies outside single- and double-quoted literals (the quote
-// characters themselves count as inside).
+// For each position of the text: true when it lies outside single- and double-quoted literals and back-quoted
+// names (the quote characters themselves count as inside).
 std::vector<bool> outside_literals(const std::wstring& text) {
   std::vector<bool> outside(text.size(), true);
-  bool in_single = false, in_double = false;
+  wchar_t open = 0;  // the quote character of the literal or name we are in
   for (std::size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
-    if (c == L'\'' && !in_double) {
-      in_single = !in_single;
+    if (open == 0 && (c == L'\'' || c == L'"' || c == L'`')) {
+      open = c;
       outside[i] = false;
-    } else if (c == L'"' && !in_single) {
-      in_double = !in_double;
+    } else if (open != 0 && c == open) {
+      open = 0;  // a doubled quote closes and opens again: still inside
       outside[i] = false;
     } else {
-      outside[i] = !in_single && !in_double;
+      outside[i] = open == 0;
     }
   }
   return outside;
+}
+
+// The destination name of a source table or field name (every table's field renamings apply, as in the names
+// map's global replace).
+std::wstring mapped_name(const udb_names_map& names, const std::wstring& name) {
+  const std::wstring table = names.get_tn_mapped_name(name, false);
+  if (table != name) return table;
+  for (const auto& [t, fields] : names.field_maps())
+    for (const auto& [from, to] : fields)
+      if (tk_equal_nocase(from, name)) return to;
+  return name;
+}
+
+// The names map's renamings: bare names through its global replace (which back-quotes what it renames),
+// back-quoted names by their mapped name; literals stay as they are.
+std::wstring rename(const std::wstring& text, const udb_names_map& names) {
+  std::wstring out, bare;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const wchar_t c = text[i];
+    if (c != L'\'' && c != L'"' && c != L'`') {
+      bare += c;
+      ++i;
+      continue;
+    }
+    out += names.do_global_replace1(bare, L"`", L"`");
+    bare.clear();
+    // The quoted part runs to its closing quote; a doubled quote stands for one inside it.
+    std::wstring inner;
+    std::size_t j = i + 1;
+    for (; j < text.size(); ++j) {
+      if (text[j] == c) {
+        if (j + 1 < text.size() && text[j + 1] == c) {
+          inner += c;
+          ++j;
+          continue;
+        }
+        break;
+      }
+      inner += text[j];
+    }
+    if (c == L'`') {
+      std::wstring quoted = L"`";
+      for (wchar_t ch : mapped_name(names, inner)) quoted += ch == L'`' ? std::wstring(L"``") : std::wstring(1, ch);
+      out += quoted + L"`";
+    } else {
+      out += text.substr(i, std::min(j + 1, text.size()) - i);
+    }
+    i = j + 1;
+  }
+  return out + names.do_global_replace1(bare, L"`", L"`");
 }
 
 // Replaces each occurrence of `from` (ignoring case) that starts a name outside literals and that `allow`
@@ -59,16 +110,17 @@ bool two_arguments(const std::wstring& text, std::size_t pos) {
 std::wstring collapse_blanks(const std::wstring& text) {
   std::wstring out;
   out.reserve(text.size());
-  bool in_single = false, in_double = false, last_blank = false;
+  wchar_t open = 0;  // the quote of the literal or back-quoted name we are in
+  bool last_blank = false;
   for (wchar_t c : text) {
     const bool blank = c == L'\r' || c == L'\n' || c == L'\t' || c == L' ';
-    if (blank && !in_single && !in_double) {
+    if (blank && open == 0) {
       if (!last_blank) out += L' ';
       last_blank = true;
       continue;
     }
-    if (c == L'\'' && !in_double) in_single = !in_single;
-    else if (c == L'"' && !in_single) in_double = !in_double;
+    if (open == 0 && (c == L'\'' || c == L'"' || c == L'`')) open = c;
+    else if (c == open) open = 0;
     out += c;
     last_blank = false;
   }
@@ -96,7 +148,7 @@ bool sql_view_converter::check_isnull_for_replace(const std::wstring& text, std:
 std::wstring sql_refine_view_in(const std::wstring& sql, const udb_names_map& names) {
   tk_trace_w(2, L"sql_database::refine_view_in(%s)", sql.c_str());
   std::wstring text = collapse_blanks(sql);
-  text = names.do_global_replace1(text, L"`", L"`");
+  text = rename(text, names);
   tk_trace_w(2, L"After do_global_replace: result=%s", text.c_str());
   {
     const std::vector<bool> outside = outside_literals(text);

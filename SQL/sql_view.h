@@ -1,10 +1,12 @@
 // View texts written into a MySQL database: the SQL of a view made in another database is brought into
 // MySQL's dialect before CREATE VIEW.
 //
-// `collapse_blanks` turns every run of blanks, tabs and line breaks outside quoted literals into one blank.
+// `collapse_blanks` turns every run of blanks, tabs and line breaks outside quoted literals and back-quoted
+// names into one blank.
 // `sql_view_converter::check_isnull_for_replace` tells whether the call starting at a position has exactly two
 // arguments (a two-argument ISNULL is MySQL's IFNULL; MySQL's own ISNULL takes one).
-// `sql_refine_view_in` applies, in order: collapse_blanks; the names map's renamings (back-quoted); "[" and "]"
+// `sql_refine_view_in` applies, in order: collapse_blanks; the names map's renamings (bare names through its
+// global replace, back-quoted names by their mapped name, literals untouched); "[" and "]"
 // as back quotes; the function names isnull → ifnull (two arguments), getdate → curdate, len( → length(,
 // datediff( without its first argument, dateadd → date_add and replicate → repeat (where the call has two
 // arguments); then a closing ";". Brackets and function names are rewritten only outside quoted literals and
