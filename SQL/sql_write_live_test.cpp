@@ -227,4 +227,270 @@ TEST(SqlWriteLive, FixtureDatabaseRoundTrip) {
   EXPECT_EQ(cell("SELECT GROUP_CONCAT(CONCAT(`col with blank`, quote_col)) FROM `v odd`", "tt_wdst"), "1q");
 }
 
+TEST(SqlWriteLive, ChinookRoundTrip) {
+  auto engine = connected_engine();
+  copy_result r = copy_database(*engine, L"Chinook", L"tt_wchinook");
+  for (const std::string& e : r.write_errors) ADD_FAILURE() << e;
+  ASSERT_EQ(r.source.size(), 11u);
+  expect_same_rows(*engine, L"tt_wchinook", r.source);
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM Track", "tt_wchinook"), "3503");
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
+                 "'tt_wchinook'"),
+            cell("SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
+                 "'Chinook'"));
+  const std::string track = create_text("tt_wchinook", "Track");
+  EXPECT_NE(track.find("CONSTRAINT `FK_TrackAlbumId` FOREIGN KEY (`AlbumId`) REFERENCES `Album` (`AlbumId`)"),
+            std::string::npos)
+      << track;
+  EXPECT_NE(track.find("`UnitPrice` decimal(10,2) NOT NULL"), std::string::npos) << track;
+}
+
+// ---- Statements that stay statements ----------------------------------------------------------------------------
+
+t_ftd column(const wchar_t* name, VARTYPE vt, int32_t size, bool not_null = false) {
+  return t_ftd(size, name, vt, not_null, false, ole_variant(), 0, std::wstring());
+}
+
+std::unique_ptr<udb_record> row(int id, const ole_variant& text, const ole_variant& bytes) {
+  auto r = std::make_unique<udb_record>();
+  r->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(id), true, false));
+  r->push_back(std::make_unique<udb_field>(L"t", 50, text, false, false));
+  r->push_back(std::make_unique<udb_field>(L"b", 20, bytes, false, false));
+  return r;
+}
+
+// A table (id INT key, t VARCHAR(50), b VARBINARY(40)) created through the engine in a fresh database.
+std::unique_ptr<udb_recordset> make_table(udb_database& db, const std::wstring& name) {
+  udb_schema schema;
+  schema.push_back(column(L"id", VT_I4, 11, true));
+  schema.push_back(column(L"t", VT_BSTR, 50));
+  schema.push_back(column(L"b", static_cast<VARTYPE>(VT_ARRAY | VT_UI1), 40));
+  udb_indexes indexes;
+  indexes.push_back(udb_index(L"PRIMARY", true, true, {L"id"}));
+  return db.create_table(name, schema, indexes);
+}
+
+std::string hex_of(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+TEST(SqlWriteLive, QuotesBackslashesAndNulTravelExactlyUnderEverySqlMode) {
+  const std::vector<std::string> texts = {"O'Brien", "back\\slash\\", std::string("nul\0byte", 8),
+                                          "'); DROP TABLE evil; --", "\\'", "`x`", "\"q\"", "日本 😀"};
+  for (const std::string mode : {"", "NO_BACKSLASH_ESCAPES", "ANSI_QUOTES"}) {
+    SCOPED_TRACE(mode);
+    const std::string saved = cell("SELECT @@GLOBAL.sql_mode");
+    server().exec("SET GLOBAL sql_mode = CONCAT(@@GLOBAL.sql_mode, '" + (mode.empty() ? "" : "," + mode) + "')");
+    auto engine = connected_engine();
+    server().exec("SET GLOBAL sql_mode = '" + saved + "'");
+    const std::wstring dbname = L"tt_wq" + tk_utf8_to_unicode(mode);
+    server().exec("DROP DATABASE IF EXISTS `" + tk_to_utf8(dbname) + "`");
+    auto db = engine->create_db(dbname);
+    {
+      auto session = db->do_query2(L"SELECT @@SESSION.sql_mode");
+      ASSERT_TRUE(session && !session->is_eof());
+      EXPECT_NE(session->get_item()->at(0)->to_string().find(mode), std::string::npos);
+    }
+    // A table name that needs its back-quote doubled.
+    const std::wstring table = L"q`t'\"";
+    {
+      auto t = make_table(*db, table);
+      int id = 1;
+      for (const std::string& text : texts)
+        t->append_record(*row(id++, ole_variant(tk_utf8_to_unicode(text)), ole_variant(std::vector<uint8_t>(
+                                                                                   text.begin(), text.end()))));
+      // An empty byte string stays an empty byte string, not NULL.
+      t->append_record(*row(id++, ole_variant(L""), ole_variant(std::vector<uint8_t>())));
+      t->flush();
+    }
+    const auto rows = server().query("SELECT id, HEX(t), HEX(b), b IS NULL FROM `q``t'\"` ORDER BY id",
+                                     tk_to_utf8(dbname));
+    ASSERT_EQ(rows.size(), texts.size() + 1);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_EQ(*rows[i][1], hex_of(texts[i])) << i;
+      EXPECT_EQ(*rows[i][2], hex_of(texts[i])) << i;
+    }
+    EXPECT_EQ(*rows.back()[2], "");
+    EXPECT_EQ(*rows.back()[3], "0");
+
+    // Key texts: a quote in a value selects its row; a number that is no number is refused.
+    auto t = db->get_table(table, 1);
+    t->delete_key(L"<t>O'Brien</t>");
+    EXPECT_THROW(t->delete_key(L"<id>1 OR 1=1</id>"), tk_exception);
+    auto change = row(3, ole_variant(L"it's \\ new"), ole_variant());
+    t->update2(*change, L"<t>" + tk_utf8_to_unicode(std::string("nul\0byte", 8)) + L"</t>");
+    EXPECT_EQ(cell("SELECT GROUP_CONCAT(id ORDER BY id) FROM `q``t'\"`", tk_to_utf8(dbname)), "2,3,4,5,6,7,8,9");
+    EXPECT_EQ(cell("SELECT CONCAT(t, '|', b IS NULL) FROM `q``t'\"` WHERE id = 3", tk_to_utf8(dbname)),
+              "it's \\ new|1");
+  }
+}
+
+TEST(SqlWriteLive, BatchesCarryRowsOfOneColumnListAndFailuresAreRaised) {
+  auto engine = connected_engine();
+  server().exec("DROP DATABASE IF EXISTS tt_wbatch");
+  auto db = engine->create_db(L"tt_wbatch");
+  auto t = make_table(*db, L"t");
+  auto count = [] { return cell("SELECT COUNT(*) FROM t", "tt_wbatch"); };
+  for (int i = 1; i <= 3; ++i) t->append_record(*row(i, ole_variant(L"x"), ole_variant()));
+  EXPECT_EQ(count(), "0");  // the three rows wait in one statement
+  // A record of another column list (no b) sends the batch first.
+  auto shorter = std::make_unique<udb_record>();
+  shorter->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(4), true, false));
+  shorter->push_back(std::make_unique<udb_field>(L"t", 50, ole_variant(L"short"), false, false));
+  t->append_record(*shorter);
+  EXPECT_EQ(count(), "3");
+  // Updates and deletes see the rows still waiting.
+  t->update1(*row(4, ole_variant(L"changed"), ole_variant(std::vector<uint8_t>{1})));
+  EXPECT_EQ(cell("SELECT CONCAT(t, HEX(b)) FROM t WHERE id = 4", "tt_wbatch"), "changed01");
+
+  // A duplicate key is an error, not a skipped row: the batch that holds it is refused when it is sent.
+  t->append_record(*row(5, ole_variant(L"five"), ole_variant()));
+  t->append_record(*row(1, ole_variant(L"duplicate"), ole_variant()));
+  try {
+    t->flush();
+    FAIL() << "a batch with a duplicate key was accepted";
+  } catch (const sql_exception& e) {
+    EXPECT_EQ(e.code, 0x400000 + 1062) << e.message;
+    EXPECT_EQ(e.level, 0);
+    EXPECT_NE(e.message.find("Table 't': 2 rows were not written"), std::string::npos) << e.message;
+  }
+  t->flush();  // nothing waits any more
+  EXPECT_EQ(count(), "4");
+
+  // Deleting by record: a NULL field matches NULL.
+  t->append_record(*row(6, ole_variant(), ole_variant()));
+  t->delete_key(*row(6, ole_variant(), ole_variant()));
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM t WHERE id = 6", "tt_wbatch"), "0");
+  // A record without the table's key cannot be updated.
+  auto keyless = std::make_unique<udb_record>();
+  keyless->push_back(std::make_unique<udb_field>(L"t", 50, ole_variant(L"x"), false, false));
+  EXPECT_THROW(t->update1(*keyless), tk_exception);
+  // A record missing a column of the table is refused.
+  auto other = std::make_unique<udb_record>();
+  other->push_back(std::make_unique<udb_field>(L"nope", 4, ole_variant(1), false, false));
+  other->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(9), false, false));
+  other->push_back(std::make_unique<udb_field>(L"t", 4, ole_variant(1), false, false));
+  EXPECT_THROW(t->append_record(*other), tk_exception);
+
+  // One by one (after a row too large to batch), a duplicate is an error of that row.
+  engine->set_fast_append_allowed(false);
+  EXPECT_THROW(t->append_record(*row(1, ole_variant(L"again"), ole_variant())), sql_exception);
+  t->append_record(*row(7, ole_variant(L"seven"), ole_variant()));
+  EXPECT_EQ(count(), "5");
+}
+
+TEST(SqlWriteLive, StatementsActOnTheirOwnDatabase) {
+  auto engine = connected_engine();
+  server().exec("DROP DATABASE IF EXISTS tt_wown1; DROP DATABASE IF EXISTS tt_wown2");
+  auto db1 = engine->create_db(L"tt_wown1");
+  auto t1 = make_table(*db1, L"t");
+  auto db2 = engine->create_db(L"tt_wown2");  // now the connection's current database
+  auto t2 = make_table(*db2, L"t");
+  t1->append_record(*row(1, ole_variant(L"one"), ole_variant()));
+  t1->flush();
+  t2->append_record(*row(2, ole_variant(L"two"), ole_variant()));
+  t2->flush();
+  EXPECT_EQ(cell("SELECT GROUP_CONCAT(t) FROM t", "tt_wown1"), "one");
+  EXPECT_EQ(cell("SELECT GROUP_CONCAT(t) FROM t", "tt_wown2"), "two");
+  db1->empty_table(L"t");
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM t", "tt_wown1"), "0");
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM t", "tt_wown2"), "1");
+  // A table that exists already is opened for appending; nothing is created.
+  auto again = make_table(*db2, L"t");
+  EXPECT_EQ(again->schema.size(), 3u);
+  t2.reset();
+  again.reset();
+  EXPECT_TRUE(db2->delete_tab(L"t"));
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'tt_wown2'"), "0");
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'tt_wown1'"), "1");
+}
+
+TEST(SqlWriteLive, LongValuesBindInStatementOrderAndThePacketLimitHolds) {
+  auto engine = connected_engine();
+  server().exec("DROP DATABASE IF EXISTS tt_wlong");
+  auto db = engine->create_db(L"tt_wlong");
+  udb_schema schema;
+  schema.push_back(column(L"id", VT_I4, 11, true));
+  schema.push_back(column(L"a", static_cast<VARTYPE>(VT_ARRAY | VT_UI1), 0));
+  schema.push_back(column(L"n", VT_BSTR, 10));
+  schema.push_back(column(L"z", VT_BSTR, 0));
+  udb_indexes indexes;
+  indexes.push_back(udb_index(L"PRIMARY", true, true, {L"id"}));
+  auto t = db->create_table(L"t", schema, indexes);
+  // The record's fields in another order than the table's columns, a NULL between the long values.
+  std::vector<uint8_t> bytes(3 * 1024 * 1024 + 7);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  std::wstring text;
+  for (int i = 0; i < 600000; ++i) text += L"ä😀";
+  auto make = [&](int id) {
+    auto r = std::make_unique<udb_record>();
+    r->push_back(std::make_unique<udb_field>(L"z", 0, ole_variant(text), false, false));
+    r->push_back(std::make_unique<udb_field>(L"n", 10, ole_variant(), false, false));
+    r->push_back(std::make_unique<udb_field>(L"a", 0, ole_variant(bytes), false, false));
+    r->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(id), true, false));
+    return r;
+  };
+  t->append_record(*make(1));
+  EXPECT_FALSE(engine->is_fast_append_allowed());
+  const std::string utf8 = tk_to_utf8(text);
+  EXPECT_EQ(cell("SELECT CONCAT(LENGTH(a), ':', MD5(a), ':', n IS NULL, ':', LENGTH(z), ':', MD5(z)) FROM t",
+                 "tt_wlong"),
+            std::to_string(bytes.size()) + ":" +
+                cell("SELECT MD5(" + std::string("X'") + hex_of(std::string(bytes.begin(), bytes.end())) + "')") +
+                ":1:" + std::to_string(utf8.size()) + ":" + cell("SELECT MD5(X'" + hex_of(utf8) + "')"));
+  // A row larger than the server takes is refused before anything is sent.
+  server().exec("SET GLOBAL max_allowed_packet = 2097152");
+  auto small = connected_engine();
+  server().exec("SET GLOBAL max_allowed_packet = 16777216");
+  auto db2 = small->open_db(L"tt_wlong", 0);
+  auto t2 = db2->get_table(L"t", 1);
+  try {
+    t2->append_record(*make(2));
+    FAIL() << "a row above max_allowed_packet was sent";
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.message, "Row size exceeds 'max_allowed_packet'");
+    EXPECT_EQ(e.level, 0);
+  }
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM t", "tt_wlong"), "1");
+}
+
+TEST(SqlWriteLive, ViewsAndForeignKeysReportEachFailureAndGoOn) {
+  auto engine = connected_engine();
+  server().exec("DROP DATABASE IF EXISTS tt_wrel");
+  auto db = engine->create_db(L"tt_wrel");
+  auto parent = make_table(*db, L"p");
+  auto child = make_table(*db, L"c");
+  parent.reset();
+  child.reset();
+  udb_relationships rels;
+  rels.push_back(udb_relationship(L"to_missing", L"", L"c", L"missing", {L"id"}, {L"id"}, L""));
+  rels.push_back(udb_relationship(L"c_p", L"", L"c", L"p", {L"id"}, {L"id"}, L""));
+  try {
+    db->create_relationships(rels);
+    FAIL() << "a foreign key to a missing table was accepted";
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.message, "Table 'missing' not exists");
+  }
+  // The second key was made (with the index it needs), and no table stays locked.
+  const std::string c = create_text("tt_wrel", "c");
+  EXPECT_NE(c.find("CONSTRAINT `c_p` FOREIGN KEY (`id`) REFERENCES `p` (`id`)"), std::string::npos) << c;
+  auto t = db->get_table(L"p", 1);
+  t->append_record(*row(1, ole_variant(L"x"), ole_variant()));
+  t->flush();
+
+  udb_view_list views = {{L"bad", L"SELECT no_such_column FROM p"},
+                         {L"not a select", L"DELETE FROM p"},
+                         {L"v`1", L"select [id], 'a  [b]' as txt from p"}};
+  EXPECT_THROW(db->create_views(views), tk_exception);
+  // The view's name is made safe (no back-quote in a table name); the literal keeps its blanks and brackets.
+  EXPECT_EQ(cell("SELECT CONCAT(id, txt) FROM v_1", "tt_wrel"), "1a  [b]");
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM information_schema.VIEWS WHERE TABLE_SCHEMA = 'tt_wrel'"), "1");
+}
+
 }  // namespace
