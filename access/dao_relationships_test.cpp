@@ -35,15 +35,16 @@ udb_record record(std::vector<ole_variant> values) {
   return r;
 }
 
-struct CreateRelationships : ::testing::Test {
+// Run over an Access 2000 file (generation 0) and an Access 2007 one (generation 3).
+struct CreateRelationships : ::testing::TestWithParam<int> {
   jet::scratch_folder scratch;
-  std::string path = scratch.file("shop.mdb");
+  std::string path = scratch.file(GetParam() == 3 ? "shop.accdb" : "shop.mdb");
   error_handler handler{tk_dao_error_count, tk_dao_error_table};
   dao_engine engine{0};
 
   // customers(id PK, region, code; unique only over region, code, id) and orders(id, customer, region, code).
   void SetUp() override {
-    engine.set_version(0);
+    engine.set_version(GetParam());
     auto db = engine.create_db(fs::path(path).wstring());
     udb_schema c;
     c.push_back(column(L"id", VT_I4, 4));
@@ -80,7 +81,9 @@ struct CreateRelationships : ::testing::Test {
   }
 };
 
-TEST_F(CreateRelationships, AppendModeOnlyTraces) {
+INSTANTIATE_TEST_SUITE_P(Formats, CreateRelationships, ::testing::Values(0, 3));
+
+TEST_P(CreateRelationships, AppendModeOnlyTraces) {
   const std::string before = slurp(path);
   const std::string log = scratch.file("trace.log");
   {
@@ -95,7 +98,7 @@ TEST_F(CreateRelationships, AppendModeOnlyTraces) {
   EXPECT_TRUE(slurp(path) == before);
 }
 
-TEST_F(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
+TEST_P(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
   {
     auto db = engine.open_db(fs::path(path).wstring(), 0x68, L"");
     ::testing::internal::CaptureStdout();
@@ -110,6 +113,7 @@ TEST_F(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
   // the single-column relationship.
   {
     auto reader = jet::database::open(path, {.read_only = true});
+    EXPECT_EQ(reader->gen(), GetParam() == 3 ? jet::generation::ace : jet::generation::jet4);
     jet::table_def customers = reader->reader().table(L"customers");
     std::vector<std::wstring> names;
     for (const auto& li : customers.logical_indexes) names.push_back(li.name);
@@ -152,7 +156,7 @@ TEST_F(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
   EXPECT_NE(dump.find("T\torders\t12\n"), std::string::npos) << dump.substr(0, 300);
 }
 
-TEST_F(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten) {
+TEST_P(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten) {
   udb_relationships list;
   // Orders ids 1..12 refer to customers 1..4 only: the rows break it.
   list.push_back(udb_relationship(L"FK_ids", L"", L"orders", L"customers", {L"id"}, {L"id"}, L""));

@@ -89,6 +89,9 @@ class existing_file final : public database {
   std::function<bool(uint64_t)> room();
   const catalog_entry* find_object(const std::wstring& name) const;
   bytes new_owner() const;
+  // Refuses (3251, `refusal` + the reason) a table whose rewrite could not keep it intact: an index
+  // over a sort order we have no collation for, a field of a type we cannot write.
+  void check_rewritable(const table_def& def, const std::string& refusal) const;
   void start_appending(open_table& t);
   std::set<bytes>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
   void check_references(const open_table& t, const std::vector<value>& row);

@@ -271,6 +271,20 @@ const table_def& existing_file::table(size_t handle) const {
   return t.writer ? t.writer->def() : t.def;
 }
 
+void existing_file::check_rewritable(const table_def& def, const std::string& refusal) const {
+  const format& f = fmt();
+  for (const auto& ix : def.indexes)
+    for (const auto& ic : ix.columns) {
+      const column_def* c = def.column_by_number(ic.column_number);
+      if (!c || !is_indexable_column(f, *c))
+        throw error(dao_error::not_supported, refusal + ": one of its indexes uses a sort order this engine does not know.");
+    }
+  for (const auto& c : def.columns)
+    if (!is_known_column_type(uint8_t(c.type)) || c.type == column_type::complex)
+      throw error(dao_error::not_supported,
+                  refusal + ": its field '" + to_utf8(c.name) + "' is of a type this engine cannot write.");
+}
+
 void existing_file::start_appending(open_table& t) {
   const format& f = fmt();
   // The catalog tables are the engine's own: rows are added to them only through catalog changes.
@@ -278,17 +292,7 @@ void existing_file::start_appending(open_table& t) {
   if (entry && entry->is_system())
     throw error(dao_error::not_supported, "Rows cannot be added to the system table '" + to_utf8(t.name) + "'.");
   table_def def = read_tdef(f, *copy_, t.tdef_page);
-  for (const auto& ix : def.indexes)
-    for (const auto& ic : ix.columns) {
-      const column_def* c = def.column_by_number(ic.column_number);
-      if (!c || !is_indexable_column(f, *c))
-        throw error(dao_error::not_supported, "Rows cannot be added to '" + to_utf8(t.name) +
-                                                  "': one of its indexes uses a sort order this engine does not know.");
-    }
-  for (const auto& c : def.columns)
-    if (!is_known_column_type(uint8_t(c.type)) || c.type == column_type::complex)
-      throw error(dao_error::not_supported, "Rows cannot be added to '" + to_utf8(t.name) + "': its field '" +
-                                                to_utf8(c.name) + "' is of a type this engine cannot write.");
+  check_rewritable(def, "Rows cannot be added to '" + to_utf8(t.name) + "'");
   uint32_t ncols = std::max<uint32_t>(def.max_columns, uint32_t(def.columns.size()));
   t.required.assign(ncols, false);
   t.no_zero_length.assign(ncols, false);

@@ -27,6 +27,7 @@ void existing_file::add_index(const std::wstring& table_name, const index_spec& 
   const std::wstring stored_name = entry->name;
   finish_open_writer(page);
   const table_def def = reader_->table_at(page);
+  check_rewritable(def, "An index cannot be added to '" + to_utf8(stored_name) + "'");
 
   check_name(f, s.name);
   for (const auto& li : def.logical_indexes) {

@@ -42,9 +42,9 @@ const logical_index_def* logical(const table_def& t, const std::wstring& name) {
 
 // A file with a table "People" of 300 rows: Code unique ignoring case, Town repeating, Note null in
 // every third row, Name equal to Code but for one row that repeats "p7" in other letters.
-std::string make_people(const scratch_folder& s) {
-  const std::string path = s.file("people.mdb");
-  auto db = database::create(path);
+std::string make_people(const scratch_folder& s, generation gen = generation::jet4) {
+  const std::string path = s.file(gen == generation::ace ? "people.accdb" : "people.mdb");
+  auto db = database::create(path, gen);
   size_t t = db->add_table(L"People",
                            {{.name = L"Id", .type = column_type::long_integer},
                             {.name = L"Code", .type = column_type::text, .size = 10},
@@ -63,11 +63,21 @@ std::string make_people(const scratch_folder& s) {
   return path;
 }
 
-TEST(AddIndex, BuildsTheIndexOverTheStoredRows) {
+// The same in an Access 2000 and an Access 2007 file.
+class AddIndexIn : public ::testing::TestWithParam<generation> {};
+INSTANTIATE_TEST_SUITE_P(Formats, AddIndexIn, ::testing::Values(generation::jet4, generation::ace));
+
+TEST_P(AddIndexIn, BuildsTheIndexOverTheStoredRowsAndARelationshipUsesIt) {
   scratch_folder s;
-  const std::string path = make_people(s);
+  const std::string path = make_people(s, GetParam());
   {
     auto db = database::open(path);
+    size_t visits = db->add_table(L"Visits", {{.name = L"Person", .type = column_type::text, .size = 10}}, {});
+    db->append_row(visits, {value::text(L"p12")});
+    EXPECT_EQ(error_of([&] {
+      db->add_relationship({.name = L"PeopleVisits", .table = L"Visits", .columns = {L"Person"},
+                            .referenced_table = L"People", .referenced_columns = {L"Code"}});
+    }), dao_error::no_unique_index);
     db->add_index(L"people", {.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true});
     db->add_index(L"People", {.name = L"ByTown", .fields = {{L"Town"}, {L"Id", false}}});
     db->add_index(L"People", {.name = L"ByCode", .fields = {{L"Code"}}, .unique = true});
@@ -79,13 +89,18 @@ TEST(AddIndex, BuildsTheIndexOverTheStoredRows) {
     ASSERT_EQ(t.logical_indexes.size(), 5u);
     EXPECT_EQ(t.indexes.size(), 5u);
     EXPECT_EQ(logical(t, L"PrimaryKey")->type, logical_index_type::primary_key);
+    db->add_relationship({.name = L"PeopleVisits", .table = L"Visits", .columns = {L"Person"},
+                          .referenced_table = L"People", .referenced_columns = {L"Code"}});
     db->close();
   }
   verify_report r = verify_file(path);
   EXPECT_TRUE(r.ok()) << r.text();
   auto db = database::open(path, {.read_only = true});
+  EXPECT_EQ(db->gen(), GetParam());
   table_def t = db->reader().table(L"People");
   EXPECT_EQ(t.row_count, 300u);
+  ASSERT_EQ(db->relationships().size(), 1u);
+  EXPECT_EQ(db->relationships()[0].referenced_columns, std::vector<std::wstring>{L"Code"});
   for (const auto& ix : t.indexes) EXPECT_EQ(ix.entry_count, ix.ignores_nulls() ? 200u : 300u);
   const index_def& town = t.indexes.at(logical(t, L"ByTown")->physical);
   ASSERT_EQ(town.columns.size(), 2u);
@@ -97,6 +112,10 @@ TEST(AddIndex, BuildsTheIndexOverTheStoredRows) {
                            "ADD UNIQUE INDEX `ByCode` (`Code`);", "ADD UNIQUE INDEX `ByNote` (`Note`);",
                            "ADD UNIQUE INDEX `ByCode2` (`Code`);"})
     EXPECT_NE(schema.find(std::string("ALTER TABLE `People` ") + line), std::string::npos) << line << "\n" << schema;
+  EXPECT_NE(oracle::run({"mdb-schema", "--relations", path, "mysql"})
+                .out.find("ALTER TABLE `Visits` ADD CONSTRAINT `Visits_Person_fk` FOREIGN KEY (`Person`) REFERENCES "
+                          "`People`(`Code`)"),
+            std::string::npos);
   EXPECT_EQ(oracle::mdb_export(path, "People").size(), 300u);
   EXPECT_EQ(oracle::mdb_reader_dump(path, {"People"}).at(0).rows.size(), 300u);
 }
@@ -126,6 +145,18 @@ TEST(AddIndex, RefusalsLeaveTheFileAsItWas) {
   }
   EXPECT_TRUE(slurp(path) == before);
   EXPECT_EQ(s.entries(), 1u);
+  {
+    // A table with multi-value or attachment fields cannot be rewritten intact.
+    const std::string complex = s.file("complex.accdb");
+    fs::copy_file(sample_path("jackcess/complexDataTestV2007.accdb"), complex);
+    const std::string complex_before = slurp(complex);
+    auto db = database::open(complex);
+    EXPECT_EQ(error_of([&] { db->add_index(L"Table1", {.name = L"ById", .fields = {{L"id"}}}); }),
+              dao_error::not_supported);
+    db->close();
+    EXPECT_TRUE(slurp(complex) == complex_before);
+    fs::remove(complex);
+  }
   {
     // After a refusal the session goes on; names and primary keys already there are refused too.
     auto db = database::open(path);
