@@ -14,6 +14,7 @@
 #include "platform/jet/reader.h"
 #include "platform/jet/reader_oracles.h"
 #include "platform/jet/test_scratch.h"
+#include "platform/jet/value_codec.h"
 #include "platform/jet/verifier.h"
 
 namespace jet {
@@ -117,6 +118,39 @@ TEST(ChangeExistingAce, TablesWithComplexFieldsAreRefusedAndTheRestStaysChangeab
   verify_report r = verify_file(path);
   EXPECT_TRUE(r.ok()) << r.text();
   EXPECT_EQ(oracle::run({"mdb-ver", path}).out, "ACE12\n");
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// Access's own tables of an Access-made file (navigation pane, storage, the flat tables of its complex fields) are
+// system tables everywhere: not listed as user tables, and never given rows.
+TEST(ChangeExistingAce, AccessOwnTablesAreSystemTablesEverywhere) {
+  scratch_folder s;
+  const std::string path = s.file("blank2010.accdb");
+  fs::copy_file(sample_path("jackcess/empty2010.accdb"), path);
+  EXPECT_TRUE(database_reader::open(path)->table_names().empty());
+  auto db = database::open(path);
+  size_t tables = 0;
+  for (const auto& o : db->objects()) {
+    if (o.kind == object_kind::query) continue;
+    ++tables;
+    EXPECT_EQ(o.kind, object_kind::system_table) << to_utf8(o.name);
+  }
+  EXPECT_EQ(tables, 21u);
+  size_t h = db->table_handle(L"MSysNavPaneGroups");
+  std::vector<value> row(db->table(h).columns.size());
+  try {
+    db->append_row(h, row);
+    ADD_FAILURE();
+  } catch (const error& e) {
+    EXPECT_EQ(e.number(), dao_error::not_supported);
+  }
+  db->close();
+  EXPECT_TRUE(slurp(path) == slurp(sample_path("jackcess/empty2010.accdb")));
 }
 
 }  // namespace
