@@ -217,9 +217,9 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
     }
     if (pending_buddy && is_input(c.type)) pending_buddy->setBuddy(w);
     pending_buddy = nullptr;
-    if ((c.type == kind::label) && c.text.find(L'&') != std::wstring::npos) pending_buddy = static_cast<QLabel*>(w);
+    if (c.type == kind::label) pending_buddy = static_cast<QLabel*>(w);
     if (c.hidden) w->hide();
-    grid->addWidget(w, c.row, c.col, 1, c.span);
+    grid->addWidget(w, c.row, c.col, c.row_span, c.span);
   }
   return body;
 }

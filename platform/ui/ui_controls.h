@@ -1,7 +1,7 @@
 // Dialog templates and their controls, as the wizard's pages and dialogs see them: every control is named by a
 // numeric id and reached through that id, and no Qt type appears here.
 //
-// A template is a list of controls, each placed in a grid cell (row, column, column span). Texts are used as they
+// A template is a list of controls, each placed in a grid cell (row, column, column span, row span). Texts are used as they
 // stand; "&" marks the mnemonic letter as usual. A label whose next control in the table is an input field becomes
 // that field's buddy, so its mnemonic moves the focus there.
 //
@@ -52,6 +52,7 @@ struct control {
   int span = 1;
   int max_length = 0;  // edits: the most characters the control takes; 0 = no limit of ours
   bool hidden = false;
+  int row_span = 1;
 };
 
 using command_handler = std::function<void(int id, notify what)>;

@@ -1,0 +1,177 @@
+// The wizard end to end: a whole conversion clicked through every page against the throwaway MariaDB server,
+// checked cell for cell by the independent readers in every format our engine writes; a profile saved on the
+// last page replayed by a quick launch; Cancel during a run.
+#include <dirent.h>
+
+#include "GUI2/wizard_test_support.h"
+#include "converter/dao_destination.h"
+#include "platform/ui/ui_app.h"
+#include "UDB/udb_db.h"
+
+namespace {
+
+using namespace wiz_test;
+
+// The formats (index in the format list, file extension) our Access engine can create.
+std::vector<std::pair<int, std::string>> writable_formats() {
+  std::vector<std::pair<int, std::string>> formats;
+  const std::pair<int, int32_t> generations[] = {{0, access_generation_jet3}, {1, access_generation_jet4},
+                                                 {2, access_generation_ace}};
+  tk_scratch_dir probe;
+  for (const auto& [index, generation] : generations) {
+    const std::string ext = index == 2 ? ".accdb" : ".mdb";
+    try {
+      dao_destination engine;
+      engine.set_version(generation);
+      engine.create_db(tk_utf8_to_unicode(probe.file("probe" + std::to_string(index) + ext)));
+      formats.emplace_back(index, ext);
+    } catch (const tk_exception&) {
+      // Not written by this engine yet.
+    }
+  }
+  return formats;
+}
+
+class WizardE2E : public wizard_fixture {};
+
+TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEveryWritableFormat) {
+  const auto formats = writable_formats();
+  ASSERT_FALSE(formats.empty());
+  for (const auto& [format, ext] : formats) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    const std::string file = dir.file("demo" + std::to_string(format) + ext);
+    std::vector<std::string> log;
+    std::string finish_text;
+    const int status = run([&](QWidget* w) {
+      EXPECT_EQ(page(w), 103);
+      EXPECT_EQ(w->windowTitle().toStdString(), "Tabletide 6.1");
+      to_databases(w);
+      to_tables(w, file, format);
+      click(w, 1102);  // Add all
+      EXPECT_TRUE(items(w, 1317).empty());
+      click(w, 12324);
+      EXPECT_EQ(page(w), 106);
+      // No Back or Next while the run goes on.
+      EXPECT_FALSE(w->findChild<QWidget*>("12323")->isEnabled());
+      EXPECT_FALSE(w->findChild<QWidget*>("12324")->isEnabled());
+      wait_for_finish(w);
+      finish_text = text_of(w, 1314);
+      click(w, 12325);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(finish_text,
+              "Wizard has converted your MySQL database into\nMS Access format successfully.\n\nClick 'Finish' to "
+              "exit the wizard.");
+    expect_sound(file);
+    std::vector<std::string> tables = base_tables("tabletide_demo");
+    EXPECT_EQ(tt_e2e::mdb_tables(file), tables);
+    for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table);
+  }
+}
+
+TEST_F(WizardE2E, SettingsSavedOnTheLastPageRunAgainByAQuickLaunch) {
+  const std::string first = dir.file("first.mdb");
+  const std::string profile = dir.file("again");
+  int status = run([&](QWidget* w) {
+    to_databases(w);
+    to_tables(w, first);
+    pick(w, 1317, "customers");
+    click(w, 1101);
+    click(w, 12324);
+    wait_for_finish(w);
+    ui_test::expect_modal([&](QWidget* dialog) {
+      auto* files = static_cast<QFileDialog*>(dialog);
+      files->selectFile(QString::fromStdString(profile));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    click(w, 1116);
+    click(w, 12325);
+  });
+  ASSERT_EQ(status, 0);
+  // The save dialog added the profile extension.
+  ASSERT_TRUE(tk_file_exists(profile + ".rwf"));
+  std::remove(first.c_str());
+
+  std::string finish_text;
+  status = run(
+      [&](QWidget* w) {
+        EXPECT_EQ(page(w), 106);
+        wait_for_finish(w);
+        finish_text = text_of(w, 1314);
+        click(w, 12325);
+      },
+      profile + ".rwf");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(finish_text.substr(0, 24), "Wizard has converted you");
+  expect_sound(first);
+  EXPECT_EQ(tt_e2e::mdb_tables(first), std::vector<std::string>{"customers"});
+  expect_same_rows(first, "tabletide_demo", "customers");
+}
+
+TEST_F(WizardE2E, AQuickLaunchWhoseProfileCannotBeReadSaysSoAndTouchesNothing) {
+  // The last settings name an existing file, which a run in mode 0 would replace.
+  const std::string dest = dir.file("keep.mdb");
+  tk_write_file(dest, "precious");
+  const std::string unreadable = dir.file("folder.rwf");
+  mkdir(unreadable.c_str(), 0755);
+  std::vector<std::string> boxes;
+  ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+  const int status = rwf_wizard_run(unreadable, rwf_real_engines());
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Error|Cannot load the profile: " + unreadable});
+  EXPECT_EQ(tk_read_file(dest), "precious");
+}
+
+TEST_F(WizardE2E, CancelDuringARunStopsTheWorkerAndKeepsTheFileItWasToReplace) {
+  // An existing Access file, to be replaced as a whole (mode 0) by a run that is cancelled.
+  const std::string dest = dir.file("old.mdb");
+  ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + dest, "--acc_ver=1", "--tab_file=" + [&] {
+                     tk_write_file(dir.file("tags.txt"), "tags\n");
+                     return dir.file("tags.txt");
+                   }()}).status,
+            0);
+  const std::string before = tk_read_file(dest);
+  std::vector<std::string> boxes;
+  const int status = run([&](QWidget* w) {
+    to_databases(w);
+    pick(w, 1317, "tabletide_demo");
+    type(w, 1004, dest);
+    ui_test::expect_modal([](QWidget* dialog) { ui_test::press(dialog, "OK"); });  // overwrite the entire database
+    click(w, 12324);
+    ASSERT_EQ(page(w), 127);
+    // A query that keeps the server busy for a while, then the tables.
+    ui_test::expect_modal([](QWidget* dialog) {
+      QTest::keyClicks(ui_test::control<QLineEdit>(dialog, 1019), "slow");
+      QTest::keyClicks(ui_test::control<QPlainTextEdit>(dialog, 1020), "SELECT SLEEP(3) AS pause");
+      ui_test::press(dialog, "OK");
+    });
+    click(w, 1114);
+    click(w, 1102);
+    click(w, 12324);
+    ASSERT_EQ(page(w), 106);
+    QTest::qWait(500);
+    ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
+    click(w, 2);
+  });
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Tabletide 6.1 Question|Are you sure you want to exit the wizard?"});
+  EXPECT_EQ(tk_read_file(dest), before);
+  // No partial file is left beside it.
+  std::vector<std::string> left;
+  if (DIR* folder = opendir(dir.path().c_str())) {
+    while (dirent* entry = readdir(folder))
+      if (std::string(entry->d_name).find("old") != std::string::npos) left.push_back(entry->d_name);
+    closedir(folder);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"old.mdb"});
+}
+
+TEST(WizardProgram, WithoutADisplayItSaysWhyAndEnds) {
+  const tt_e2e::program_result r =
+      tt_e2e::run_program({ROWFERRY_PATH}, {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, pf::no_display_text);
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
