@@ -113,47 +113,38 @@ void sel_tables_page::clear_sel(int list) {
   ctl().list_clear_selection(list);
 }
 
-void sel_tables_page::on_add() {
-  tk_trace(1, "sel_tables_page::on_add");
-  const std::vector<int> selected = ctl().list_selected(left_list);
+void sel_tables_page::move_selected(int from, int to) {
+  const bool right = from == left_list;
+  const std::vector<int> selected = ctl().list_selected(from);
   tk_trace(1, "n_sel=%d", static_cast<int>(selected.size()));
   // Nothing selected: nothing moves and both selections stay.
   if (selected.empty()) return;
   const int moved = static_cast<int>(selected.size());
   for (int k = 0; k < moved; ++k) {
-    tk_trace(1, "Adding item #%d", selected[k]);
-    move_right(selected[k] - k);
+    tk_trace(1, right ? "Adding item #%d" : "Deleting item #%d", selected[k]);
+    // Earlier moves have shifted the later items up by one each.
+    if (right) move_right(selected[k] - k);
+    else move_left(selected[k] - k);
   }
-  const int left = ctl().list_count(left_list);
-  if (left > 0) {
-    ctl().list_clear_selection(left_list);
-    ctl().list_select(left_list, std::min(selected.back() - moved + 1, left - 1), true);
+  const int remaining = ctl().list_count(from);
+  if (remaining > 0) {
+    ctl().list_clear_selection(from);
+    ctl().list_select(from, std::min(selected.back() - moved + 1, remaining - 1), true);
   } else {
-    clear_sel(right_list);
-    ctl().focus(right_list);
-    ctl().list_select(right_list, 0, true);
+    clear_sel(to);
+    ctl().focus(to);
+    ctl().list_select(to, 0, true);
   }
+}
+
+void sel_tables_page::on_add() {
+  tk_trace(1, "sel_tables_page::on_add");
+  move_selected(left_list, right_list);
 }
 
 void sel_tables_page::on_delete() {
   tk_trace(1, "sel_tables_page::on_delete");
-  const std::vector<int> selected = ctl().list_selected(right_list);
-  tk_trace(1, "n_sel=%d", static_cast<int>(selected.size()));
-  if (selected.empty()) return;
-  const int moved = static_cast<int>(selected.size());
-  for (int k = 0; k < moved; ++k) {
-    tk_trace(1, "Deleting item #%d", selected[k]);
-    move_left(selected[k] - k);
-  }
-  const int right = ctl().list_count(right_list);
-  if (right > 0) {
-    ctl().list_clear_selection(right_list);
-    ctl().list_select(right_list, std::min(selected.back() - moved + 1, right - 1), true);
-  } else {
-    clear_sel(left_list);
-    ctl().focus(left_list);
-    ctl().list_select(left_list, 0, true);
-  }
+  move_selected(right_list, left_list);
 }
 
 void sel_tables_page::on_add_all() {
@@ -173,21 +164,20 @@ void sel_tables_page::on_del_all() {
 void sel_tables_page::on_move_up() {
   tk_trace(1, "sel_tables_page::on_move_up");
   const int current = ctl().list_current(right_list);
-  if (current <= 0) return;
-  const std::wstring name = ctl().list_text(right_list, current);
-  ctl().list_delete(right_list, current);
-  const int at = ctl().list_add(right_list, name);
-  ctl().list_set_current(right_list, at);
+  if (current > 0) move_current(current);
 }
 
 void sel_tables_page::on_move_down() {
   tk_trace(1, "sel_tables_page::on_move_down");
   const int current = ctl().list_current(right_list);
-  if (current < 0 || current + 1 >= ctl().list_count(right_list)) return;
+  if (current >= 0 && current + 1 < ctl().list_count(right_list)) move_current(current);
+}
+
+// The lists keep their names sorted, so an item put back lands where the order puts it.
+void sel_tables_page::move_current(int current) {
   const std::wstring name = ctl().list_text(right_list, current);
   ctl().list_delete(right_list, current);
-  const int at = ctl().list_add(right_list, name);
-  ctl().list_set_current(right_list, at);
+  ctl().list_set_current(right_list, ctl().list_add(right_list, name));
 }
 
 bool sel_tables_page::check_selection() {

@@ -41,6 +41,9 @@ class sel_tables_page : public wizard_page {
  protected:
   void move_right(int index);
   void move_left(int index);
+  // Moves the selected items of one list to the other and selects what follows them.
+  void move_selected(int from, int to);
+  void move_current(int current);
 
   bool reorder_;
   std::vector<std::wstring> tables_;

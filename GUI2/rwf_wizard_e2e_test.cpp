@@ -37,6 +37,7 @@ class WizardE2E : public wizard_fixture {};
 TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEveryWritableFormat) {
   const auto formats = writable_formats();
   ASSERT_FALSE(formats.empty());
+  for (const auto& f : formats) std::fprintf(stderr, "writable format %d (%s)\n", f.first, f.second.c_str());
   for (const auto& [format, ext] : formats) {
     SCOPED_TRACE("format " + std::to_string(format));
     const std::string file = dir.file("demo" + std::to_string(format) + ext);

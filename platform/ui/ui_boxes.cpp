@@ -89,19 +89,28 @@ int message_box(const std::wstring& text, const std::wstring& caption, icon kind
   return id_ok;
 }
 
+namespace {
+
+// The patterns of one filter entry ("*.mdb;*.accdb").
+std::vector<std::wstring> split_patterns(const std::wstring& patterns) {
+  std::vector<std::wstring> out;
+  std::size_t start = 0;
+  while (start <= patterns.size()) {
+    std::size_t end = patterns.find(L';', start);
+    if (end == std::wstring::npos) end = patterns.size();
+    if (end > start) out.push_back(patterns.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::vector<std::wstring> translate_filter(const filter_list& filters) {
   std::vector<std::wstring> out;
   for (const auto& [description, patterns] : filters) {
     std::wstring list;
-    std::size_t start = 0;
-    while (start <= patterns.size()) {
-      std::size_t end = patterns.find(L';', start);
-      if (end == std::wstring::npos) end = patterns.size();
-      std::wstring one = patterns.substr(start, end - start);
-      if (one == L"*.*") one = L"*";
-      if (!one.empty()) list += (list.empty() ? L"" : L" ") + one;
-      start = end + 1;
-    }
+    for (const std::wstring& one : split_patterns(patterns)) list += (list.empty() ? L"" : L" ") + (one == L"*.*" ? L"*" : one);
     out.push_back(description + L" (" + list + L")");
   }
   return out;
@@ -109,16 +118,9 @@ std::vector<std::wstring> translate_filter(const filter_list& filters) {
 
 std::vector<std::wstring> filter_extensions(const filter_list& filters) {
   std::vector<std::wstring> out;
-  for (const auto& [description, patterns] : filters) {
-    std::size_t start = 0;
-    while (start <= patterns.size()) {
-      std::size_t end = patterns.find(L';', start);
-      if (end == std::wstring::npos) end = patterns.size();
-      std::wstring one = patterns.substr(start, end - start);
+  for (const auto& [description, patterns] : filters)
+    for (const std::wstring& one : split_patterns(patterns))
       if (one.rfind(L"*.", 0) == 0 && one != L"*.*") out.push_back(one.substr(2));
-      start = end + 1;
-    }
-  }
   return out;
 }
 
