@@ -127,6 +127,7 @@ TEST_F(WizardDialogs, TheFirstFocusOfTheErrorListMovesOnToFinish) {
       ui_test::press(d, "OK");
     });
     click(w, 1114);
+    pick(w, 1317, "tags", false, true);
     ui_test::expect_modal([&](QWidget* d) { ui_test::press(d, "Continue"); });
     click(w, 12324);
     wait_for_finish(w);
