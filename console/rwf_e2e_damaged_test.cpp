@@ -19,9 +19,10 @@ void expect_no_crash(const program_result& r) {
   EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
 }
 
-// ... and it reported the damage and left the file exactly as it was.
+// ... and it failed the run (exit 255), reported the damage and left the file exactly as it was.
 void expect_clean_refusal(const program_result& r, const std::string& file, const std::string& before) {
   expect_no_crash(r);
+  EXPECT_EQ(r.status, 255) << r.out << r.err;
   EXPECT_NE(r.out.find("Error:\n"), std::string::npos) << r.out << r.err;
   EXPECT_TRUE(tk_read_file(file) == before) << file;
 }
