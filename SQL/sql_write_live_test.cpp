@@ -345,6 +345,13 @@ TEST(SqlWriteLive, BatchesCarryRowsOfOneColumnListAndFailuresAreRaised) {
   shorter->push_back(std::make_unique<udb_field>(L"t", 50, ole_variant(L"short"), false, false));
   t->append_record(*shorter);
   EXPECT_EQ(count(), "3");
+  // As many fields, other columns: again a batch of its own.
+  auto other_columns = std::make_unique<udb_record>();
+  other_columns->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(40), true, false));
+  other_columns->push_back(std::make_unique<udb_field>(L"b", 40, ole_variant(std::vector<uint8_t>{7}), false, false));
+  t->append_record(*other_columns);
+  EXPECT_EQ(count(), "4");
+  t->delete_key(L"<id>40</id>");
   // Updates and deletes see the rows still waiting.
   t->update1(*row(4, ole_variant(L"changed"), ole_variant(std::vector<uint8_t>{1})));
   EXPECT_EQ(cell("SELECT CONCAT(t, HEX(b)) FROM t WHERE id = 4", "tt_wbatch"), "changed01");
@@ -470,6 +477,8 @@ TEST(SqlWriteLive, ViewsAndForeignKeysReportEachFailureAndGoOn) {
   child.reset();
   udb_relationships rels;
   rels.push_back(udb_relationship(L"to_missing", L"", L"c", L"missing", {L"id"}, {L"id"}, L""));
+  // A key the server refuses while both tables are locked (a text column referencing a number).
+  rels.push_back(udb_relationship(L"refused", L"", L"c", L"p", {L"t"}, {L"id"}, L""));
   rels.push_back(udb_relationship(L"c_p", L"", L"c", L"p", {L"id"}, {L"id"}, L""));
   try {
     db->create_relationships(rels);
@@ -477,9 +486,14 @@ TEST(SqlWriteLive, ViewsAndForeignKeysReportEachFailureAndGoOn) {
   } catch (const tk_exception& e) {
     EXPECT_EQ(e.message, "Table 'missing' not exists");
   }
-  // The second key was made (with the index it needs), and no table stays locked.
+  // The last key was made, and no table stays locked: another table takes rows.
   const std::string c = create_text("tt_wrel", "c");
   EXPECT_NE(c.find("CONSTRAINT `c_p` FOREIGN KEY (`id`) REFERENCES `p` (`id`)"), std::string::npos) << c;
+  EXPECT_EQ(c.find("refused"), std::string::npos) << c;
+  auto other = make_table(*db, L"other");
+  other->append_record(*row(1, ole_variant(L"x"), ole_variant()));
+  other->flush();
+  EXPECT_EQ(cell("SELECT COUNT(*) FROM other", "tt_wrel"), "1");
   auto t = db->get_table(L"p", 1);
   t->append_record(*row(1, ole_variant(L"x"), ole_variant()));
   t->flush();
