@@ -18,6 +18,7 @@
 #   BENCH_FORMATS    --acc_ver values to try (default "0 1 2"; those RWFAGENT refuses are skipped)
 #   BENCH_REPEAT     rounds of floor and conversion per case and format, the best of each kept (default 3)
 #   BENCH_CALLGRIND  1: also count the conversion's instructions once under callgrind (slow: use fewer rows)
+#   BENCH_AGENT      the RWFAGENT to measure (default <build folder>/console/RWFAGENT), e.g. an earlier build's
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "${1:?usage: convert.sh <build folder> [rows] [csv file]}" && pwd)"
@@ -27,7 +28,7 @@ cases="${BENCH_CASES:-orders big chinook}"
 formats="${BENCH_FORMATS:-0 1 2}"
 repeat="${BENCH_REPEAT:-3}"
 callgrind="${BENCH_CALLGRIND:-0}"
-agent="$build/console/RWFAGENT"
+agent="$(realpath "${BENCH_AGENT:-$build/console/RWFAGENT}")"
 work="$(mktemp -d)"
 cleanup() {
   "$build/tests/support/tt_mariadb" stop "$work/db" >/dev/null 2>&1 || true
@@ -40,6 +41,7 @@ client_cmd=(mariadb --no-defaults -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$MAR
 client() { "${client_cmd[@]}" "$@"; }
 commit="$(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
 if [ -n "$(git -C "$here" status --porcelain --untracked-files=no 2>/dev/null)" ]; then commit="$commit+"; fi
+[ -n "${BENCH_AGENT:-}" ] && commit="$(basename "$agent")"
 
 # ---- the source databases --------------------------------------------------------------------------------------
 load_orders() {
