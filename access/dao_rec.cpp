@@ -172,15 +172,32 @@ dao_record::~dao_record() {
 ole_variant dao_get_valid_variant(const ole_variant& value) {
   tk_trace(1, "dao_get_valid_variant");
   tk_trace(1, "ole_variant::get_type");
-  VARTYPE to = VT_EMPTY;
+  // Straight numeric conversions: each integer is exact in the wider kind, and a 64-bit one becomes the nearest
+  // double, as reading its decimal text would give.
+  ole_variant out;
   switch (value.vt()) {
-    case VT_I8: case VT_UI8: tk_trace(1, "Converting BIGINT value to double"); to = VT_R8; break;
-    case VT_UI2: tk_trace(1, "Converting VT_UI2 value to integer"); to = VT_I4; break;
-    case VT_UI4: tk_trace(1, "Converting VT_UI4 value to double"); to = VT_R8; break;
-    case VT_I1: tk_trace(1, "Converting VT_I1 value to short"); to = VT_I2; break;
+    case VT_I8:
+      tk_trace(1, "Converting BIGINT value to double");
+      out = ole_variant(static_cast<double>(value.i64_value));
+      break;
+    case VT_UI8:
+      tk_trace(1, "Converting BIGINT value to double");
+      out = ole_variant(static_cast<double>(value.ui64_value));
+      break;
+    case VT_UI2:
+      tk_trace(1, "Converting VT_UI2 value to integer");
+      out = ole_variant(static_cast<int>(value.variant.uiVal));
+      break;
+    case VT_UI4:
+      tk_trace(1, "Converting VT_UI4 value to double");
+      out = ole_variant(static_cast<double>(value.variant.ulVal));
+      break;
+    case VT_I1:
+      tk_trace(1, "Converting VT_I1 value to short");
+      out = ole_variant(static_cast<short>(value.variant.cVal));
+      break;
     default: return ole_variant();
   }
-  ole_variant out = ole_variant::from_string(value.to_string(), to);
   tk_trace(1, ">>> %s", out.to_string().c_str());
   return out;
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <optional>
 #include <utility>
 
 #include "platform/dao/errors.h"
@@ -94,6 +95,7 @@ class file_storage : public storage {
   }
 
   void create_table(const table_schema& s) override {
+    appending_.reset();
     std::vector<jet::column_spec> columns;
     for (const column_spec& c : s.columns) {
       jet::column_spec j;
@@ -127,25 +129,41 @@ class file_storage : public storage {
   }
 
   void delete_table(const std::wstring& name) override {
+    appending_.reset();
     db_->delete_table(added(name) ? name : stored_name(name));
     for (size_t i = 0; i < added_.size(); ++i)
       if (same(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 
   void append_row(const std::wstring& name, const row& values) override {
-    const session_table* t = added(name);
-    size_t handle = t ? t->handle : db_->table_handle(stored_name(name));
+    // Rows come one table at a time: the table's handle and column order are found once, not per row.
+    if (!appending_ || !same(appending_->name, name)) {
+      const session_table* t = added(name);
+      appending_target target;
+      target.name = name;
+      target.handle = t ? t->handle : db_->table_handle(stored_name(name));
+      const jet::table_def& def = db_->table(target.handle);
+      for (const jet::column_def* c : ordered(def)) target.numbers.push_back(c->number);
+      target.width = std::max<size_t>(def.max_columns, def.columns.size());
+      target.in_order = target.width == target.numbers.size();
+      for (size_t i = 0; i < target.numbers.size() && target.in_order; ++i) target.in_order = target.numbers[i] == i;
+      appending_ = std::move(target);
+    }
+    const appending_target& target = *appending_;
+    if (target.numbers.size() != values.size()) fail(err::invalid_argument);
     // The engine takes values by column number; the row holds them in column-number order.
-    const jet::table_def& def = db_->table(handle);
-    std::vector<const jet::column_def*> order = ordered(def);
-    if (order.size() != values.size()) fail(err::invalid_argument);
-    std::vector<jet::value> by_number(std::max<size_t>(def.max_columns, def.columns.size()));
-    for (size_t i = 0; i < order.size(); ++i)
-      if (order[i]->number < by_number.size()) by_number[order[i]->number] = values[i];
-    db_->append_row(handle, by_number);
+    if (target.in_order) {
+      db_->append_row(target.handle, values);
+      return;
+    }
+    std::vector<jet::value> by_number(target.width);
+    for (size_t i = 0; i < target.numbers.size(); ++i)
+      if (target.numbers[i] < by_number.size()) by_number[target.numbers[i]] = values[i];
+    db_->append_row(target.handle, by_number);
   }
 
   void add_index(const std::wstring& name, const index_spec& x) override {
+    appending_.reset();
     if (created_) not_supported(L"Indexes are added to tables of a database once it has been written and opened again.");
     session_table* t = added(name);
     jet::index_spec j;
@@ -158,6 +176,7 @@ class file_storage : public storage {
   }
 
   void add_relation(const relation_spec& r) override {
+    appending_.reset();
     if (created_) not_supported(L"Relationships are added to a database once it has been written and opened again.");
     jet::relationship_spec j;
     j.name = r.name;
@@ -179,6 +198,16 @@ class file_storage : public storage {
     table_schema schema;
     size_t handle;
   };
+  // The table rows were last appended to; forgotten whenever a table, an index or a relationship is added or a
+  // table deleted.
+  struct appending_target {
+    std::wstring name;
+    size_t handle = 0;
+    std::vector<size_t> numbers;  // the column number of each value of a row
+    size_t width = 0;             // the engine's row width
+    bool in_order = false;        // numbers are 0, 1, ... width - 1: a row goes to the engine as it is
+  };
+  std::optional<appending_target> appending_;
   const session_table* added(const std::wstring& name) const {
     for (const auto& t : added_)
       if (same(t.schema.name, name)) return &t;

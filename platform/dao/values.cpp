@@ -112,6 +112,15 @@ struct owned_variant {
 
 // Converts to `vt` with the value layer's rules; overflow is 3349, anything else unconvertible 3421.
 void change(owned_variant& out, const VARIANT& in, VARTYPE vt) {
+  switch (in.vt == vt ? vt : VT_EMPTY) {
+    // A number, date or Yes/No of the column's own kind is taken as it is (a plain copy, nothing to free).
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_I8: case VT_UI8:
+    case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+      out.v = in;
+      return;
+    default:
+      break;
+  }
   HRESULT hr = VariantChangeType(&out.v, &in, 0, vt);
   if (hr == DISP_E_OVERFLOW) fail(err::numeric_overflow);
   if (FAILED(hr)) fail(err::conversion_error);
@@ -195,6 +204,7 @@ std::wstring arg_text(const VARIANT& v) {
 }
 
 int32_t arg_int(const VARIANT& v, int32_t fallback) {
+  if (v.vt == VT_I4) return v.lVal;  // the usual case (a column position), without a conversion
   if (is_missing(v)) return fallback;
   owned_variant t;
   if (FAILED(VariantChangeType(&t.v, &v, 0, VT_I4))) fail(err::type_mismatch);
