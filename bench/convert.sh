@@ -29,47 +29,10 @@ formats="${BENCH_FORMATS:-0 1 2}"
 repeat="${BENCH_REPEAT:-3}"
 callgrind="${BENCH_CALLGRIND:-0}"
 agent="$(realpath "${BENCH_AGENT:-$build/console/RWFAGENT}")"
-work="$(mktemp -d)"
-cleanup() {
-  "$build/tests/support/tt_mariadb" stop "$work/db" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-eval "$("$build/tests/support/tt_mariadb" start "$work/db")"
-client_cmd=(mariadb --no-defaults -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$MARIADB_USER" -p"$MARIADB_PASSWORD")
-client() { "${client_cmd[@]}" "$@"; }
+source "$here/cases.sh"
 commit="$(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
 if [ -n "$(git -C "$here" status --porcelain --untracked-files=no 2>/dev/null)" ]; then commit="$commit+"; fi
 [ -n "${BENCH_AGENT:-}" ] && commit="$(basename "$agent")"
-
-# ---- the source databases --------------------------------------------------------------------------------------
-load_orders() {
-  sed -e "s/max_recursive_iterations = [0-9]*/max_recursive_iterations = $((rows + 1))/" \
-      -e "s/WHERE n < 1000000/WHERE n < $rows/" "$here/orders-1m.sql" | client
-}
-load_big() {
-  client -e "CREATE DATABASE bench_utf8 CHARACTER SET utf8mb4;
-    CREATE TABLE bench_utf8.big (
-      id INT NOT NULL PRIMARY KEY, code VARCHAR(20) NOT NULL, name VARCHAR(100) NULL, amount DECIMAL(12,2) NULL,
-      ratio DOUBLE NULL, qty SMALLINT NULL, flag TINYINT(1) NULL, created DATETIME NULL, day DATE NULL,
-      note TEXT NULL, big BIGINT NULL, f FLOAT NULL, KEY ix_code (code)) ENGINE=InnoDB;
-    USE bench_utf8;
-    INSERT INTO bench_utf8.big
-      SELECT seq, CONCAT('C', seq % 100000), CONCAT('name ', seq, ' äöü'), seq / 100, seq / 7, seq % 30000, seq % 2,
-             '2024-01-01' + INTERVAL seq SECOND, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-             IF(seq % 10 = 0, NULL, REPEAT('x', seq % 50)), seq * 1000003, seq / 3
-      FROM seq_1_to_${rows};"
-}
-load_chinook() { client <"$here/../tests/data/mysql-samples/chinook.sql"; }
-database_of() {
-  case "$1" in
-    orders) echo bench ;;
-    big) echo bench_utf8 ;;
-    chinook) echo Chinook ;;
-    *) echo "bench: unknown case $1" >&2; exit 2 ;;
-  esac
-}
 
 # ---- measuring -------------------------------------------------------------------------------------------------
 # Runs a program (not a shell function) under /usr/bin/time; sets elapsed (seconds) and peak (KiB).

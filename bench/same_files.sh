@@ -16,28 +16,8 @@ rows="${4:-100000}"
 format="${5:-1}"
 page=4096
 [ "$format" = 0 ] && page=2048  # Jet 3 pages
-work="$(mktemp -d)"
-cleanup() {
-  "$build/tests/support/tt_mariadb" stop "$work/db" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-eval "$("$build/tests/support/tt_mariadb" start "$work/db")"
-client() { mariadb --no-defaults -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$MARIADB_USER" -p"$MARIADB_PASSWORD" "$@"; }
-sed -e "s/max_recursive_iterations = [0-9]*/max_recursive_iterations = $((rows + 1))/" \
-    -e "s/WHERE n < 1000000/WHERE n < $rows/" "$here/orders-1m.sql" | client
-client -e "CREATE DATABASE bench_utf8 CHARACTER SET utf8mb4; USE bench_utf8;
-  CREATE TABLE big (
-    id INT NOT NULL PRIMARY KEY, code VARCHAR(20) NOT NULL, name VARCHAR(100) NULL, amount DECIMAL(12,2) NULL,
-    ratio DOUBLE NULL, qty SMALLINT NULL, flag TINYINT(1) NULL, created DATETIME NULL, day DATE NULL,
-    note TEXT NULL, big BIGINT NULL, f FLOAT NULL, KEY ix_code (code)) ENGINE=InnoDB;
-  INSERT INTO big
-    SELECT seq, CONCAT('C', seq % 100000), CONCAT('name ', seq, ' äöü'), seq / 100, seq / 7, seq % 30000, seq % 2,
-           '2024-01-01' + INTERVAL seq SECOND, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-           IF(seq % 10 = 0, NULL, REPEAT('x', seq % 50)), seq * 1000003, seq / 3
-    FROM seq_1_to_${rows};"
-client <"$here/../tests/data/mysql-samples/chinook.sql"
+source "$here/cases.sh"
+for name in orders big chinook; do "load_$name"; done
 
 convert() {  # <program> <database> <destination>
   "$1" --mysqlh="$MARIADB_HOST" --port="$MARIADB_PORT" --mysqlu="$MARIADB_USER" --mysqlp="$MARIADB_PASSWORD" \
@@ -46,7 +26,8 @@ convert() {  # <program> <database> <destination>
 differing_pages() { cmp -l "$1" "$2" | awk -v p="$page" '{ print int(($1 - 1) / p) }' | sort -u || true; }
 
 status=0
-for db in bench bench_utf8 Chinook; do
+for name in orders big chinook; do
+  db="$(database_of "$name")"
   convert "$old" "$db" "$work/old1.mdb"
   sleep 1  # the stamps of the second file differ from the first's
   convert "$old" "$db" "$work/old2.mdb"
