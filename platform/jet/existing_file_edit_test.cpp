@@ -40,15 +40,6 @@ std::vector<value> row_of(const table_def& t, std::vector<std::pair<std::wstring
   return row;
 }
 
-int error_of(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const error& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 std::vector<std::string> column_of(const std::vector<std::vector<std::string>>& rows, size_t i) {
   std::vector<std::string> out;
   for (const auto& r : rows) out.push_back(r.at(i));

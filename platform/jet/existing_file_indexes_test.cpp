@@ -20,20 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-int error_of(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const error& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 const logical_index_def* logical(const table_def& t, const std::wstring& name) {
   for (const auto& li : t.logical_indexes)
     if (li.name == name) return &li;

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+
+#include "platform/jet/error.h"
 
 namespace jet {
 
@@ -30,6 +33,16 @@ class scratch_folder {
 inline std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The engine error number fn raises, or 0 when it raises none.
+inline int error_of(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const error& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 inline std::string sample_path(const std::string& name) {
