@@ -11,6 +11,7 @@ packages=(
   mdbtools
   clang-14 libclang-rt-14-dev lld-14
   qt6-base-dev
+  xvfb xclip
   locales
   time
 )

@@ -27,6 +27,9 @@ int sys_spawn_detached(const std::vector<std::string>& argv, const std::string* 
   }
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // The helper may live on long after us (a clipboard owner does): it must not hold any other descriptor we
+  // have, or whoever reads our output pipes would wait for it, and files we opened would stay open.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));

@@ -1,6 +1,7 @@
 // Starting a helper program without a shell (so arbitrary text in its arguments is never interpreted), found
 // through PATH. The helper runs on its own: it is not waited for and may outlive this process. Its standard
-// output and error go to /dev/null; its standard input is /dev/null or, when given, a text fed to it.
+// output and error go to /dev/null; its standard input is /dev/null or, when given, a text fed to it. It inherits
+// no other descriptor of this process.
 #pragma once
 
 #include <string>

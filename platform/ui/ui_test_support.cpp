@@ -26,7 +26,9 @@ std::vector<std::string> g_unexpected;
 QApplication& app() {
   // Never destroyed: the toolkit's own statics are gone by the time static objects are.
   static QApplication* instance = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen unless a test that needs a real display server (the clipboard) names another platform.
+    const char* platform = std::getenv("TT_UI_TEST_PLATFORM");
+    setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
     static int argc = 1;
     static char name[] = "tt_ui_test";
     static char* argv[] = {name, nullptr};

@@ -13,7 +13,7 @@
 
 namespace ui_test {
 
-// The application (platform offscreen), made on first use.
+// The application (platform offscreen, or TT_UI_TEST_PLATFORM when set), made on first use.
 QApplication& app();
 
 // Queues the answer to the next modal window. A modal window with no queued answer is recorded in unexpected()
