@@ -94,6 +94,9 @@ class existing_file final : public database {
   void check_rewritable(const table_def& def, const std::string& refusal) const;
   void start_appending(open_table& t);
   std::set<bytes>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
+  // The stored definition of the table at a TDEF page, read once per reading of the working copy: every row
+  // appended to a table with enforced relationships looks at the tables it refers to.
+  const table_def& stored_def(uint32_t tdef_page);
   void check_references(const open_table& t, const std::vector<value>& row);
 
   std::string path_;
@@ -115,6 +118,7 @@ class existing_file final : public database {
   std::vector<std::unique_ptr<open_table>> tables_;
   // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
   std::map<std::pair<uint32_t, uint32_t>, std::set<bytes>> referenced_keys_;
+  std::map<uint32_t, table_def> stored_defs_;  // cleared whenever the working copy is read again
   std::string change_refusal_;  // why the file cannot be changed (empty when it can)
 };
 

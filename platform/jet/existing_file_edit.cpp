@@ -92,6 +92,13 @@ void existing_file::begin_changes() {
 void existing_file::reopen_reader() {
   copy_->sync_length();
   reader_ = database_reader::open(copy_->temp_path());
+  stored_defs_.clear();
+}
+
+const table_def& existing_file::stored_def(uint32_t tdef_page) {
+  auto it = stored_defs_.find(tdef_page);
+  if (it == stored_defs_.end()) it = stored_defs_.emplace(tdef_page, reader_->table_at(tdef_page)).first;
+  return it->second;
 }
 
 void existing_file::change(const std::function<void()>& fn) {
@@ -347,7 +354,7 @@ void existing_file::check_references(const open_table& t, const std::vector<valu
   for (const auto& li : def.logical_indexes) {
     if (li.type != logical_index_type::foreign_key || li.relationship_role != 2) continue;
     if (li.physical >= def.indexes.size()) continue;
-    table_def other = reader_->table_at(li.other_tdef);
+    const table_def& other = stored_def(li.other_tdef);
     auto back = std::find_if(other.logical_indexes.begin(), other.logical_indexes.end(),
                              [&](const logical_index_def& o) { return int32_t(o.number) == li.other_index; });
     if (back == other.logical_indexes.end() || back->physical >= other.indexes.size()) continue;
