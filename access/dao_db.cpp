@@ -95,6 +95,9 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* database, int3
     : udb_database(path, mode, 0), database_(database) {
   tk_trace_w(2, L"dao_database::dao_database( %s, mode=%d )", path.c_str(), mode);
   if (!database) throw tk_mail_assertion("dao_db", 59);
+  dao_bstr version;
+  check(database_->get_Version(&version));
+  text_in_code_page_ = version.str() == L"3.0";
   check(database_->get_TableDefs(table_defs_.put()));
   need_object(table_defs_);
   short count = 0;
@@ -197,7 +200,7 @@ std::unique_ptr<udb_recordset> dao_database::create_table(const std::wstring& na
   check(database_->CreateTableDef(ole_variant(name).variant, ole_variant(0).variant, ole_variant(L"").variant,
                                   ole_variant(L"").variant, t.put()));
   need_object(t);
-  dao_schema_initializer columns(t.get(), schema);
+  dao_schema_initializer columns(t.get(), schema, text_in_code_page_);
   columns.initialize();
   dao_indexes_initializer keys(t.get(), columns, indexes, columns.renamings());
   keys.initialize();
@@ -283,14 +286,17 @@ bool dao_database::delete_tab(const std::wstring& name) {
 
 // ---------------------------------------------------------------------------------------------- initialisers
 
-dao_schema_initializer::dao_schema_initializer(_DAOTableDef* table, const udb_schema& source)
+dao_schema_initializer::dao_schema_initializer(_DAOTableDef* table, const udb_schema& source,
+                                               bool text_in_code_page)
     : table_(table), validator_(source) {
   tk_trace(2, "dao_schema_initializer::ctor");
   for (const t_ftd& c : source) {
     bool acceptable = validator_.is_acceptable(c.name);
     std::wstring dest = acceptable ? c.name : validator_.get_safe_name(c.name);
     push_back(t_ftd(c.size, dest, c.vartype, c.b_not_null, c.auto_increment, c.def_value, c.reserved, L""));
-    (*this)[size() - 1].beyond_bmp = c.beyond_bmp;
+    // A file whose text is in a code page stores any character as one byte ('?' when the code page lacks it),
+    // so a character beyond the BMP needs no second UTF-16 unit of room there.
+    (*this)[size() - 1].beyond_bmp = c.beyond_bmp && !text_in_code_page;
     if (!acceptable) {
       tk_trace_w(2, L"Store generated column name '%s'", dest.c_str());
       validator_.add_existing_name(dest);

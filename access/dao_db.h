@@ -59,6 +59,7 @@ class dao_database : public udb_database {
   ole_com_ptr<DAOQueryDefs> query_defs_;
   ole_com_ptr<DAOTableDefs> table_defs_;
   bool closed_ = false;
+  bool text_in_code_page_ = false;  // an Access 95/97 file: text in its code page, not UTF-16
 };
 
 // The two rewrites of an Access query text towards MySQL syntax: every occurrence (ignoring case), or only
@@ -71,7 +72,8 @@ std::wstring rewrite_access_query(const std::wstring& sql);
 // The destination columns of a new table, made from the source schema with Access-safe names.
 class dao_schema_initializer : public udb_schema {
  public:
-  dao_schema_initializer(_DAOTableDef* table, const udb_schema& source);
+  // text_in_code_page: the file stores text one byte per character (Access 95/97), not as UTF-16.
+  dao_schema_initializer(_DAOTableDef* table, const udb_schema& source, bool text_in_code_page = false);
   void initialize();
   static std::wstring quote_def_value(const std::wstring& text);
   // Source name -> destination name of the renamed columns.

@@ -106,6 +106,35 @@ TEST_F(DaoDatabase, EveryMysqlKindMapsToItsAccessType) {
   EXPECT_FALSE(db->is_table_exist(L"bad"));
 }
 
+// A MySQL text column that may hold characters beyond the BMP needs two UTF-16 units of room per character in an
+// Access 2000 or later file; an Access 95/97 file stores every character as one byte of its code page ('?' for
+// those it lacks), so the column keeps its own size there. The kinds map to the same Access types in both.
+TEST_F(DaoDatabase, TextRoomForCharactersBeyondTheBmpFollowsTheFileFormat) {
+  for (dao::file_format format : {dao::file_format::jet4, dao::file_format::jet3}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    auto s = std::make_unique<memory_storage>();
+    s->format_ = format;
+    open(114, std::move(s));
+    udb_schema schema;
+    for (int32_t size : {100, 200, 255}) {
+      schema.push_back(column((L"t" + std::to_wstring(size)).c_str(), VT_BSTR, size));
+      schema[schema.size() - 1].beyond_bmp = true;
+    }
+    schema.push_back(column(L"plain", VT_BSTR, 100));
+    schema.push_back(column(L"memo", VT_BSTR, 300));
+    schema[schema.size() - 1].beyond_bmp = true;
+    ASSERT_TRUE(db->create_table(L"t", schema, udb_indexes()));
+    const bool unicode = format != dao::file_format::jet3;
+    EXPECT_EQ(stored_column(L"t", L"t100").size, unicode ? 200u : 100u);
+    EXPECT_EQ(stored_column(L"t", L"t200").size, unicode ? 255u : 200u);
+    EXPECT_EQ(stored_column(L"t", L"t255").size, 255u);
+    EXPECT_EQ(stored_column(L"t", L"plain").size, 100u);
+    for (const wchar_t* text : {L"t100", L"t200", L"t255", L"plain"})
+      EXPECT_EQ(stored_column(L"t", text).type, jet::column_type::text) << text;
+    EXPECT_EQ(stored_column(L"t", L"memo").type, jet::column_type::memo);
+  }
+}
+
 TEST_F(DaoDatabase, NamesDefaultsAndIndexes) {
   udb_schema s;
   s.push_back(column(L"Order Date", VT_DATE, 8, false, false, ole_variant(L"2011-03-04 05:06:07")));

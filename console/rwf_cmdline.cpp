@@ -12,7 +12,6 @@
 #include "console/rwf_usage.h"
 #include "console/tk_cmdli.h"
 #include "converter/rwf_conv.h"
-#include "converter/rwf_formats.h"
 #include "platform/system/files.h"
 
 namespace {
@@ -197,12 +196,5 @@ bool parse_cmd_line(int argc, char** argv) {
   if (conv.dest.empty()) fatal_exit("You should enter destination MS Access database name");
   if (conv.destination_format == format_not_given)
     fatal_exit("You should specify MS Access format version (use '--acc_ver' option)");
-  // The format matters when a new file is made: always in mode 0, else when the destination does not exist yet
-  // (an existing file keeps its own format).
-  if (conv.mode == mode_overwrite_database || sys_stat_kind(tk_to_ansi(conv.dest)) != sys_path_kind::file) {
-    std::string refusal = rwf_format_refusal(conv.destination_format);
-    if (!refusal.empty()) fatal_exit(refusal + "\nUse --acc_ver=1 to write an MS Access 2000 database.");
-  }
-
   return true;
 }

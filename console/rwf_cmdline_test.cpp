@@ -116,14 +116,15 @@ TEST_F(CmdLine, DestinationExtension) {
   EXPECT_THROW(h.parse({"--src=s", "--dest=" + dir.path() + "/", "--acc_ver=1"}), tk_exception);
 }
 
-TEST_F(CmdLine, FormatsThisBuildCannotWriteAreRefused) {
-  cmdline_fixture f;
-  parse_result r = f.parse({"--src=s", dest_opt("a"), "--acc_ver=0"});
-  EXPECT_EQ(r.exit_code, 255);
-  EXPECT_EQ(r.err,
-            "This version cannot write MS Access 95/97 (Jet 3) databases yet.\n"
-            "Use --acc_ver=1 to write an MS Access 2000 database.\n");
-  EXPECT_EQ(r.err.find("Runtime"), std::string::npos);
+TEST_F(CmdLine, EveryFormatIsAccepted) {
+  for (int format : {0, 1, 2}) {
+    cmdline_fixture f;
+    parse_result r = f.parse({"--src=s", dest_opt("a"), "--acc_ver=" + std::to_string(format)});
+    EXPECT_TRUE(r.ready) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(f.conv.destination_format, format);
+    EXPECT_EQ(f.conv.dest, in_dir(format == 2 ? "a.accdb" : "a.mdb"));
+  }
 }
 
 TEST_F(CmdLine, ProfileAgainstOptions) {

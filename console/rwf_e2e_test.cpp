@@ -297,9 +297,6 @@ TEST_F(Rwfagent, OptionErrors) {
       {{"--src=x", "--acc_ver=1"}, "You should enter destination MS Access database name\n"},
       {{"--src=x", "--dest=x"}, "You should specify MS Access format version (use '--acc_ver' option)\n"},
       {{"--tab_file=/no/such/list"}, "Table names file does not exist.\nPlease verify the correct path/name was given.\n"},
-      {{"--src=x", "--dest=x", "--acc_ver=0"},
-       "This version cannot write MS Access 95/97 (Jet 3) databases yet.\n"
-       "Use --acc_ver=1 to write an MS Access 2000 database.\n"},
       {{"--silent", "--acc_ver=9"}, ""},
   };
   for (auto& c : cases) {

@@ -119,6 +119,8 @@ class DAODatabase : public dao::object {
   ~DAODatabase() override;
 
   HRESULT get_Name(BSTR* out);
+  // The version of the file's format: "3.0" Jet 3 (Access 95/97), "4.0" Jet 4 (Access 2000), "12.0" ACE.
+  HRESULT get_Version(BSTR* out);
   HRESULT get_TableDefs(DAOTableDefs** out);
   HRESULT get_QueryDefs(DAOQueryDefs** out);
   HRESULT get_Relations(DAORelations** out);

@@ -159,6 +159,24 @@ TEST_F(DaoObjects, ReferenceCountsAndInterfaces) {
   tds->Release();
 }
 
+TEST_F(DaoObjects, VersionNamesTheFileFormat) {
+  const std::pair<dao::file_format, const wchar_t*> versions[] = {
+      {dao::file_format::jet3, L"3.0"}, {dao::file_format::jet4, L"4.0"}, {dao::file_format::ace, L"12.0"}};
+  for (const auto& [format, text] : versions) {
+    auto s = std::make_unique<memory_storage>();
+    s->format_ = format;
+    DAODatabase* d = nullptr;
+    ASSERT_EQ(engine->attach_storage(L"/tmp/v.mdb", std::move(s), &d), S_OK);
+    BSTR version = nullptr;
+    ASSERT_EQ(d->get_Version(&version), S_OK);
+    EXPECT_EQ(std::wstring(oa_bstr_view(version)), text);
+    SysFreeString(version);
+    ASSERT_EQ(d->Close(), S_OK);
+    EXPECT_EQ(d->get_Version(&version), dao::hresult_of(3420));
+    d->Release();
+  }
+}
+
 TEST_F(DaoObjects, FailuresReplaceErrorsAndSuccessLeavesThem) {
   DAOTableDefs* tds = nullptr;
   ASSERT_EQ(db->get_TableDefs(&tds), S_OK);

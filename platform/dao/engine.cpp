@@ -141,6 +141,18 @@ HRESULT DAODatabase::get_Name(BSTR* out) {
   });
 }
 
+HRESULT DAODatabase::get_Version(BSTR* out) {
+  return call([&] {
+    need(out);
+    db_->live();
+    switch (db_->store->format()) {
+      case dao::file_format::jet3: *out = dao::make_bstr(L"3.0"); break;
+      case dao::file_format::jet4: *out = dao::make_bstr(L"4.0"); break;
+      case dao::file_format::ace: *out = dao::make_bstr(L"12.0"); break;
+    }
+  });
+}
+
 HRESULT DAODatabase::get_TableDefs(DAOTableDefs** out) {
   return call([&] {
     need(out);

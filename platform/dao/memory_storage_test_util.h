@@ -27,7 +27,8 @@ class memory_storage : public storage {
   bool read_only_ = false;
   int closes = 0;
 
-  dao::file_format format() const override { return dao::file_format::jet4; }
+  dao::file_format format_ = dao::file_format::jet4;
+  dao::file_format format() const override { return format_; }
   bool read_only() const override { return read_only_; }
   std::vector<dao::catalog_entry> tables() override {
     std::vector<dao::catalog_entry> out;
