@@ -4,8 +4,12 @@
 // from a literal, so that adding a generation means adding one descriptor. Offsets are in bytes from
 // the start of the page (page structures) or from the start of the block (TDEF blocks).
 //
-// `jet4()` and `ace(version, sort_version)` (the Jet 4 structures under ACE version bytes 2-6) exist
-// today; `jet3()` will be added beside them.
+// `jet3()` (Access 95/97: 2 KB pages, one-byte lengths and offsets, code-page text), `jet4()` and
+// `ace(version, sort_version)` (the Jet 4 structures under ACE version bytes 2-6).
+//
+// A field a generation does not have holds the offset 0 (`format::absent`): no optional field can sit
+// at offset 0 of its structure, which always holds a type byte or a length. Code that reads or writes an
+// optional field tests for it (`format::has(f.column_ext_flags_offset)`).
 #pragma once
 
 #include <array>
@@ -31,6 +35,9 @@ enum class sort_order_kind : uint8_t {
 };
 
 struct format {
+  static constexpr uint32_t absent = 0;
+  static constexpr bool has(uint32_t offset) { return offset != absent; }
+
   generation gen;
   uint8_t version_byte;          // header byte 0x14
   uint32_t page_size;
@@ -45,9 +52,11 @@ struct format {
   uint32_t header_db_key_offset;        // 0x3E
   uint32_t header_password_offset;      // 0x42
   uint32_t header_password_length;      // 20 / 40
-  uint32_t header_sort_order_offset;    // Jet 4: 0x6E (4 bytes: id, 0, version)
-  uint32_t header_create_date_offset;   // Jet 4: 0x72
+  uint32_t header_sort_order_offset;    // 2-byte sort order id: 0x6E (Jet 3: 0x3A)
+  uint32_t header_sort_version_offset;  // 0x71: 0 General legacy, 1 General (absent in Jet 3)
+  uint32_t header_create_date_offset;   // 0x72 (absent in Jet 3)
   bool header_password_date_masked;     // Jet 4/ACE XOR the password with the creation date
+  bool header_engine_tail;              // Jet 4/ACE: 1620 and "4.0" at 0x98 (zeros in Jet 3)
 
   // ---- text
   bool unicode_text;          // UTF-16LE (Jet 4/ACE) or code-page bytes (Jet 3)
@@ -63,19 +72,23 @@ struct format {
   uint32_t data_row_table_offset;    // 14 (Jet 3: 10): first entry of the row offset table
   uint32_t max_rows_per_page;        // 255
   uint32_t max_row_size;             // 4060 (Jet 3: 2012)
-  uint32_t row_count_field_size;     // bytes of the column count / offsets in a row: 2 (Jet 3: 1)
+  uint32_t row_count_field_size;     // bytes of the column count, the variable offsets, the end-of-data
+                                     // offset and the slot count in a row: 2 (Jet 3: 1)
+  bool row_jump_table;               // Jet 3: one-byte offsets hold the true offset modulo 256, and rows
+                                     // of 256 bytes or more carry a jump table before the slot count
 
   // ---- long values
   uint32_t lv_inline_max;       // largest value stored inside the row: 64
   uint32_t lv_single_max;       // largest value stored as one LVAL row: 4076 (Jet 3: 2032)
-  uint32_t lv_chain_piece_max;  // data bytes per chained LVAL row (after the 4-byte link)
+  uint32_t lv_chain_piece_max;  // data bytes per chained LVAL row (after the 4-byte link): 4072 (Jet 3: 2028)
 
   // ---- usage maps
   uint32_t usage_map_inline_bytes;  // bitmap size of a new inline map: 64 (Jet 3: 128)
   uint32_t global_map_row1_bytes;   // the all-zero second row of page 1: 69 (Jet 3: 133)
 
   // ---- table definition
-  uint32_t tdef_free_space_offset;         // 2 (Jet 4); Jet 3 stores "VC" there
+  uint32_t tdef_free_space_offset;         // 2; absent in Jet 3, whose TDEF pages hold "VC" there
+  const char* tdef_page_tag;               // Jet 3: "VC" (the 2 bytes at offset 2); nullptr otherwise
   uint32_t tdef_next_page_offset;          // 4
   uint32_t tdef_page_header_size;          // 8: bytes skipped on continuation pages
   uint32_t tdef_length_offset;             // 8
@@ -89,34 +102,42 @@ struct format {
   uint32_t tdef_physical_index_count_offset;  // 51
   uint32_t tdef_owned_map_offset;          // 55
   uint32_t tdef_free_map_offset;           // 59
-  uint32_t tdef_header_size;               // 63: first variable block
+  uint32_t tdef_header_size;               // 63 (Jet 3: 43): first variable block
+  bool tdef_block_magics;                  // Jet 4/ACE: the constants 1625 (table header at 12, column
+                                           // and logical index blocks) and 1923 (physical index
+                                           // blocks) and the 01 at 24; none of them in Jet 3
   uint32_t index_stats_size;               // 12 (Jet 3: 8)
   uint32_t column_block_size;              // 25 (Jet 3: 18)
   uint32_t column_type_offset;             // 0
-  uint32_t column_number_offset;           // 5
-  uint32_t column_var_index_offset;        // 7
-  uint32_t column_ordinal_offset;          // 9
-  uint32_t column_sort_order_offset;       // 11 (decimal: precision, scale)
-  uint32_t column_sort_version_offset;     // 14 (Jet 3: code page at 11)
-  uint32_t column_flags_offset;            // 15
-  uint32_t column_ext_flags_offset;        // 16 (none in Jet 3)
-  uint32_t column_fixed_offset_offset;     // 21
-  uint32_t column_length_offset;           // 23
+  uint32_t column_number_offset;           // 5 (Jet 3: 1)
+  uint32_t column_var_index_offset;        // 7 (Jet 3: 3)
+  uint32_t column_ordinal_offset;          // 9 (Jet 3: 5)
+  uint32_t column_jet3_one_offset;         // Jet 3: 7, 2 bytes 01 00 (meaning unknown); absent otherwise
+  uint32_t column_sort_order_offset;       // 11 (Jet 3: 9)
+  uint32_t column_precision_offset;        // 11: decimal precision, then scale (instead of the sort order)
+  uint32_t column_sort_version_offset;     // 14 (absent in Jet 3)
+  uint32_t column_code_page_offset;        // Jet 3: 11, 2 bytes; absent otherwise
+  uint32_t column_flags_offset;            // 15 (Jet 3: 13)
+  uint32_t column_ext_flags_offset;        // 16 (absent in Jet 3)
+  uint32_t column_fixed_offset_offset;     // 21 (Jet 3: 14)
+  uint32_t column_length_offset;           // 23 (Jet 3: 16)
+  uint32_t text_bytes_per_char;            // text column lengths count bytes: 2 per character (Jet 3: 1)
   uint32_t name_length_size;               // 2 (Jet 3: 1)
   uint32_t physical_index_block_size;      // 52 (Jet 3: 39)
   uint32_t physical_index_columns_offset;  // 4 (Jet 3: 0): 10 slots of [2] column, [1] order
   uint32_t physical_index_map_offset;      // 34
   uint32_t physical_index_root_offset;     // 38
   uint32_t physical_index_flags_offset;    // 46 (Jet 3: 38)
+  uint8_t index_flags_always;              // index_flag::jet4_always (Jet 3: 0)
   uint32_t logical_index_block_size;       // 28 (Jet 3: 20)
-  uint32_t logical_index_number_offset;    // 4
-  uint32_t logical_index_physical_offset;  // 8
-  uint32_t logical_index_role_offset;      // 12
-  uint32_t logical_index_other_offset;     // 13
-  uint32_t logical_index_other_page_offset;  // 17
-  uint32_t logical_index_cascade_update_offset;  // 21
-  uint32_t logical_index_cascade_delete_offset;  // 22
-  uint32_t logical_index_type_offset;      // 23
+  uint32_t logical_index_number_offset;    // 4 (Jet 3: 0)
+  uint32_t logical_index_physical_offset;  // 8 (Jet 3: 4)
+  uint32_t logical_index_role_offset;      // 12 (Jet 3: 8)
+  uint32_t logical_index_other_offset;     // 13 (Jet 3: 9)
+  uint32_t logical_index_other_page_offset;  // 17 (Jet 3: 13)
+  uint32_t logical_index_cascade_update_offset;  // 21 (Jet 3: 17)
+  uint32_t logical_index_cascade_delete_offset;  // 22 (Jet 3: 18)
+  uint32_t logical_index_type_offset;      // 23 (Jet 3: 19)
 
   // ---- index pages
   uint32_t index_free_space_offset;   // 2
@@ -143,6 +164,7 @@ struct format {
   // ---- property blobs
   std::array<uint8_t, 4> property_magic;  // "MR2\0" (Jet 3: "KKD\0")
 
+  static const format& jet3();
   static const format& jet4();
   // The descriptor of an ACE file with header version byte 2 (Access 2007) to 6 (2019 and later);
   // `sort_version` is the header's (0 General legacy, 1 General of Access 2010 and later).

@@ -19,27 +19,8 @@
 namespace jet {
 namespace {
 
-format jet3_index_format() {
-  format f = format::jet4();
-  f.gen = generation::jet3;
-  f.version_byte = 0;
-  f.page_size = 2048;
-  f.index_free_space_offset = 2;
-  f.index_owner_offset = 4;
-  f.index_prev_offset = 8;
-  f.index_next_offset = 12;
-  f.index_tail_offset = 16;
-  f.index_prefix_offset = 20;
-  f.index_prefix_size = 1;
-  f.index_node_marker_offset = 21;
-  f.index_mask_offset = 22;
-  f.index_mask_size = 226;
-  f.index_first_entry_offset = 248;
-  return f;
-}
-
 struct jet3_file {
-  format f = jet3_index_format();
+  const format& f = format::jet3();
   scratch_pages pages{2048};
 };
 

@@ -2,6 +2,7 @@
 #include "platform/jet/sort_order.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/jet/sort_order_tables.h"
@@ -209,6 +210,18 @@ int general_97_byte(char32_t c) {
       t.map, end, c, [](const detail::collation_mapping& m, char32_t v) { return m.code_point < v; });
   if (it != end && it->code_point == c) return it->byte;
   return -1;
+}
+
+char32_t general_97_char(std::uint8_t byte) {
+  // The mapping holds the 27 characters above U+00FF that code page 1252 puts at 0x80-0x9F.
+  static const std::array<char32_t, 256> chars = [] {
+    std::array<char32_t, 256> a{};
+    for (unsigned b = 0; b < 256; ++b) a[b] = b;
+    const detail::collation_table& t = detail::general_97_table;
+    for (std::size_t i = 0; i < t.map_size; ++i) a[t.map[i].byte] = t.map[i].code_point;
+    return a;
+  }();
+  return chars[byte];
 }
 
 void append_text_key_cp1252(std::string_view cp1252, bool ascending, bytes& out) {

@@ -62,6 +62,10 @@ collation_entry collation_lookup(sort_order_kind order, char16_t unit);
 // character has none (it is then ignored by the General 97 key).
 int general_97_byte(char32_t c);
 
+// The Unicode character a code-page-1252 byte stands for: the inverse of `general_97_byte` over the
+// same mapping (bytes 0x80-0x9F that code page 1252 leaves unassigned stand for U+0080-U+009F).
+char32_t general_97_char(std::uint8_t byte);
+
 // Appends the key bytes of a non-null text value that follow the column's start flag byte.
 // Jet 4/ACE orders work on UTF-16 code units (characters above U+FFFF become surrogate pairs);
 // General 97 maps each character to its code-page-1252 byte first. Pass the text as it is stored

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/jet/byte_order.h"
+#include "platform/jet/code_page.h"
 #include "platform/jet/error.h"
 
 namespace jet {
@@ -78,11 +79,12 @@ void append_utf16le(std::vector<uint8_t>& out, char16_t c) {
 }  // namespace
 
 std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression) {
+  if (!f.unicode_text) return encode_code_page(f.code_page, s);
   std::u16string u = to_utf16(s);
   std::vector<uint8_t> plain;
   plain.reserve(u.size() * 2);
   for (char16_t c : u) append_utf16le(plain, c);
-  if (!allow_compression || u.empty() || !f.unicode_text) return plain;
+  if (!allow_compression || u.empty()) return plain;
   // A 00 byte switches modes, so a two-byte character whose low byte is 00 (and NUL itself) cannot
   // be written compressed.
   for (char16_t c : u)
@@ -113,6 +115,7 @@ std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool al
 }
 
 std::wstring decode_text(const format& f, std::span<const uint8_t> b) {
+  if (!f.unicode_text) return decode_code_page(f.code_page, b);
   std::u16string u;
   if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
     bool one_byte = true;
@@ -180,7 +183,7 @@ value decode_fixed(const column_def& c, const uint8_t* in) {
   }
 }
 
-uint32_t text_limit(const format& f, const column_def& c) { return f.unicode_text ? c.length / 2u : c.length; }
+uint32_t text_limit(const format& f, const column_def& c) { return c.length / f.text_bytes_per_char; }
 
 namespace {
 
@@ -283,7 +286,9 @@ value coerce(const format& f, const column_def& c, const value& v) {
     }
     case column_type::text: case column_type::memo: {
       if (v.kind_of() != value::kind::text) mismatch();
-      if (c.type == column_type::text && to_utf16(v.as_text()).size() > text_limit(f, c))
+      // Jet 4/ACE count UTF-16 units; Jet 3 stores one byte per character.
+      if (c.type == column_type::text &&
+          (f.unicode_text ? to_utf16(v.as_text()).size() : v.as_text().size()) > text_limit(f, c))
         throw_error(dao_error::field_too_small);
       return v;
     }

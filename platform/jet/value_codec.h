@@ -1,6 +1,7 @@
 // Value encodings inside rows (little-endian numbers, IEEE doubles, the 17-byte decimal, GUID bytes)
 // and text: UTF-16LE, or the compressed form "FF FE" + runs that start one byte per character (code
-// points 1-255) and toggle to two bytes per character and back at each 00 byte.
+// points 1-255) and toggle to two bytes per character and back at each 00 byte; in Jet 3, bytes of the
+// database code page (code_page.h).
 //
 // `coerce` turns a value into the kind a column stores, refusing what DAO refuses: numbers out of
 // range (3349), text longer than the field (3163), kinds that do not convert (3421).
@@ -23,7 +24,8 @@ std::wstring from_utf16(const std::u16string& s);
 // Wide text as UTF-8 (for messages).
 std::string to_utf8(const std::wstring& s);
 
-// Text as stored: compressed when `allow_compression` and it saves space, UTF-16LE otherwise.
+// Text as stored: compressed when `allow_compression` and it saves space, UTF-16LE otherwise; Jet 3:
+// the code page's bytes, '?' for characters it cannot hold.
 std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression);
 std::wstring decode_text(const format& f, std::span<const uint8_t> bytes);
 
@@ -34,7 +36,7 @@ value decode_fixed(const column_def& c, const uint8_t* in);
 // The value in the kind column `c` stores. Null stays null.
 value coerce(const format& f, const column_def& c, const value& v);
 
-// Largest text length (UTF-16 units) of a text column.
+// Largest text length of a text column (UTF-16 units; Jet 3: characters).
 uint32_t text_limit(const format& f, const column_def& c);
 
 }  // namespace jet

@@ -1,0 +1,53 @@
+// Code-page text conversion (contract in code_page.h).
+#include "platform/jet/code_page.h"
+
+#include "platform/jet/error.h"
+#include "platform/jet/sort_order.h"
+
+namespace jet {
+
+namespace {
+
+constexpr uint16_t kWindowsLatin1 = 1252;
+constexpr uint8_t kReplacement = '?';
+
+void require(uint16_t code_page) {
+  if (!code_page_supported(code_page))
+    throw error(dao_error::unrecognized_format,
+                "Text in code page " + std::to_string(code_page) + " cannot be read or written (only code page 1252 can).");
+}
+
+// The byte of a character in code page 1252, or -1. The mapping is the one the General 97 collation
+// uses; a byte only counts when it decodes back to the same character (so U+0080, which 1252 does not
+// hold, is not taken for the euro sign's byte).
+int cp1252_byte(wchar_t c) {
+  if (c < 0 || uint32_t(c) > 0x10FFFF) return -1;
+  int b = general_97_byte(char32_t(c));
+  if (b < 0 || general_97_char(uint8_t(b)) != char32_t(c)) return -1;
+  return b;
+}
+
+}  // namespace
+
+bool code_page_supported(uint16_t code_page) { return code_page == kWindowsLatin1; }
+
+std::vector<uint8_t> encode_code_page(uint16_t code_page, std::wstring_view text) {
+  require(code_page);
+  std::vector<uint8_t> out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    int b = cp1252_byte(c);
+    out.push_back(b < 0 ? kReplacement : uint8_t(b));
+  }
+  return out;
+}
+
+std::wstring decode_code_page(uint16_t code_page, std::span<const uint8_t> bytes) {
+  require(code_page);
+  std::wstring out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) out.push_back(wchar_t(general_97_char(b)));
+  return out;
+}
+
+}  // namespace jet

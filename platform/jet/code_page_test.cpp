@@ -1,0 +1,65 @@
+#include "platform/jet/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/jet/format.h"
+#include "platform/jet/table_def.h"
+#include "platform/jet/test_scratch.h"
+#include "platform/jet/value_codec.h"
+
+namespace jet {
+namespace {
+
+std::vector<uint8_t> bytes_of(std::initializer_list<int> v) { return std::vector<uint8_t>(v.begin(), v.end()); }
+
+TEST(CodePage, Windows1252BothWays) {
+  // ASCII, Latin-1, and the characters 1252 puts at 0x80-0x9F (euro, dagger, trade mark, Œ, Ÿ).
+  const std::wstring text = L"Az09 \u00e9\u00fc\u00df\u00ff\u20ac\u2020\u2122\u0152\u0178";
+  const auto b = encode_code_page(1252, text);
+  EXPECT_EQ(b, bytes_of({'A', 'z', '0', '9', ' ', 0xE9, 0xFC, 0xDF, 0xFF, 0x80, 0x86, 0x99, 0x8C, 0x9F}));
+  EXPECT_EQ(decode_code_page(1252, b), text);
+  // Every byte decodes to a character that encodes back to it (the unassigned 0x81, 0x8D, 0x8F, 0x90
+  // and 0x9D stand for U+0081 ... as Windows reads them).
+  for (int v = 0; v < 256; ++v) {
+    const uint8_t byte = uint8_t(v);
+    const std::wstring c = decode_code_page(1252, std::span<const uint8_t>(&byte, 1));
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(encode_code_page(1252, c), bytes_of({v})) << v;
+  }
+  EXPECT_EQ(decode_code_page(1252, bytes_of({0x81})), std::wstring(1, wchar_t(0x81)));
+}
+
+TEST(CodePage, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+  // Cyrillic, CJK, an emoji, and U+0080 (a C1 control 1252 does not hold; its byte 0x80 is the euro).
+  const std::wstring text = std::wstring(L"\u041c\u0438\u0440 \u4e2d x") + wchar_t(0x1F600) + wchar_t(0x80);
+  EXPECT_EQ(encode_code_page(1252, text), bytes_of({'?', '?', '?', ' ', '?', ' ', 'x', '?', '?'}));
+}
+
+TEST(CodePage, OtherCodePagesAreRefusedClearly) {
+  EXPECT_FALSE(code_page_supported(1251));
+  EXPECT_TRUE(code_page_supported(1252));
+  EXPECT_EQ(error_of([] { encode_code_page(1251, L"a"); }), dao_error::unrecognized_format);
+  EXPECT_EQ(error_of([] { decode_code_page(932, bytes_of({0x41})); }), dao_error::unrecognized_format);
+}
+
+// The value codec stores Jet 3 text through the code page: no compression marker, one byte per character.
+TEST(CodePage, ValueCodecUsesTheCodePageForJet3Text) {
+  const format& f = format::jet3();
+  const std::wstring s = L"M\u00fcller \u20ac \u0416";
+  const auto stored = encode_text(f, s, true);
+  EXPECT_EQ(stored, bytes_of({'M', 0xFC, 'l', 'l', 'e', 'r', ' ', 0x80, ' ', '?'}));
+  EXPECT_EQ(decode_text(f, stored), L"M\u00fcller \u20ac ?");
+  // Jet 4 text is unchanged: UTF-16LE (compressed where allowed).
+  EXPECT_EQ(decode_text(format::jet4(), encode_text(format::jet4(), s, true)), s);
+
+  column_def c;
+  c.type = column_type::text;
+  c.length = 10;  // Jet 3: characters
+  EXPECT_EQ(text_limit(f, c), 10u);
+  EXPECT_EQ(text_limit(format::jet4(), c), 5u);
+  EXPECT_NO_THROW(coerce(f, c, value::text(L"0123456789")));
+  EXPECT_EQ(error_of([&] { coerce(f, c, value::text(L"0123456789a")); }), dao_error::field_too_small);
+}
+
+}  // namespace
+}  // namespace jet
