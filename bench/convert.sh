@@ -9,6 +9,10 @@
 # Cases: orders  the latin1 table bench.orders of bench/orders-1m.sql (12 columns, a primary key, a text index)
 #        big     a generated utf8mb4 table of 12 mixed columns (a primary key and an index over a text column)
 #        chinook the Chinook sample database (11 tables, 15,600 rows)
+#        existing  bench.orders converted with --mode=1, 2 and 3 into an existing file that already holds an
+#                  orders table of as many rows (other keys, so that a merge adds them all) and 200 small tables,
+#                  beside the same conversion into a new file; prints each mode's ratio to the new file's time
+#                  (the goal is at most 1.3). Not among the default cases.
 #
 # usage: bash bench/convert.sh <build folder> [rows] [csv file]
 #   rows  rows of the two generated tables (default 1000000)
@@ -44,9 +48,86 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b + 0 < a + 0) ? b : 
 max() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b + 0 > a + 0) ? b : a }'; }
 agent_cmd=("$agent" --mysqlh="$MARIADB_HOST" --port="$MARIADB_PORT" --mysqlu="$MARIADB_USER" --mysqlp="$MARIADB_PASSWORD")
 
+# Counts a conversion's instructions under callgrind (they do not depend on the machine's load); sets instructions.
+count_instructions() {
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$@" 2>"$work/callgrind.txt"
+  instructions="$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$work/callgrind.txt" | tail -1)"
+}
+
+# The existing-file case. The file is made once per format from bench_prev (orders with its ids moved past the
+# source's, and 200 small tables); every mode then starts from a fresh copy of it. CSV rows: existing-new (the
+# conversion into a new file) and existing-mode1..3, each with the read floor of bench.orders.
+run_existing() {
+  echo "bench: loading existing" >&2
+  load_orders
+  local sql="CREATE DATABASE bench_prev CHARACTER SET latin1; USE bench_prev; CREATE TABLE orders LIKE bench.orders;
+    INSERT INTO bench_prev.orders SELECT id + $rows, customer, email, qty, price, weight, created, shipped, flag,
+      code, note, big FROM bench.orders;"
+  local i
+  for i in $(seq -w 1 200); do
+    sql="$sql CREATE TABLE bench_prev.small_$i (id INT PRIMARY KEY, name VARCHAR(40), amount DECIMAL(10,2),
+      KEY (name)); INSERT INTO bench_prev.small_$i SELECT seq, CONCAT('item ', seq), seq * 1.25 FROM seq_1_to_20;"
+  done
+  client -e "$sql"
+  local floor_sql="SELECT * FROM bench.orders;" format mode out
+  for format in $formats; do
+    local ext=mdb
+    [ "$format" = 2 ] && ext=accdb
+    local base="$work/existing-base-$format.$ext" dest="$work/existing-$format.$ext"
+    if ! out="$("${agent_cmd[@]}" --src=bench_prev --dest="$base" --acc_ver="$format" --silent 2>&1)"; then
+      if grep -q "cannot write" <<<"$out"; then continue; fi
+      echo "bench: making the existing file (acc_ver=$format) failed:" >&2
+      echo "$out" >&2
+      exit 1
+    fi
+    local best_floor="" best_new="" peak_new=""
+    declare -A best=() peaks=()
+    for _ in $(seq "$repeat"); do
+      timed "${client_cmd[@]}" --quick -N -e "$floor_sql" >/dev/null
+      best_floor="$(min "$best_floor" "$elapsed")"
+      rm -f "$dest"
+      timed "${agent_cmd[@]}" --src=bench --dest="$dest" --acc_ver="$format" --silent
+      best_new="$(min "$best_new" "$elapsed")"
+      peak_new="$(max "$peak_new" "$peak")"
+      for mode in 1 2 3; do
+        rm -f "$dest"
+        cp "$base" "$dest"
+        timed "${agent_cmd[@]}" --src=bench --dest="$dest" --acc_ver="$format" --mode="$mode" --silent
+        best[$mode]="$(min "${best[$mode]:-}" "$elapsed")"
+        peaks[$mode]="$(max "${peaks[$mode]:-}" "$peak")"
+      done
+    done
+    for mode in new 1 2 3; do
+      local t="$best_new" p="$peak_new" label=existing-new
+      if [ "$mode" != new ]; then t="${best[$mode]}" p="${peaks[$mode]}" label="existing-mode$mode"; fi
+      instructions=""
+      if [ "$callgrind" = 1 ]; then
+        rm -f "$dest"
+        if [ "$mode" = new ]; then
+          count_instructions "${agent_cmd[@]}" --src=bench --dest="$dest" --acc_ver="$format" --silent
+        else
+          cp "$base" "$dest"
+          count_instructions "${agent_cmd[@]}" --src=bench --dest="$dest" --acc_ver="$format" --mode="$mode" --silent
+        fi
+      fi
+      local ratio to_new peak_mib
+      ratio="$(awk -v c="$t" -v f="$best_floor" 'BEGIN { printf "%.2f", (f > 0) ? c / f : 0 }')"
+      to_new="$(awk -v c="$t" -v n="$best_new" 'BEGIN { printf "%.2f", (n > 0) ? c / n : 0 }')"
+      peak_mib="$(awk -v k="$p" 'BEGIN { printf "%.1f", k / 1024 }')"
+      printf '%-14s %-6s %9s %10s %9s %7s %9s  to_new %s' "$label" "$format" "$rows" "$t" "$best_floor" "$ratio" \
+        "$peak_mib" "$to_new"
+      [ -n "$instructions" ] && printf '  Ir %s' "$instructions"
+      printf '\n'
+      echo "$(date -u +%Y-%m-%dT%H:%M:%SZ),$commit,$label,$format,$rows,$t,$best_floor,$ratio,$peak_mib,,$instructions" >>"$csv"
+    done
+    unset best peaks
+  done
+}
+
 if [ ! -f "$csv" ]; then echo "when,commit,case,format,rows,convert_s,floor_s,ratio,peak_mib,file_mib,instructions" >"$csv"; fi
 printf '%-8s %-6s %9s %10s %9s %7s %9s %9s\n' case acc_ver rows convert_s floor_s ratio peak_mib file_mib
 for name in $cases; do
+  if [ "$name" = existing ]; then run_existing; continue; fi
   echo "bench: loading $name" >&2
   "load_$name"
   db="$(database_of "$name")"
@@ -77,9 +158,7 @@ for name in $cases; do
     instructions=""
     if [ "$callgrind" = 1 ]; then
       rm -f "$dest"
-      valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "${agent_cmd[@]}" --src="$db" \
-        --dest="$dest" --acc_ver="$format" --silent 2>"$work/callgrind.txt"
-      instructions="$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$work/callgrind.txt" | tail -1)"
+      count_instructions "${agent_cmd[@]}" --src="$db" --dest="$dest" --acc_ver="$format" --silent
     fi
     ratio="$(awk -v c="$best_convert" -v f="$best_floor" 'BEGIN { printf "%.2f", (f > 0) ? c / f : 0 }')"
     peak_mib="$(awk -v k="$best_peak" 'BEGIN { printf "%.1f", k / 1024 }')"
