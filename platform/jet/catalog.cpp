@@ -42,14 +42,22 @@ table_def make(const format& f, uint32_t page, const std::vector<col>& cols) {
     t.columns.push_back(d);
   }
   t.max_columns = n;
-  // The engine stores these blocks alphabetically.
+  // The Jet 4 engine stores these blocks alphabetically; the Jet 3 engine keeps them in column order
+  // and only its long-value map list is alphabetical.
   auto lower = [](const std::wstring& s) {
     std::wstring r = s;
     for (auto& ch : r) ch = wchar_t(std::towlower(wint_t(ch)));
     return r;
   };
-  std::stable_sort(t.columns.begin(), t.columns.end(),
-                   [&](const column_def& a, const column_def& b) { return lower(a.name) < lower(b.name); });
+  auto by_name = [&](const column_def& a, const column_def& b) { return lower(a.name) < lower(b.name); };
+  if (f.gen != generation::jet3) {
+    std::stable_sort(t.columns.begin(), t.columns.end(), by_name);
+  } else {
+    std::vector<column_def> sorted = t.columns;
+    std::stable_sort(sorted.begin(), sorted.end(), by_name);
+    for (const auto& c : sorted)
+      if (is_long_value_type(c.type)) t.lv_list_order.push_back(c.number);
+  }
   return t;
 }
 
@@ -112,7 +120,7 @@ table_def system_table_def(const format& f, system_table which, uint32_t tdef_pa
   // The complex-type templates are ordinary ('N') tables whose columns carry no system flag.
   constexpr uint8_t ace_fixed = cf::fixed | cf::updatable, ace_var = cf::updatable;
   constexpr uint8_t ace_auto = fixed | cf::autonumber;
-  const uint8_t jet4 = f.gen == generation::jet3 ? 0x00 : index_flag::jet4_always;
+  const uint8_t jet4 = f.index_flags_always;
   using T = column_type;
   switch (which) {
     case system_table::objects: {
@@ -151,15 +159,16 @@ table_def system_table_def(const format& f, system_table which, uint32_t tdef_pa
       return t;
     }
     case system_table::queries: {
-      table_def t = make(f, msysqueries_tdef_page,
-                         {{L"ObjectId", T::long_integer, fixed, 0, 0},
-                          {L"Attribute", T::byte, fixed, 0, 4},
-                          {L"Order", T::binary, var, 0, 0},
-                          {L"Name1", T::text, var, 1, 0},
-                          {L"Name2", T::text, var, 2, 0},
-                          {L"Expression", T::memo, var, 3, 0},
-                          {L"Flag", T::integer, fixed, 4, 5},
-                          {L"LvExtra", T::long_integer, fixed, 4, 7}});
+      std::vector<col> cols = {{L"ObjectId", T::long_integer, fixed, 0, 0},
+                               {L"Attribute", T::byte, fixed, 0, 4},
+                               {L"Order", T::binary, var, 0, 0},
+                               {L"Name1", T::text, var, 1, 0},
+                               {L"Name2", T::text, var, 2, 0},
+                               {L"Expression", T::memo, var, 3, 0},
+                               {L"Flag", T::integer, fixed, 4, 5}};
+      // Jet 3 has no LvExtra column.
+      if (f.gen != generation::jet3) cols.push_back({L"LvExtra", T::long_integer, fixed, 4, 7});
+      table_def t = make(f, msysqueries_tdef_page, cols);
       add_index(t, {0, 1, 2}, jet4 | index_flag::unique);
       add_logical(t, L"ObjectIdAttribute", 0, 0, logical_index_type::primary_key);
       return t;
@@ -292,6 +301,36 @@ std::vector<std::vector<value>> blank_object_rows(const format& f, double date,
 std::vector<std::vector<value>> blank_ace_rows(const format& f, const std::vector<uint32_t>& extra_tables) {
   const reference_blank& ref = reference_for(f);
   bytes s2 = sid(ref.sid_s2), s3 = sid(ref.sid_s3), s4 = sid(ref.sid_s4);
+  if (f.gen == generation::jet3) {
+    // As an Access 97 database holds them: the Jet 4 set with inheritable full rights of S2 on the
+    // Tables container, and rights of the administrators' SID on the system tables and containers.
+    const bytes& admins = ref.sid_admins;
+    return {
+        ace_row(msysobjects_tdef_page, s2, 393216, false),
+        ace_row(msysaces_tdef_page, s2, 393216, false),
+        ace_row(msysqueries_tdef_page, s2, 393216, false),
+        ace_row(msysrelationships_tdef_page, s2, 917504, false),
+        ace_row(tables_container_id, s4, 983294, true),
+        ace_row(tables_container_id, s2, 1048319, true),
+        ace_row(relationships_container_id, s4, 983294, true),
+        ace_row(relationships_container_id, s2, 393217, false),
+        ace_row(databases_container_id, s2, 393216, false),
+        ace_row(msysdb_id, s2, 393230, false),
+        ace_row(msysdb_id, s3, 14, false),
+        ace_row(msysdb_id, admins, 393230, false),
+        ace_row(msysobjects_tdef_page, admins, 393300, false),
+        ace_row(msysaces_tdef_page, admins, 393300, false),
+        ace_row(msysqueries_tdef_page, admins, 393236, false),
+        ace_row(msysqueries_tdef_page, s3, 20, false),
+        ace_row(msysrelationships_tdef_page, admins, 393236, false),
+        ace_row(msysrelationships_tdef_page, s3, 20, false),
+        ace_row(msysobjects_tdef_page, s3, 20, false),
+        ace_row(tables_container_id, admins, 1048319, true),
+        ace_row(tables_container_id, s3, 1048319, true),
+        ace_row(relationships_container_id, admins, 1048575, true),
+        ace_row(relationships_container_id, s3, 1048575, true),
+    };
+  }
   std::vector<std::vector<value>> rows = {
       ace_row(msysobjects_tdef_page, s2, 393216, false),
       ace_row(msysaces_tdef_page, s2, 393216, false),
@@ -317,8 +356,16 @@ std::vector<std::vector<value>> blank_ace_rows(const format& f, const std::vecto
 }
 
 std::vector<std::vector<value>> new_table_ace_rows(const format& f, uint32_t table_id) {
-  // One full-rights row for each SID that holds rights on the Tables container.
   const reference_blank& ref = reference_for(f);
+  // Access 97: one row for each SID holding inheritable rights 1048319 on the Tables container, with
+  // those rights, not inheritable.
+  if (f.gen == generation::jet3)
+    return {
+        ace_row(table_id, sid(ref.sid_s2), 1048319, false),
+        ace_row(table_id, ref.sid_admins, 1048319, false),
+        ace_row(table_id, sid(ref.sid_s3), 1048319, false),
+    };
+  // One full-rights row for each SID that holds rights on the Tables container.
   return {
       ace_row(table_id, sid(ref.sid_s2), 1048575, false),
       ace_row(table_id, sid(ref.sid_s3), 1048575, false),

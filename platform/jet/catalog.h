@@ -4,9 +4,11 @@
 // MSysObjects (TDEF page 2) lists every object: containers (Tables 0x0F000001, Databases 0x0F000002,
 // Relationships 0x0F000003), MSysDb (0x10000000) and one row per table whose Id is its TDEF page.
 // MSysACEs holds the permissions (ObjectId, SID, ACM, FInheritable). MSysQueries and
-// MSysRelationships are empty in a new database. The engine stores the column blocks and logical
-// index blocks of these tables in alphabetical order while the column numbers follow the definition
-// order below; the owner SIDs come from the reference blank (header.h).
+// MSysRelationships are empty in a new database. The Jet 4 engine stores the column blocks and
+// logical index blocks of these tables in alphabetical order while the column numbers follow the
+// definition order below; the Jet 3 engine keeps the columns in definition order (MSysQueries has no
+// LvExtra there). The owner SIDs and the permissions come from the reference blank (header.h): in
+// Jet 3, those of an Access 97 database, with its administrators' SID.
 #pragma once
 
 #include <cstdint>

@@ -154,7 +154,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
         if (t.indexes.size() >= f.max_indexes) throw_error(dao_error::too_many_indexes, to_utf8(many_name));
         index_def ix;
         for (uint16_t c : many_cols) ix.columns.push_back({c, true});
-        ix.flags = index_flag::jet4_always;
+        ix.flags = f.index_flags_always;
         t.indexes.push_back(ix);
         physical = int(t.indexes.size() - 1);
       }

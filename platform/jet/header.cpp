@@ -1,4 +1,4 @@
-// Header page codec and the Jet 4 reference blank's constants.
+// Header page codec and the constants of the reference blanks (Jet 3, Jet 4, ACE).
 #include "platform/jet/header.h"
 
 #include <cstring>
@@ -6,6 +6,7 @@
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/error.h"
+#include "platform/jet/value_codec.h"
 
 namespace jet {
 
@@ -37,6 +38,32 @@ constexpr uint8_t kAce12Region[128] = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
 };
 
+// The decoded masked region (0x18-0x95) of an Access 97 database: the code page, the sort order at
+// 0x3A, the byte at 0x38 and the per-database bytes at 0x56. Jet 3 keeps no creation date here and
+// stores no SID under a per-file key: its four short SIDs are the same in every Access 97 file.
+constexpr uint8_t kJet3Region[126] = {
+    0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+    0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x01, 0x00, 0x09, 0x04, 0xE4, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E, 0x25,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+};
+
+// The workgroup administrators' SID of the same Access 97 database, which holds rights on the
+// system tables and containers beside the short SIDs.
+constexpr uint8_t kJet3AdminsSid[102] = {
+    0x01, 0xC5, 0x54, 0x32, 0x43, 0x62, 0x02, 0x84, 0x1B, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B,
+    0x11, 0xFF, 0x2E, 0x1D, 0xB3, 0xA0, 0x58, 0x06, 0x30, 0x66, 0x94, 0xBB, 0xCD, 0x5A, 0x29, 0xED,
+    0xBB, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B, 0x11, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B,
+    0x11, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B, 0x11, 0xAD, 0xC3, 0xB2, 0xBC, 0xCB, 0x7C, 0xE7,
+    0xD6, 0xEA, 0x33, 0xA3, 0xA5, 0x55, 0xE5, 0xFB, 0x96, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B,
+    0x11, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B, 0x11, 0xDF, 0x56, 0x1A, 0x17, 0x23, 0x6A, 0x4B,
+    0x11, 0xDF, 0x56, 0x1A, 0x17, 0x23,
+};
+
 // Fixed bytes outside the masked region.
 constexpr uint8_t kPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
 constexpr uint32_t kEngineTailOffset = 0x98;
@@ -47,6 +74,7 @@ struct reference_source {
   const uint8_t* region;
   std::array<uint8_t, 2> s1, s2, s3, s4;
   std::array<uint8_t, 4> end_block_head;
+  std::vector<uint8_t> admins_sid;
 };
 
 reference_blank make_reference(const format& f, const reference_source& src) {
@@ -55,15 +83,16 @@ reference_blank make_reference(const format& f, const reference_source& src) {
   r.sid_s2 = src.s2;
   r.sid_s3 = src.s3;
   r.sid_s4 = src.s4;
+  r.sid_admins = src.admins_sid;
   std::vector<uint8_t> p(f.page_size, 0);
   std::memcpy(p.data(), kPageTypeBytes, sizeof kPageTypeBytes);
   std::memcpy(p.data() + f.header_magic_offset, f.header_magic, 16);
   p[f.header_version_offset] = f.version_byte;
   std::memcpy(p.data() + f.header_mask_offset, src.region, f.header_mask_length);
-  std::memcpy(p.data() + kEngineTailOffset, kEngineTail, sizeof kEngineTail);
+  if (f.header_engine_tail) std::memcpy(p.data() + kEngineTailOffset, kEngineTail, sizeof kEngineTail);
   for (uint32_t i = f.page_size - kEndBlockSize; i < f.page_size; i += 2) { p[i] = 0x00; p[i + 1] = 0x01; }
   std::memcpy(p.data() + f.page_size - kEndBlockSize, src.end_block_head.data(), src.end_block_head.size());
-  r.creation_date = get_f64(p.data() + f.header_create_date_offset);
+  r.creation_date = format::has(f.header_create_date_offset) ? get_f64(p.data() + f.header_create_date_offset) : 0;
   r.decoded_header = std::move(p);
   return r;
 }
@@ -74,10 +103,16 @@ const reference_blank& reference_for(const format& f) {
   // Jet 4: the engine-made blank. ACE: the Access 2007 blank (no engine-made ACE blank is public).
   static const reference_blank jet4 =
       make_reference(format::jet4(), {kJet4Region, {0x65, 0x89}, {0x64, 0x8B}, {0x65, 0x8B}, {0x65, 0x8E},
-                                      {0x01, 0x01, 0x00, 0x01}});
+                                      {0x01, 0x01, 0x00, 0x01}, {}});
   static const reference_blank ace12 =
       make_reference(format::ace(2), {kAce12Region, {0x52, 0xA6}, {0x53, 0xA4}, {0x52, 0xA4}, {0x52, 0xA1},
-                                      {0x1E, 0x01, 0x7A, 0x01}});
+                                      {0x1E, 0x01, 0x7A, 0x01}, {}});
+  if (f.gen == generation::jet3) {
+    static const reference_blank jet3 = make_reference(
+        format::jet3(), {kJet3Region, {0x02, 0x03}, {0x03, 0x01}, {0x02, 0x01}, {0x02, 0x04}, {0x01, 0x01, 0x09, 0x01},
+            std::vector<uint8_t>(std::begin(kJet3AdminsSid), std::end(kJet3AdminsSid))});
+    return jet3;
+  }
   return f.gen == generation::ace ? ace12 : jet4;
 }
 
@@ -127,13 +162,14 @@ std::vector<uint8_t> build_header(const format& f, const std::wstring& password)
   uint32_t max_chars = f.header_password_length / (f.unicode_text ? 2 : 1);
   if (password.size() > max_chars) throw_error(dao_error::invalid_argument);
   auto mask = date_mask(f, p);
+  const std::vector<uint8_t> code_page_password = f.unicode_text ? std::vector<uint8_t>() : encode_text(f, password, false);
   for (uint32_t i = 0; i < f.header_password_length; ++i) {
     uint8_t b = 0;
     if (f.unicode_text) {
       size_t ch = i / 2;
       if (ch < password.size()) b = uint8_t(uint32_t(password[ch]) >> (8 * (i % 2)));
-    } else if (i < password.size()) {
-      b = uint8_t(password[i]);
+    } else if (i < code_page_password.size()) {
+      b = code_page_password[i];
     }
     p[f.header_password_offset + i] = b ^ mask[i % 4];
   }

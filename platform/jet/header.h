@@ -7,7 +7,8 @@
 //   0x98  constant 1620 and "4.0"; page end − 0x200: a constant block.
 //
 // A new file takes the whole decoded header of the reference blank of its generation (Jet 4: the
-// engine-made blank; ACE: the Access 2007 blank) and changes only the password. The reference's creation date, its per-database bytes and the owner SIDs of the catalog
+// engine-made blank; ACE: the Access 2007 blank; Jet 3: an Access 97 database, whose header holds no
+// creation date and no password date mask) and changes only the password. The reference's creation date, its per-database bytes and the owner SIDs of the catalog
 // belong together (they cannot be derived) and are kept as one set: `reference_blank`.
 #pragma once
 
@@ -28,6 +29,9 @@ struct reference_blank {
   std::array<uint8_t, 2> sid_s2;  // owner of MSysDb and of every new object
   std::array<uint8_t, 2> sid_s3;
   std::array<uint8_t, 2> sid_s4;
+  // Jet 3: the 102-byte SID of the workgroup's administrators, which Access 97 gives rights beside
+  // S2 and S3; empty for the engine-made Jet 4 blank.
+  std::vector<uint8_t> sid_admins;
   std::vector<uint8_t> decoded_header;  // the whole page 0, unmasked
 };
 

@@ -9,6 +9,43 @@
 
 namespace jet {
 
+namespace {
+
+// Number of jump-table bytes of a Jet 3 row whose length without them is `n`: one per whole 256
+// bytes of the finished row (less its last byte), which itself grows with the table.
+uint32_t jet3_jump_count(uint32_t n) {
+  uint32_t jumps = 0;
+  while ((n + jumps - 1) / 256 > jumps) ++jumps;
+  return jumps;
+}
+
+// The Jet 3 trailer after the variable data: [1] end of data, [1 × n] slot starts n−1 … 0, the jump
+// table, [1] n. Offsets are stored modulo 256; jump byte k (counted back from the slot count) is the
+// position (slot number, n = the end of data) of the first offset at or beyond 256·(k+1), FF when
+// only the trailer reaches that far.
+void append_jet3_offsets(std::vector<uint8_t>& out, const std::vector<uint32_t>& starts, uint32_t mask_size) {
+  const uint32_t n = uint32_t(starts.size());
+  const uint32_t end = uint32_t(out.size());
+  const uint32_t jumps = jet3_jump_count(end + 1 + n + 1 + mask_size);
+  std::vector<uint32_t> offsets(starts);
+  offsets.push_back(end);  // position n: the end of the data
+  out.push_back(uint8_t(end));
+  for (uint32_t s = n; s-- > 0;) out.push_back(uint8_t(starts[s]));
+  std::vector<uint8_t> table(jumps, 0xFF);
+  for (uint32_t k = 0; k < jumps; ++k) {
+    for (uint32_t i = 0; i <= n; ++i) {
+      if (offsets[i] >= 256 * (k + 1)) {
+        table[k] = uint8_t(i);
+        break;
+      }
+    }
+  }
+  for (uint32_t k = jumps; k-- > 0;) out.push_back(table[k]);
+  out.push_back(uint8_t(n));
+}
+
+}  // namespace
+
 uint32_t fixed_area_size(const table_def& t) {
   uint32_t size = 0;
   for (const auto& c : t.columns)
@@ -42,7 +79,11 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
   };
 
   std::vector<uint8_t> out(f.row_count_field_size + fixed_size, 0);
-  put_u16(out.data(), uint16_t(ncols));
+  if (f.row_count_field_size == 1) {
+    out[0] = uint8_t(ncols);
+  } else {
+    put_u16(out.data(), uint16_t(ncols));
+  }
   for (const auto& c : t.columns) {
     const value& v = get(c);
     if (c.type == column_type::boolean) {
@@ -67,18 +108,21 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
   }
 
   // Size with every long value out of the row, then bring short ones inline while the row has room.
-  uint32_t trailer = nslots ? 2 + 2 * nslots + 2 : 0;
+  const uint32_t w = f.row_count_field_size;
+  uint32_t trailer = nslots ? w + w * nslots + w : 0;
   uint32_t total = uint32_t(out.size()) + trailer + mask_size;
   std::vector<bool> lv_inline(nslots, false);
   for (uint32_t s = 0; s < nslots; ++s) {
     if (!slot_col[s]) continue;
     total += is_long_value_type(slot_col[s]->type) ? lv_header_size : uint32_t(slot[s].size());
   }
-  if (total > f.max_row_size) throw_error(dao_error::record_too_large);
+  // Jet 3 rows of 256 bytes or more also carry a jump table (a byte per 256 bytes).
+  auto with_jumps = [&](uint32_t n) { return f.row_jump_table && nslots ? n + jet3_jump_count(n) : n; };
+  if (with_jumps(total) > f.max_row_size) throw_error(dao_error::record_too_large);
   for (uint32_t s = 0; s < nslots; ++s) {
     if (!slot_col[s] || !is_long_value_type(slot_col[s]->type)) continue;
     uint32_t len = uint32_t(slot[s].size());
-    if (len <= f.lv_inline_max && total + len <= f.max_row_size) {
+    if (len <= f.lv_inline_max && with_jumps(total + len) <= f.max_row_size) {
       lv_inline[s] = true;
       total += len;
     }
@@ -97,15 +141,19 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
     slot[s] = std::move(field);
   }
 
-  std::vector<uint16_t> starts(nslots);
+  std::vector<uint32_t> starts(nslots);
   for (uint32_t s = 0; s < nslots; ++s) {
-    starts[s] = uint16_t(out.size());
+    starts[s] = uint32_t(out.size());
     out.insert(out.end(), slot[s].begin(), slot[s].end());
   }
   if (nslots) {
-    append_u16(out, uint16_t(out.size()));
-    for (uint32_t s = nslots; s-- > 0;) append_u16(out, starts[s]);
-    append_u16(out, uint16_t(nslots));
+    if (f.row_jump_table) {
+      append_jet3_offsets(out, starts, mask_size);
+    } else {
+      append_u16(out, uint16_t(out.size()));
+      for (uint32_t s = nslots; s-- > 0;) append_u16(out, uint16_t(starts[s]));
+      append_u16(out, uint16_t(nslots));
+    }
   }
   out.insert(out.end(), mask.begin(), mask.end());
   return out;

@@ -1,4 +1,4 @@
-// Packs a row of a table (Jet 4 / ACE layout):
+// Packs a row of a table (Jet 4 / ACE layout; Jet 3 below):
 //
 //   [2]           number of columns (the table's highest column count)
 //   [..]          fixed area: each fixed column at 2 + its fixed offset (null ones still take room)
@@ -7,6 +7,9 @@
 //   [2 × n]       start offsets of slots n−1 … 0
 //   [2]           n = number of variable slots
 //   [(cols+7)/8]  null mask, bit per column number, 1 = not null (yes/no: 1 = true)
+// Jet 3 uses 1-byte fields instead ([1] column count, offsets modulo 256) and, in rows of 256 bytes
+// or more, a jump table between the slot offsets and the slot count: one byte per 256 bytes naming
+// the first offset at or beyond each 256-byte boundary (FF when none is).
 // A table without variable columns has no offset table and no slot count. Offsets count from the
 // row start. Memo/OLE values go inline when short enough and the row has room, otherwise to the
 // column's long_value_store.

@@ -27,7 +27,7 @@ index_def define_index(const format& f, const table_def& t, const index_spec& s)
       if (other.column_number == c->number) throw_error(dao_error::duplicate_field);
     ix.columns.push_back({c->number, fld.ascending});
   }
-  ix.flags = index_flag::jet4_always;
+  ix.flags = f.index_flags_always;
   if (s.primary || s.unique) ix.flags |= index_flag::unique;
   if (s.primary || s.required) ix.flags |= index_flag::required;
   if (s.ignore_nulls && !s.primary) ix.flags |= index_flag::ignore_nulls;
@@ -47,6 +47,11 @@ table_def define_table(const format& f, const std::vector<column_spec>& columns,
     check_name(f, s.name);
     for (size_t j = 0; j < i; ++j)
       if (same_name(columns[j].name, s.name)) throw_error(dao_error::duplicate_field);
+    // Jet 3 has no decimal field (nor any type ACE added): refused, never stored as another kind.
+    if (s.type == column_type::decimal && f.gen == generation::jet3)
+      throw error(dao_error::invalid_field_type,
+                  "Invalid field data type: field '" + to_utf8(s.name) + "' is a decimal field, which Access 95/97 "
+                  "databases cannot hold.");
     column_def c;
     c.name = s.name;
     c.type = s.type;
@@ -64,7 +69,7 @@ table_def define_table(const format& f, const std::vector<column_spec>& columns,
       case column_type::text:
         if (s.size > f.max_text_chars) throw_error(dao_error::invalid_field_type);
         c.flags = column_flag::updatable;
-        c.length = uint16_t((s.size ? s.size : f.max_text_chars) * (f.unicode_text ? 2 : 1));
+        c.length = uint16_t((s.size ? s.size : f.max_text_chars) * f.text_bytes_per_char);
         break;
       case column_type::binary:
         if (s.size > f.max_binary_bytes) throw_error(dao_error::invalid_field_type);

@@ -12,10 +12,24 @@ namespace jet {
 
 namespace {
 
+// Names: [2] byte length + UTF-16LE; Jet 3: [1] length + code-page bytes.
 void append_name(const format& f, std::vector<uint8_t>& out, const std::wstring& name) {
-  std::u16string u = to_utf16(name);
-  append_u16(out, uint16_t(u.size() * 2));
-  for (char16_t c : u) append_u16(out, uint16_t(c));
+  std::vector<uint8_t> b = encode_text(f, name, false);
+  if (f.name_length_size == 1) {
+    out.push_back(uint8_t(b.size()));
+  } else {
+    append_u16(out, uint16_t(b.size()));
+  }
+  out.insert(out.end(), b.begin(), b.end());
+}
+
+// Bytes 2-3 of every TDEF page: its free space minus 8 (Jet 4/ACE) or the letters "VC" (Jet 3).
+void put_page_mark(const format& f, uint8_t* page, uint32_t free_space) {
+  if (f.tdef_page_tag) {
+    page[2] = uint8_t(f.tdef_page_tag[0]);
+    page[3] = uint8_t(f.tdef_page_tag[1]);
+  }
+  if (format::has(f.tdef_free_space_offset)) put_u16(page + f.tdef_free_space_offset, uint16_t(free_space));
 }
 
 }  // namespace
@@ -25,10 +39,12 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   uint8_t* h = out.data();
   h[0] = page_type::tdef;
   h[1] = tdef_const::page_marker;
-  put_u32(h + tdef_const::magic_offset, tdef_const::magic_value);
+  // Jet 3 has neither the constants of the Jet 4 blocks nor the 01 byte of its header.
+  const bool magics = f.tdef_block_magics;
+  if (magics) put_u32(h + tdef_const::magic_offset, tdef_const::magic_value);
   put_u32(h + f.tdef_row_count_offset, t.row_count);
   put_u32(h + f.tdef_autonumber_offset, t.autonumber_last);
-  h[tdef_const::flag24_offset] = tdef_const::flag24_value;
+  if (magics) h[tdef_const::flag24_offset] = tdef_const::flag24_value;
   h[f.tdef_table_type_offset] = t.system ? table_type::system : table_type::user;
   put_u16(h + f.tdef_max_columns_offset, std::max<uint16_t>(t.max_columns, uint16_t(t.columns.size())));
   put_u16(h + f.tdef_var_columns_offset, t.variable_column_count());
@@ -47,19 +63,22 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   for (const auto& c : t.columns) {
     std::vector<uint8_t> b(f.column_block_size, 0);
     b[f.column_type_offset] = uint8_t(c.type);
-    put_u32(b.data() + tdef_const::column_magic_offset, tdef_const::magic_value);
+    if (magics) put_u32(b.data() + tdef_const::column_magic_offset, tdef_const::magic_value);
     put_u16(b.data() + f.column_number_offset, c.number);
     put_u16(b.data() + f.column_var_index_offset, c.var_index);
     put_u16(b.data() + f.column_ordinal_offset, c.ordinal);
+    if (format::has(f.column_jet3_one_offset)) put_u16(b.data() + f.column_jet3_one_offset, 1);
     if (c.type == column_type::decimal) {
-      b[f.column_sort_order_offset] = c.precision;
-      b[f.column_sort_order_offset + 1] = c.scale;
+      b[f.column_precision_offset] = c.precision;
+      b[f.column_precision_offset + 1] = c.scale;
     } else {
+      // Every column carries the sort order (and in Jet 3 the database code page), text or not.
       put_u16(b.data() + f.column_sort_order_offset, c.sort_order);
-      b[f.column_sort_version_offset] = c.sort_version;
+      if (format::has(f.column_sort_version_offset)) b[f.column_sort_version_offset] = c.sort_version;
+      if (format::has(f.column_code_page_offset)) put_u16(b.data() + f.column_code_page_offset, f.code_page);
     }
     b[f.column_flags_offset] = c.flags;
-    b[f.column_ext_flags_offset] = c.ext_flags;
+    if (format::has(f.column_ext_flags_offset)) b[f.column_ext_flags_offset] = c.ext_flags;
     put_u16(b.data() + f.column_fixed_offset_offset, c.is_fixed() ? c.fixed_offset : 0);
     put_u16(b.data() + f.column_length_offset, c.length);
     out.insert(out.end(), b.begin(), b.end());
@@ -67,7 +86,7 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   for (const auto& c : t.columns) append_name(f, out, c.name);
   for (const auto& ix : t.indexes) {
     std::vector<uint8_t> b(f.physical_index_block_size, 0);
-    put_u32(b.data(), tdef_const::index_magic);
+    if (magics) put_u32(b.data(), tdef_const::index_magic);
     for (uint32_t s = 0; s < tdef_const::index_slots; ++s) {
       uint8_t* slot = b.data() + f.physical_index_columns_offset + tdef_const::index_slot_size * s;
       if (s < ix.columns.size()) {
@@ -84,7 +103,7 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
   }
   for (const auto& li : t.logical_indexes) {
     std::vector<uint8_t> b(f.logical_index_block_size, 0);
-    put_u32(b.data(), tdef_const::magic_value);
+    if (magics) put_u32(b.data(), tdef_const::magic_value);
     put_u32(b.data() + f.logical_index_number_offset, li.number);
     put_u32(b.data() + f.logical_index_physical_offset, li.physical);
     b[f.logical_index_role_offset] = li.relationship_role;
@@ -96,11 +115,17 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
     out.insert(out.end(), b.begin(), b.end());
   }
   for (const auto& li : t.logical_indexes) append_name(f, out, li.name);
-  for (const auto& c : t.columns) {
-    if (!is_long_value_type(c.type)) continue;
+  auto append_lv = [&](const column_def& c) {
     append_u16(out, c.number);
     append_u32(out, c.lv_owned_map);
     append_u32(out, c.lv_free_map);
+  };
+  if (t.lv_list_order.empty()) {
+    for (const auto& c : t.columns)
+      if (is_long_value_type(c.type)) append_lv(c);
+  } else {
+    for (uint16_t n : t.lv_list_order)
+      if (const column_def* c = t.column_by_number(n); c && is_long_value_type(c->type)) append_lv(*c);
   }
   append_u16(out, tdef_const::end_marker);
   put_u32(out.data() + f.tdef_length_offset, uint32_t(out.size()));
@@ -131,7 +156,7 @@ std::vector<uint32_t> write_tdef(const format& f, const table_def& t, page_alloc
     at += take;
     size_t used = pages.empty() ? take : take + hdr;
     uint32_t free_space = used >= f.page_size - hdr ? 0u : uint32_t(f.page_size - used - hdr);
-    put_u16(p.data() + f.tdef_free_space_offset, uint16_t(free_space));
+    put_page_mark(f, p.data(), free_space);
     put_u32(p.data() + f.tdef_next_page_offset, 0);
     pages.push_back(std::move(p));
   }

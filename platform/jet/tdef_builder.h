@@ -8,7 +8,10 @@
 //       ([2] byte length + UTF-16LE), physical index blocks (52), logical index blocks (28), logical
 //       index names, the long-value map list ([2] column, [4] owned map, [4] free map; then FF FF)
 // A definition longer than a page continues on further TDEF pages, each adding its bytes after its
-// own 8-byte header. Offsets come from the format descriptor.
+// own 8-byte header. Offsets come from the format descriptor. Jet 3 has shorter blocks without the
+// constants 1625/1923 (8-byte statistics, 18-byte columns with the code page, 39-byte physical and
+// 20-byte logical index blocks), names as [1] length + code-page bytes, and "VC" instead of the free
+// space at byte 2 of every TDEF page.
 #pragma once
 
 #include <cstdint>
