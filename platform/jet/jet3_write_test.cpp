@@ -12,6 +12,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/index_key.h"
 #include "platform/jet/index_scan.h"
+#include "platform/jet/new_file.h"
 #include "platform/jet/page_io.h"
 #include "platform/jet/reader_oracles.h"
 #include "platform/jet/test_scratch.h"
@@ -247,6 +248,76 @@ TEST(Jet3Write, IndexesHoldEveryRowInSoundTrees) {
                            "CREATE UNIQUE INDEX \"people_code_idx\" ON \"people\" (\"code\")"})
     EXPECT_NE(schema.out.find(want), std::string::npos) << want << "\n" << schema.out;
   EXPECT_EQ(oracle::mdb_export(path, "People").size(), 3000u);
+}
+
+// What Jet 3 cannot hold is refused with the error Access gives, and the file stays sound: a decimal
+// field, a text field over 255 characters, a name over 64 characters, a text value over its field
+// size, a row over 2,012 bytes (the table takes the next row) and text outside code page 1252, which
+// is stored as '?' like the Jet 3 engine stores it (the index holds the key of what is stored).
+TEST(Jet3Write, WhatJet3CannotHoldIsRefusedOrStoredAsQuestionMarks) {
+  scratch_folder s;
+  const std::string path = s.file("limits.mdb");
+  auto db = database::create(path, generation::jet3);
+  auto refused = [&](const std::vector<column_spec>& columns) {
+    return error_of([&] { db->add_table(L"Refused", columns, {}); });
+  };
+  EXPECT_EQ(refused({{.name = L"Amount", .type = column_type::decimal}}), dao_error::invalid_field_type);
+  EXPECT_EQ(refused({{.name = L"Long", .type = column_type::text, .size = 256}}), dao_error::invalid_field_type);
+  EXPECT_EQ(refused({{.name = std::wstring(65, L'n'), .type = column_type::long_integer}}), dao_error::invalid_name);
+  EXPECT_EQ(error_of([&] { db->add_table(std::wstring(65, L't'), {{.name = L"X"}}, {}); }), dao_error::invalid_name);
+
+  std::vector<column_spec> columns = {{.name = L"Name", .type = column_type::text, .size = 20}};
+  std::vector<index_spec> indexes = {{.name = L"Name", .fields = {{L"Name"}}, .unique = true}};
+  for (int i = 0; i < 8; ++i)
+    columns.push_back({.name = L"Wide" + std::to_wstring(i), .type = column_type::text, .size = 255});
+  size_t t = db->add_table(L"Kept", columns, indexes);
+  std::vector<value> too_long = {value::text(std::wstring(21, L'x'))};
+  EXPECT_EQ(error_of([&] { db->append_row(t, too_long); }), dao_error::field_too_small);
+  std::vector<value> too_large = {value::text(L"big")};
+  for (int i = 0; i < 8; ++i) too_large.push_back(value::text(letters(255)));
+  EXPECT_EQ(error_of([&] { db->append_row(t, too_large); }), dao_error::record_too_large);
+  db->append_row(t, {value::text(L"\u03a9mega \u20ac \u4e16")});
+  // Stored as "?mega € ?": a second value that is the same once stored is a duplicate key.
+  EXPECT_EQ(error_of([&] { db->append_row(t, {value::text(L"?mega \u20ac \u754c")}); }), dao_error::duplicate_key);
+  std::vector<value> widest = {value::text(L"wide")};
+  for (int i = 0; i < 7; ++i) widest.push_back(value::text(letters(255)));
+  db->append_row(t, widest);
+  db->close();
+
+  auto rows = oracle::mdb_export(path, "Kept");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], "?mega \u20ac ?");
+  EXPECT_EQ(rows[1][7], to_utf8(letters(255)));
+  auto dump = oracle::mdb_reader_dump(path);
+  ASSERT_EQ(dump.size(), 1u);
+  EXPECT_EQ(dump[0].rows.at(0).at(0).payload, "?mega \u20ac ?");
+}
+
+// The file size limit comes from the descriptor (1 GB for Jet 3): rows that would take the file past
+// it are refused with 3001 and the file written so far stays sound. Shown on a descriptor with a
+// smaller limit, which the engine enforces the same way.
+TEST(Jet3Write, TheFileSizeLimitRefusesRowsAndKeepsTheFile) {
+  const format& jet3 = *format::for_generation(generation::jet3);
+  EXPECT_EQ(jet3.max_file_size, uint64_t(1) << 30);
+  format small = jet3;
+  small.max_file_size = 256 * 1024;
+  scratch_folder s;
+  const std::string path = s.file("small.mdb");
+  auto db = new_file::create(path, small, {});
+  size_t t = db->add_table(L"Blobs", {{.name = L"Data", .type = column_type::ole}}, {});
+  int written = 0, refused = 0;
+  for (int i = 0; i < 40; ++i) {
+    int e = error_of([&] { db->append_row(t, {value::binary(counting_bytes(10000, uint8_t(i)))}); });
+    if (e == 0) ++written;
+    else if (e == dao_error::invalid_argument) ++refused;
+    else ADD_FAILURE() << "error " << e;
+  }
+  EXPECT_GT(written, 5);
+  EXPECT_GT(refused, 0);
+  db->close();
+  EXPECT_LE(slurp(path).size(), small.max_file_size);
+  EXPECT_EQ(oracle::mdb_export(path, "Blobs").size(), size_t(written));
+  EXPECT_EQ(oracle::mdb_reader_dump(path).at(0).rows.size(), size_t(written));
 }
 
 }  // namespace
