@@ -77,7 +77,8 @@ std::vector<column_spec> jet3_columns() {
       {.name = L"Memo", .type = column_type::memo, .allow_zero_length = true},
       {.name = L"Ole", .type = column_type::ole},
       {.name = L"Guid", .type = column_type::guid},
-      {.name = L"Note", .type = column_type::text, .size = 255},
+      {.name = L"Note", .type = column_type::text, .size = 255, .default_value = L"\"n\u00e9ant\"",
+       .description = L"Caf\u00e9 notes", .format_text = L">"},
   };
 }
 
@@ -130,7 +131,7 @@ TEST(Jet3Write, EveryFieldTypeReadsBackInMdbtoolsAndMdbReader) {
   const std::string path = s.file("types.mdb");
   {
     auto db = database::create(path, generation::jet3);
-    size_t t = db->add_table(L"AllTypes", jet3_columns(), {}, L"Every Jet 3 field type");
+    size_t t = db->add_table(L"AllTypes", jet3_columns(), {}, L"Every Jet 3 field type \u00e0 97");
     for (const auto& row : jet3_rows()) db->append_row(t, row);
     db->close();
   }
@@ -152,6 +153,14 @@ TEST(Jet3Write, EveryFieldTypeReadsBackInMdbtoolsAndMdbReader) {
           << "column " << c;
     }
   }
+
+  // The property blob ("KKD", code-page names and values) as mdbtools reads it.
+  auto props = oracle::run({"mdb-prop", path, "AllTypes"});
+  ASSERT_EQ(props.exit_code, 0) << props.err;
+  for (const wchar_t* want : {L"\tDescription: Every Jet 3 field type \u00e0 97", L"name: Note",
+                                   L"\tDefaultValue: \"n\u00e9ant\"", L"\tDescription: Caf\u00e9 notes", L"\tFormat: >",
+                                   L"\tRequired: no"})
+    EXPECT_NE(props.out.find(to_utf8(want)), std::string::npos) << to_utf8(want) << "\n" << props.out;
 
   auto dump = oracle::mdb_reader_dump(path);
   ASSERT_EQ(dump.size(), 1u);
