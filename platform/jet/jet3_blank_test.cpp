@@ -12,6 +12,7 @@
 #include "platform/jet/byte_order.h"
 #include "platform/jet/database.h"
 #include "platform/jet/format.h"
+#include "platform/jet/new_file.h"
 #include "platform/jet/reader_oracles.h"
 #include "platform/jet/test_scratch.h"
 
@@ -59,8 +60,8 @@ std::vector<uint8_t> comparable_tdef(const format& f, const std::string& file, u
 TEST(Jet3Blank, SystemTablesAreDefinedAsAccess97DefinesThem) {
   scratch_folder s;
   const std::string path = s.file("blank.mdb");
-  database::create(path, generation::jet3)->close();
-  const format& f = *format::for_generation(generation::jet3);
+  new_file::create(path, format::jet3(), {})->close();
+  const format& f = format::jet3();
   for (uint32_t page = 2; page <= 5; ++page) {
     SCOPED_TRACE("TDEF page " + std::to_string(page));
     EXPECT_EQ(comparable_tdef(f, path, page), comparable_tdef(f, kAccess97, page));
@@ -77,7 +78,7 @@ std::map<std::string, std::vector<std::string>> catalog_rows(const std::string& 
 TEST(Jet3Blank, CatalogRowsAndPermissionsAreThoseOfAccess97) {
   scratch_folder s;
   const std::string path = s.file("blank.mdb");
-  database::create(path, generation::jet3)->close();
+  new_file::create(path, format::jet3(), {})->close();
   auto ours = catalog_rows(path), access = catalog_rows(kAccess97);
   EXPECT_EQ(ours.size(), 8u);
   for (const auto& [name, row] : ours) {

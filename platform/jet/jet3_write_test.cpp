@@ -51,7 +51,7 @@ std::vector<std::string> lines(const std::string& s) {
 TEST(Jet3Write, BlankFileIsAJet3FileTheReadersOpen) {
   scratch_folder s;
   const std::string path = s.file("blank.mdb");
-  database::create(path, generation::jet3)->close();
+  new_file::create(path, format::jet3(), {})->close();
   EXPECT_EQ(oracle::run({"mdb-ver", path}).out, "JET3\n");
   EXPECT_EQ(slurp(path).size() % 2048, 0u);
   auto tables = oracle::run({"mdb-tables", "-S", "-1", path});
@@ -130,7 +130,7 @@ TEST(Jet3Write, EveryFieldTypeReadsBackInMdbtoolsAndMdbReader) {
   scratch_folder s;
   const std::string path = s.file("types.mdb");
   {
-    auto db = database::create(path, generation::jet3);
+    auto db = new_file::create(path, format::jet3(), {});
     size_t t = db->add_table(L"AllTypes", jet3_columns(), {}, L"Every Jet 3 field type \u00e0 97");
     for (const auto& row : jet3_rows()) db->append_row(t, row);
     db->close();
@@ -221,7 +221,7 @@ TEST(Jet3Write, IndexesHoldEveryRowInSoundTrees) {
   }
   table_def def;
   {
-    auto db = database::create(path, generation::jet3);
+    auto db = new_file::create(path, format::jet3(), {});
     size_t t = db->add_table(L"People", columns, indexes);
     for (const auto& r : rows) {
       std::vector<value> in = r;
@@ -232,7 +232,7 @@ TEST(Jet3Write, IndexesHoldEveryRowInSoundTrees) {
     def = db->table(t);
     db->close();
   }
-  const format& f = *format::for_generation(generation::jet3);
+  const format& f = format::jet3();
   file_pages file(path, f.page_size);
   ASSERT_EQ(def.indexes.size(), 3u);
   for (size_t i = 0; i < def.indexes.size(); ++i) {
@@ -266,7 +266,7 @@ TEST(Jet3Write, IndexesHoldEveryRowInSoundTrees) {
 TEST(Jet3Write, WhatJet3CannotHoldIsRefusedOrStoredAsQuestionMarks) {
   scratch_folder s;
   const std::string path = s.file("limits.mdb");
-  auto db = database::create(path, generation::jet3);
+  auto db = new_file::create(path, format::jet3(), {});
   auto refused = [&](const std::vector<column_spec>& columns) {
     return error_of([&] { db->add_table(L"Refused", columns, {}); });
   };
@@ -306,7 +306,7 @@ TEST(Jet3Write, WhatJet3CannotHoldIsRefusedOrStoredAsQuestionMarks) {
 // it are refused with 3001 and the file written so far stays sound. Shown on a descriptor with a
 // smaller limit, which the engine enforces the same way.
 TEST(Jet3Write, TheFileSizeLimitRefusesRowsAndKeepsTheFile) {
-  const format& jet3 = *format::for_generation(generation::jet3);
+  const format& jet3 = format::jet3();
   EXPECT_EQ(jet3.max_file_size, uint64_t(1) << 30);
   format small = jet3;
   small.max_file_size = 256 * 1024;

@@ -290,6 +290,9 @@ value coerce(const format& f, const column_def& c, const value& v) {
       if (c.type == column_type::text &&
           (f.unicode_text ? to_utf16(v.as_text()).size() : v.as_text().size()) > text_limit(f, c))
         throw_error(dao_error::field_too_small);
+      // Jet 3 holds the text as the code page has it ('?' for what it lacks): index keys, unique
+      // checks and the stored bytes all see that text.
+      if (!f.unicode_text) return value::text(decode_text(f, encode_text(f, v.as_text(), false)));
       return v;
     }
     case column_type::binary: case column_type::ole: {
