@@ -66,7 +66,8 @@ TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEvery
     expect_sound(file);
     std::vector<std::string> tables = base_tables("tabletide_demo");
     EXPECT_EQ(tt_e2e::mdb_tables(file), tables);
-    for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table);
+    // Access 95/97 holds text in code page 1252.
+    for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table, format == 0);
   }
 }
 

@@ -288,8 +288,9 @@ bool dao_database::delete_tab(const std::wstring& name) {
 
 dao_schema_initializer::dao_schema_initializer(_DAOTableDef* table, const udb_schema& source,
                                                bool text_in_code_page)
-    : table_(table), validator_(source) {
+    : table_(table), validator_(source), text_in_code_page_(text_in_code_page) {
   tk_trace(2, "dao_schema_initializer::ctor");
+  if (text_in_code_page) validator_.hold_names_in_code_page();
   for (const t_ftd& c : source) {
     bool acceptable = validator_.is_acceptable(c.name);
     std::wstring dest = acceptable ? c.name : validator_.get_safe_name(c.name);
@@ -384,6 +385,7 @@ dao_indexes_initializer::dao_indexes_initializer(_DAOTableDef* table, const dao_
                                                  const std::map<std::wstring, std::wstring>& renamings)
     : table_(table), validator_(source), schema_(schema), renamings_(renamings) {
   tk_trace(2, "dao_indexes_initializer::ctor");
+  if (schema.text_in_code_page()) validator_.hold_names_in_code_page();
   for (const udb_index& x : source) {
     if (x.columns.size() > 10) continue;
     bool acceptable = validator_.is_acceptable(x.name);

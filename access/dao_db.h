@@ -78,12 +78,14 @@ class dao_schema_initializer : public udb_schema {
   static std::wstring quote_def_value(const std::wstring& text);
   // Source name -> destination name of the renamed columns.
   const std::map<std::wstring, std::wstring>& renamings() const { return validator_.mapped_pairs(); }
+  bool text_in_code_page() const { return text_in_code_page_; }
 
  private:
   void put_default(_DAOField* field, const t_ftd& column, short dao_type);
 
   _DAOTableDef* table_;
   dao_fn_validator validator_;
+  bool text_in_code_page_;
 };
 
 // The indexes of a new table, with destination names and columns; those Access cannot build are left out.

@@ -135,6 +135,30 @@ TEST_F(DaoDatabase, TextRoomForCharactersBeyondTheBmpFollowsTheFileFormat) {
   }
 }
 
+// An Access 95/97 file holds names in its code page: columns and indexes whose names have characters it lacks get
+// safe names with "_" for them, distinct even where only those characters differed; the index follows its column.
+TEST_F(DaoDatabase, NamesOfAnAccess97TableHoldOnlyItsCodePage) {
+  auto s = std::make_unique<memory_storage>();
+  s->format_ = dao::file_format::jet3;
+  open(114, std::move(s));
+  udb_schema schema;
+  schema.push_back(column(L"id", VT_I4, 4));
+  schema.push_back(column(L"a\u8868", VT_BSTR, 10));
+  schema.push_back(column(L"a\u5B57", VT_BSTR, 10));
+  schema.push_back(column(L"Gr\u00F6\u00DFe", VT_BSTR, 10));
+  udb_indexes indexes;
+  indexes.push_back(udb_index(L"ix_\u8868", false, false, {L"a\u8868"}));
+  ASSERT_TRUE(db->create_table(L"t", schema, indexes));
+  const auto& cols = stored(L"t").columns;
+  ASSERT_EQ(cols.size(), 4u);
+  EXPECT_EQ(cols[1].name, L"a_");
+  EXPECT_EQ(cols[2].name, L"a_00000");
+  EXPECT_EQ(cols[3].name, L"Gr\u00F6\u00DFe");
+  ASSERT_EQ(stored(L"t").indexes.size(), 1u);
+  EXPECT_EQ(stored(L"t").indexes[0].name, L"ix__");
+  EXPECT_EQ(stored(L"t").indexes[0].columns, std::vector<std::wstring>{L"a_"});
+}
+
 TEST_F(DaoDatabase, NamesDefaultsAndIndexes) {
   udb_schema s;
   s.push_back(column(L"Order Date", VT_DATE, 8, false, false, ole_variant(L"2011-03-04 05:06:07")));

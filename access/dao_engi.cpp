@@ -6,6 +6,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_nocase.h"
 #include "access/dao_db.h"
+#include "platform/jet/code_page.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
 #include "platform/system/codepage.h"
@@ -23,6 +24,11 @@ const engine_class dao_engine_classes[] = {
     {0, dao::file_format::jet4},
     {3, dao::file_format::ace},
 };
+
+// The text as a file in code page 1252 holds it: one character for each, '?' for those the code page lacks.
+std::wstring as_code_page_holds_it(const std::wstring& text) {
+  return jet::decode_code_page(1252, jet::encode_code_page(1252, text));
+}
 
 const char* const failed_to_load =
     "Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access installation is required to "
@@ -245,21 +251,28 @@ dao_validator::dao_validator() : udb_validator(max_name_length) {
 bool dao_validator::is_acceptable(const std::wstring& name) const {
   tk_trace_w(2, L"dao_validator::is_acceptable(%s)", name.c_str());
   if (name.empty() || name.front() == L' ' || name.back() == L' ') return false;
+  if (code_page_names_ && as_code_page_holds_it(name) != name) return false;
   return udb_validator::is_acceptable(name);
 }
 
-std::wstring dao_validator::without_brackets_and_blanks(const std::wstring& name) {
+std::wstring dao_validator::safe_name_base(const std::wstring& name) const {
   std::wstring s;
   for (wchar_t c : name)
     if (c != L'[' && c != L']') s.push_back(c);
   size_t b = s.find_first_not_of(L' ');
   size_t e = s.find_last_not_of(L' ');
-  return b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+  s = b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+  if (code_page_names_) {
+    const std::wstring held = as_code_page_holds_it(s);
+    for (size_t i = 0; i < s.size(); ++i)
+      if (held[i] != s[i]) s[i] = L'_';
+  }
+  return s;
 }
 
 std::wstring dao_validator::get_safe_name(const std::wstring& name) const {
   tk_trace_w(2, L"dao_validator::get_safe_name(%s)", name.c_str());
-  return udb_validator::get_safe_name(without_brackets_and_blanks(name));
+  return udb_validator::get_safe_name(safe_name_base(name));
 }
 
 namespace {
@@ -286,7 +299,7 @@ bool dao_tn_validator::is_acceptable(const std::wstring& name) const {
 
 std::wstring dao_tn_validator::get_safe_name(const std::wstring& name) const {
   tk_trace_w(2, L"dao_tn_validator::get_safe_name(%s)", name.c_str());
-  std::wstring s = without_brackets_and_blanks(name);
+  std::wstring s = safe_name_base(name);
   // Counters go behind the name, so the prefix itself must change.
   if (has_system_prefix(s)) s.insert(0, L"_");
   return udb_validator::get_safe_name(s);

@@ -85,16 +85,25 @@ class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
 // Access names: at most 64 characters, no leading or trailing blank, none of ` ! [ ] . / ' and no control
 // character (U+0000 to U+001F). Safe names replace each of those characters by "_" like the others, and stay
 // within the 64 characters, counter included.
+// An Access 95/97 file holds its names in its code page (1252): there a name with a character the code page
+// lacks is not acceptable either, and its safe name has "_" for that character. (Stored as they stand, such
+// names would all read back with '?' in its place, and two different names could become one.)
 class dao_validator : public udb_validator {
  public:
   static constexpr uint32_t max_name_length = 64;
   dao_validator();
   bool is_acceptable(const std::wstring& name) const override;
   std::wstring get_safe_name(const std::wstring& name) const override;
+  // Names are for an Access 95/97 file.
+  void hold_names_in_code_page() { code_page_names_ = true; }
 
  protected:
-  // The name without "[" and "]" and without blanks at both ends: what a safe name starts from.
-  static std::wstring without_brackets_and_blanks(const std::wstring& name);
+  // The name without "[" and "]" and without blanks at both ends, and in an Access 95/97 file each character
+  // its code page lacks as "_": what a safe name starts from.
+  std::wstring safe_name_base(const std::wstring& name) const;
+
+ private:
+  bool code_page_names_ = false;
 };
 
 // Table names: also none beginning with "MSys" in any case, the prefix of Access's own system tables (a table

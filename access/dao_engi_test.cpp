@@ -175,4 +175,29 @@ TEST(DaoValidators, NamesAccessRefuses) {
   EXPECT_EQ(tv.get_safe_name(std::wstring(70, L'x')), std::wstring(63, L'x'));
 }
 
+TEST(DaoValidators, NamesOfAnAccess97FileHoldOnlyCharactersOfItsCodePage) {
+  dao_tn_validator tv({}, {});
+  dao_validator v;
+  // In an Access 2000 or later file every character is held.
+  EXPECT_TRUE(tv.is_acceptable(L"Gr\u00F6\u00DFe_\u8868"));
+  tv.hold_names_in_code_page();
+  v.hold_names_in_code_page();
+  // Code page 1252 holds Latin-1, the euro sign and the typographic quotes, not Greek, CJK or emoji.
+  for (const wchar_t* held : {L"Gr\u00F6\u00DFe", L"\u20AC price", L"\u201Cq\u201D", L"what?", L"caf\u00E9"}) {
+    EXPECT_TRUE(tv.is_acceptable(held)) << held;
+    EXPECT_TRUE(v.is_acceptable(held)) << held;
+  }
+  for (const wchar_t* lacked : {L"Gr\u00F6\u00DFe_\u8868", L"\u03A9mega", L"smile \U0001F600"}) {
+    EXPECT_FALSE(tv.is_acceptable(lacked)) << lacked;
+    EXPECT_FALSE(v.is_acceptable(lacked)) << lacked;
+  }
+  // The safe name has "_" for each lacking character, like for the characters Access refuses.
+  EXPECT_EQ(tv.get_safe_name(L"Gr\u00F6\u00DFe_\u8868"), L"gr\u00F6\u00DFe__");
+  EXPECT_EQ(v.get_safe_name(L"[\u03A9mega] "), L"_mega");
+  EXPECT_EQ(tv.get_safe_name(L"MSys\u8868"), L"_msys_");
+  // Two names that differ only in lacking characters end as two names.
+  tv.add_existing_name(L"a_");
+  EXPECT_EQ(tv.get_safe_name(L"a\u5B57"), L"a_00000");
+}
+
 }  // namespace

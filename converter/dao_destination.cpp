@@ -42,7 +42,9 @@ std::unique_ptr<udb_database> dao_destination::open_db(const std::wstring& path)
 }
 
 std::unique_ptr<udb_validator> dao_destination::table_name_validator() {
-  return std::make_unique<dao_tn_validator>(std::vector<std::wstring>{}, std::vector<std::wstring>{});
+  auto names = std::make_unique<dao_tn_validator>(std::vector<std::wstring>{}, std::vector<std::wstring>{});
+  if (engine_.db_engine() && engine_.db_engine()->format() == dao::file_format::jet3) names->hold_names_in_code_page();
+  return names;
 }
 
 bool dao_destination::is_record_error(const tk_exception& e) const {

@@ -374,6 +374,16 @@ TEST(DaoValues, ConversionIntoColumns) {
   EXPECT_EQ(dao::to_column_value(astral, text_col, dao::file_format::jet4), jet::value::text(L"\U0001F600a"));
   arg astral2(text(L"\U0001F600ab"));
   EXPECT_THROW(dao::to_column_value(astral2, text_col, dao::file_format::jet4), dao::error);
+  // Jet 3 counts characters of its code page: any character is one there (the engine stores '?' for those the
+  // code page lacks), so three characters fit however far beyond the BMP they are; a fourth does not.
+  EXPECT_EQ(dao::to_column_value(astral2, text_col, dao::file_format::jet3), jet::value::text(L"\U0001F600ab"));
+  arg four(text(L"\U0001F600\u65E5\u00E9z"));
+  try {
+    dao::to_column_value(four, text_col, dao::file_format::jet3);
+    ADD_FAILURE();
+  } catch (const dao::error& e) {
+    EXPECT_EQ(e.number(), 3163);
+  }
 
   dao::column_spec small;
   small.type = jet::column_type::integer;
