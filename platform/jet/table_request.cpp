@@ -11,6 +11,9 @@ void check_name(const format& f, const std::wstring& name) {
   bool ok = !name.empty() && name.size() <= f.max_name_length && name[0] != L' ';
   for (wchar_t c : name)
     if (c < 0x20 || c == L'.' || c == L'!' || c == L'`' || c == L'[' || c == L']') ok = false;
+  // A Jet 3 name is stored in the code page: a character it lacks would become '?' and two names
+  // could become one, so such a name is not accepted.
+  if (ok && !f.unicode_text && decode_text(f, encode_text(f, name, false)) != name) ok = false;
   if (!ok) throw_error(dao_error::invalid_name, to_utf8(name));
 }
 

@@ -11,7 +11,8 @@
 
 namespace jet {
 
-// Checks an object or field name the way Access does (3125 when it cannot be used).
+// Checks an object or field name the way Access does (3125 when it cannot be used; in Jet 3 also
+// for a character the database code page cannot hold).
 void check_name(const format& f, const std::wstring& name);
 
 // Validates the request (3264, 3190, 3125, 3191, 3259, 3626, 3284, 3283, 3631, 3265) and
