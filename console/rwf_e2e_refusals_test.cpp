@@ -17,7 +17,7 @@ TEST_F(RwfagentRefusals, AFormatTheEngineCannotChangeIsNamed) {
     program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", mode});
     EXPECT_EQ(r.status, 255) << mode;
     EXPECT_EQ(r.out, "Error:\nUnrecognized database format '" + file +
-                         "' (Access 97 (Jet 3) files cannot be read).\n")
+                         "' (Access 97 (Jet 3): files of this format can be read but not changed).\n")
         << mode;
     EXPECT_EQ(r.err, "") << mode;
     EXPECT_TRUE(tk_read_file(file) == before) << mode;

@@ -42,7 +42,7 @@ std::unique_ptr<existing_file> existing_file::open(const std::string& path, cons
   // What would keep a change from leaving the file intact. Such a file can still be read.
   const format* generic = format::for_version_byte(h.version);
   if (generic->gen == generation::jet3)
-    db->change_refusal_ = version_name + " files can be read but not changed";
+    db->change_refusal_ = "files of this format can be read but not changed";
   else if (!h.fmt)
     db->change_refusal_ = "its text sort order (version " + std::to_string(h.sort_version) +
                           ") is one this engine has no collation for; it can be read but not changed";

@@ -281,6 +281,7 @@ const format& format::ace(uint8_t version, uint8_t sort_version) {
 }
 
 const format* format::for_version_byte(uint8_t version, uint8_t sort_version) {
+  if (version == 0) return &jet3();  // Jet 3 has no sort version byte
   if (version == 1) return &jet4();
   if (version >= 2 && version <= 6 && sort_version <= 1) return &ace(version, sort_version);
   return nullptr;

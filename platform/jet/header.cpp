@@ -200,7 +200,7 @@ header_info read_header(const std::vector<uint8_t>& page0, const std::string& fi
   if (!generic || page0.size() < generic->page_size) return h;
   std::vector<uint8_t> p = page0;
   apply_mask(*generic, p);
-  h.sort_version = p[generic->header_sort_order_offset + 3];
+  if (format::has(generic->header_sort_version_offset)) h.sort_version = p[generic->header_sort_version_offset];
   // The descriptor follows the header's sort version (ACE files of Access 2010 and later may use the
   // newer General order); none when the file uses a sort version we have no collation for.
   h.fmt = format::for_version_byte(h.version, h.sort_version);
@@ -208,7 +208,7 @@ header_info read_header(const std::vector<uint8_t>& page0, const std::string& fi
   h.code_page = get_u16(p.data() + f.header_code_page_offset);
   h.db_key = get_u32(p.data() + f.header_db_key_offset);
   h.sort_order = get_u16(p.data() + f.header_sort_order_offset);
-  h.creation_date = get_f64(p.data() + f.header_create_date_offset);
+  if (format::has(f.header_create_date_offset)) h.creation_date = get_f64(p.data() + f.header_create_date_offset);
   auto mask = date_mask(f, p);
   std::vector<uint8_t> pw(f.header_password_length);
   for (uint32_t i = 0; i < f.header_password_length; ++i) pw[i] = p[f.header_password_offset + i] ^ mask[i % 4];
@@ -239,7 +239,12 @@ header_info sniff_file(int fd, const std::string& path) {
     throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (" + format_name(version) +
                                                     " files cannot be read).");
   if (first.size() < format::for_version_byte(version)->page_size) throw_corrupt(path + "' (shorter than its header page");
-  return read_header(first, path);
+  header_info h = read_header(first, path);
+  // Jet 3 text is stored in the database code page; only the one the descriptor names is readable.
+  if (h.fmt && !h.fmt->unicode_text && h.code_page != h.fmt->code_page)
+    throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (its text is in code page " +
+                                                    std::to_string(h.code_page) + ", which this engine cannot read).");
+  return h;
 }
 
 }  // namespace jet

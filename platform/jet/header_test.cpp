@@ -45,7 +45,7 @@ TEST(Header, RefusesWhatIsNotAnAccessFile) {
   } catch (const error& e) {
     EXPECT_EQ(e.number(), 3343);
   }
-  EXPECT_EQ(read_header(sample_page0("jackcess/testV1997.mdb"), "x").fmt, nullptr);
+  EXPECT_EQ(read_header(sample_page0("jackcess/testV1997.mdb"), "x").fmt, &format::jet3());
 }
 
 }  // namespace

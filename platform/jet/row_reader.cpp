@@ -13,25 +13,40 @@ namespace jet {
 
 std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::span<const uint8_t> row) {
   auto bad = [](const std::string& what) { throw_corrupt("bad row: " + what); };
-  if (row.size() < f.row_count_field_size) bad("empty");
-  uint32_t ncols = get_u16(row.data());
+  // The column count, the variable offsets and the slot count are 2 bytes (Jet 3: 1 byte).
+  const uint32_t w = f.row_count_field_size;
+  auto field_at = [&](size_t at) -> uint32_t { return w == 1 ? row[at] : get_u16(row.data() + at); };
+  if (row.size() < w) bad("empty");
+  uint32_t ncols = field_at(0);
   uint32_t mask_size = (ncols + 7) / 8;
-  if (row.size() < 2 + mask_size) bad("shorter than its null mask");
+  if (row.size() < w + mask_size) bad("shorter than its null mask");
   const uint8_t* mask = row.data() + row.size() - mask_size;
   bool has_var = t.variable_column_count() > 0;
   uint32_t nslots = 0;
   std::vector<uint32_t> starts;
   uint32_t end_of_data = 0;
   if (has_var) {
-    size_t at = row.size() - mask_size;
-    if (at < 4) bad("no slot count");
-    nslots = get_u16(row.data() + at - 2);
-    if (at < 2 + 2 * size_t(nslots) + 2 + 2) bad("slot table beyond the row");
-    size_t table = at - 2 - 2 * size_t(nslots);  // first entry = slot n-1
+    // From the null mask backwards: the slot count, the jump table (Jet 3 rows of 256 bytes or more),
+    // slot 0's offset ... slot n-1's offset, the end-of-data offset.
+    const size_t at = row.size() - mask_size;
+    if (at < w + w) bad("no slot count");
+    nslots = field_at(at - w);
+    const size_t jumps = f.row_jump_table ? (row.size() - 1) / 256 : 0;
+    if (at < w + w + jumps + w * size_t(nslots) + w) bad("slot table beyond the row");
+    const size_t slot0 = at - w - jumps - w;  // slot i sits i entries before it; end of data at i = n
+    const uint8_t* jump = row.data() + at - w - 1;  // jump byte k at jump[-k]
+    auto offset_of = [&](uint32_t i) {
+      uint32_t off = field_at(slot0 - w * size_t(i));
+      // A one-byte offset is the true offset modulo 256; jump byte k names the first entry at or
+      // beyond 256 * (k + 1) (FF when only the row's trailer crosses that boundary).
+      for (size_t k = 0; k < jumps; ++k)
+        if (*(jump - k) <= i) off += 256;
+      return off;
+    };
     starts.resize(nslots);
-    for (uint32_t s = 0; s < nslots; ++s) starts[s] = get_u16(row.data() + table + 2 * (nslots - 1 - s));
-    end_of_data = get_u16(row.data() + table - 2);
-    if (end_of_data > table - 2) bad("variable data beyond the offset table");
+    for (uint32_t s = 0; s < nslots; ++s) starts[s] = offset_of(s);
+    end_of_data = offset_of(nslots);
+    if (end_of_data > slot0 - w * size_t(nslots)) bad("variable data beyond the offset table");
   }
   uint32_t max_number = 0;
   for (const auto& c : t.columns) max_number = std::max<uint32_t>(max_number, c.number + 1u);
@@ -43,8 +58,8 @@ std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::s
     if (c.type == column_type::boolean) continue;
     if (c.is_fixed()) {
       uint32_t size = fixed_type_size(c.type);
-      if (2u + c.fixed_offset + size > row.size()) bad("fixed column beyond the row");
-      fld.bytes = row.subspan(2 + c.fixed_offset, size);
+      if (w + c.fixed_offset + size > row.size()) bad("fixed column beyond the row");
+      fld.bytes = row.subspan(w + c.fixed_offset, size);
       continue;
     }
     if (c.var_index >= nslots) { fld.present = false; continue; }

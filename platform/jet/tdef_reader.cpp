@@ -63,14 +63,14 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
     c.var_index = get_u16(b + f.column_var_index_offset);
     c.ordinal = get_u16(b + f.column_ordinal_offset);
     if (c.type == column_type::decimal) {
-      c.precision = b[f.column_sort_order_offset];
-      c.scale = b[f.column_sort_order_offset + 1];
+      c.precision = b[f.column_precision_offset];
+      c.scale = b[f.column_precision_offset + 1];
     } else {
       c.sort_order = get_u16(b + f.column_sort_order_offset);
-      c.sort_version = b[f.column_sort_version_offset];
+      if (format::has(f.column_sort_version_offset)) c.sort_version = b[f.column_sort_version_offset];
     }
     c.flags = b[f.column_flags_offset];
-    c.ext_flags = b[f.column_ext_flags_offset];
+    if (format::has(f.column_ext_flags_offset)) c.ext_flags = b[f.column_ext_flags_offset];
     c.fixed_offset = c.is_fixed() ? get_u16(b + f.column_fixed_offset_offset) : 0;
     c.length = get_u16(b + f.column_length_offset);
     // Rows hold one value per column number up to the larger of the two counts.
@@ -79,13 +79,19 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
   }
   auto read_name = [&]() {
     need(f.name_length_size);
-    uint32_t n = get_u16(d.data() + at);
+    uint32_t n = f.name_length_size == 1 ? d[at] : get_u16(d.data() + at);
     at += f.name_length_size;
     need(n);
-    std::u16string u;
-    for (uint32_t i = 0; i + 1 < n; i += 2) u.push_back(char16_t(get_u16(d.data() + at + i)));
+    std::wstring name;
+    if (f.unicode_text) {  // names are never compressed
+      std::u16string u;
+      for (uint32_t i = 0; i + 1 < n; i += 2) u.push_back(char16_t(get_u16(d.data() + at + i)));
+      name = from_utf16(u);
+    } else {
+      name = decode_text(f, std::span<const uint8_t>(d.data() + at, n));
+    }
     at += n;
-    return from_utf16(u);
+    return name;
   };
   for (auto& c : t.columns) c.name = read_name();
   for (auto& ix : t.indexes) {
