@@ -74,6 +74,16 @@ std::string_view trim_blanks(std::string_view text) {
   return text;
 }
 
+// The number written with the n digits at text[at, at + n); -1 when one of them is no digit.
+int fixed_digits(std::string_view text, std::size_t at, std::size_t n) {
+  int value = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
 }  // namespace
 
 ole_date::ole_date() { tk_trace(1, "ole_date::ole_date()"); }
@@ -115,6 +125,35 @@ ole_date ole_date::from_serial(DATE serial) {
 void ole_date::parse(std::string_view input) {
   time = SYSTEMTIME{};
   microseconds = 0;
+  // The server's own forms, "2024-01-31" and "2024-01-31 13:45:07" (most cells), are read by position into what
+  // the general reading below makes of them; it takes every other form and any such text that is no valid value.
+  if ((input.size() == 10 || input.size() == 19) && input[4] == '-' && input[7] == '-') {
+    const int year = fixed_digits(input, 0, 4), month = fixed_digits(input, 5, 2), day = fixed_digits(input, 8, 2);
+    if (year >= 32 && month >= 0 && day >= 0) {  // a smaller first number may be a day (see the layouts)
+      time.wYear = static_cast<uint16_t>(year);
+      time.wMonth = static_cast<uint16_t>(month);
+      time.wDay = static_cast<uint16_t>(day);
+      if (input.size() == 10) {
+        kind = kind_date;
+        if (is_valid()) return;
+      } else if (input[10] == ' ' && input[13] == ':' && input[16] == ':') {
+        const int hour = fixed_digits(input, 11, 2), minute = fixed_digits(input, 14, 2),
+                  second = fixed_digits(input, 17, 2);
+        if (hour >= 0 && minute >= 0 && second >= 0 && second <= 60) {
+          time.wHour = static_cast<uint16_t>(hour);
+          time.wMinute = static_cast<uint16_t>(minute);
+          time.wSecond = static_cast<uint16_t>(second);
+          kind = kind_date_time;
+          if (is_valid()) {
+            refine_type();
+            return;
+          }
+        }
+      }
+    }
+    time = SYSTEMTIME{};
+    kind = kind_invalid;
+  }
   std::string_view text = trim_blanks(input);
   if (ole_trace_on(1)) tk_trace(1, "After tk_trim: %s", std::string(text).c_str());
   static const char* const kSuffixes[] = {"AM", "PM", "am", "pm"};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -81,6 +82,27 @@ TEST(OleDate, ParseAndPrintTable) {
     // The wide constructor reads the same.
     std::string text(r.text);
     EXPECT_EQ(ole_date(std::wstring(text.begin(), text.end())).to_string(6), r.s6) << r.text;
+  }
+}
+
+// The server's own forms are read by position; a leading blank sends the same text through the general reading,
+// which must give the same value, valid or not, at and beyond the fields' limits.
+TEST(OleDate, ServerFormsReadAsTheGeneralReadingDoes) {
+  const char* const texts[] = {
+      "2024-01-31", "2024-02-29", "2023-02-29", "2021-00-00", "2021-13-01", "2021-01-32", "2021-04-31", "9999-12-31",
+      "0100-01-01", "0099-12-31", "0032-01-01", "0031-12-25", "0001-01-01", "0000-00-00", "2024-1-031", "2024-01-3a",
+      "2024-01-31 13:45:07", "2024-01-31 00:00:00", "2024-01-31 23:59:59", "2024-01-31 24:00:00",
+      "2024-01-31 23:60:00", "2024-01-31 23:59:60", "2024-01-31 23:59:61", "1899-12-30 08:09:10",
+      "1899-12-30 00:00:00", "0000-00-00 00:00:00", "2024-02-30 10:00:00", "2024-01-31T13:45:07",
+      "2024-01-31 13:45:0x", "2024-01-31 1:45:007", "2024-01-31 13-45-07"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const ole_date fast(text), general(" " + std::string(text));
+    EXPECT_EQ(fast.kind, general.kind);
+    EXPECT_EQ(fast.is_valid(), general.is_valid());
+    EXPECT_EQ(fast.microseconds, general.microseconds);
+    EXPECT_EQ(std::memcmp(&fast.time, &general.time, sizeof fast.time), 0);
+    EXPECT_EQ(fast.to_string(6), general.to_string(6));
   }
 }
 

@@ -434,8 +434,13 @@ void ole_variant::attach_string(std::string_view text) {
     return;
   }
   // Plain ASCII (most cells) widens straight into the platform string, without an intermediate copy.
-  attach_wstring(std::wstring_view());
-  SysFreeString(variant.bstrVal);
+  if (variant.vt == VT_BSTR) {
+    SysFreeString(variant.bstrVal);
+    variant.bstrVal = nullptr;
+  } else {
+    clear();
+    variant.vt = VT_BSTR;
+  }
   variant.bstrVal = SysAllocStringLen(nullptr, text.size());
   if (variant.bstrVal == nullptr) {
     variant.vt = VT_EMPTY;
@@ -492,60 +497,67 @@ std::size_t ole_variant::get_safe_array_size(const SAFEARRAY* array) {
 // ---- text in ----
 
 ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
-  if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_string('%s', 0x%08X)", std::string(text).c_str(), type);
   ole_variant result;
+  result.assign_string(text, type);
+  return result;
+}
+
+void ole_variant::assign_string(std::string_view text, VARTYPE type) {
+  if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_string('%s', 0x%08X)", std::string(text).c_str(), type);
+  clear();
+  date = ole_date();
   if (text.empty()) {
-    if (type == VT_BSTR) result.attach_wstring(std::wstring_view());
-    return result;
+    if (type == VT_BSTR) attach_wstring(std::wstring_view());
+    return;
   }
   std::string storage;
   switch (type) {
     case VT_ARRAY_UI1:
     case VT_BLOB:
       tk_trace(1, "GOT BLOB");
-      if (!hex_to_value(text, &result)) result.clear();
-      return result;
+      if (!hex_to_value(text, this)) clear();
+      return;
     case VT_I2:
-      result.variant.vt = VT_I2;
-      result.variant.iVal = static_cast<int16_t>(integer_in(text, INT16_MIN, INT16_MAX));
-      return result;
+      variant.vt = VT_I2;
+      variant.iVal = static_cast<int16_t>(integer_in(text, INT16_MIN, INT16_MAX));
+      return;
     case VT_I4:
-      result.variant.vt = VT_I4;
-      result.variant.lVal = static_cast<int32_t>(integer_in(text, INT32_MIN, INT32_MAX));
-      return result;
+      variant.vt = VT_I4;
+      variant.lVal = static_cast<int32_t>(integer_in(text, INT32_MIN, INT32_MAX));
+      return;
     case VT_I1:
-      result.variant.vt = VT_I1;
-      result.variant.cVal = static_cast<int8_t>(integer_in(text, INT8_MIN, INT8_MAX));
-      return result;
+      variant.vt = VT_I1;
+      variant.cVal = static_cast<int8_t>(integer_in(text, INT8_MIN, INT8_MAX));
+      return;
     case VT_UI1:
-      result.variant.vt = VT_UI1;
-      result.variant.bVal = static_cast<uint8_t>(integer_in(text, 0, UINT8_MAX));
-      return result;
+      variant.vt = VT_UI1;
+      variant.bVal = static_cast<uint8_t>(integer_in(text, 0, UINT8_MAX));
+      return;
     case VT_UI2:
-      result.variant.vt = VT_UI2;
-      result.variant.uiVal = static_cast<uint16_t>(integer_in(text, 0, UINT16_MAX));
-      return result;
+      variant.vt = VT_UI2;
+      variant.uiVal = static_cast<uint16_t>(integer_in(text, 0, UINT16_MAX));
+      return;
     case VT_UI4:
-      result.variant.vt = VT_UI4;
-      result.variant.ulVal = static_cast<uint32_t>(integer_in(text, 0, UINT32_MAX));
-      return result;
+      variant.vt = VT_UI4;
+      variant.ulVal = static_cast<uint32_t>(integer_in(text, 0, UINT32_MAX));
+      return;
     case VT_I8:
-      result.set_i64(static_cast<int64_t>(integer_in(text, INT64_MIN, INT64_MAX)));
-      return result;
+      set_i64(static_cast<int64_t>(integer_in(text, INT64_MIN, INT64_MAX)));
+      return;
     case VT_UI8:
-      result.set_ui64(static_cast<uint64_t>(integer_in(text, 0, UINT64_MAX)));
-      return result;
+      set_ui64(static_cast<uint64_t>(integer_in(text, 0, UINT64_MAX)));
+      return;
     case VT_R4:
     case VT_R8: {
       double value = oa_atof(comma_to_point(text, &storage));
       if (type == VT_R4) {
-        result.variant.vt = VT_R4;
-        result.variant.fltVal = static_cast<float>(value);
+        variant.vt = VT_R4;
+        variant.fltVal = static_cast<float>(value);
       } else {
-        result.variant.vt = VT_R8;
-        result.variant.dblVal = value;
+        variant.vt = VT_R8;
+        variant.dblVal = value;
       }
-      return result;
+      return;
     }
     case VT_CY: {
       tk_trace(1, "GOT VT_CY");
@@ -553,11 +565,11 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
       HRESULT hr = VarCyFromStr(comma_to_point(text, &storage), &value);
       if (FAILED(hr)) {
         tk_trace(2, "VarCyFromStr failed: %08X", static_cast<unsigned>(hr));
-        return result;
+        return;
       }
-      result.variant.vt = VT_CY;
-      result.variant.cyVal = value;
-      return result;
+      variant.vt = VT_CY;
+      variant.cyVal = value;
+      return;
     }
     case VT_DECIMAL: {
       tk_trace(1, "GOT VT_DECIMAL");
@@ -570,19 +582,19 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
           tk_trace(2, "ERROR: VarDecFromStr for '%s' failed (hr=%08X)", std::string(number).c_str(),
                    static_cast<unsigned>(hr));
         }
-        result.variant.vt = VT_R8;
-        result.variant.dblVal = oa_atof(number);
-        return result;
+        variant.vt = VT_R8;
+        variant.dblVal = oa_atof(number);
+        return;
       }
-      result.variant.decVal = value;
-      result.variant.vt = VT_DECIMAL;
-      return result;
+      variant.decVal = value;
+      variant.vt = VT_DECIMAL;
+      return;
     }
     case VT_DATE: {
       tk_trace(1, "GOT VT_DATE");
       ole_date value(text);
-      if (value.is_valid()) result.set_date(value);
-      return result;
+      if (value.is_valid()) set_date(value);
+      return;
     }
     case VT_BOOL: {
       if (ole_trace_on(1)) tk_trace(1, "ole_variant::from_string(VT_BOOL, '%s')", std::string(text).c_str());
@@ -596,20 +608,20 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE type) {
       } else {
         value = oa_atoi(text) != 0;
       }
-      result.variant.vt = VT_BOOL;
-      result.variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-      return result;
+      variant.vt = VT_BOOL;
+      variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+      return;
     }
     default: {
       tk_trace(1, "default processing");
-      result.attach_string(text);
-      if (type == VT_BSTR) return result;
+      attach_string(text);
+      if (type == VT_BSTR) return;
       tk_trace(1, "Right before VariantChangeType");
-      HRESULT hr = VariantChangeType(&result.variant, &result.variant, 0, type);
+      HRESULT hr = VariantChangeType(&variant, &variant, 0, type);
       tk_trace(1, "Right after VariantChangeType");
       if (FAILED(hr)) throw ole_type_exception();
       tk_trace(1, "VariantChangeType succeeded");
-      return result;
+      return;
     }
   }
 }

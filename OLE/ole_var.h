@@ -91,6 +91,9 @@ class ole_variant {
   // "0", "no", "f", "false" in any case, else a non-zero integer is true. Other kinds convert the text with
   // VariantChangeType; failure raises ole_type_exception.
   static ole_variant from_string(std::string_view text, VARTYPE type);
+  // The same value taken into this one in place (no temporary): what `*this = from_string(text, type)` gives. After a
+  // text that raises, the value is not to be used.
+  void assign_string(std::string_view text, VARTYPE type);
   static ole_variant from_wstring(std::wstring_view text, VARTYPE type);
 
   // Text forms: integers in decimal, VT_R4 "%.6e", VT_R8 "%.16e" (NaN prints "0"), currency and decimals exact,

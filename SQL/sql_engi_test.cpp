@@ -373,6 +373,48 @@ TEST(SqlRecordset, ABrokenStreamIsAnErrorNotTheEnd) {
   }
 }
 
+// The fields of a block's shared record take each row's cells in place; whatever kind a field held before, it
+// then holds exactly the value a fresh conversion of the cell gives, and a refused cell does not spoil the next.
+TEST(SqlRecordset, ACellTakenInPlaceIsTheValueMadeAfresh) {
+  const VARTYPE bytes = static_cast<VARTYPE>(VT_ARRAY | VT_UI1);
+  struct cell {
+    VARTYPE vartype;
+    bool is_bit;
+    const char* text;  // null: SQL NULL
+    std::size_t length;
+  };
+  const cell cells[] = {{bytes, false, "ab\0c", 4},        {VT_BSTR, false, "h\xC3\xA9llo", 6},
+                        {VT_DATE, false, nullptr, 0},      {VT_DATE, false, "2024-01-31 13:45:07", 19},
+                        {VT_DECIMAL, false, "12.50", 5},   {VT_I8, false, "-9000000000", 11},
+                        {bytes, false, "", 0},             {bytes, false, "xyz", 3},
+                        {VT_BOOL, true, "\x01", 1},        {VT_UI8, true, "\x01\x02", 2},
+                        {VT_BSTR, false, "", 0},           {VT_DATE, false, "2024-02-30", 10},
+                        {VT_DATE, false, "2024-02-29", 10}, {VT_R8, false, "1.5", 3},
+                        {VT_BSTR, false, "plain", 5}};
+  ole_variant in_place;
+  for (const cell& c : cells) {
+    SCOPED_TRACE(c.text ? c.text : "NULL");
+    sql_cell_plan plan;
+    plan.name = L"c";
+    plan.vartype = c.vartype;
+    plan.is_bit = c.is_bit;
+    ole_variant fresh;
+    try {
+      fresh = sql_cell_value(plan, c.text, c.length);
+    } catch (const sql_value_exception&) {
+      EXPECT_THROW(sql_cell_assign(in_place, plan, c.text, c.length), sql_value_exception);
+      continue;
+    }
+    sql_cell_assign(in_place, plan, c.text, c.length);
+    EXPECT_EQ(in_place.variant.vt, fresh.variant.vt);
+    EXPECT_EQ(in_place.to_wstring(), fresh.to_wstring());
+    EXPECT_EQ(in_place.i64_value, fresh.i64_value);
+    EXPECT_EQ(in_place.ui64_value, fresh.ui64_value);
+    EXPECT_EQ(in_place.date.kind, fresh.date.kind);
+    EXPECT_EQ(in_place.date.to_string(6), fresh.date.to_string(6));
+  }
+}
+
 TEST(SqlRecordset, ACellBeyondItsKindFailsItsRowOnly) {
   // A server that sends a TINYINT cell beyond -128..127: the value is refused, never wrapped, and only when its
   // row is taken; the rows after it, in the same block, still arrive.

@@ -9,16 +9,6 @@
 
 namespace {
 
-ole_variant bytes_value(const char* cell, std::size_t length) {
-  ole_variant v;
-  v.allocate_safe_array(static_cast<uint32_t>(length));  // an empty array for an empty cell, not NULL
-  if (length > 0) {
-    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(cell), reinterpret_cast<const uint8_t*>(cell) + length);
-    v.attach_binary(bytes);
-  }
-  return v;
-}
-
 // The server's text of a cell as it can be shown in a message: at most 100 bytes, control bytes as "?".
 std::string shown_value(const char* cell, std::size_t length) {
   std::string text(cell, length < 100 ? length : 100);
@@ -50,33 +40,47 @@ std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& 
   return plan;
 }
 
-ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length) {
-  if (!cell) return ole_variant();
-  if (is_binary_vartype(plan.vartype)) return bytes_value(cell, length);
+void sql_cell_assign(ole_variant& out, const sql_cell_plan& plan, const char* cell, std::size_t length) {
+  if (!cell) {
+    out = ole_variant();
+    return;
+  }
+  if (is_binary_vartype(plan.vartype)) {
+    // An empty array for an empty cell, not NULL; a value that holds an array already keeps its buffer.
+    out.date = ole_date();
+    out.attach_binary(cell, length);
+    return;
+  }
   if (plan.vartype == VT_BSTR) {
     // Straight from UTF-8 into the value's platform string (plain ASCII without an intermediate wide text).
-    ole_variant text;
-    text.attach_string(std::string_view(cell, length));
-    return text;
+    out.assign_string(std::string_view(cell, length), VT_BSTR);
+    return;
   }
   if (plan.is_bit) {
     uint64_t bits = 0;
     for (std::size_t i = 0; i < length; ++i) bits = (bits << 8) | static_cast<unsigned char>(cell[i]);
-    if (plan.vartype == VT_BOOL) return ole_variant(bits != 0);
+    if (plan.vartype == VT_BOOL) {
+      out = ole_variant(bits != 0);
+      return;
+    }
     char text[32];
     std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(bits));
-    return ole_variant::from_string(text, plan.vartype);
+    out.assign_string(text, plan.vartype);
+    return;
   }
-  const std::string text(cell, length);
-  ole_variant value;
   try {
-    value = ole_variant::from_string(text, plan.vartype);
+    out.assign_string(std::string_view(cell, length), plan.vartype);
   } catch (const tk_exception& e) {
     throw sql_value_exception(plan.name, cell, length, "cannot be stored: " + e.message);
   }
   // A date or time the value layer cannot hold must not arrive as NULL unnoticed.
-  if (plan.vartype == VT_DATE && value.is_empty())
+  if (plan.vartype == VT_DATE && out.is_empty())
     throw sql_value_exception(plan.name, cell, length, "cannot be stored as a date or time");
+}
+
+ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length) {
+  ole_variant value;
+  sql_cell_assign(value, plan, cell, length);
   return value;
 }
 
@@ -114,7 +118,7 @@ void sql_record::assign(const std::vector<sql_cell_plan>& plan, const sql_row& r
   if (n != size()) throw tk_mail_assertion("sql_rec", 139);
   for (std::size_t i = 0; i < n; ++i) {
     udb_field& field = *(*this)[i];
-    static_cast<ole_variant&>(field) = sql_cell_value(plan[i], row.cells[i], row.lengths[i]);
+    sql_cell_assign(field, plan[i], row.cells[i], row.lengths[i]);
     field.size = static_cast<uint32_t>(row.lengths[i]);
   }
 }

@@ -38,6 +38,9 @@ std::vector<sql_cell_plan> sql_plan_from_columns(const std::vector<sql_column>& 
 
 // The value of one cell; a value that cannot be held raises sql_value_exception.
 ole_variant sql_cell_value(const sql_cell_plan& plan, const char* cell, std::size_t length);
+// The same value taken into `out` in place, without a temporary (a binary value keeps its array's buffer).
+// After a cell that raises, `out` is not to be used.
+void sql_cell_assign(ole_variant& out, const sql_cell_plan& plan, const char* cell, std::size_t length);
 
 // The value of a text as the given variant type (numbers, decimals, dates by the value layer's text rules;
 // VT_BOOL true when the text is not empty up to its first NUL; an absent text gives an empty value).

@@ -7,6 +7,7 @@
 #include "platform/jet/memory_pages.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/reader.h"
+#include "platform/jet/row_builder.h"
 #include "platform/jet/test_scratch.h"
 #include "platform/jet/usage_map.h"
 #include "platform/jet/value_codec.h"
@@ -41,6 +42,24 @@ TEST(Text, CompressesLikeAccessOnlyWhenItSavesSpace) {
     EXPECT_EQ(decode_text(f4, b), s);
   }
   EXPECT_EQ(decode_text(f4, encode_text(f4, L"", true)), L"");
+}
+
+// A row's text of characters U+0001..U+00FF takes a shorter way than the general encoder; its bytes are the same,
+// compressed or not, short or long, in text and memo columns (memo beyond 1,024 characters is never compressed).
+TEST(Text, StoredTextIsWhatTheEncoderGives) {
+  const column_def text{.type = column_type::text, .ext_flags = column_ext_flag::compressed_unicode, .length = 510};
+  const column_def plain{.type = column_type::text, .length = 510};
+  const column_def memo{.type = column_type::memo, .ext_flags = column_ext_flag::compressed_unicode};
+  std::vector<std::wstring> texts = {L"", L"a", L"ab", L"abc", L"\u00ff\u00e9x", L"\x01\x7f\x80",
+                                     L"Customer 17", L"x\u0100yy", L"\u4e16\u754c", L"a\U0001F600b",
+                                     std::wstring(L"a\0b", 3), std::wstring(1024, L'\u00e4'),
+                                     std::wstring(1025, L'q')};
+  for (const std::wstring& s : texts) {
+    SCOPED_TRACE(s.size());
+    EXPECT_EQ(stored_text(f4, text, s), encode_text(f4, s, true));
+    EXPECT_EQ(stored_text(f4, plain, s), encode_text(f4, s, false));
+    EXPECT_EQ(stored_text(f4, memo, s), encode_text(f4, s, s.size() <= 1024));
+  }
 }
 
 TEST(Text, Utf16ConversionKeepsCharactersBeyondTheBmp) {

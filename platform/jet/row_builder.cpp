@@ -57,6 +57,22 @@ std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std
   bool compress = (c.ext_flags & column_ext_flag::compressed_unicode) != 0;
   // Memo values are compressed only while short, as Access does.
   if (c.type == column_type::memo && s.size() > 1024) compress = false;
+  // Most text has only characters U+0001..U+00FF: its bytes are written here in one pass, the same bytes
+  // encode_text gives (one byte a character after the FF FE mark when compressed, which is shorter from three
+  // characters on; else UTF-16LE).
+  if (f.unicode_text && std::all_of(s.begin(), s.end(), [](wchar_t ch) { return ch >= 1 && ch <= 0xFF; })) {
+    std::vector<uint8_t> out;
+    if (compress && s.size() > 2) {
+      out.reserve(s.size() + 2);
+      out.push_back(0xFF);
+      out.push_back(0xFE);
+      for (wchar_t ch : s) out.push_back(uint8_t(ch));
+    } else {
+      out.resize(s.size() * 2);
+      for (size_t i = 0; i < s.size(); ++i) out[2 * i] = uint8_t(s[i]);
+    }
+    return out;
+  }
   return encode_text(f, s, compress);
 }
 

@@ -29,6 +29,13 @@ std::u16string to_utf16(const std::wstring& s) {
   return out;
 }
 
+size_t utf16_length(const std::wstring& s) {
+  size_t n = s.size();
+  for (wchar_t wc : s)
+    if (uint32_t(wc) >= 0x10000 && uint32_t(wc) <= 0x10FFFF) ++n;
+  return n;
+}
+
 std::wstring from_utf16(const std::u16string& s) {
   std::wstring out;
   out.reserve(s.size());
@@ -288,7 +295,7 @@ value coerce(const format& f, const column_def& c, const value& v) {
       if (v.kind_of() != value::kind::text) mismatch();
       // Jet 4/ACE count UTF-16 units; Jet 3 stores one byte per character.
       if (c.type == column_type::text &&
-          (f.unicode_text ? to_utf16(v.as_text()).size() : v.as_text().size()) > text_limit(f, c))
+          (f.unicode_text ? utf16_length(v.as_text()) : v.as_text().size()) > text_limit(f, c))
         throw_error(dao_error::field_too_small);
       // Jet 3 holds the text as the code page has it ('?' for what it lacks): index keys, unique
       // checks and the stored bytes all see that text.

@@ -20,6 +20,8 @@ namespace jet {
 
 // Wide text <-> UTF-16 code units (characters above U+FFFF become surrogate pairs).
 std::u16string to_utf16(const std::wstring& s);
+// The number of UTF-16 units to_utf16(s) has, without making it.
+size_t utf16_length(const std::wstring& s);
 std::wstring from_utf16(const std::u16string& s);
 // Wide text as UTF-8 (for messages).
 std::string to_utf8(const std::wstring& s);
