@@ -555,6 +555,56 @@ TEST(SqlLive, AStreamLeftUnfinishedDoesNotBlockTheConnection) {
   EXPECT_TRUE(db->query(L"SELECT 1"));
 }
 
+// Blocks after the first are read on their own thread. A connection the server ends while a later block is being
+// read (KILL, whatever the reader was doing then) ends the stream with the client's error when the run reaches
+// that block: every row before it arrives once and in order, none is taken for the end of the rows. The stream's
+// rows are far more than any socket buffer holds, so the kill always falls in the middle of the stream.
+TEST(SqlLive, AConnectionKilledWhileBlocksAreReadAheadEndsTheStreamWithTheError) {
+  auto engine = connected_engine();
+  auto db = engine->open_db(L"tt_fixture", 1);
+  std::string id;
+  {
+    auto own = static_cast<sql_database*>(db.get())->run("SELECT CONNECTION_ID()");
+    ASSERT_FALSE(own->is_eof());
+    id = own->get_item()->at(0)->to_string();
+  }
+  auto q = db->get_query(L"long", L"SELECT seq, REPEAT('x', 200) AS pad FROM seq_1_to_3000000", 1);
+  int64_t n = 0;
+  q->reset();
+  for (; n < 1000 && !q->is_eof(); q->next()) ASSERT_EQ(q->get_item()->at(0)->to_string(), std::to_string(++n));
+  server().exec("KILL CONNECTION " + id);
+  try {
+    for (; !q->is_eof(); q->next()) ASSERT_EQ(q->get_item()->at(0)->to_string(), std::to_string(++n));
+    FAIL() << "the stream ended after " << n << " rows without an error";
+  } catch (const sql_exception& e) {
+    EXPECT_EQ(e.level, 0);
+    EXPECT_TRUE(e.code == 0x400000 + 2013 || e.code == 0x400000 + 2006 || e.code == 0x400000 + 1927) << e.code;
+  }
+  EXPECT_GE(n, 1000);
+  EXPECT_LT(n, 3000000);
+  EXPECT_TRUE(q->is_eof());  // the broken stream stays ended; the reader thread is gone
+}
+
+// A stream given up in the middle (a stopped run) while the next block is being read: the reader finishes that
+// block and gives the connection back; the rest of the result is dropped and the next statement runs at once.
+TEST(SqlLive, AStreamGivenUpWhileABlockIsReadAheadLeavesTheConnectionUsable) {
+  auto engine = connected_engine();
+  auto db = engine->open_db(L"tt_fixture", 1);
+  for (int stop_at : {1, 255, 256, 257, 5000}) {
+    SCOPED_TRACE(stop_at);
+    {
+      auto t = db->get_table(L"big", 1);
+      t->reset();
+      for (int i = 1; i < stop_at; ++i) t->next();
+      ASSERT_FALSE(t->is_eof());
+      EXPECT_EQ(t->get_item()->at(0)->to_long(), stop_at);
+    }
+    auto count = static_cast<sql_database*>(db.get())->run("SELECT COUNT(*) FROM big");
+    ASSERT_FALSE(count->is_eof());
+    EXPECT_EQ(count->get_item()->at(0)->to_string(), "100000");
+  }
+}
+
 TEST(SqlLive, UserQueriesStreamTheirRows) {
   auto engine = connected_engine();
   auto db = engine->open_db(L"tt_fixture", 1);

@@ -1,5 +1,6 @@
 # Shared by the bench scripts: a throwaway MariaDB server, stopped and removed on exit, and the source databases
-# of the cases (orders: the latin1 table of orders-1m.sql; big: a generated utf8mb4 table; chinook: Chinook).
+# of the cases (orders: the latin1 table of orders-1m.sql; big: a generated utf8mb4 table; chinook: Chinook; shop16:
+# a generated database of 16 related tables and 47,000 rows, shop16.sql).
 # Source it with `here` (this folder), `build` (a build folder with tests/support/tt_mariadb) and `rows` set.
 work="$(mktemp -d)"
 cleanup() {
@@ -29,11 +30,13 @@ load_big() {
       FROM seq_1_to_${rows};"
 }
 load_chinook() { client <"$here/../tests/data/mysql-samples/chinook.sql"; }
+load_shop16() { client <"$here/shop16.sql"; }
 database_of() {
   case "$1" in
     orders) echo bench ;;
     big) echo bench_utf8 ;;
     chinook) echo Chinook ;;
+    shop16) echo bench_shop16 ;;
     *) echo "bench: unknown case $1" >&2; exit 2 ;;
   esac
 }

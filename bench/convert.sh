@@ -9,6 +9,7 @@
 # Cases: orders  the latin1 table bench.orders of bench/orders-1m.sql (12 columns, a primary key, a text index)
 #        big     a generated utf8mb4 table of 12 mixed columns (a primary key and an index over a text column)
 #        chinook the Chinook sample database (11 tables, 15,600 rows)
+#        shop16  a generated database of 16 related tables and 47,000 rows (shop16.sql; its size does not follow rows)
 #        existing  bench.orders converted with --mode=1, 2 and 3 into an existing file that already holds an
 #                  orders table of as many rows (other keys, so that a merge adds them all) and 200 small tables,
 #                  beside the same conversion into a new file; prints each mode's ratio to the new file's time
@@ -18,7 +19,7 @@
 #   rows  rows of the two generated tables (default 1000000)
 #   csv   default <build folder>/bench-convert.csv
 # Environment:
-#   BENCH_CASES      cases to run (default "orders big chinook")
+#   BENCH_CASES      cases to run (default "orders big chinook shop16")
 #   BENCH_FORMATS    --acc_ver values to try (default "0 1 2"; those RWFAGENT refuses are skipped)
 #   BENCH_REPEAT     rounds of floor and conversion per case and format, the best of each kept (default 3)
 #   BENCH_CALLGRIND  1: also count the conversion's instructions once under callgrind (slow: use fewer rows)
@@ -28,7 +29,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "${1:?usage: convert.sh <build folder> [rows] [csv file]}" && pwd)"
 rows="${2:-1000000}"
 csv="${3:-$build/bench-convert.csv}"
-cases="${BENCH_CASES:-orders big chinook}"
+cases="${BENCH_CASES:-orders big chinook shop16}"
 formats="${BENCH_FORMATS:-0 1 2}"
 repeat="${BENCH_REPEAT:-3}"
 callgrind="${BENCH_CALLGRIND:-0}"

@@ -5,7 +5,7 @@
 # page (table definitions, data, long values, index pages) must be byte for byte the same; the numbers of pages
 # that are not are printed and the script fails.
 #
-# Cases as in convert.sh (orders, big, chinook), with the tables' rows as a parameter.
+# Cases as in convert.sh (orders, big, chinook, shop16), with the tables' rows as a parameter.
 # usage: bash bench/same_files.sh <build folder with tt_mariadb> <old RWFAGENT> <new RWFAGENT> [rows] [acc_ver]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -17,7 +17,7 @@ format="${5:-1}"
 page=4096
 [ "$format" = 0 ] && page=2048  # Jet 3 pages
 source "$here/cases.sh"
-for name in orders big chinook; do "load_$name"; done
+for name in orders big chinook shop16; do "load_$name"; done
 
 convert() {  # <program> <database> <destination>
   "$1" --mysqlh="$MARIADB_HOST" --port="$MARIADB_PORT" --mysqlu="$MARIADB_USER" --mysqlp="$MARIADB_PASSWORD" \
@@ -26,7 +26,7 @@ convert() {  # <program> <database> <destination>
 differing_pages() { cmp -l "$1" "$2" | awk -v p="$page" '{ print int(($1 - 1) / p) }' | sort -u || true; }
 
 status=0
-for name in orders big chinook; do
+for name in orders big chinook shop16; do
   db="$(database_of "$name")"
   convert "$old" "$db" "$work/old1.mdb"
   sleep 1  # the stamps of the second file differ from the first's
