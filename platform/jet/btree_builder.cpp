@@ -10,21 +10,16 @@ namespace jet {
 
 namespace {
 
-// A page of the level being built on: its number and the last leaf entry below it.
-struct child_ref {
-  uint32_t page;
-  size_t last;  // index into the sorted entries
-};
-
 // Runs [first, last] of children, one per node page.
 struct group {
   size_t first;
   size_t last;
 };
 
-std::vector<group> group_children(const std::vector<child_ref>& children,
-                                  std::span<const index_entry_ref> sorted, size_t capacity) {
-  auto stored = [&](size_t c) { return sorted[children[c].last].key.size() + 8; };
+// `Child` has the last entry below it as `last`.
+template <typename Child>
+std::vector<group> group_children(const std::vector<Child>& children, size_t capacity) {
+  auto stored = [&](size_t c) { return children[c].last.key.size() + 8; };
   std::vector<group> groups;
   const size_t n = children.size();
   size_t i = 0;
@@ -55,80 +50,91 @@ void sort_index_entries(std::vector<index_entry>& entries) { std::sort(entries.b
 
 size_t max_index_key_size(const format& f) { return index_page_capacity(f) - 8; }
 
-btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
-                         const std::vector<index_entry>& sorted) {
-  std::vector<index_entry_ref> refs;
-  refs.reserve(sorted.size());
-  for (const index_entry& e : sorted) refs.push_back(as_ref(e));
-  return build_btree(f, pages, tdef_page, std::span<const index_entry_ref>(refs));
+btree_writer::btree_writer(const format& f, page_allocator& pages, uint32_t tdef_page)
+    : f_(f), pages_(pages), tdef_page_(tdef_page), capacity_(index_page_capacity(f)), max_key_(max_index_key_size(f)) {}
+
+void btree_writer::add(const index_entry_ref& e) {
+  if (finished_) throw error(dao_error::invalid_argument, "the index tree is already written");
+  if (e.key.size() > max_key_) {
+    throw error(dao_error::invalid_argument, "an index key of " + std::to_string(e.key.size()) +
+                                                 " bytes is longer than an index page can hold");
+  }
+  if (count_ > 0) {
+    index_entry_ref prev;
+    if (!leaf_.empty()) {
+      const leaf_entry& l = leaf_.back();
+      prev = {std::span<const uint8_t>(leaf_keys_.data() + l.offset, l.length), l.page, l.row, 0};
+    } else {
+      prev = leaves_.back().last;
+    }
+    if (!(prev < e)) {
+      throw error(dao_error::invalid_argument, "index entries are not in strictly ascending order (entry " +
+                                                   std::to_string(count_) + ")");
+    }
+  }
+  // Leaves: fill each page as far as it goes. The next leaf's page is taken before this one is
+  // written, as it is named by this one's next link.
+  const size_t size = index_entry_size(e, true);
+  if (count_ == 0 || leaf_used_ + size > capacity_) {
+    const uint32_t page = pages_.allocate();
+    if (count_ > 0) write_leaf(page);
+    leaf_page_ = page;
+    leaf_used_ = 0;
+  }
+  leaf_.push_back({leaf_keys_.size(), uint32_t(e.key.size()), e.page, e.row});
+  leaf_keys_.insert(leaf_keys_.end(), e.key.begin(), e.key.end());
+  leaf_used_ += size;
+  ++count_;
 }
 
-btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
-                         std::span<const index_entry_ref> sorted) {
-  const size_t capacity = index_page_capacity(f);
-  const size_t max_key = max_index_key_size(f);
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    if (sorted[i].key.size() > max_key) {
-      throw error(dao_error::invalid_argument, "an index key of " + std::to_string(sorted[i].key.size()) +
-                                                   " bytes is longer than an index page can hold");
-    }
-    if (i > 0 && !(sorted[i - 1] < sorted[i])) {
-      throw error(dao_error::invalid_argument, "index entries are not in strictly ascending order (entry " +
-                                                   std::to_string(i) + ")");
-    }
-  }
-
-  btree_result result;
+void btree_writer::write_leaf(uint32_t next) {
+  std::vector<index_entry_ref> refs;
+  refs.reserve(leaf_.size());
+  for (const leaf_entry& l : leaf_)
+    refs.push_back({std::span<const uint8_t>(leaf_keys_.data() + l.offset, l.length), l.page, l.row, 0});
   index_page header;
-  header.owner = tdef_page;
+  header.owner = tdef_page_;
+  header.leaf = true;
+  header.prev = prev_leaf_page_;
+  header.next = next;
+  header.tail = 0;
+  pages_.write(leaf_page_, build_index_page(f_, header, std::span<const index_entry_ref>(refs)));
+  result_.pages.push_back(leaf_page_);
+  child_ref child{leaf_page_, {}};
+  if (!refs.empty()) {
+    last_keys_.emplace_back(refs.back().key.begin(), refs.back().key.end());
+    child.last = {last_keys_.back(), refs.back().page, refs.back().row, 0};
+  }
+  leaves_.push_back(child);
+  prev_leaf_page_ = leaf_page_;
+  leaf_.clear();
+  leaf_keys_.clear();
+}
 
-  // Leaves: fill each page as far as it goes.
-  std::vector<size_t> leaf_starts;
-  {
-    size_t used = capacity + 1;
-    for (size_t i = 0; i < sorted.size(); ++i) {
-      const size_t size = index_entry_size(sorted[i], true);
-      if (used + size > capacity) {
-        leaf_starts.push_back(i);
-        used = 0;
-      }
-      used += size;
-    }
-    if (leaf_starts.empty()) leaf_starts.push_back(0);  // the empty index: one empty leaf
-  }
-  std::vector<child_ref> level;
-  level.reserve(leaf_starts.size());
-  for (size_t k = 0; k < leaf_starts.size(); ++k) {
-    const size_t end = k + 1 < leaf_starts.size() ? leaf_starts[k + 1] : sorted.size();
-    level.push_back({pages.allocate(), end == 0 ? 0 : end - 1});
-  }
-  for (size_t k = 0; k < level.size(); ++k) {
-    const size_t begin = leaf_starts[k];
-    const size_t end = k + 1 < leaf_starts.size() ? leaf_starts[k + 1] : sorted.size();
-    header.leaf = true;
-    header.prev = k > 0 ? level[k - 1].page : 0;
-    header.next = k + 1 < level.size() ? level[k + 1].page : 0;
-    header.tail = 0;
-    std::vector<uint8_t> bytes =
-        build_index_page(f, header, sorted.subspan(begin, end - begin));
-    pages.write(level[k].page, bytes);
-    result.pages.push_back(level[k].page);
-  }
+btree_result btree_writer::finish() {
+  if (finished_) throw error(dao_error::invalid_argument, "the index tree is already written");
+  finished_ = true;
+  if (count_ == 0) leaf_page_ = pages_.allocate();  // the empty index: one empty leaf
+  write_leaf(0);
 
   // Node levels: plan every level first, because a node's sibling links depend on its parent.
-  std::vector<std::vector<child_ref>> levels = {level};
+  std::vector<std::vector<child_ref>> levels;
+  levels.push_back(std::move(leaves_));
   std::vector<std::vector<group>> groupings;
   while (levels.back().size() > 1) {
     const std::vector<child_ref>& below = levels.back();
-    std::vector<group> groups = group_children(below, sorted, capacity);
+    std::vector<group> groups = group_children(below, capacity_);
     std::vector<child_ref> above;
     above.reserve(groups.size());
-    for (const group& g : groups) above.push_back({pages.allocate(), below[g.last].last});
+    for (const group& g : groups) above.push_back({pages_.allocate(), below[g.last].last});
     groupings.push_back(std::move(groups));
     levels.push_back(std::move(above));
   }
+  btree_result result = std::move(result_);
   result.depth = uint32_t(levels.size());
 
+  index_page header;
+  header.owner = tdef_page_;
   std::vector<index_entry_ref> node_entries;
   for (size_t l = 1; l < levels.size(); ++l) {
     const std::vector<child_ref>& below = levels[l - 1];
@@ -149,7 +155,7 @@ btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_p
       node_entries.clear();
       const size_t stored_last = g.last > g.first ? g.last - 1 : g.last;
       for (size_t c = g.first; c <= stored_last; ++c) {
-        index_entry_ref e = sorted[below[c].last];
+        index_entry_ref e = below[c].last;
         e.child = below[c].page;
         node_entries.push_back(e);
       }
@@ -157,12 +163,26 @@ btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_p
       header.tail = g.last > g.first ? below[g.last].page : 0;
       header.prev = k > parent_first[k] ? nodes[k - 1].page : 0;
       header.next = k < parent_last[k] ? nodes[k + 1].page : 0;
-      pages.write(nodes[k].page, build_index_page(f, header, std::span<const index_entry_ref>(node_entries)));
+      pages_.write(nodes[k].page, build_index_page(f_, header, std::span<const index_entry_ref>(node_entries)));
       result.pages.push_back(nodes[k].page);
     }
   }
   result.root = levels.back().front().page;
   return result;
+}
+
+btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
+                         const std::vector<index_entry>& sorted) {
+  btree_writer w(f, pages, tdef_page);
+  for (const index_entry& e : sorted) w.add(as_ref(e));
+  return w.finish();
+}
+
+btree_result build_btree(const format& f, page_allocator& pages, uint32_t tdef_page,
+                         std::span<const index_entry_ref> sorted) {
+  btree_writer w(f, pages, tdef_page);
+  for (const index_entry_ref& e : sorted) w.add(e);
+  return w.finish();
 }
 
 }  // namespace jet

@@ -11,9 +11,14 @@
 //   * an index without entries is one empty leaf, which is then the root.
 // Pages are taken from the page allocator: all leaves first, in key order, then each node level.
 // The index's usage map must list exactly `pages`.
+//
+// `btree_writer` takes the entries one at a time, so that they can stream from wherever they are
+// sorted: it holds one leaf's entries and, per page written, a copy of that page's last entry
+// (the node levels are planned from those once every leaf is written).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -34,6 +39,51 @@ void sort_index_entries(std::vector<index_entry>& entries);
 
 // Largest key that fits into an index (a node entry of it must fit on a page).
 size_t max_index_key_size(const format& f);
+
+// Builds one tree from entries given in index order.
+class btree_writer {
+ public:
+  btree_writer(const format& f, page_allocator& pages, uint32_t tdef_page);
+  btree_writer(const btree_writer&) = delete;
+  btree_writer& operator=(const btree_writer&) = delete;
+
+  // The next leaf entry (`child` unused); its key is copied. Throws jet::error when it does not
+  // follow the last one strictly or its key is larger than max_index_key_size().
+  void add(const index_entry_ref& e);
+  // Writes the last leaf and the node levels.
+  btree_result finish();
+
+  size_t entries() const { return count_; }
+
+ private:
+  struct leaf_entry {
+    size_t offset;  // into leaf_keys_
+    uint32_t length;
+    uint32_t page;
+    uint8_t row;
+  };
+  struct child_ref {
+    uint32_t page;
+    index_entry_ref last;  // key in last_keys_
+  };
+  void write_leaf(uint32_t next);
+
+  const format& f_;
+  page_allocator& pages_;
+  uint32_t tdef_page_;
+  size_t capacity_;
+  size_t max_key_;
+  std::vector<uint8_t> leaf_keys_;
+  std::vector<leaf_entry> leaf_;
+  size_t leaf_used_ = 0;
+  uint32_t leaf_page_ = 0;
+  uint32_t prev_leaf_page_ = 0;
+  std::deque<bytes> last_keys_;
+  std::vector<child_ref> leaves_;
+  btree_result result_;
+  size_t count_ = 0;
+  bool finished_ = false;
+};
 
 // Writes the tree of `sorted` (index order, no two entries equal; leaf entries, `child` unused)
 // for the table whose TDEF is `tdef_page`. Throws jet::error when the entries are out of order or

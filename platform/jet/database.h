@@ -31,6 +31,7 @@
 // equals the position except in tables whose columns were deleted by Access.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -88,6 +89,9 @@ struct relationship_spec {
 struct create_options {
   std::wstring password{};           // at most 20 characters
   std::optional<double> now{};       // creation time for the catalog (days since 1899-12-30); default: local now
+  // Memory the index entries of one table may take before they are sorted out to disk beside the
+  // file; 0 for the default (index_sorter.h). The file written does not depend on it.
+  size_t index_memory = 0;
 };
 
 struct open_options {

@@ -232,7 +232,7 @@ size_t existing_file::add_table(const std::wstring& name, const std::vector<colu
     t->name = name;
     t->tdef_page = def.tdef_page;
     t->def = def;
-    t->writer = std::make_unique<table_writer>(f, *alloc_, def, rules, room());
+    t->writer = std::make_unique<table_writer>(f, *alloc_, def, rules, room(), index_sort_options{path()});
     // Rules are enforced by the writer for a new table.
     double now = now_;
     uint32_t id = def.tdef_page;
@@ -328,7 +328,8 @@ void existing_file::start_appending(open_table& t) {
   table_def fresh = def;
   fresh.row_count = 0;
   written_in_change_ = true;
-  t.writer = std::make_unique<table_writer>(f, *alloc_, fresh, std::vector<column_rules>{}, room());
+  t.writer = std::make_unique<table_writer>(f, *alloc_, fresh, std::vector<column_rules>{}, room(),
+                                            index_sort_options{path()});
   auto cursor = reader_->rows(def);
   std::vector<value> row;
   while (cursor.next(row)) t.writer->append(row);

@@ -64,6 +64,7 @@ class new_file final : public database {
   std::string path_;
   std::unique_ptr<page_file> file_;
   double now_ = 0;
+  index_sort_options index_sort_;
   struct system_writer {
     system_table which;
     std::unique_ptr<table_writer> writer;

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <numeric>
+#include <thread>
 
 #include "platform/jet/btree_builder.h"
 #include "platform/jet/byte_order.h"
@@ -38,30 +41,17 @@ void map_page_writer::flush() {
   page_.reset();
 }
 
-// The entries of one index, keys packed into an arena until the tree is built.
-struct table_writer::pending_index {
-  std::vector<uint8_t> arena;
-  struct ref {
-    uint64_t offset;
-    uint32_t length;
-    uint32_t row_pointer;
-  };
-  std::vector<ref> refs;
-  std::unique_ptr<key_set> unique;
-};
-
 table_writer::table_writer(const format& f, page_allocator& alloc, table_def def, std::vector<column_rules> rules,
-                           std::function<bool(uint64_t)> has_room)
+                           std::function<bool(uint64_t)> has_room, const index_sort_options& sort)
     : f_(f), alloc_(alloc), data_alloc_(alloc), def_(std::move(def)), rules_(std::move(rules)),
       has_room_(std::move(has_room)), page_(f, def_.tdef_page) {
   uint32_t ncols = std::max<uint32_t>(def_.max_columns, uint32_t(def_.columns.size()));
   rules_.resize(ncols);
   index_reserved_.resize(def_.indexes.size());
-  for (const auto& ix : def_.indexes) {
-    auto p = std::make_unique<pending_index>();
-    if (ix.is_unique()) p->unique = std::make_unique<key_set>();
-    pending_.push_back(std::move(p));
-  }
+  // The budget is shared evenly: each index gets its part.
+  const size_t share = def_.indexes.empty() ? sort.budget : sort.budget / def_.indexes.size();
+  for (const auto& ix : def_.indexes)
+    pending_.push_back(std::make_unique<index_sorter>(ix.is_unique(), share, sort.destination));
 }
 
 table_writer::~table_writer() = default;
@@ -128,7 +118,7 @@ void table_writer::append(std::vector<value> row) {
     if (!has_index_entry(def_, ix, row)) continue;
     has_entry[i] = true;
     keys[i] = encode_key(f_, def_, ix, row);
-    if (pending_[i]->unique && !all_columns_null(ix, row) && pending_[i]->unique->contains(keys[i]))
+    if (ix.is_unique() && !all_columns_null(ix, row) && pending_[i]->contains(keys[i]))
       throw_error(dao_error::duplicate_key);
   }
   // Room in the file: the data page and every long value out of the row.
@@ -139,6 +129,9 @@ void table_writer::append(std::vector<value> row) {
       pages += len > f_.lv_inline_max ? lv_store(c).pages_needed(len) : 0;
     }
   if (has_room_ && !has_room_(pages)) throw_error(dao_error::invalid_argument);
+  // Entries that would pass the memory budget go out to disk now, while a failure leaves no trace.
+  for (size_t i = 0; i < def_.indexes.size(); ++i)
+    if (has_entry[i]) pending_[i]->make_room(keys[i]);
 
   std::vector<uint8_t> bytes_ = build_row(f_, def_, row, [&](const column_def& c) -> long_value_store& { return lv_store(c); });
   if (!page_.empty() && !page_.fits(uint32_t(bytes_.size()))) flush_data_page();
@@ -149,15 +142,41 @@ void table_writer::append(std::vector<value> row) {
   uint8_t row_number = page_.add(bytes_);
   uint32_t rp = make_row_pointer(page_number_, row_number);
 
-  for (size_t i = 0; i < def_.indexes.size(); ++i) {
-    if (!has_entry[i]) continue;
-    pending_index& p = *pending_[i];
-    p.refs.push_back({p.arena.size(), uint32_t(keys[i].size()), rp});
-    p.arena.insert(p.arena.end(), keys[i].begin(), keys[i].end());
-    if (p.unique && !all_columns_null(def_.indexes[i], row)) p.unique->insert(keys[i]);
-  }
+  for (size_t i = 0; i < def_.indexes.size(); ++i)
+    if (has_entry[i]) pending_[i]->add(keys[i], rp);
   def_.autonumber_last = autonumber;
   ++def_.row_count;
+}
+
+void table_writer::sort_pending() {
+  std::vector<index_sorter*> todo;
+  for (auto& p : pending_)
+    if (p && p->size() > 1) todo.push_back(p.get());
+  if (todo.size() <= 1) {
+    for (index_sorter* p : todo) p->sort();
+    return;
+  }
+  std::vector<std::thread> threads;
+  std::exception_ptr failure;
+  std::mutex failure_lock;
+  for (size_t k = 1; k < todo.size(); ++k) {
+    threads.emplace_back([&, p = todo[k]] {
+      try {
+        p->sort();
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(failure_lock);
+        failure = std::current_exception();
+      }
+    });
+  }
+  try {
+    todo[0]->sort();
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(failure_lock);
+    failure = std::current_exception();
+  }
+  for (auto& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void table_writer::finish(map_page_writer& maps) {
@@ -165,42 +184,29 @@ void table_writer::finish(map_page_writer& maps) {
   flush_data_page();
   for (auto& [n, s] : lv_) s->flush();
 
-  // Index trees.
+  // Index trees: the entries in memory are sorted on as many cores as there are indexes, then each
+  // tree is written in turn (its pages follow the previous tree's).
+  sort_pending();
   std::vector<std::vector<uint32_t>> index_pages(def_.indexes.size());
   for (size_t i = 0; i < def_.indexes.size(); ++i) {
-    pending_index& p = *pending_[i];
-    auto key_of = [&](const pending_index::ref& r) {
-      return std::span<const uint8_t>(p.arena.data() + r.offset, r.length);
-    };
-    std::sort(p.refs.begin(), p.refs.end(), [&](const pending_index::ref& a, const pending_index::ref& b) {
-      auto ka = key_of(a), kb = key_of(b);
-      int c = std::memcmp(ka.data(), kb.data(), std::min(ka.size(), kb.size()));
-      if (c != 0) return c < 0;
-      if (ka.size() != kb.size()) return ka.size() < kb.size();
-      return a.row_pointer < b.row_pointer;  // page, then row
-    });
-    std::vector<index_entry> entries;
-    entries.reserve(p.refs.size());
-    uint32_t distinct = 0;
-    for (size_t k = 0; k < p.refs.size(); ++k) {
-      auto key = key_of(p.refs[k]);
-      if (k == 0 || !std::equal(key.begin(), key.end(), entries.back().key.begin(), entries.back().key.end())) ++distinct;
-      index_entry e;
-      e.key.assign(key.begin(), key.end());
-      e.page = row_pointer_page(p.refs[k].row_pointer);
-      e.row = row_pointer_row(p.refs[k].row_pointer);
-      entries.push_back(std::move(e));
-    }
-    std::vector<uint8_t>().swap(p.arena);
-    std::vector<pending_index::ref>().swap(p.refs);
-    p.unique.reset();
     reserved_allocator ia(alloc_, index_reserved_[i]);
-    btree_result tree = build_btree(f_, ia, def_.tdef_page, entries);
+    btree_writer tree(f_, ia, def_.tdef_page);
+    uint32_t distinct = 0;
+    bytes previous;
+    pending_[i]->merge([&](const index_entry_ref& e) {
+      if (tree.entries() == 0 || !std::equal(e.key.begin(), e.key.end(), previous.begin(), previous.end())) {
+        ++distinct;
+        previous.assign(e.key.begin(), e.key.end());
+      }
+      tree.add(e);
+    });
+    pending_[i].reset();
+    btree_result built = tree.finish();
     index_def& ix = def_.indexes[i];
-    ix.root_page = tree.root;
-    ix.entry_count = engine_stats_ ? 0 : uint32_t(entries.size());
+    ix.root_page = built.root;
+    ix.entry_count = engine_stats_ ? 0 : uint32_t(tree.entries());
     ix.distinct_count = distinct;
-    index_pages[i] = tree.pages;
+    index_pages[i] = std::move(built.pages);
   }
 
   // Usage maps: owned and free-space pages of the table, the LV columns' pages, each index's pages.

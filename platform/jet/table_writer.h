@@ -6,8 +6,9 @@
 // types (3349, 3163, 3421), required fields (3314), zero-length text (3315), required and primary
 // index columns (3058), unique keys (3022, through an in-memory key set per unique index), the row
 // size (3047) and the file size limit (3001). A refused row leaves no trace.
-// Index entries (key, row pointer) are kept in memory until `finish`, which sorts them and builds
-// each tree in bulk.
+// Index entries (key, row pointer) are gathered per index within a memory budget, beyond it in
+// sorted runs on disk (index_sorter.h), until `finish` sorts them (the indexes on other cores) and
+// streams each index in order into its tree.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,7 @@
 
 #include "platform/jet/data_page.h"
 #include "platform/jet/format.h"
-#include "platform/jet/key_set.h"
+#include "platform/jet/index_sorter.h"
 #include "platform/jet/long_value.h"
 #include "platform/jet/page_io.h"
 #include "platform/jet/table_def.h"
@@ -68,7 +69,7 @@ class table_writer {
   // `def` is complete but for usage maps and roots; `rules[i]` belongs to the column numbered i.
   // `has_room(n)` says whether n more pages fit under the file size limit.
   table_writer(const format& f, page_allocator& alloc, table_def def, std::vector<column_rules> rules,
-               std::function<bool(uint64_t)> has_room);
+               std::function<bool(uint64_t)> has_room, const index_sort_options& sort = {});
   ~table_writer();
 
   // Pages to use first for the table's data pages and for each index's pages (blank-file layout).
@@ -90,8 +91,9 @@ class table_writer {
   const std::vector<uint32_t>& data_pages() const { return data_pages_; }
 
  private:
-  struct pending_index;
   long_value_store& lv_store(const column_def& c);
+  // Sorts every index's entries in memory, on other cores where there are several.
+  void sort_pending();
   void flush_data_page();
 
   const format& f_;
@@ -101,7 +103,7 @@ class table_writer {
   std::vector<column_rules> rules_;
   std::function<bool(uint64_t)> has_room_;
   std::vector<std::deque<uint32_t>> index_reserved_;
-  std::vector<std::unique_ptr<pending_index>> pending_;
+  std::vector<std::unique_ptr<index_sorter>> pending_;
   std::map<uint16_t, std::unique_ptr<long_value_store>> lv_;
   data_page_builder page_;
   uint32_t page_number_ = 0;

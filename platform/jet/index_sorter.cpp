@@ -1,0 +1,403 @@
+// Index entries within a memory budget, sorted out to runs on disk (layout in index_sorter.h).
+#include "platform/jet/index_sorter.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/jet/byte_order.h"
+#include "platform/jet/error.h"
+
+namespace jet {
+
+namespace {
+
+constexpr size_t kRunBlock = size_t(64) << 10;
+constexpr size_t kEntryOverhead = 8;  // key length and row pointer
+constexpr int kBloomHashes = 7;
+constexpr size_t kBloomBitsPerKey = 10;
+constexpr size_t kFirstSlots = 64;
+
+uint64_t hash_key(std::span<const uint8_t> key) {
+  uint64_t h = 0xcbf29ce484222325ull ^ key.size();
+  for (uint8_t b : key) h = (h ^ b) * 0x100000001b3ull;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+int compare(std::span<const uint8_t> a, std::span<const uint8_t> b) { return index_entry_ref::compare_keys(a, b); }
+
+// Entries order by key, then row pointer (data page, then row: the row pointer's own order).
+bool entry_less(std::span<const uint8_t> ka, uint32_t ra, std::span<const uint8_t> kb, uint32_t rb) {
+  const int c = compare(ka, kb);
+  return c != 0 ? c < 0 : ra < rb;
+}
+
+// A failed write of a run file: 3035 when the disk is full, else 3043.
+[[noreturn]] void throw_write_error(int err, const std::string& path) {
+  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+    throw error(dao_error::disk_full, "Cannot write the index entries sorted out to '" + path + "': the disk is full (" +
+                                          std::strerror(err) + ").");
+  throw error(dao_error::io_error, "Disk or network error while writing the index entries sorted out to '" + path +
+                                       "': " + std::strerror(err) + ".");
+}
+
+// The folder run files go to when there is no destination.
+std::string temporary_folder() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
+}  // namespace
+
+struct index_sorter::run {
+  struct block_info {
+    uint64_t offset;
+    uint32_t length;
+    uint32_t key_offset;  // first key, in first_keys
+    uint32_t key_length;
+  };
+  std::vector<block_info> blocks;
+  std::vector<uint8_t> first_keys;
+  bytes last_key;
+  size_t entries = 0;
+  // Made at the first look-up that falls into the run's key range: keys that arrive in order never
+  // need one.
+  mutable std::vector<uint64_t> bloom;
+
+  std::span<const uint8_t> first_key(size_t b) const {
+    return {first_keys.data() + blocks[b].key_offset, blocks[b].key_length};
+  }
+  bool may_hold(uint64_t h) const {
+    const uint64_t bits = bloom.size() * 64;
+    const uint64_t h2 = (h >> 32) | 1;
+    for (int i = 0; i < kBloomHashes; ++i) {
+      const uint64_t bit = (h + uint64_t(i) * h2) % bits;
+      if ((bloom[bit / 64] & (uint64_t(1) << (bit % 64))) == 0) return false;
+    }
+    return true;
+  }
+  void remember(uint64_t h) const {
+    const uint64_t bits = bloom.size() * 64;
+    const uint64_t h2 = (h >> 32) | 1;
+    for (int i = 0; i < kBloomHashes; ++i) {
+      const uint64_t bit = (h + uint64_t(i) * h2) % bits;
+      bloom[bit / 64] |= uint64_t(1) << (bit % 64);
+    }
+  }
+};
+
+// Reads one block of a run into a buffer and steps through its entries.
+class index_sorter::run_cursor {
+ public:
+  run_cursor(int fd, const std::string& path, const run& r) : fd_(fd), path_(path), run_(r) {}
+
+  // Loads block `b`; false past the last block.
+  bool load(size_t b) {
+    block_ = b;
+    pos_ = 0;
+    if (b >= run_.blocks.size()) return false;
+    const run::block_info& info = run_.blocks[b];
+    buffer_.resize(info.length);
+    size_t done = 0;
+    while (done < info.length) {
+      const ssize_t n = ::pread(fd_, buffer_.data() + done, info.length - done, off_t(info.offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw error(dao_error::io_error, "Disk or network error while reading '" + path_ + "'.");
+      done += size_t(n);
+    }
+    return true;
+  }
+  // Reads the entry at the position; false at the end of the block.
+  bool entry(std::span<const uint8_t>& key, uint32_t& row_pointer) const {
+    if (pos_ >= buffer_.size()) return false;
+    const uint32_t length = get_u32(buffer_.data() + pos_);
+    key = {buffer_.data() + pos_ + 4, length};
+    row_pointer = get_u32(buffer_.data() + pos_ + 4 + length);
+    return true;
+  }
+  void next() { pos_ += kEntryOverhead + get_u32(buffer_.data() + pos_); }
+  // Steps to the next entry of the run, loading the next block when this one is done.
+  bool advance() {
+    next();
+    if (pos_ < buffer_.size()) return true;
+    return load(block_ + 1);
+  }
+
+ private:
+  int fd_;
+  const std::string& path_;
+  const run& run_;
+  std::vector<uint8_t> buffer_;
+  size_t block_ = 0;
+  size_t pos_ = 0;
+};
+
+index_sorter::index_sorter(bool unique, size_t budget, std::string destination)
+    : unique_(unique), budget_(budget),
+      block_size_(std::clamp<size_t>(budget / 8, 4096, size_t(1) << 20)), destination_(std::move(destination)) {}
+
+index_sorter::~index_sorter() = default;
+
+size_t index_sorter::memory_bytes() const {
+  size_t total = refs_.capacity() * sizeof(ref) + (slots_.capacity() + slot_hash_.capacity()) * sizeof(uint32_t);
+  for (const block& b : blocks_) total += b.size;
+  return total;
+}
+
+bool index_sorter::memory_contains(std::span<const uint8_t> key) const {
+  if (refs_.empty()) return false;
+  if (in_order_) {
+    const int last = compare(key, key_of(refs_.back()));
+    if (last >= 0) return last == 0;
+    auto it = std::lower_bound(refs_.begin(), refs_.end(), key,
+                               [&](const ref& r, std::span<const uint8_t> k) { return compare(key_of(r), k) < 0; });
+    return it != refs_.end() && compare(key_of(*it), key) == 0;
+  }
+  const uint32_t h = uint32_t(hash_key(key));
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = h & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    if (slot_hash_[i] == h && compare(key_of(refs_[slots_[i] - 1]), key) == 0) return true;
+  }
+  return false;
+}
+
+bool index_sorter::contains(std::span<const uint8_t> key) const {
+  if (memory_contains(key)) return true;
+  if (runs_.empty()) return false;
+  const uint64_t h = hash_key(key);
+  for (const auto& r : runs_) {
+    if (compare(key, r->first_key(0)) < 0 || compare(key, r->last_key) > 0) continue;
+    if (r->bloom.empty()) {
+      r->bloom.assign((r->entries * kBloomBitsPerKey + 63) / 64, 0);
+      run_cursor all(file_.fd(), file_.path(), *r);
+      std::span<const uint8_t> k;
+      uint32_t rp = 0;
+      for (bool more = all.load(0); more && all.entry(k, rp); more = all.advance()) r->remember(hash_key(k));
+    }
+    if (!r->may_hold(h)) continue;
+    // The last block whose first key is not after the key.
+    size_t lo = 0, hi = r->blocks.size();
+    while (hi - lo > 1) {
+      const size_t mid = (lo + hi) / 2;
+      if (compare(r->first_key(mid), key) <= 0) lo = mid;
+      else hi = mid;
+    }
+    run_cursor c(file_.fd(), file_.path(), *r);
+    c.load(lo);
+    std::span<const uint8_t> k;
+    uint32_t rp = 0;
+    for (; c.entry(k, rp); c.next()) {
+      const int cmp = compare(k, key);
+      if (cmp == 0) return true;
+      if (cmp > 0) break;
+    }
+  }
+  return false;
+}
+
+void index_sorter::hash_insert(uint32_t index) {
+  const uint32_t h = uint32_t(hash_key(key_of(refs_[index])));
+  const size_t mask = slots_.size() - 1;
+  size_t i = h & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = index + 1;
+  slot_hash_[i] = h;
+}
+
+void index_sorter::build_hash() {
+  size_t size = kFirstSlots;
+  while (size < (refs_.size() + 1) * 2) size *= 2;
+  std::vector<uint32_t>().swap(slots_);
+  std::vector<uint32_t>().swap(slot_hash_);
+  slots_.assign(size, 0);
+  slot_hash_.assign(size, 0);
+  for (uint32_t i = 0; i < refs_.size(); ++i) hash_insert(i);
+}
+
+void index_sorter::make_room(std::span<const uint8_t> key) {
+  if (refs_.empty()) return;
+  size_t need = 0;
+  const size_t length = key.size();
+  if (block_used_ + length > blocks_[block_].size) {
+    const size_t next = block_ + 1;
+    if (length > block_size_ || next >= blocks_.size()) need += std::max(block_size_, length);
+  }
+  if (refs_.size() == refs_.capacity()) need += std::max(first_refs(), refs_.capacity() * 2) * sizeof(ref);
+  if (unique_) {
+    const bool out_of_order = !in_order_ || compare(key, key_of(refs_.back())) < 0;
+    if (out_of_order && (refs_.size() + 1) * 2 > slots_.size()) {
+      size_t size = std::max(kFirstSlots, slots_.size());
+      while (size < (refs_.size() + 1) * 2) size *= 2;
+      need += size * 2 * sizeof(uint32_t);
+    }
+  }
+  if (memory_bytes() + need > budget_) spill();
+}
+
+void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
+  const size_t length = key.size();
+  if (blocks_.empty() || block_used_ + length > blocks_[block_].size) {
+    const size_t next = blocks_.empty() ? 0 : block_ + 1;
+    if (length > block_size_) {
+      blocks_.insert(blocks_.begin() + ptrdiff_t(next), block{std::make_unique<uint8_t[]>(length), length});
+    } else if (next >= blocks_.size()) {
+      blocks_.push_back({std::make_unique<uint8_t[]>(block_size_), block_size_});
+    }
+    block_ = next;
+    block_used_ = 0;
+  }
+  if (length > 0) std::memcpy(blocks_[block_].data.get() + block_used_, key.data(), length);
+  const ref r{uint32_t(block_), uint32_t(block_used_), uint32_t(length), row_pointer};
+  block_used_ += length;
+  if (refs_.size() == refs_.capacity()) refs_.reserve(std::max(first_refs(), refs_.capacity() * 2));
+  const bool was_in_order = in_order_;
+  if (in_order_ && !refs_.empty() && compare(key, key_of(refs_.back())) < 0) in_order_ = false;
+  refs_.push_back(r);
+  sorted_ = false;
+  ++count_;
+  if (!unique_ || in_order_) return;
+  if (was_in_order || refs_.size() * 2 > slots_.size()) {
+    build_hash();
+  } else {
+    hash_insert(uint32_t(refs_.size() - 1));
+  }
+}
+
+void index_sorter::sort() {
+  if (sorted_) return;
+  if (!in_order_) {
+    std::sort(refs_.begin(), refs_.end(), [&](const ref& a, const ref& b) {
+      return entry_less(key_of(a), a.row_pointer, key_of(b), b.row_pointer);
+    });
+  }
+  sorted_ = true;
+}
+
+void index_sorter::open_file() {
+  const std::string dest = destination_.empty() ? temporary_folder() + "/tabletide-index" : destination_;
+  // Runs a killed process left for this destination go first.
+  sys_remove_stale_temporaries(dest);
+  if (int err = file_.create(dest, 0600)) throw_write_error(err, dest);
+}
+
+void index_sorter::write_at(uint64_t offset, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(file_.fd(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw_write_error(errno, file_.path());
+    if (n == 0) throw_write_error(ENOSPC, file_.path());
+    done += size_t(n);
+  }
+}
+
+void index_sorter::spill() {
+  if (refs_.empty()) return;
+  sort();
+  if (file_.fd() < 0) open_file();
+  auto r = std::make_unique<run>();
+  r->entries = refs_.size();
+  std::vector<uint8_t> buffer;
+  buffer.reserve(kRunBlock);
+  uint64_t offset = file_size_;
+  auto flush = [&] {
+    if (buffer.empty()) return;
+    write_at(offset, buffer);
+    r->blocks.back().length = uint32_t(buffer.size());
+    offset += buffer.size();
+    buffer.clear();
+  };
+  for (const ref& e : refs_) {
+    const std::span<const uint8_t> key = key_of(e);
+    const size_t size = kEntryOverhead + key.size();
+    if (!buffer.empty() && buffer.size() + size > kRunBlock) flush();
+    if (buffer.empty()) {
+      r->blocks.push_back({offset, 0, uint32_t(r->first_keys.size()), uint32_t(key.size())});
+      r->first_keys.insert(r->first_keys.end(), key.begin(), key.end());
+    }
+    uint8_t word[4];
+    put_u32(word, uint32_t(key.size()));
+    buffer.insert(buffer.end(), word, word + 4);
+    buffer.insert(buffer.end(), key.begin(), key.end());
+    put_u32(word, e.row_pointer);
+    buffer.insert(buffer.end(), word, word + 4);
+  }
+  flush();
+  const std::span<const uint8_t> last = key_of(refs_.back());
+  r->last_key.assign(last.begin(), last.end());
+  file_size_ = offset;
+  runs_.push_back(std::move(r));
+
+  // Memory starts over; standard blocks and the reference array are kept for reuse.
+  refs_.clear();
+  std::vector<uint32_t>().swap(slots_);
+  std::vector<uint32_t>().swap(slot_hash_);
+  std::erase_if(blocks_, [&](const block& b) { return b.size != block_size_; });
+  block_ = 0;
+  block_used_ = 0;
+  in_order_ = true;
+  sorted_ = false;
+}
+
+void index_sorter::merge(const std::function<void(const index_entry_ref&)>& out) {
+  sort();
+  auto emit = [&](std::span<const uint8_t> key, uint32_t row_pointer) {
+    out(index_entry_ref{key, row_pointer_page(row_pointer), row_pointer_row(row_pointer), 0});
+  };
+  if (runs_.empty()) {
+    for (const ref& e : refs_) emit(key_of(e), e.row_pointer);
+    return;
+  }
+  // Sources: every run, then what is in memory (index runs_.size()).
+  struct head {
+    std::span<const uint8_t> key;
+    uint32_t row_pointer;
+  };
+  std::vector<std::unique_ptr<run_cursor>> cursors;
+  std::vector<head> heads(runs_.size() + 1);
+  std::vector<size_t> heap;
+  size_t memory_pos = 0;
+  for (size_t i = 0; i < runs_.size(); ++i) {
+    cursors.push_back(std::make_unique<run_cursor>(file_.fd(), file_.path(), *runs_[i]));
+    if (cursors.back()->load(0) && cursors.back()->entry(heads[i].key, heads[i].row_pointer)) heap.push_back(i);
+  }
+  const size_t memory_source = runs_.size();
+  if (!refs_.empty()) {
+    heads[memory_source] = {key_of(refs_[0]), refs_[0].row_pointer};
+    heap.push_back(memory_source);
+  }
+  // A min-heap on the heads.
+  auto greater = [&](size_t a, size_t b) {
+    return entry_less(heads[b].key, heads[b].row_pointer, heads[a].key, heads[a].row_pointer);
+  };
+  std::make_heap(heap.begin(), heap.end(), greater);
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), greater);
+    const size_t s = heap.back();
+    emit(heads[s].key, heads[s].row_pointer);
+    bool more = false;
+    if (s == memory_source) {
+      if (++memory_pos < refs_.size()) {
+        heads[s] = {key_of(refs_[memory_pos]), refs_[memory_pos].row_pointer};
+        more = true;
+      }
+    } else {
+      more = cursors[s]->advance() && cursors[s]->entry(heads[s].key, heads[s].row_pointer);
+    }
+    if (more) {
+      std::push_heap(heap.begin(), heap.end(), greater);
+    } else {
+      heap.pop_back();
+    }
+  }
+}
+
+}  // namespace jet
