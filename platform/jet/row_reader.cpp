@@ -11,43 +11,59 @@
 
 namespace jet {
 
-std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::span<const uint8_t> row) {
+namespace {
+
+// The frame of a row: its column count and the true offsets of its variable slots.
+struct row_frame {
+  uint32_t ncols = 0;
+  uint32_t nslots = 0;
+  std::vector<uint32_t> offsets;  // slot 0 ... slot n-1, then the end of the data
+  std::vector<uint8_t> jumps;     // Jet 3: the stored jump table, byte k = the k-th before the slot count
+};
+
+row_frame read_frame(const format& f, const table_def& t, std::span<const uint8_t> row) {
   auto bad = [](const std::string& what) { throw_corrupt("bad row: " + what); };
   // The column count, the variable offsets and the slot count are 2 bytes (Jet 3: 1 byte).
   const uint32_t w = f.row_count_field_size;
   auto field_at = [&](size_t at) -> uint32_t { return w == 1 ? row[at] : get_u16(row.data() + at); };
+  row_frame fr;
   if (row.size() < w) bad("empty");
-  uint32_t ncols = field_at(0);
-  uint32_t mask_size = (ncols + 7) / 8;
+  fr.ncols = field_at(0);
+  const uint32_t mask_size = (fr.ncols + 7) / 8;
   if (row.size() < w + mask_size) bad("shorter than its null mask");
-  const uint8_t* mask = row.data() + row.size() - mask_size;
-  bool has_var = t.variable_column_count() > 0;
-  uint32_t nslots = 0;
-  std::vector<uint32_t> starts;
-  uint32_t end_of_data = 0;
-  if (has_var) {
-    // From the null mask backwards: the slot count, the jump table (Jet 3 rows of 256 bytes or more),
-    // slot 0's offset ... slot n-1's offset, the end-of-data offset.
-    const size_t at = row.size() - mask_size;
-    if (at < w + w) bad("no slot count");
-    nslots = field_at(at - w);
-    const size_t jumps = f.row_jump_table ? (row.size() - 1) / 256 : 0;
-    if (at < w + w + jumps + w * size_t(nslots) + w) bad("slot table beyond the row");
-    const size_t slot0 = at - w - jumps - w;  // slot i sits i entries before it; end of data at i = n
-    const uint8_t* jump = row.data() + at - w - 1;  // jump byte k at jump[-k]
-    auto offset_of = [&](uint32_t i) {
-      uint32_t off = field_at(slot0 - w * size_t(i));
-      // A one-byte offset is the true offset modulo 256; jump byte k names the first entry at or
-      // beyond 256 * (k + 1) (FF when only the row's trailer crosses that boundary).
-      for (size_t k = 0; k < jumps; ++k)
-        if (*(jump - k) <= i) off += 256;
-      return off;
-    };
-    starts.resize(nslots);
-    for (uint32_t s = 0; s < nslots; ++s) starts[s] = offset_of(s);
-    end_of_data = offset_of(nslots);
-    if (end_of_data > slot0 - w * size_t(nslots)) bad("variable data beyond the offset table");
+  if (t.variable_column_count() == 0) return fr;
+  // From the null mask backwards: the slot count, the jump table (Jet 3 rows of 256 bytes or more),
+  // slot 0's offset ... slot n-1's offset, the end-of-data offset.
+  const size_t at = row.size() - mask_size;
+  if (at < w + w) bad("no slot count");
+  fr.nslots = field_at(at - w);
+  const size_t jumps = f.row_jump_table ? (row.size() - 1) / 256 : 0;
+  if (at < w + w + jumps + w * size_t(fr.nslots) + w) bad("slot table beyond the row");
+  for (size_t k = 0; k < jumps; ++k) fr.jumps.push_back(row[at - w - 1 - k]);
+  const size_t slot0 = at - w - jumps - w;  // slot i sits i entries before it; the end of data at i = n
+  for (uint32_t i = 0; i <= fr.nslots; ++i) {
+    uint32_t off = field_at(slot0 - w * size_t(i));
+    // A one-byte offset is the true offset modulo 256; jump byte k names the first entry at or beyond
+    // 256 * (k + 1) (FF when only the row's trailer crosses that boundary).
+    for (uint8_t j : fr.jumps)
+      if (j <= i) off += 256;
+    fr.offsets.push_back(off);
   }
+  if (fr.offsets.back() > slot0 - w * size_t(fr.nslots)) bad("variable data beyond the offset table");
+  return fr;
+}
+
+}  // namespace
+
+std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::span<const uint8_t> row) {
+  auto bad = [](const std::string& what) { throw_corrupt("bad row: " + what); };
+  const uint32_t w = f.row_count_field_size;
+  const row_frame fr = read_frame(f, t, row);
+  const uint32_t ncols = fr.ncols;
+  const uint32_t nslots = fr.nslots;
+  const uint8_t* mask = row.data() + row.size() - (ncols + 7) / 8;
+  const std::vector<uint32_t>& starts = fr.offsets;
+  const uint32_t end_of_data = fr.offsets.empty() ? 0 : fr.offsets.back();
   uint32_t max_number = 0;
   for (const auto& c : t.columns) max_number = std::max<uint32_t>(max_number, c.number + 1u);
   std::vector<raw_row_field> out(max_number);
@@ -64,11 +80,31 @@ std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::s
     }
     if (c.var_index >= nslots) { fld.present = false; continue; }
     uint32_t start = starts[c.var_index];
-    uint32_t stop = c.var_index + 1u < nslots ? starts[c.var_index + 1] : end_of_data;
+    uint32_t stop = starts[c.var_index + 1];  // the next slot's start, or the end of the data
     if (start > stop || stop > end_of_data) bad("slot offsets out of order");
     fld.bytes = row.subspan(start, stop - start);
   }
   return out;
+}
+
+std::string row_frame_problem(const format& f, const table_def& t, std::span<const uint8_t> row) {
+  if (row.size() > f.max_row_size)
+    return "row of " + std::to_string(row.size()) + " bytes, longer than " + std::to_string(f.max_row_size);
+  const row_frame fr = read_frame(f, t, row);
+  for (uint32_t i = 0; i < fr.nslots; ++i)
+    if (fr.offsets[i] > fr.offsets[i + 1]) return "slot offsets out of order";
+  for (size_t k = 0; k < fr.jumps.size(); ++k) {
+    uint8_t want = 0xFF;
+    for (uint32_t i = 0; i <= fr.nslots; ++i)
+      if (fr.offsets[i] >= 256 * (k + 1)) {
+        want = uint8_t(i);
+        break;
+      }
+    if (fr.jumps[k] != want)
+      return "jump table byte " + std::to_string(k) + " is " + std::to_string(fr.jumps[k]) + ", the offsets call for " +
+             std::to_string(want);
+  }
+  return {};
 }
 
 std::vector<value> read_row(const format& f, const table_def& t, std::span<const uint8_t> row,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/jet/format.h"
@@ -20,6 +21,11 @@ struct raw_row_field {
 
 // Splits a row into its fields (indexed by column number); throws jet::error (corrupt) on damage.
 std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::span<const uint8_t> row);
+
+// What makes a row's frame unsound beyond what reading it needs, or empty: a row longer than the
+// generation allows, slot offsets out of order, and in Jet 3 a jump table other than the one its true
+// offsets call for. Throws like split_row when the row cannot be read at all.
+std::string row_frame_problem(const format& f, const table_def& t, std::span<const uint8_t> row);
 
 // Decodes the row. `read_page` fetches pages for out-of-row long values.
 std::vector<value> read_row(const format& f, const table_def& t, std::span<const uint8_t> row,

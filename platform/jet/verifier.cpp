@@ -2,6 +2,7 @@
 #include "platform/jet/verifier.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -122,6 +123,18 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
     return;
   }
   for (uint32_t p : chain) claim(p, what + " (definition)");
+  // Marks of the generation: Jet 3 tags every definition page ("VC"); every index of a Jet 4/ACE file
+  // carries flag 0x80, no Jet 3 index does.
+  if (f_.tdef_page_tag)
+    for (uint32_t p : chain) {
+      auto bytes = src_.read(p);
+      if (std::memcmp(bytes.data() + 2, f_.tdef_page_tag, 2) != 0)
+        problem(what + ": definition page " + std::to_string(p) + " lacks the page tag");
+    }
+  for (size_t i = 0; i < t.indexes.size(); ++i)
+    if ((t.indexes[i].flags & index_flag::jet4_always) != f_.index_flags_always)
+      problem(what + ": index " + std::to_string(i) + " has flags " + std::to_string(t.indexes[i].flags) +
+              ", not those of its format");
 
   // Data pages.
   std::vector<uint32_t> owned = map_pages(t.owned_map, what);
@@ -195,6 +208,8 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
         std::vector<uint8_t> raw = s.overflow ? db_.row_bytes(rp)
                                               : std::vector<uint8_t>(bytes.begin() + s.offset, bytes.begin() + s.offset + s.length);
         auto fields = split_row(f_, t, raw);
+        if (std::string frame = row_frame_problem(f_, t, raw); !frame.empty())
+          problem(what + " row " + std::to_string(p) + ":" + std::to_string(r) + ": " + frame);
         for (const auto& c : t.columns) {
           if (!is_long_value_type(c.type) || !fields[c.number].present || fields[c.number].bytes.size() < lv_header_size) continue;
           uint32_t word = get_u32(fields[c.number].bytes.data());
@@ -289,6 +304,8 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
 void verifier::run(verify_report& r) {
   report_ = &r;
   uint32_t n = src_.page_count();
+  if (uint64_t(n) * f_.page_size > f_.max_file_size)
+    problem("the file is larger than its format allows (" + std::to_string(f_.max_file_size) + " bytes)");
   claim(0, "the header");
   claim(1, "the global usage map");
   auto page1 = src_.read(1);

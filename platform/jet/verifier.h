@@ -8,7 +8,9 @@
 // counts and AutoNumber counters agree with the rows; every index tree is sound (masks, free space,
 // order, links, node keys; see index_scan.h), its usage map lists exactly its pages, and it holds
 // exactly one entry per row whose key equals the key re-encoded from the row; unique indexes hold no
-// duplicate keys; catalog Ids name TDEF pages.
+// duplicate keys; catalog Ids name TDEF pages. Rows stay within the generation's size and, in Jet 3,
+// carry the jump table their offsets call for; Jet 3 definition pages carry their tag; index flags
+// are those of the generation; the file is within the generation's size limit.
 //
 // Findings that Access itself leaves in its files (stale row counts, index statistics and
 // AutoNumber counters above the largest value) are reported as notes, not problems: files written by

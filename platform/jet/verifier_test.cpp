@@ -7,6 +7,7 @@
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/database.h"
+#include "platform/jet/new_file.h"
 #include "platform/jet/reader.h"
 #include "platform/jet/test_scratch.h"
 
@@ -133,6 +134,69 @@ TEST(Verifier, EveryJet4SampleIsSoundAndWhatIsNoAccessFileIsRecognised) {
   auto junk = verify_file(s.file("junk.mdb"));
   EXPECT_FALSE(junk.ok());
   EXPECT_TRUE(junk.unsupported);
+}
+
+// The rules of Jet 3 files: a long row's jump table, the tag of definition pages, index flags without
+// the Jet 4 bit.
+TEST(VerifierJet3, FindsAWrongJumpTableAMissingPageTagAndJet4IndexFlags) {
+  scratch_folder dir;
+  const std::string path = dir.file("j3.mdb");
+  {
+    auto db = new_file::create(path, format::jet3(), {});
+    size_t t = db->add_table(L"Wide",
+                             {{.name = L"Id", .type = column_type::long_integer},
+                              {.name = L"A", .type = column_type::text, .size = 200},
+                              {.name = L"B", .type = column_type::text, .size = 200}},
+                             {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}});
+    db->append_row(t, {value::long_integer(1), value::text(std::wstring(200, L'a')), value::text(std::wstring(150, L'b'))});
+    db->close();
+  }
+  const format& f = format::jet3();
+  const std::string original = slurp(path);
+  auto reset = [&] { std::ofstream(path, std::ios::binary | std::ios::trunc) << original; };
+  auto poke = [&](uint64_t at, uint8_t b) {
+    std::fstream io(path, std::ios::in | std::ios::out | std::ios::binary);
+    io.seekp(std::streamoff(at));
+    io.put(char(b));
+  };
+  auto mentions = [&](const std::string& what) {
+    verify_report r = verify_file(path);
+    for (const auto& p : r.problems)
+      if (p.find(what) != std::string::npos) return true;
+    ADD_FAILURE() << r.text();
+    return false;
+  };
+  verify_report sound = verify_file(path);
+  ASSERT_TRUE(sound.ok()) << sound.text();
+  EXPECT_TRUE(sound.notes.empty()) << sound.text();
+
+  table_def def;
+  uint32_t page = 0, row_start = 0, row_end = f.page_size;
+  {
+    auto r = database_reader::open(path);
+    def = r->table(L"Wide");
+    page = r->data_pages(def).front();
+    auto bytes = r->pages().read(page);
+    row_start = get_u16(bytes.data() + f.data_row_table_offset) & 0x1FFF;
+  }
+  const uint32_t row_length = row_end - row_start;
+  ASSERT_GE(row_length, 256u);  // one jump byte, right before the slot count and the 1-byte null mask
+  const uint64_t jump = uint64_t(page) * f.page_size + row_end - 1 - 1 - 1;
+  EXPECT_EQ(uint8_t(original[jump]), 2);  // slot 2 (B) is the first entry beyond 256
+  poke(jump, 0xFF);  // the end of the data would fall before B's start
+  EXPECT_TRUE(mentions("table 'Wide' row " + std::to_string(page) + ":0: "));
+
+  reset();
+  poke(uint64_t(def.tdef_page) * f.page_size + 2, 0);
+  EXPECT_TRUE(mentions("lacks the page tag"));
+
+  reset();
+  size_t flags = f.tdef_header_size + def.indexes.size() * f.index_stats_size + def.columns.size() * f.column_block_size;
+  for (const column_def& c : def.columns) flags += f.name_length_size + c.name.size();
+  flags += f.physical_index_flags_offset;
+  ASSERT_EQ(uint8_t(original[uint64_t(def.tdef_page) * f.page_size + flags]), def.indexes[0].flags);
+  poke(uint64_t(def.tdef_page) * f.page_size + flags, uint8_t(def.indexes[0].flags | index_flag::jet4_always));
+  EXPECT_TRUE(mentions("not those of its format"));
 }
 
 }  // namespace
