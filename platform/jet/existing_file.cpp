@@ -40,10 +40,7 @@ std::unique_ptr<existing_file> existing_file::open(const std::string& path, cons
   // Jet compares database passwords exactly (case matters).
   if (h.password != options.password) throw_error(dao_error::invalid_password);
   // What would keep a change from leaving the file intact. Such a file can still be read.
-  const format* generic = format::for_version_byte(h.version);
-  if (generic->gen == generation::jet3)
-    db->change_refusal_ = "files of this format can be read but not changed";
-  else if (!h.fmt)
+  if (!h.fmt)
     db->change_refusal_ = "its text sort order (version " + std::to_string(h.sort_version) +
                           ") is one this engine has no collation for; it can be read but not changed";
   else if (h.sort_order != h.fmt->sort_order_id)

@@ -291,7 +291,7 @@ const format* format::for_generation(generation g) {
   switch (g) {
     case generation::jet4: return &jet4();
     case generation::ace: return &ace(2);
-    case generation::jet3: return nullptr;
+    case generation::jet3: return &jet3();
   }
   return nullptr;
 }

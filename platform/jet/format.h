@@ -174,7 +174,7 @@ struct format {
   // generation or the sort version is not supported.
   static const format* for_version_byte(uint8_t version, uint8_t sort_version = 0);
   // The descriptor new files of a generation are written with (ACE: version byte 2, the format
-  // Access 2007 writes and every later Access opens); nullptr when the generation cannot be written.
+  // Access 2007 writes and every later Access opens; Jet 3: Access 97 with code page 1252).
   static const format* for_generation(generation g);
 
   uint32_t pages_for_bytes(uint64_t bytes) const { return uint32_t((bytes + page_size - 1) / page_size); }

@@ -15,6 +15,7 @@
 #include "platform/jet/new_file.h"
 #include "platform/jet/reader_oracles.h"
 #include "platform/jet/test_scratch.h"
+#include "platform/jet/verifier.h"
 
 namespace jet {
 namespace {
@@ -79,6 +80,9 @@ TEST(Jet3Blank, CatalogRowsAndPermissionsAreThoseOfAccess97) {
   scratch_folder s;
   const std::string path = s.file("blank.mdb");
   new_file::create(path, format::jet3(), {})->close();
+  verify_report r = verify_file(path);
+  EXPECT_TRUE(r.ok()) << r.text();
+  EXPECT_TRUE(r.notes.empty()) << r.text();
   auto ours = catalog_rows(path), access = catalog_rows(kAccess97);
   EXPECT_EQ(ours.size(), 8u);
   for (const auto& [name, row] : ours) {
@@ -92,6 +96,30 @@ TEST(Jet3Blank, CatalogRowsAndPermissionsAreThoseOfAccess97) {
   ASSERT_EQ(our_aces.size(), 23u);
   ASSERT_GT(access_aces.size(), our_aces.size());
   for (size_t i = 0; i < our_aces.size(); ++i) EXPECT_EQ(our_aces[i], access_aces[i]) << "row " << i;
+}
+
+// A new table gets the owner and the permissions Access 97 gave the table it made in the same file.
+TEST(Jet3Blank, ANewTableHasTheOwnerAndPermissionsAccess97Gives) {
+  scratch_folder s;
+  const std::string path = s.file("table.mdb");
+  {
+    auto db = new_file::create(path, format::jet3(), {});
+    db->add_table(L"Table", {{.name = L"a", .type = column_type::text, .size = 50}}, {});
+    db->close();
+  }
+  auto ours = catalog_rows(path), access = catalog_rows(kAccess97);
+  ASSERT_TRUE(ours.count("Table"));
+  EXPECT_EQ(ours["Table"][4], access["Table"][4]);  // owner
+  EXPECT_EQ(ours["Table"][5], "0");                 // flags
+  auto aces_of = [](const std::string& file, const std::string& id) {
+    std::vector<std::vector<std::string>> out;
+    for (auto& r : oracle::mdb_export(file, "MSysACEs"))
+      if (r[0] == id) out.push_back({r[1], r[2], r[3]});
+    return out;
+  };
+  auto our_aces = aces_of(path, ours["Table"][0]);
+  EXPECT_EQ(our_aces.size(), 3u);
+  EXPECT_EQ(our_aces, aces_of(kAccess97, access["Table"][0]));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "platform/jet/reader_oracles.h"
 #include "platform/jet/test_scratch.h"
 #include "platform/jet/value_codec.h"
+#include "platform/jet/verifier.h"
 
 namespace jet {
 namespace {
@@ -36,6 +37,13 @@ class file_pages : public page_source {
   uint32_t size_;
 };
 
+// Our strict verifier finds nothing to report.
+void expect_sound(const std::string& path) {
+  verify_report r = verify_file(path);
+  EXPECT_TRUE(r.ok()) << r.text();
+  EXPECT_TRUE(r.notes.empty()) << r.text();
+}
+
 std::vector<std::string> lines(const std::string& s) {
   std::vector<std::string> out;
   size_t at = 0;
@@ -52,6 +60,7 @@ TEST(Jet3Write, BlankFileIsAJet3FileTheReadersOpen) {
   scratch_folder s;
   const std::string path = s.file("blank.mdb");
   new_file::create(path, format::jet3(), {})->close();
+  expect_sound(path);
   EXPECT_EQ(oracle::run({"mdb-ver", path}).out, "JET3\n");
   EXPECT_EQ(slurp(path).size() % 2048, 0u);
   auto tables = oracle::run({"mdb-tables", "-S", "-1", path});
@@ -135,6 +144,7 @@ TEST(Jet3Write, EveryFieldTypeReadsBackInMdbtoolsAndMdbReader) {
     for (const auto& row : jet3_rows()) db->append_row(t, row);
     db->close();
   }
+  expect_sound(path);
   auto expected = jet3_rows();
   auto exported = oracle::mdb_export(path, "AllTypes");
   ASSERT_EQ(exported.size(), expected.size());
@@ -232,6 +242,7 @@ TEST(Jet3Write, IndexesHoldEveryRowInSoundTrees) {
     def = db->table(t);
     db->close();
   }
+  expect_sound(path);
   const format& f = format::jet3();
   file_pages file(path, f.page_size);
   ASSERT_EQ(def.indexes.size(), 3u);
@@ -300,6 +311,7 @@ TEST(Jet3Write, WhatJet3CannotHoldIsRefusedOrStoredAsQuestionMarks) {
   for (int i = 0; i < 7; ++i) widest.push_back(value::text(letters(255)));
   db->append_row(t, widest);
   db->close();
+  expect_sound(path);
 
   auto rows = oracle::mdb_export(path, "Kept");
   ASSERT_EQ(rows.size(), 2u);
@@ -334,8 +346,32 @@ TEST(Jet3Write, TheFileSizeLimitRefusesRowsAndKeepsTheFile) {
   EXPECT_GT(refused, 0);
   db->close();
   EXPECT_LE(slurp(path).size(), small.max_file_size);
+  expect_sound(path);
   EXPECT_EQ(oracle::mdb_export(path, "Blobs").size(), size_t(written));
   EXPECT_EQ(oracle::mdb_reader_dump(path).at(0).rows.size(), size_t(written));
+}
+
+// A file larger than an inline global usage map reaches (about 32 MB of 2 KB pages): the map spills
+// to bitmap pages and every reader still reads every row.
+TEST(Jet3Write, AFileBeyondTheInlineGlobalMapReadsBack) {
+  scratch_folder s;
+  const std::string path = s.file("large.mdb");
+  constexpr int kRows = 12000;
+  {
+    auto db = new_file::create(path, format::jet3(), {});
+    size_t t = db->add_table(L"Blobs", {{.name = L"Id", .type = column_type::long_integer},
+                                        {.name = L"Data", .type = column_type::ole}},
+                             {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}});
+    for (int i = 0; i < kRows; ++i)
+      db->append_row(t, {value::long_integer(i), value::binary(counting_bytes(3000, uint8_t(i)))});
+    db->close();
+  }
+  EXPECT_GT(slurp(path).size(), 34u * 1024 * 1024);
+  expect_sound(path);
+  EXPECT_EQ(oracle::mdb_export(path, "Blobs").size(), size_t(kRows));
+  auto dump = oracle::mdb_reader_dump(path);
+  ASSERT_EQ(dump.size(), 1u);
+  EXPECT_EQ(dump[0].rows.size(), size_t(kRows));
 }
 
 }  // namespace
