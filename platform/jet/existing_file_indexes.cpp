@@ -10,7 +10,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/existing_file.h"
 #include "platform/jet/index_key.h"
-#include "platform/jet/key_set.h"
+#include "platform/jet/index_sorter.h"
 #include "platform/jet/table_request.h"
 #include "platform/jet/value_codec.h"
 
@@ -41,7 +41,8 @@ void existing_file::add_index(const std::wstring& table_name, const index_spec& 
 
   // The rows must fit the new index: no null in a required one, no key twice in a unique one.
   if (ix.flags & (index_flag::unique | index_flag::required)) {
-    key_set keys;
+    // The keys seen so far, within the memory budget of a table's index entries.
+    index_sorter keys(true, default_index_budget, path());
     std::vector<value> row;
     for (auto cursor = reader_->rows(def); cursor.next(row);) {
       const bool all_null = all_index_columns_null(def, ix, row);
@@ -53,7 +54,10 @@ void existing_file::add_index(const std::wstring& table_name, const index_spec& 
         }
       }
       if (!(ix.flags & index_flag::unique) || all_null || !has_index_entry(def, ix, row)) continue;
-      if (!keys.insert(encode_key(f, def, ix, row))) throw_error(dao_error::duplicate_key);
+      const bytes key = encode_key(f, def, ix, row);
+      if (keys.contains(key)) throw_error(dao_error::duplicate_key);
+      keys.make_room(key);
+      keys.add(key, 0);
     }
   }
 

@@ -15,7 +15,7 @@ namespace jet {
 
 namespace {
 
-constexpr size_t kRunBlock = size_t(64) << 10;
+constexpr size_t kRunBlock = size_t(4) << 10;  // what a look-up reads
 constexpr size_t kEntryOverhead = 8;  // key length and row pointer
 constexpr int kBloomHashes = 7;
 constexpr size_t kBloomBitsPerKey = 10;
@@ -75,21 +75,22 @@ struct index_sorter::run {
   std::span<const uint8_t> first_key(size_t b) const {
     return {first_keys.data() + blocks[b].key_offset, blocks[b].key_length};
   }
+  // A blocked filter: the bits of one key lie in one 512-bit line (one cache line).
   bool may_hold(uint64_t h) const {
-    const uint64_t bits = bloom.size() * 64;
-    const uint64_t h2 = (h >> 32) | 1;
-    for (int i = 0; i < kBloomHashes; ++i) {
-      const uint64_t bit = (h + uint64_t(i) * h2) % bits;
-      if ((bloom[bit / 64] & (uint64_t(1) << (bit % 64))) == 0) return false;
+    const uint64_t* line = bloom.data() + (h % (bloom.size() / 8)) * 8;
+    uint64_t g = (h >> 32) | 1;
+    for (int i = 0; i < kBloomHashes; ++i, g = g * 0x9E3779B97F4A7C15ull + h) {
+      const unsigned bit = unsigned(g >> 55);  // 0..511
+      if ((line[bit / 64] & (uint64_t(1) << (bit % 64))) == 0) return false;
     }
     return true;
   }
   void remember(uint64_t h) const {
-    const uint64_t bits = bloom.size() * 64;
-    const uint64_t h2 = (h >> 32) | 1;
-    for (int i = 0; i < kBloomHashes; ++i) {
-      const uint64_t bit = (h + uint64_t(i) * h2) % bits;
-      bloom[bit / 64] |= uint64_t(1) << (bit % 64);
+    uint64_t* line = bloom.data() + (h % (bloom.size() / 8)) * 8;
+    uint64_t g = (h >> 32) | 1;
+    for (int i = 0; i < kBloomHashes; ++i, g = g * 0x9E3779B97F4A7C15ull + h) {
+      const unsigned bit = unsigned(g >> 55);
+      line[bit / 64] |= uint64_t(1) << (bit % 64);
     }
   }
 };
@@ -176,7 +177,7 @@ bool index_sorter::contains(std::span<const uint8_t> key) const {
   for (const auto& r : runs_) {
     if (compare(key, r->first_key(0)) < 0 || compare(key, r->last_key) > 0) continue;
     if (r->bloom.empty()) {
-      r->bloom.assign((r->entries * kBloomBitsPerKey + 63) / 64, 0);
+      r->bloom.assign((r->entries * kBloomBitsPerKey + 511) / 512 * 8, 0);
       run_cursor all(file_.fd(), file_.path(), *r);
       std::span<const uint8_t> k;
       uint32_t rp = 0;

@@ -4,7 +4,7 @@
 // Rows go to data pages as they arrive (a page is written once full); long values to the column's
 // LVAL pages. Each row is checked before anything is written: values are coerced to the column
 // types (3349, 3163, 3421), required fields (3314), zero-length text (3315), required and primary
-// index columns (3058), unique keys (3022, through an in-memory key set per unique index), the row
+// index columns (3058), unique keys (3022, looked up among the index's own entries), the row
 // size (3047) and the file size limit (3001). A refused row leaves no trace.
 // Index entries (key, row pointer) are gathered per index within a memory budget, beyond it in
 // sorted runs on disk (index_sorter.h), until `finish` sorts them (the indexes on other cores) and
