@@ -88,7 +88,7 @@ void table_writer::append(std::vector<value> row) {
   uint32_t autonumber = def_.autonumber_last;
   for (const auto& c : def_.columns) {
     value& v = row[c.number];
-    v = coerce(f_, c, v);
+    coerce_in_place(f_, c, v);
     if (c.type == column_type::boolean && v.is_null()) v = value::boolean(false);
     if (c.is_autonumber() && c.type == column_type::long_integer) {
       if (v.is_null()) {

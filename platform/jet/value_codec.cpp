@@ -239,7 +239,32 @@ int64_t integral(const value& v, double lo, double hi) {
   mismatch();
 }
 
+// The checks of a non-null text, memo, binary or OLE value, which is stored as it is (Jet 3 text apart): its
+// kind, and that it fits the field (Jet 4/ACE count UTF-16 units; Jet 3 stores one byte per character).
+void check_kept_value(const format& f, const column_def& c, const value& v) {
+  if (is_text_type(c.type)) {
+    if (v.kind_of() != value::kind::text) mismatch();
+    if (c.type == column_type::text &&
+        (f.unicode_text ? utf16_length(v.as_text()) : v.as_text().size()) > text_limit(f, c))
+      throw_error(dao_error::field_too_small);
+    return;
+  }
+  if (v.kind_of() != value::kind::binary) mismatch();
+  if (c.type == column_type::binary && v.as_binary().size() > c.length) throw_error(dao_error::field_too_small);
+}
+
 }  // namespace
+
+void coerce_in_place(const format& f, const column_def& c, value& v) {
+  // Text and bytes kept as they are are only checked: coerce would hand back a copy of them.
+  const bool kept = (is_text_type(c.type) && f.unicode_text) || c.type == column_type::binary ||
+                    c.type == column_type::ole;
+  if (kept && !v.is_null()) {
+    check_kept_value(f, c, v);
+    return;
+  }
+  v = coerce(f, c, v);
+}
 
 value coerce(const format& f, const column_def& c, const value& v) {
   if (v.is_null()) return v;
@@ -292,19 +317,14 @@ value coerce(const format& f, const column_def& c, const value& v) {
       return value::datetime({d});
     }
     case column_type::text: case column_type::memo: {
-      if (v.kind_of() != value::kind::text) mismatch();
-      // Jet 4/ACE count UTF-16 units; Jet 3 stores one byte per character.
-      if (c.type == column_type::text &&
-          (f.unicode_text ? utf16_length(v.as_text()) : v.as_text().size()) > text_limit(f, c))
-        throw_error(dao_error::field_too_small);
+      check_kept_value(f, c, v);
       // Jet 3 holds the text as the code page has it ('?' for what it lacks): index keys, unique
       // checks and the stored bytes all see that text.
       if (!f.unicode_text) return value::text(decode_text(f, encode_text(f, v.as_text(), false)));
       return v;
     }
     case column_type::binary: case column_type::ole: {
-      if (v.kind_of() != value::kind::binary) mismatch();
-      if (c.type == column_type::binary && v.as_binary().size() > c.length) throw_error(dao_error::field_too_small);
+      check_kept_value(f, c, v);
       return v;
     }
     case column_type::guid:

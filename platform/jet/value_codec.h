@@ -37,6 +37,8 @@ value decode_fixed(const column_def& c, const uint8_t* in);
 
 // The value in the kind column `c` stores. Null stays null.
 value coerce(const format& f, const column_def& c, const value& v);
+// The same, in place: `v = coerce(f, c, v)` without copying a value that stays as it is.
+void coerce_in_place(const format& f, const column_def& c, value& v);
 
 // Largest text length of a text column (UTF-16 units; Jet 3: characters).
 uint32_t text_limit(const format& f, const column_def& c);

@@ -168,6 +168,16 @@ HRESULT VarDecFromR8(double in, DECIMAL* out) {
 HRESULT VarR8FromDec(const DECIMAL* in, double* out) {
   if (in == nullptr || out == nullptr) return E_POINTER;
   if (!oa_decimal_is_valid(*in)) return E_INVALIDARG;
+  // A magnitude below 2^53 over a power of ten up to 10^22 are both exact doubles, and one division rounds the
+  // quotient as reading the decimal text would (zero is +0, as its text "0" reads).
+  static constexpr double k_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const u128 magnitude = oa_decimal_magnitude(*in);
+  if (magnitude < (static_cast<u128>(1) << 53) && in->scale <= 22) {
+    double value = static_cast<double>(static_cast<uint64_t>(magnitude)) / k_powers[in->scale];
+    *out = magnitude != 0 && in->sign == DECIMAL_NEG ? -value : value;
+    return S_OK;
+  }
   std::string text;
   oa_append_decimal(text, *in);
   return oa_parse_double(std::string_view(text), out) ? S_OK : DISP_E_OVERFLOW;

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/currency.h"
 #include "platform/oleaut/numconv.h"
+#include "platform/oleaut/numtext.h"
 
 namespace {
 
@@ -81,6 +83,26 @@ TEST(Decimal, TextOutsideTheTypeFails) {
   DECIMAL d;
   EXPECT_EQ(VarDecFromStr(std::string_view("1.000000000000000000000000000000000000000000000000000"), &d), S_OK);
   EXPECT_EQ(dec_text(d), "1");
+}
+
+// A double from a decimal is the nearest to its value, as reading the decimal's text gives it, on either side of
+// the short way (magnitudes below 2^53, scales up to 22) and for both signs and zero.
+TEST(Decimal, ToDoubleIsTheTextsNearest) {
+  const char* const texts[] = {"0", "-0.00", "0.1", "-0.3", "12.50", "4999.99", "0.0000000000000000000001",
+                               "9007199254740991", "9007199254740993", "900719925474099.3", "-123456789.0123456",
+                               "1.7976931348623157", "0.00000000000000000000012345", "79228162514264337593543950335",
+                               "-7.9228162514264337593543950335", "3.14159265358979323846264338", "1e-22"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    DECIMAL d;
+    ASSERT_EQ(VarDecFromStr(std::string_view(text), &d), S_OK);
+    std::string printed;
+    oa_append_decimal(printed, d);
+    double expected = 0, got = 0;
+    ASSERT_TRUE(oa_parse_double(std::string_view(printed), &expected));
+    ASSERT_EQ(VarR8FromDec(&d, &got), S_OK);
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << got << " " << expected;
+  }
 }
 
 TEST(Decimal, ToIntegersRoundHalfToEven) {
