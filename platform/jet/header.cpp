@@ -1,6 +1,7 @@
 // Header page codec and the constants of the reference blanks (Jet 3, Jet 4, ACE).
 #include "platform/jet/header.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
@@ -218,8 +219,9 @@ header_info read_header(const std::vector<uint8_t>& page0, const std::string& fi
       if (c == 0) break;
       h.password.push_back(c);
     }
-  } else {
-    for (uint8_t c : pw) { if (!c) break; h.password.push_back(wchar_t(c)); }
+  } else if (h.code_page == f.code_page) {  // other code pages are refused when the file is opened
+    const size_t len = size_t(std::find(pw.begin(), pw.end(), uint8_t(0)) - pw.begin());
+    h.password = decode_text(f, std::span<const uint8_t>(pw.data(), len));
   }
   return h;
 }

@@ -37,6 +37,16 @@ TEST(Header, PasswordRoundTripsAndDecodesFromAnAccessFile) {
   EXPECT_THROW(build_header(format::jet4(), std::wstring(21, L'a')), error);
 }
 
+// A Jet 3 password is stored in the code page, without the date mask; it reads back as written.
+TEST(Header, Jet3PasswordReadsThroughTheCodePage) {
+  auto h = read_header(build_header(format::jet3(), L"p\u20acss\u00e9"), "x");
+  EXPECT_EQ(h.fmt, &format::jet3());
+  EXPECT_EQ(h.password, L"p\u20acss\u00e9");
+  EXPECT_EQ(h.code_page, 1252);
+  EXPECT_EQ(h.sort_order, 0x0409);
+  EXPECT_EQ(read_header(sample_page0("jackcess/testV1997.mdb"), "x").password, L"");
+}
+
 TEST(Header, RefusesWhatIsNotAnAccessFile) {
   std::vector<uint8_t> junk(4096, 0x41);
   try {

@@ -73,7 +73,9 @@ std::vector<raw_row_field> split_row(const format& f, const table_def& t, std::s
     fld.present = (mask[c.number / 8] >> (c.number % 8)) & 1;
     if (c.type == column_type::boolean) continue;
     if (c.is_fixed()) {
-      uint32_t size = fixed_type_size(c.type);
+      // A text or binary column kept in the fixed area (Access's own MSysAccessObjects.Data of Jet 3)
+      // takes its declared length there.
+      uint32_t size = is_fixed_type(c.type) ? fixed_type_size(c.type) : c.length;
       if (w + c.fixed_offset + size > row.size()) bad("fixed column beyond the row");
       fld.bytes = row.subspan(w + c.fixed_offset, size);
       continue;
@@ -115,8 +117,8 @@ std::vector<value> read_row(const format& f, const table_def& t, std::span<const
     const raw_row_field& fld = fields[c.number];
     if (c.type == column_type::boolean) { out[c.number] = value::boolean(fld.present); continue; }
     if (!fld.present) continue;
-    if (c.is_fixed()) { out[c.number] = decode_fixed(c, fld.bytes.data()); continue; }
-    if (is_fixed_type(c.type)) {
+    if (c.is_fixed() && is_fixed_type(c.type)) { out[c.number] = decode_fixed(c, fld.bytes.data()); continue; }
+    if (!c.is_fixed() && is_fixed_type(c.type)) {
       // A fixed-size type kept in the variable area (Access does this in some of its own tables).
       if (fld.bytes.size() >= fixed_type_size(c.type)) out[c.number] = decode_fixed(c, fld.bytes.data());
       continue;
