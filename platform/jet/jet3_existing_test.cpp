@@ -103,6 +103,9 @@ TEST(ChangeExistingJet3, AnAccess97FileTakesTablesRowsIndexesRelationshipsAndDel
   scratch_folder s;
   const std::string path = s.file("access97.mdb");
   fs::copy_file(sample_path("jackcess/delTestV1997.mdb"), path);
+  // The Jet 3 engine lists MSysObjects' long-value columns alphabetically; rewrites keep that list.
+  const std::vector<uint16_t> lv_list = database_reader::open(path)->table(L"MSysObjects").lv_list_order;
+  EXPECT_EQ(lv_list, (std::vector<uint16_t>{9, 8, 13, 16, 15, 14, 12}));
   {
     // Rows appended to a table Access made.
     auto db = database::open(path);
@@ -116,6 +119,7 @@ TEST(ChangeExistingJet3, AnAccess97FileTakesTablesRowsIndexesRelationshipsAndDel
   EXPECT_EQ(rows[2][1], to_utf8(L"\u00fcber ?"));
   change_file(path);
   EXPECT_EQ(oracle::mdb_export(path, "Table").size(), 3u);
+  EXPECT_EQ(database_reader::open(path)->table(L"MSysObjects").lv_list_order, lv_list);
 }
 
 TEST(ChangeExistingJet3, OurOwnFileTakesTablesRowsIndexesRelationshipsAndDeletions) {

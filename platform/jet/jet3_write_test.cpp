@@ -351,6 +351,30 @@ TEST(Jet3Write, TheFileSizeLimitRefusesRowsAndKeepsTheFile) {
   EXPECT_EQ(oracle::mdb_reader_dump(path).at(0).rows.size(), size_t(written));
 }
 
+// A table of fixed-size fields only: its rows carry no variable offsets at all.
+TEST(Jet3Write, ATableOfFixedFieldsOnlyReadsBack) {
+  scratch_folder s;
+  const std::string path = s.file("fixed.mdb");
+  {
+    auto db = new_file::create(path, format::jet3(), {});
+    size_t t = db->add_table(L"Fixed", {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+                                        {.name = L"Flag", .type = column_type::boolean},
+                                        {.name = L"Amount", .type = column_type::double_}},
+                             {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}});
+    for (int i = 0; i < 500; ++i) db->append_row(t, {value(), value::boolean(i % 2 == 0), i % 7 ? value::double_(i / 4.0) : value()});
+    db->close();
+  }
+  expect_sound(path);
+  auto rows = oracle::mdb_export(path, "Fixed");
+  ASSERT_EQ(rows.size(), 500u);
+  EXPECT_EQ(rows[9], (std::vector<std::string>{"10", "0", "2.25"}));
+  auto dump = oracle::mdb_reader_dump(path);
+  ASSERT_EQ(dump.size(), 1u);
+  ASSERT_EQ(dump[0].rows.size(), 500u);
+  EXPECT_EQ(dump[0].rows[7][0].payload, "8");
+  EXPECT_EQ(dump[0].rows[7][2].kind, 'n');
+}
+
 // A file larger than an inline global usage map reaches (about 32 MB of 2 KB pages): the map spills
 // to bitmap pages and every reader still reads every row.
 TEST(Jet3Write, AFileBeyondTheInlineGlobalMapReadsBack) {

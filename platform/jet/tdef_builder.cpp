@@ -120,13 +120,16 @@ std::vector<uint8_t> encode_tdef(const format& f, const table_def& t) {
     append_u32(out, c.lv_owned_map);
     append_u32(out, c.lv_free_map);
   };
-  if (t.lv_list_order.empty()) {
-    for (const auto& c : t.columns)
-      if (is_long_value_type(c.type)) append_lv(c);
-  } else {
-    for (uint16_t n : t.lv_list_order)
-      if (const column_def* c = t.column_by_number(n); c && is_long_value_type(c->type)) append_lv(*c);
+  // In `lv_list_order` when one is given (columns it leaves out follow in block order).
+  std::vector<uint16_t> listed;
+  for (uint16_t n : t.lv_list_order) {
+    const column_def* c = t.column_by_number(n);
+    if (!c || !is_long_value_type(c->type) || std::find(listed.begin(), listed.end(), n) != listed.end()) continue;
+    append_lv(*c);
+    listed.push_back(n);
   }
+  for (const auto& c : t.columns)
+    if (is_long_value_type(c.type) && std::find(listed.begin(), listed.end(), c.number) == listed.end()) append_lv(c);
   append_u16(out, tdef_const::end_marker);
   put_u32(out.data() + f.tdef_length_offset, uint32_t(out.size()));
   return out;

@@ -124,10 +124,12 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
     at += f.logical_index_block_size;
   }
   for (auto& li : t.logical_indexes) li.name = read_name();
+  std::vector<uint16_t> lv_order;
   while (at + 2 <= d.size()) {
     uint16_t col = get_u16(d.data() + at);
     at += 2;
     if (col == 0xFFFF) break;
+    lv_order.push_back(col);
     need(8);
     for (auto& c : t.columns)
       if (c.number == col) {
@@ -139,6 +141,12 @@ table_def read_tdef(const format& f, const page_source& src, uint32_t page, std:
   for (const auto& ix : t.indexes)
     for (const auto& ic : ix.columns)
       if (!t.column_by_number(ic.column_number)) bad("index names a missing column");
+  // A long-value map list in another order than the column blocks (the Jet 3 engine's, alphabetical)
+  // is kept, so that a rewritten definition lists it as it was.
+  std::vector<uint16_t> block_order;
+  for (const auto& c : t.columns)
+    if (is_long_value_type(c.type)) block_order.push_back(c.number);
+  if (lv_order != block_order) t.lv_list_order = std::move(lv_order);
   return t;
 }
 
