@@ -3,6 +3,8 @@
 // last page replayed by a quick launch; Cancel during a run.
 #include <dirent.h>
 
+#include <filesystem>
+
 #include "GUI2/wizard_test_support.h"
 #include "converter/dao_destination.h"
 #include "platform/ui/ui_app.h"
@@ -69,6 +71,58 @@ TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEvery
     // Access 95/97 holds text in code page 1252.
     for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table, format == 0);
   }
+}
+
+// "MS Access 95/97" makes an Access 97 file; an existing Access 97 file passes the databases page's test of its
+// format and keeps that format whatever the list says.
+TEST_F(WizardE2E, Access95And97IsWrittenAndAnExistingAccess97FileKeepsItsFormat) {
+  const std::string file = dir.file("demo97.mdb");
+  int status = run([&](QWidget* w) {
+    to_databases(w);
+    EXPECT_EQ(on_page<QComboBox>(w, 1302)->itemText(0).toStdString(), "MS Access 95/97");
+    to_tables(w, file, 0);
+    click(w, 1102);  // Add all
+    click(w, 12324);
+    wait_for_finish(w);
+    EXPECT_EQ(text_of(w, 1314).substr(0, 24), "Wizard has converted you");
+    click(w, 12325);
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tt_e2e::run_program({"/usr/bin/mdb-ver", file}).out, "JET3\n");
+  const std::vector<std::string> tables = base_tables("tabletide_demo");
+  EXPECT_EQ(tt_e2e::mdb_tables(file), tables);
+  for (const std::string& table : tables) expect_same_rows(file, "tabletide_demo", table, true);
+  expect_sound(file);
+
+  // An Access-made Access 97 file, its tables skipped when the source has them (mode 2), "MS Access 2000" chosen.
+  const std::string old = dir.file("old97.mdb");
+  std::filesystem::copy_file(std::string(TT_TEST_DATA_DIR) + "/access-format/jackcess/testV1997.mdb", old);
+  std::vector<std::string> before = tt_e2e::mdb_tables(old);
+  status = run([&](QWidget* w) {
+    to_databases(w);
+    pick(w, 1317, "tabletide_demo");
+    choose(w, 1302, 1);
+    type(w, 1004, old);
+    ui_test::expect_modal([&](QWidget* d) {
+      ui_test::click(d, 1331);  // skip existing tables
+      ui_test::press(d, "OK");
+    });
+    click(w, 12324);
+    EXPECT_EQ(page(w), 127);
+    pick(w, 1317, "customers");
+    click(w, 1101);
+    click(w, 12324);
+    wait_for_finish(w);
+    EXPECT_EQ(text_of(w, 1314).substr(0, 24), "Wizard has converted you");
+    click(w, 12325);
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tt_e2e::run_program({"/usr/bin/mdb-ver", old}).out, "JET3\n");
+  before.push_back("customers");
+  std::sort(before.begin(), before.end());
+  EXPECT_EQ(tt_e2e::mdb_tables(old), before);
+  expect_same_rows(old, "tabletide_demo", "customers", true);
+  EXPECT_TRUE(jet::verify_file(old).ok()) << jet::verify_file(old).text();
 }
 
 TEST_F(WizardE2E, SettingsSavedOnTheLastPageRunAgainByAQuickLaunch) {

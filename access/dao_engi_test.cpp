@@ -10,6 +10,7 @@
 
 #include "TK/tk_errco.h"
 #include "platform/dao/memory_storage_test_util.h"
+#include "platform/system/codepage.h"
 #include "platform/oleaut/variant.h"
 
 namespace {
@@ -65,6 +66,12 @@ TEST(DaoEngine, FormatByteRefusals) {
   EXPECT_EQ(dao_engine::get_acc_version(temp_file("ace", header)), 3);
   header[20] = 5;
   EXPECT_EQ(dao_engine::get_acc_version(temp_file("ace2016", header)), 3);
+  // Files Access made: Access 97 needs generation 1, Access 2000 generation 0, Access 2007 and later 3.
+  const std::string samples = std::string(TT_TEST_DATA_DIR) + "/access-format/jackcess/";
+  for (const char* name : {"testV1997.mdb", "delTestV1997.mdb", "queryTestV1997.mdb"})
+    EXPECT_EQ(dao_engine::get_acc_version(sys_utf8_to_wide(samples + name)), 1) << name;
+  EXPECT_EQ(dao_engine::get_acc_version(sys_utf8_to_wide(samples + "emptyJet4.mdb")), 0);
+  EXPECT_EQ(dao_engine::get_acc_version(sys_utf8_to_wide(samples + "empty2019.accdb")), 3);
 }
 
 TEST(DaoEngine, GenerationsAndSingleton) {
