@@ -62,6 +62,30 @@ TEST(Text, StoredTextIsWhatTheEncoderGives) {
   }
 }
 
+TEST(Text, ModeSwitchesAndSurrogatesAsStoredBefore) {
+  // Bytes as files written so far hold them: a short run of one-byte characters switches back only at
+  // the end of the text, a run of three anywhere; packed text that saves nothing is stored plain.
+  struct stored {
+    std::wstring text;
+    bytes packed;
+  };
+  for (const stored& c : std::vector<stored>{
+           {L"abc\u4e16xy", {0xFF, 0xFE, 0x61, 0x62, 0x63, 0x00, 0x16, 0x4E, 0x00, 0x78, 0x79}},
+           {L"\u4e16\u4e16a", {0x16, 0x4E, 0x16, 0x4E, 0x61, 0x00}},
+           {L"\u4e16ab\u4e16abc\u4e16",
+            {0x16, 0x4E, 0x61, 0x00, 0x62, 0x00, 0x16, 0x4E, 0x61, 0x00, 0x62, 0x00, 0x63, 0x00, 0x16, 0x4E}},
+           {L"x\U0001F600yz", {0x78, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x79, 0x00, 0x7A, 0x00}},
+           {L"caf\u00e9 \u4e16\u754c!", {0xFF, 0xFE, 0x63, 0x61, 0x66, 0xE9, 0x20, 0x00, 0x16, 0x4E, 0x4C, 0x75, 0x00, 0x21}},
+       }) {
+    EXPECT_EQ(encode_text(f4, c.text, true), c.packed) << to_utf8(c.text);
+    EXPECT_EQ(decode_text(f4, c.packed), c.text) << to_utf8(c.text);
+  }
+  // A lone surrogate in stored text reads back as it stands; a pair becomes one character.
+  EXPECT_EQ(decode_text(f4, bytes{0x3D, 0xD8, 0x41, 0x00}), (std::wstring{wchar_t(0xD83D), L'A'}));
+  EXPECT_EQ(decode_text(f4, bytes{0x3D, 0xD8, 0x00, 0xDE}), std::wstring(L"\U0001F600"));
+  EXPECT_EQ(utf16_length(L"a\U0001D11E\U0010FFFF"), 5u);
+}
+
 TEST(Text, Utf16ConversionKeepsCharactersBeyondTheBmp) {
   std::wstring s = L"a\U0001D11E\U0010FFFF";
   EXPECT_EQ(to_utf16(s).size(), 5u);
@@ -88,6 +112,25 @@ TEST(Coerce, ConvertsWithinRangeAndRefusesLikeDao) {
   d.magnitude[2] = 1000;  // 1000.00 needs 6 digits
   EXPECT_EQ(dao_number_of([&] { coerce(f4, dec, value::decimal(d)); }), dao_error::numeric_overflow);
   EXPECT_TRUE(coerce(f4, int_col, value()).is_null());
+  // In place: the same checks and conversions.
+  value v = value::text(L"1234\U0001F600");
+  EXPECT_EQ(dao_number_of([&] { coerce_in_place(f4, text_col, v); }), dao_error::field_too_small);
+  v = value::long_integer(7);
+  EXPECT_EQ(dao_number_of([&] { coerce_in_place(f4, text_col, v); }), dao_error::conversion_error);
+  coerce_in_place(f4, byte_col, v);
+  EXPECT_EQ(v, value::byte(7));
+  v = value::text(L"12345");
+  coerce_in_place(f4, text_col, v);
+  EXPECT_EQ(v, value::text(L"12345"));
+  column_def bin_col{.type = column_type::binary, .length = 2};
+  v = value::binary({1, 2, 3});
+  EXPECT_EQ(dao_number_of([&] { coerce_in_place(f4, bin_col, v); }), dao_error::field_too_small);
+  // Jet 3 text becomes what its code page holds, in place too.
+  column_def jet3_text{.type = column_type::text, .length = 10};
+  v = value::text(L"a\u4e16b");
+  coerce_in_place(format::jet3(), jet3_text, v);
+  EXPECT_EQ(v, coerce(format::jet3(), jet3_text, value::text(L"a\u4e16b")));
+  EXPECT_EQ(v, value::text(L"a?b"));
 }
 
 TEST(UsageMap, InlineAndReferenceMapsListTheirPages) {

@@ -58,6 +58,18 @@ const database_reader& existing_file::reader() const {
   return *reader_;
 }
 
+std::vector<catalog_object> existing_file::objects() const {
+  const database_reader& r = reader();
+  if (!objects_) objects_ = list_objects(r);
+  return *objects_;
+}
+
+std::vector<relationship> existing_file::relationships() const {
+  const database_reader& r = reader();
+  if (!relationships_) relationships_ = list_relationships(r);
+  return *relationships_;
+}
+
 void existing_file::release_lock() {
   if (lock_fd_ >= 0) ::close(lock_fd_);  // closing the descriptor drops the lock
   lock_fd_ = -1;

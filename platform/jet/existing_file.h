@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,9 +43,11 @@ class existing_file final : public database {
   const std::string& path() const override { return path_; }
   bool read_only() const override { return options_.read_only; }
   const database_reader& reader() const override;
-  std::vector<catalog_object> objects() const override { return list_objects(reader()); }
+  // The catalog is listed once per reading of the file (or of its working copy, read again after
+  // every change), however often it is asked for.
+  std::vector<catalog_object> objects() const override;
   std::vector<stored_query> queries() const override { return list_queries(reader()); }
-  std::vector<relationship> relationships() const override { return list_relationships(reader()); }
+  std::vector<relationship> relationships() const override;
 
   // Tables are addressed by handles, as in a new file; a handle stands for an existing table or for
   // one created in this session alike. Rows go to a table writer that first takes the table's
@@ -119,6 +122,8 @@ class existing_file final : public database {
   // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
   std::map<std::pair<uint32_t, uint32_t>, std::set<bytes>> referenced_keys_;
   std::map<uint32_t, table_def> stored_defs_;  // cleared whenever the working copy is read again
+  mutable std::optional<std::vector<catalog_object>> objects_;  // likewise
+  mutable std::optional<std::vector<relationship>> relationships_;  // likewise
   std::string change_refusal_;  // why the file cannot be changed (empty when it can)
 };
 

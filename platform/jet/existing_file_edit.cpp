@@ -93,6 +93,8 @@ void existing_file::reopen_reader() {
   copy_->sync_length();
   reader_ = database_reader::open(copy_->temp_path());
   stored_defs_.clear();
+  objects_.reset();
+  relationships_.reset();
 }
 
 const table_def& existing_file::stored_def(uint32_t tdef_page) {
@@ -332,7 +334,7 @@ void existing_file::start_appending(open_table& t) {
                                             index_sort_options{path()});
   auto cursor = reader_->rows(def);
   std::vector<value> row;
-  while (cursor.next(row)) t.writer->append(row);
+  while (cursor.next(row)) t.writer->append(std::move(row));
 }
 
 std::set<bytes>& existing_file::referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild) {

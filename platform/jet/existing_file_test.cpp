@@ -12,6 +12,7 @@
 #include "platform/jet/reader.h"
 #include "platform/jet/test_scratch.h"
 #include "platform/jet/value_codec.h"
+#include "platform/jet/verifier.h"
 
 namespace jet {
 namespace {
@@ -226,6 +227,67 @@ TEST(OpenExisting, ExclusiveOpenKeepsOthersOut) {
   EXPECT_EQ(text, "Could not use '" + s.file("a.mdb") + "'; file already in use.");
   x->close();
   EXPECT_EQ(open_error(s.file("a.mdb"), {.read_only = true}), 0);
+}
+
+// The catalog, the relationships and the definitions of referenced tables are read once per reading
+// of the working copy; every change in the session must still be seen by the next call.
+TEST(OpenExisting, WhatIsReadOnceFollowsEveryChangeOfTheSession) {
+  scratch_folder s;
+  const std::string path = s.file("session.mdb");
+  fs::copy_file(sample_path("jackcess/adox_jet4.mdb"), path);
+  {
+    auto db = database::open(path);
+    const size_t objects_before = db->objects().size();
+    const size_t relationships_before = db->relationships().size();
+    const std::vector<column_spec> id_and_name = {{.name = L"Id", .type = column_type::long_integer},
+                                                  {.name = L"Name", .type = column_type::text, .size = 10}};
+    const std::vector<index_spec> by_id = {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true}};
+    size_t parents = db->add_table(L"Parents", id_and_name, by_id);
+    ASSERT_NE(find(db->objects(), L"Parents"), nullptr);
+    EXPECT_EQ(db->objects().size(), objects_before + 1);
+    for (int i = 1; i <= 3; ++i) db->append_row(parents, {value::long_integer(i), value::text(L"p" + std::to_wstring(i))});
+    size_t kids = db->add_table(L"Kids", {{.name = L"Id", .type = column_type::long_integer},
+                                          {.name = L"Parent", .type = column_type::long_integer}}, by_id);
+    db->append_row(kids, {value::long_integer(1), value::long_integer(1)});
+    db->add_relationship({.name = L"ParentsKids", .table = L"Kids", .columns = {L"Parent"},
+                          .referenced_table = L"Parents", .referenced_columns = {L"Id"}});
+    ASSERT_EQ(db->relationships().size(), relationships_before + 1);
+    // Rows after the relationship are checked against the table made in this session, also against
+    // a row added to it after the check first looked at it.
+    EXPECT_EQ(error_of([&] { db->append_row(kids, {value::long_integer(2), value::long_integer(9)}); }),
+              dao_error::related_record_required);
+    db->append_row(parents, {value::long_integer(9), value::text(L"p9")});
+    db->append_row(kids, {value::long_integer(2), value::long_integer(9)});
+    // An index added in the session takes the rows appended after it.
+    db->add_index(L"Kids", {.name = L"ByParent", .fields = {{L"Parent"}}});
+    db->append_row(kids, {value::long_integer(3), value::long_integer(2)});
+    EXPECT_EQ(error_of([&] { db->append_row(kids, {value::long_integer(4), value::long_integer(8)}); }),
+              dao_error::related_record_required);
+    // A table made, related and deleted in the session leaves the catalog and the relationships.
+    db->add_table(L"Scratch", id_and_name, by_id);
+    db->add_relationship({.name = L"ParentsScratch", .table = L"Scratch", .columns = {L"Id"},
+                          .referenced_table = L"Parents", .referenced_columns = {L"Id"}});
+    EXPECT_EQ(db->relationships().size(), relationships_before + 2);
+    db->delete_table(L"Scratch");
+    EXPECT_EQ(find(db->objects(), L"Scratch"), nullptr);
+    EXPECT_EQ(db->objects().size(), objects_before + 2);
+    ASSERT_EQ(db->relationships().size(), relationships_before + 1);
+    EXPECT_EQ(db->relationships().back().name, L"ParentsKids");
+    // Its name is free again.
+    size_t again = db->add_table(L"scratch", id_and_name, by_id);
+    db->append_row(again, {value::long_integer(1), value::text(L"again")});
+    EXPECT_NE(find(db->objects(), L"scratch"), nullptr);
+    db->close();
+  }
+  verify_report r = verify_file(path);
+  EXPECT_TRUE(r.ok()) << r.text();
+  auto db = database::open(path, {.read_only = true});
+  EXPECT_EQ(db->reader().read_all(L"Parents").size(), 4u);
+  EXPECT_EQ(db->reader().read_all(L"Kids").size(), 3u);
+  EXPECT_EQ(db->reader().read_all(L"scratch").size(), 1u);
+  table_def kids = db->reader().table(L"Kids");
+  EXPECT_TRUE(std::any_of(kids.logical_indexes.begin(), kids.logical_indexes.end(),
+                          [](const logical_index_def& li) { return li.name == L"ByParent"; }));
 }
 
 }  // namespace

@@ -123,12 +123,13 @@ std::vector<value> read_row(const format& f, const table_def& t, std::span<const
       if (fld.bytes.size() >= fixed_type_size(c.type)) out[c.number] = decode_fixed(c, fld.bytes.data());
       continue;
     }
-    std::vector<uint8_t> data;
-    if (is_long_value_type(c.type)) {
-      data = read_long_value(f, fld.bytes, read_page);
-    } else {
-      data.assign(fld.bytes.begin(), fld.bytes.end());
+    // Values kept in the row are decoded where they stand; long values are gathered first.
+    if (!is_long_value_type(c.type)) {
+      if (is_text_type(c.type)) out[c.number] = value::text(decode_text(f, fld.bytes));
+      else out[c.number] = value::binary(std::vector<uint8_t>(fld.bytes.begin(), fld.bytes.end()));
+      continue;
     }
+    std::vector<uint8_t> data = read_long_value(f, fld.bytes, read_page);
     if (is_text_type(c.type)) out[c.number] = value::text(decode_text(f, data));
     else out[c.number] = value::binary(std::move(data));
   }

@@ -11,24 +11,6 @@
 
 namespace jet {
 
-std::u16string to_utf16(const std::wstring& s) {
-  std::u16string out;
-  out.reserve(s.size());
-  for (wchar_t wc : s) {
-    uint32_t c = uint32_t(wc);
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      c -= 0x10000;
-      out.push_back(char16_t(0xD800 + (c >> 10)));
-      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
-    } else if (c > 0x10FFFF) {
-      out.push_back(char16_t(0xFFFD));
-    } else {
-      out.push_back(char16_t(c));
-    }
-  }
-  return out;
-}
-
 size_t utf16_length(const std::wstring& s) {
   size_t n = s.size();
   for (wchar_t wc : s)
@@ -36,17 +18,53 @@ size_t utf16_length(const std::wstring& s) {
   return n;
 }
 
-std::wstring from_utf16(const std::u16string& s) {
-  std::wstring out;
-  out.reserve(s.size());
+std::u16string to_utf16(const std::wstring& s) {
+  // Sized once and filled in place: this runs for every text value written.
+  std::u16string out(utf16_length(s), u'\0');
+  char16_t* o = out.data();
+  for (wchar_t wc : s) {
+    uint32_t c = uint32_t(wc);
+    if (c < 0x10000) {
+      *o++ = char16_t(c);
+    } else if (c <= 0x10FFFF) {
+      c -= 0x10000;
+      *o++ = char16_t(0xD800 + (c >> 10));
+      *o++ = char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+      *o++ = char16_t(0xFFFD);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+bool is_surrogate(uint32_t c) { return c >= 0xD800 && c < 0xE000; }
+
+// Joins the surrogate pairs of UTF-16 code units held one to a wide character, in place; a lone
+// surrogate stays as it is.
+void join_surrogates(std::wstring& s) {
+  size_t w = 0;
   for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+    uint32_t c = uint32_t(s[i]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && uint32_t(s[i + 1]) >= 0xDC00 && uint32_t(s[i + 1]) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(s[i + 1]) - 0xDC00);
       ++i;
     }
-    out.push_back(wchar_t(c));
+    s[w++] = wchar_t(c);
   }
+  s.resize(w);
+}
+
+}  // namespace
+
+std::wstring from_utf16(const std::u16string& s) {
+  std::wstring out(s.begin(), s.end());
+  for (char16_t c : s)
+    if (is_surrogate(c)) {
+      join_surrogates(out);
+      break;
+    }
   return out;
 }
 
@@ -78,68 +96,95 @@ namespace {
 
 bool compressible(char16_t c) { return c >= 1 && c <= 0xFF; }
 
-void append_utf16le(std::vector<uint8_t>& out, char16_t c) {
-  out.push_back(uint8_t(c));
-  out.push_back(uint8_t(c >> 8));
-}
-
 }  // namespace
 
 std::vector<uint8_t> encode_text(const format& f, const std::wstring& s, bool allow_compression) {
   if (!f.unicode_text) return encode_code_page(f.code_page, s);
+  // Every buffer is sized before it is filled: this runs for every text value written and read.
   std::u16string u = to_utf16(s);
-  std::vector<uint8_t> plain;
-  plain.reserve(u.size() * 2);
-  for (char16_t c : u) append_utf16le(plain, c);
-  if (!allow_compression || u.empty()) return plain;
+  const size_t n = u.size();
+  auto plain = [&] {
+    std::vector<uint8_t> out(n * 2);
+    for (size_t i = 0; i < n; ++i) {
+      out[2 * i] = uint8_t(u[i]);
+      out[2 * i + 1] = uint8_t(u[i] >> 8);
+    }
+    return out;
+  };
+  if (!allow_compression || n == 0) return plain();
   // A 00 byte switches modes, so a two-byte character whose low byte is 00 (and NUL itself) cannot
   // be written compressed.
   for (char16_t c : u)
-    if ((c & 0xFF) == 0) return plain;
-  std::vector<uint8_t> packed = {0xFF, 0xFE};
+    if ((c & 0xFF) == 0) return plain();
+  // At most a mode byte and two bytes per character after the FF FE mark.
+  std::vector<uint8_t> packed(2 + 3 * n);
+  uint8_t* o = packed.data();
+  *o++ = 0xFF;
+  *o++ = 0xFE;
   bool one_byte = true;
-  for (size_t i = 0; i < u.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     char16_t c = u[i];
     if (one_byte) {
-      if (compressible(c)) { packed.push_back(uint8_t(c)); continue; }
-      packed.push_back(0);
+      if (compressible(c)) {
+        *o++ = uint8_t(c);
+        continue;
+      }
+      *o++ = 0;
       one_byte = false;
-      append_utf16le(packed, c);
+      *o++ = uint8_t(c);
+      *o++ = uint8_t(c >> 8);
       continue;
     }
     // In two-byte mode, switch back only for a run of at least three compressible characters.
     size_t run = 0;
-    while (i + run < u.size() && compressible(u[i + run]) && run < 3) ++run;
-    if (run >= 3 || (run > 0 && i + run == u.size())) {
-      packed.push_back(0);
+    while (i + run < n && compressible(u[i + run]) && run < 3) ++run;
+    if (run >= 3 || (run > 0 && i + run == n)) {
+      *o++ = 0;
       one_byte = true;
-      packed.push_back(uint8_t(c));
+      *o++ = uint8_t(c);
     } else {
-      append_utf16le(packed, c);
+      *o++ = uint8_t(c);
+      *o++ = uint8_t(c >> 8);
     }
   }
-  return packed.size() < plain.size() ? packed : plain;
+  packed.resize(size_t(o - packed.data()));
+  return packed.size() < 2 * n ? packed : plain();
 }
 
 std::wstring decode_text(const format& f, std::span<const uint8_t> b) {
   if (!f.unicode_text) return decode_code_page(f.code_page, b);
-  std::u16string u;
+  // Never more characters than bytes: each takes one byte or two.
+  std::wstring out(b.size(), L'\0');
+  size_t n = 0;
+  bool surrogates = false;
+  auto put = [&](uint32_t c) {
+    out[n++] = wchar_t(c);
+    surrogates = surrogates || is_surrogate(c);
+  };
   if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
     bool one_byte = true;
     size_t i = 2;
     while (i < b.size()) {
-      if (b[i] == 0) { one_byte = !one_byte; ++i; continue; }
-      if (one_byte) { u.push_back(char16_t(b[i])); ++i; }
-      else {
+      if (b[i] == 0) {
+        one_byte = !one_byte;
+        ++i;
+        continue;
+      }
+      if (one_byte) {
+        put(b[i]);
+        ++i;
+      } else {
         if (i + 1 >= b.size()) break;
-        u.push_back(char16_t(b[i] | (b[i + 1] << 8)));
+        put(uint32_t(b[i] | (b[i + 1] << 8)));
         i += 2;
       }
     }
   } else {
-    for (size_t i = 0; i + 1 < b.size(); i += 2) u.push_back(char16_t(b[i] | (b[i + 1] << 8)));
+    for (size_t i = 0; i + 1 < b.size(); i += 2) put(uint32_t(b[i] | (b[i + 1] << 8)));
   }
-  return from_utf16(u);
+  out.resize(n);
+  if (surrogates) join_surrogates(out);
+  return out;
 }
 
 void encode_fixed(const column_def& c, const value& v, uint8_t* out) {
