@@ -45,6 +45,8 @@ class file_storage : public storage {
   bool read_only() const override { return db_->read_only(); }
 
   std::vector<catalog_entry> tables() override {
+    // TableDefs asks for the list once per item it hands out: it is made once per change of the tables.
+    if (tables_) return *tables_;
     std::vector<catalog_entry> out;
     if (!created_) {
       for (const jet::catalog_object& o : db_->objects()) {
@@ -60,6 +62,7 @@ class file_storage : public storage {
       }
     }
     for (const auto& t : added_) out.push_back({t.schema.name, 0});
+    tables_ = out;
     return out;
   }
 
@@ -120,6 +123,7 @@ class file_storage : public storage {
       j.unique = x.unique || x.primary;
       indexes.push_back(std::move(j));
     }
+    tables_.reset();
     size_t handle = db_->add_table(s.name, columns, indexes);
     session_table t{s, handle};
     // Sizes as the engine stores them (text and binary of size 0 are 255 wide).
@@ -130,6 +134,7 @@ class file_storage : public storage {
 
   void delete_table(const std::wstring& name) override {
     appending_.reset();
+    tables_.reset();
     db_->delete_table(added(name) ? name : stored_name(name));
     for (size_t i = 0; i < added_.size(); ++i)
       if (same(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
@@ -208,6 +213,8 @@ class file_storage : public storage {
     bool in_order = false;        // numbers are 0, 1, ... width - 1: a row goes to the engine as it is
   };
   std::optional<appending_target> appending_;
+  // The tables as `tables()` lists them; forgotten whenever a table is added or deleted.
+  std::optional<std::vector<catalog_entry>> tables_;
   const session_table* added(const std::wstring& name) const {
     for (const auto& t : added_)
       if (same(t.schema.name, name)) return &t;

@@ -242,6 +242,60 @@ TEST_F(DaoRelations, IndexesAppendBuildsAnIndexOnAStoredTable) {
   close();
 }
 
+// The tables of an opened file are listed once until a table is added or deleted; the collection
+// follows both at once.
+TEST_F(DaoRelations, TableDefsFollowTablesAddedAndDeleted) {
+  open();
+  DAOTableDefs* tds = nullptr;
+  ASSERT_EQ(db->get_TableDefs(&tds), S_OK);
+  auto defs = ref<DAOTableDefs>::adopt(tds);
+  short before = 0;
+  ASSERT_EQ(defs->get_Count(&before), S_OK);
+  auto item = [&](const wchar_t* name) {
+    _DAOTableDef* t = nullptr;
+    text n(name);
+    HRESULT hr = defs->get_Item(n, &t);
+    if (t) t->Release();
+    return error_of(hr);
+  };
+  EXPECT_EQ(item(L"Orders"), 0);
+  text orders(L"Orders");
+  ASSERT_EQ(defs->Delete(orders.v.bstrVal), S_OK);
+  short count = 0;
+  ASSERT_EQ(defs->get_Count(&count), S_OK);
+  EXPECT_EQ(count, before - 1);
+  EXPECT_EQ(item(L"Orders"), 3265);
+
+  _DAOTableDef* t = nullptr;
+  text name(L"Extra");
+  VARIANT none;
+  VariantInit(&none);
+  ASSERT_EQ(db->CreateTableDef(name, i4(0), none, none, &t), S_OK);
+  auto def = ref<_DAOTableDef>::adopt(t);
+  _DAOField* f = nullptr;
+  text field_name(L"Id");
+  ASSERT_EQ(def->CreateField(field_name, i4(dbLong), i4(4), &f), S_OK);
+  DAOFields* fs = nullptr;
+  ASSERT_EQ(def->get_Fields(&fs), S_OK);
+  EXPECT_EQ(fs->Append(f), S_OK);
+  fs->Release();
+  f->Release();
+  ASSERT_EQ(defs->Append(def.get()), S_OK);
+  ASSERT_EQ(defs->get_Count(&count), S_OK);
+  EXPECT_EQ(count, before);
+  EXPECT_EQ(item(L"extra"), 0);
+  ASSERT_EQ(defs->Delete(name.v.bstrVal), S_OK);
+  EXPECT_EQ(item(L"Extra"), 3265);
+  close();
+
+  jet::verify_report report = jet::verify_file(path);
+  EXPECT_TRUE(report.ok()) << report.text();
+  auto file = jet::database::open(path, {.read_only = true});
+  EXPECT_EQ(file->reader().find_table(L"Orders"), nullptr);
+  EXPECT_EQ(file->reader().find_table(L"Extra"), nullptr);
+  EXPECT_NE(file->reader().find_table(L"Customers"), nullptr);
+}
+
 TEST_F(DaoRelations, RelationsAppendWritesTheRelationship) {
   const std::string before = slurp(path);
   open();
