@@ -37,7 +37,7 @@ enum rwf_option_id : int {
 
 // True when the converter is ready to run, false when the usage text must be shown (an unrecognised argument or
 // an empty "--dest="). Ends the program through fatal_exit on an invalid value, "--help", a missing source,
-// destination or format, a missing table-list file, an unreadable profile, or a format this build cannot write.
+// destination or format, a missing table-list file or an unreadable profile.
 // Exceptions of the calls it makes (the trace-file checks, a missing profile) leave it.
 bool parse_cmd_line(int argc, char** argv);
 

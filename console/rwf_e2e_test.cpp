@@ -85,8 +85,8 @@ TEST_F(Rwfagent, SkipExistingTablesKeepsTheFileAndItsFormat) {
                             "--tab_file=" + dir.file("list.txt")});
   ASSERT_EQ(r.status, 0);
   std::string before = tk_read_file(dir.file("keep.mdb"));
-  // Mode 2 over the file: the existing table is skipped without a line; the file keeps its own format, so a
-  // format this version cannot write is no obstacle.
+  // Mode 2 over the file: the existing table is skipped without a line; the file keeps its own format, whatever
+  // --acc_ver says.
   r = agent({"--src=tabletide_demo", "--dest=" + dir.file("keep.mdb"), "--acc_ver=2", "--mode=2",
              "--tab_file=" + dir.file("list.txt")});
   EXPECT_EQ(r.status, 0) << r.out;
