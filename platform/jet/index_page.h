@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -65,8 +66,8 @@ struct index_entry_ref {
   // Unsigned byte order; a key sorts before every longer key it starts.
   static int compare_keys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    if (n > 0) {
+      if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return c < 0 ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
   }

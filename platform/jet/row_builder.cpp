@@ -54,6 +54,12 @@ uint32_t fixed_area_size(const table_def& t) {
 }
 
 std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std::wstring& s) {
+  std::vector<uint8_t> out;
+  stored_text(f, c, s, out);
+  return out;
+}
+
+void stored_text(const format& f, const column_def& c, const std::wstring& s, std::vector<uint8_t>& out) {
   bool compress = (c.ext_flags & column_ext_flag::compressed_unicode) != 0;
   // Memo values are compressed only while short, as Access does.
   if (c.type == column_type::memo && s.size() > 1024) compress = false;
@@ -61,23 +67,31 @@ std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std
   // encode_text gives (one byte a character after the FF FE mark when compressed, which is shorter from three
   // characters on; else UTF-16LE).
   if (f.unicode_text && std::all_of(s.begin(), s.end(), [](wchar_t ch) { return ch >= 1 && ch <= 0xFF; })) {
-    std::vector<uint8_t> out;
+    out.clear();
     if (compress && s.size() > 2) {
-      out.reserve(s.size() + 2);
-      out.push_back(0xFF);
-      out.push_back(0xFE);
-      for (wchar_t ch : s) out.push_back(uint8_t(ch));
+      out.resize(s.size() + 2);
+      out[0] = 0xFF;
+      out[1] = 0xFE;
+      for (size_t i = 0; i < s.size(); ++i) out[2 + i] = uint8_t(s[i]);
     } else {
-      out.resize(s.size() * 2);
+      out.resize(s.size() * 2, 0);
       for (size_t i = 0; i < s.size(); ++i) out[2 * i] = uint8_t(s[i]);
     }
-    return out;
+    return;
   }
-  return encode_text(f, s, compress);
+  out = encode_text(f, s, compress);
 }
 
 std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::vector<value>& row,
                                const std::function<long_value_store&(const column_def&)>& lv_store) {
+  row_scratch scratch;
+  build_row(f, t, row, lv_store, scratch);
+  return std::move(scratch.out);
+}
+
+const std::vector<uint8_t>& build_row(const format& f, const table_def& t, const std::vector<value>& row,
+                                      const std::function<long_value_store&(const column_def&)>& lv_store,
+                                      row_scratch& scratch) {
   uint32_t ncols = std::max<uint32_t>(t.max_columns, uint32_t(t.columns.size()));
   uint32_t fixed_size = fixed_area_size(t);
   uint32_t mask_size = (ncols + 7) / 8;
@@ -86,15 +100,20 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
   uint32_t nslots = 0;
   for (const auto& c : t.columns)
     if (!c.is_fixed()) nslots = std::max<uint32_t>(nslots, c.var_index + 1u);
-  std::vector<std::vector<uint8_t>> slot(nslots);
-  std::vector<const column_def*> slot_col(nslots, nullptr);
-  std::vector<uint8_t> mask(mask_size, 0);
+  auto& slot = scratch.slot;
+  if (slot.size() < nslots) slot.resize(nslots);
+  for (uint32_t s = 0; s < nslots; ++s) slot[s].clear();
+  auto& slot_col = scratch.slot_col;
+  slot_col.assign(nslots, nullptr);
+  auto& mask = scratch.mask;
+  mask.assign(mask_size, 0);
   auto get = [&](const column_def& c) -> const value& {
     static const value null_value;
     return c.number < row.size() ? row[c.number] : null_value;
   };
 
-  std::vector<uint8_t> out(f.row_count_field_size + fixed_size, 0);
+  std::vector<uint8_t>& out = scratch.out;
+  out.assign(f.row_count_field_size + fixed_size, 0);
   if (f.row_count_field_size == 1) {
     out[0] = uint8_t(ncols);
   } else {
@@ -114,12 +133,13 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
     }
     slot_col[c.var_index] = &c;
     if (is_text_type(c.type)) {
-      slot[c.var_index] = stored_text(f, c, v.as_text());
+      stored_text(f, c, v.as_text(), slot[c.var_index]);
     } else if (is_fixed_type(c.type)) {  // a fixed-size type in the variable area, as Access keeps some
       slot[c.var_index].assign(fixed_type_size(c.type), 0);
       encode_fixed(c, v, slot[c.var_index].data());
     } else {
-      slot[c.var_index] = v.as_binary();
+      const auto& b = v.as_binary();
+      slot[c.var_index].assign(b.begin(), b.end());
     }
   }
 
@@ -127,7 +147,8 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
   const uint32_t w = f.row_count_field_size;
   uint32_t trailer = nslots ? w + w * nslots + w : 0;
   uint32_t total = uint32_t(out.size()) + trailer + mask_size;
-  std::vector<bool> lv_inline(nslots, false);
+  auto& lv_inline = scratch.lv_inline;
+  lv_inline.assign(nslots, 0);
   for (uint32_t s = 0; s < nslots; ++s) {
     if (!slot_col[s]) continue;
     total += is_long_value_type(slot_col[s]->type) ? lv_header_size : uint32_t(slot[s].size());
@@ -139,25 +160,23 @@ std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::v
     if (!slot_col[s] || !is_long_value_type(slot_col[s]->type)) continue;
     uint32_t len = uint32_t(slot[s].size());
     if (len <= f.lv_inline_max && with_jumps(total + len) <= f.max_row_size) {
-      lv_inline[s] = true;
+      lv_inline[s] = 1;
       total += len;
     }
   }
   for (uint32_t s = 0; s < nslots; ++s) {
     if (!slot_col[s] || !is_long_value_type(slot_col[s]->type)) continue;
-    std::vector<uint8_t> field;
     if (lv_inline[s]) {
       auto h = inline_lv_header(uint32_t(slot[s].size()));
-      field.assign(h.begin(), h.end());
-      field.insert(field.end(), slot[s].begin(), slot[s].end());
+      slot[s].insert(slot[s].begin(), h.begin(), h.end());
     } else {
       auto h = lv_store(*slot_col[s]).store(slot[s]);
-      field.assign(h.begin(), h.end());
+      slot[s].assign(h.begin(), h.end());
     }
-    slot[s] = std::move(field);
   }
 
-  std::vector<uint32_t> starts(nslots);
+  auto& starts = scratch.starts;
+  starts.assign(nslots, 0);
   for (uint32_t s = 0; s < nslots; ++s) {
     starts[s] = uint32_t(out.size());
     out.insert(out.end(), slot[s].begin(), slot[s].end());

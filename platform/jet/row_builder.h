@@ -29,13 +29,29 @@ namespace jet {
 // Size of the fixed area of a row of `t`.
 uint32_t fixed_area_size(const table_def& t);
 
+// Buffers of build_row, kept by a caller that builds many rows so that their memory is reused.
+struct row_scratch {
+  std::vector<std::vector<uint8_t>> slot;  // bytes of each variable slot
+  std::vector<const column_def*> slot_col;
+  std::vector<uint8_t> mask;
+  std::vector<uint8_t> lv_inline;
+  std::vector<uint32_t> starts;
+  std::vector<uint8_t> out;  // the row
+};
+
 // Builds the row. `row[i]` is the coerced value of the column numbered i. `lv_store(column)` gives
 // the store of a memo/OLE column. Throws 3047 when the row is too large (before any long value is
 // written).
 std::vector<uint8_t> build_row(const format& f, const table_def& t, const std::vector<value>& row,
                                const std::function<long_value_store&(const column_def&)>& lv_store);
+// The same, built in `scratch`; the row is `scratch.out`, valid until the next call.
+const std::vector<uint8_t>& build_row(const format& f, const table_def& t, const std::vector<value>& row,
+                                      const std::function<long_value_store&(const column_def&)>& lv_store,
+                                      row_scratch& scratch);
 
 // The stored bytes of a non-null text or memo value (compressed when the column allows it).
 std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std::wstring& s);
+// The same, into `out` (its earlier content replaced).
+void stored_text(const format& f, const column_def& c, const std::wstring& s, std::vector<uint8_t>& out);
 
 }  // namespace jet

@@ -133,7 +133,8 @@ void table_writer::append(std::vector<value> row) {
   for (size_t i = 0; i < def_.indexes.size(); ++i)
     if (has_entry[i]) pending_[i]->make_room(keys[i]);
 
-  std::vector<uint8_t> bytes_ = build_row(f_, def_, row, [&](const column_def& c) -> long_value_store& { return lv_store(c); });
+  const std::vector<uint8_t>& bytes_ =
+      build_row(f_, def_, row, [&](const column_def& c) -> long_value_store& { return lv_store(c); }, row_scratch_);
   if (!page_.empty() && !page_.fits(uint32_t(bytes_.size()))) flush_data_page();
   if (page_.empty()) {
     page_number_ = data_alloc_.allocate();

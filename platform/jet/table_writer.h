@@ -24,6 +24,7 @@
 #include "platform/jet/index_sorter.h"
 #include "platform/jet/long_value.h"
 #include "platform/jet/page_io.h"
+#include "platform/jet/row_builder.h"
 #include "platform/jet/table_def.h"
 #include "platform/jet/types.h"
 
@@ -109,6 +110,7 @@ class table_writer {
   uint32_t page_number_ = 0;
   uint32_t last_page_free_ = 0;
   std::vector<uint32_t> data_pages_;
+  row_scratch row_scratch_;  // reused for every row
   bool engine_stats_ = false;
   bool finished_ = false;
 };
