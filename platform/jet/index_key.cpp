@@ -226,9 +226,16 @@ void append_column_key(bytes& out, const format& f, const column_def& column, bo
 
 bytes encode_key(const format& f, const table_def& table, const index_def& index,
                  const std::vector<value>& row) {
-  static const value null_value;
   bytes key;
   key.reserve(16 * index.columns.size());
+  encode_key(f, table, index, row, key);
+  return key;
+}
+
+void encode_key(const format& f, const table_def& table, const index_def& index, const std::vector<value>& row,
+                bytes& key) {
+  static const value null_value;
+  key.clear();
   for (const index_column& ic : index.columns) {
     const column_def* c = table.column_by_number(ic.column_number);
     if (c == nullptr) {
@@ -238,7 +245,6 @@ bytes encode_key(const format& f, const table_def& table, const index_def& index
     const value& v = ic.column_number < row.size() ? row[ic.column_number] : null_value;
     append_column_key(key, f, *c, ic.ascending, v);
   }
-  return key;
 }
 
 std::optional<bytes> relationship_key(const format& f, const table_def& table, const index_def& index,

@@ -70,6 +70,9 @@ void append_column_key(bytes& out, const format& f, const column_def& column, bo
 // (missing trailing values count as null).
 bytes encode_key(const format& f, const table_def& table, const index_def& index,
                  const std::vector<value>& row);
+// The same, into `key` (its earlier content replaced), for a caller that reuses one buffer per index.
+void encode_key(const format& f, const table_def& table, const index_def& index, const std::vector<value>& row,
+                bytes& key);
 
 // The key by which an enforced relationship matches a row of `table` to the rows of `referenced`:
 // the row's values in the columns of `index`, each coerced to its own column and put into an

@@ -141,6 +141,14 @@ TEST(IndexKeyTest, CompositeKeysConcatenateTheColumns) {
   ix.columns = {{1, false}, {2, true}};
   EXPECT_EQ(to_hex(encode_key(format::jet4(), t, ix, {value(), value(), value::text(L"Tables")})),
             "FF 7F 6D 4A 4C 5E 51 6B 01 00");
+  // Into a buffer a longer key was written to before: only the new key is there.
+  bytes reused;
+  ix.columns = {{1, true}, {2, true}};
+  encode_key(format::jet4(), t, ix, row, reused);
+  encode_key(format::jet4(), t, ix, {value::long_integer(2)}, reused);
+  EXPECT_EQ(to_hex(reused), "00 00");
+  encode_key(format::jet4(), t, ix, row, reused);
+  EXPECT_EQ(reused, encode_key(format::jet4(), t, ix, row));
 }
 
 TEST(IndexKeyTest, IgnoreNullsIndexesSkipAllNullRows) {

@@ -259,9 +259,9 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
   if (blocks_.empty() || block_used_ + length > blocks_[block_].size) {
     const size_t next = blocks_.empty() ? 0 : block_ + 1;
     if (length > block_size_) {
-      blocks_.insert(blocks_.begin() + ptrdiff_t(next), block{std::make_unique<uint8_t[]>(length), length});
+      blocks_.insert(blocks_.begin() + ptrdiff_t(next), block{std::make_unique_for_overwrite<uint8_t[]>(length), length});
     } else if (next >= blocks_.size()) {
-      blocks_.push_back({std::make_unique<uint8_t[]>(block_size_), block_size_});
+      blocks_.push_back({std::make_unique_for_overwrite<uint8_t[]>(block_size_), block_size_});
     }
     block_ = next;
     block_used_ = 0;

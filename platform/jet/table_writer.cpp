@@ -108,16 +108,18 @@ void table_writer::append(std::vector<value> row) {
   }
 
   // Keys: refuse nulls in required indexes and duplicates in unique ones before writing anything.
-  std::vector<bytes> keys(def_.indexes.size());
-  std::vector<bool> has_entry(def_.indexes.size(), false);
+  std::vector<bytes>& keys = keys_;
+  std::vector<uint8_t>& has_entry = has_entry_;
+  keys.resize(def_.indexes.size());
+  has_entry.assign(def_.indexes.size(), 0);
   for (size_t i = 0; i < def_.indexes.size(); ++i) {
     const index_def& ix = def_.indexes[i];
     if (ix.is_required())
       for (const auto& ic : ix.columns)
         if (row[ic.column_number].is_null()) throw_error(dao_error::index_null);
     if (!has_index_entry(def_, ix, row)) continue;
-    has_entry[i] = true;
-    keys[i] = encode_key(f_, def_, ix, row);
+    has_entry[i] = 1;
+    encode_key(f_, def_, ix, row, keys[i]);
     if (ix.is_unique() && !all_columns_null(ix, row) && pending_[i]->contains(keys[i]))
       throw_error(dao_error::duplicate_key);
   }

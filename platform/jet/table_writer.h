@@ -111,6 +111,8 @@ class table_writer {
   uint32_t last_page_free_ = 0;
   std::vector<uint32_t> data_pages_;
   row_scratch row_scratch_;  // reused for every row
+  std::vector<bytes> keys_;         // each index's key of the row being appended (reused)
+  std::vector<uint8_t> has_entry_;  // whether the row has an entry in each index
   bool engine_stats_ = false;
   bool finished_ = false;
 };
