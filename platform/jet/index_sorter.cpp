@@ -267,11 +267,15 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
     block_used_ = 0;
   }
   if (length > 0) std::memcpy(blocks_[block_].data.get() + block_used_, key.data(), length);
-  const ref r{key_prefix(key), uint32_t(block_), uint32_t(block_used_), uint32_t(length), row_pointer};
+  const uint64_t prefix = key_prefix(key);
+  const ref r{prefix, uint32_t(block_), uint32_t(block_used_), uint32_t(length), row_pointer};
   block_used_ += length;
   if (refs_.size() == refs_.capacity()) refs_.reserve(std::max(first_refs(), refs_.capacity() * 2));
   const bool was_in_order = in_order_;
-  if (in_order_ && !refs_.empty() && compare(key, key_of(refs_.back())) < 0) in_order_ = false;
+  if (in_order_ && !refs_.empty()) {
+    const ref& last = refs_.back();
+    if (prefix != last.prefix ? prefix < last.prefix : compare(key, key_of(last)) < 0) in_order_ = false;
+  }
   refs_.push_back(r);
   sorted_ = false;
   ++count_;
