@@ -402,7 +402,7 @@ void ole_variant::set_date(const ole_date& value) {
 
 // ---- payloads ----
 
-void ole_variant::attach_wstring(std::wstring_view text) {
+void ole_variant::clear_for_string() {
   if (variant.vt == VT_BSTR) {
     SysFreeString(variant.bstrVal);
     variant.bstrVal = nullptr;
@@ -410,6 +410,10 @@ void ole_variant::attach_wstring(std::wstring_view text) {
     clear();
     variant.vt = VT_BSTR;
   }
+}
+
+void ole_variant::attach_wstring(std::wstring_view text) {
+  clear_for_string();
   tk_trace(1, "=== RIGHT BEFORE SysAllocStringLen ===");
   variant.bstrVal = oa_alloc_bstr(text);
   if (variant.bstrVal == nullptr) {
@@ -434,13 +438,7 @@ void ole_variant::attach_string(std::string_view text) {
     return;
   }
   // Plain ASCII (most cells) widens straight into the platform string, without an intermediate copy.
-  if (variant.vt == VT_BSTR) {
-    SysFreeString(variant.bstrVal);
-    variant.bstrVal = nullptr;
-  } else {
-    clear();
-    variant.vt = VT_BSTR;
-  }
+  clear_for_string();
   variant.bstrVal = SysAllocStringLen(nullptr, text.size());
   if (variant.bstrVal == nullptr) {
     variant.vt = VT_EMPTY;

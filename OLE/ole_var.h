@@ -128,6 +128,8 @@ class ole_variant {
  private:
   void init();
   void clear();
+  // Frees the payload and leaves the tag VT_BSTR with no string yet, for a new string to be attached.
+  void clear_for_string();
   void copy_from(const ole_variant& that);
   void move_from(ole_variant& that) noexcept;
   void set_i64(int64_t value);

@@ -229,6 +229,18 @@ inline void expect_sound(const std::string& file) {
   EXPECT_TRUE(report.notes.empty()) << file << ":\n" << report.text();
 }
 
+// Sound, and nothing noted that the file did not already carry when it came from Access (Access leaves stale
+// index statistics in its own tables, which we do not rewrite).
+inline void expect_sound_since(const std::string& file, const std::vector<std::string>& known_notes) {
+  jet::verify_report report = jet::verify_file(file);
+  EXPECT_TRUE(report.ok()) << file << ":\n" << report.text();
+  for (const std::string& n : report.notes)
+    EXPECT_NE(std::find(known_notes.begin(), known_notes.end(), n), known_notes.end()) << file << ": " << n;
+}
+
+// The file format as mdbtools names it ("JET3\n", "JET4\n", "ACE12\n", ...).
+inline std::string mdb_ver(const std::string& file) { return run_program({"/usr/bin/mdb-ver", file}).out; }
+
 class rwfagent_fixture : public ::testing::Test {
  protected:
   rwfagent_fixture() : server(tt_test::shared_mariadb({std::string(TT_SOURCE_DIR) + "/demo/demo.sql"})) {

@@ -10,17 +10,6 @@ namespace {
 using namespace tt_e2e;
 using RwfagentAccdb = rwfagent_fixture;
 
-std::string mdb_ver(const std::string& file) { return run_program({"/usr/bin/mdb-ver", file}).out; }
-
-// Sound, and nothing noted that the file did not already carry when it came from Access (Access leaves stale
-// index statistics in its own tables, which we do not rewrite).
-void expect_sound_since(const std::string& file, const std::vector<std::string>& known_notes) {
-  jet::verify_report report = jet::verify_file(file);
-  EXPECT_TRUE(report.ok()) << file << ":\n" << report.text();
-  for (const std::string& n : report.notes)
-    EXPECT_NE(std::find(known_notes.begin(), known_notes.end(), n), known_notes.end()) << file << ": " << n;
-}
-
 TEST_F(RwfagentAccdb, WholeDatabasesEveryCell) {
   tt_test::shared_mariadb({std::string(TT_TEST_DATA_DIR) + "/mysql-samples/chinook.sql"});
   for (const std::string db : {"tabletide_demo", "Chinook"}) {
