@@ -42,6 +42,13 @@ std::vector<uint8_t> encode_code_page(uint16_t code_page, std::wstring_view text
   return out;
 }
 
+bool code_page_holds(uint16_t code_page, std::wstring_view text) {
+  require(code_page);
+  for (wchar_t c : text)
+    if (cp1252_byte(c) < 0) return false;
+  return true;
+}
+
 std::wstring decode_code_page(uint16_t code_page, std::span<const uint8_t> bytes) {
   require(code_page);
   std::wstring out;

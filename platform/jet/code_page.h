@@ -21,6 +21,10 @@ bool code_page_supported(uint16_t code_page);
 // Throws jet::error 3343 for a code page without a table.
 std::vector<uint8_t> encode_code_page(uint16_t code_page, std::wstring_view text);
 
+// Whether every character of the text is held by the code page, so that encoding and decoding give it
+// back unchanged. Throws jet::error 3343 for a code page without a table.
+bool code_page_holds(uint16_t code_page, std::wstring_view text);
+
 // Code-page bytes as wide text. Throws jet::error 3343 for a code page without a table.
 std::wstring decode_code_page(uint16_t code_page, std::span<const uint8_t> bytes);
 

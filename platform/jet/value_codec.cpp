@@ -302,8 +302,10 @@ void check_kept_value(const format& f, const column_def& c, const value& v) {
 
 void coerce_in_place(const format& f, const column_def& c, value& v) {
   // Text and bytes kept as they are are only checked: coerce would hand back a copy of them.
-  const bool kept = (is_text_type(c.type) && f.unicode_text) || c.type == column_type::binary ||
-                    c.type == column_type::ole;
+  // Jet 3 text is kept too when its code page holds every character (the usual case).
+  const bool kept = (is_text_type(c.type) && (f.unicode_text || (v.kind_of() == value::kind::text &&
+                                                                  code_page_holds(f.code_page, v.as_text())))) ||
+                    c.type == column_type::binary || c.type == column_type::ole;
   if (kept && !v.is_null()) {
     check_kept_value(f, c, v);
     return;
@@ -365,7 +367,8 @@ value coerce(const format& f, const column_def& c, const value& v) {
       check_kept_value(f, c, v);
       // Jet 3 holds the text as the code page has it ('?' for what it lacks): index keys, unique
       // checks and the stored bytes all see that text.
-      if (!f.unicode_text) return value::text(decode_text(f, encode_text(f, v.as_text(), false)));
+      if (!f.unicode_text && !code_page_holds(f.code_page, v.as_text()))
+        return value::text(decode_text(f, encode_text(f, v.as_text(), false)));
       return v;
     }
     case column_type::binary: case column_type::ole: {
