@@ -20,6 +20,8 @@ bool code_page_supported(uint16_t code_page);
 // Wide text as code-page bytes, one per character; characters outside the code page become '?'.
 // Throws jet::error 3343 for a code page without a table.
 std::vector<uint8_t> encode_code_page(uint16_t code_page, std::wstring_view text);
+// The same, into `out` (its earlier content replaced).
+void encode_code_page(uint16_t code_page, std::wstring_view text, std::vector<uint8_t>& out);
 
 // Whether every character of the text is held by the code page, so that encoding and decoding give it
 // back unchanged. Throws jet::error 3343 for a code page without a table.

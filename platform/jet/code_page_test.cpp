@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/jet/format.h"
+#include "platform/jet/sort_order.h"
 #include "platform/jet/table_def.h"
 #include "platform/jet/test_scratch.h"
 #include "platform/jet/value_codec.h"
@@ -35,11 +36,43 @@ TEST(CodePage, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(encode_code_page(1252, text), bytes_of({'?', '?', '?', ' ', '?', ' ', 'x', '?', '?'}));
 }
 
+// Every character is held exactly when its General 97 byte decodes back to it; the encoder writes that byte
+// or '?', whether into a new buffer or over one that held longer text.
+TEST(CodePage, EveryCharacterIsEncodedAndCheckedAsItsByteDecodesBack) {
+  std::wstring text;
+  for (uint32_t c = 0; c <= 0x10000; ++c) text.push_back(wchar_t(c));
+  for (uint32_t c : {0x1F600u, 0x10FFFFu, 0x110000u, 0xFFFFFFFFu}) text.push_back(wchar_t(c));
+  std::vector<uint8_t> expected;
+  size_t held = 0;
+  for (wchar_t c : text) {
+    int b = (c < 0 || uint32_t(c) > 0x10FFFF) ? -1 : general_97_byte(char32_t(c));
+    const bool holds = b >= 0 && general_97_char(uint8_t(b)) == char32_t(c);
+    held += holds;
+    expected.push_back(holds ? uint8_t(b) : uint8_t('?'));
+    ASSERT_EQ(code_page_holds(1252, std::wstring_view(&c, 1)), holds) << uint32_t(c);
+  }
+  EXPECT_EQ(held, 256u);  // one character for each byte
+  EXPECT_EQ(encode_code_page(1252, text), expected);
+  std::vector<uint8_t> reused(text.size() + 100, 0xAA);
+  encode_code_page(1252, text, reused);
+  EXPECT_EQ(reused, expected);
+  encode_code_page(1252, L"\u00e9a", reused);
+  EXPECT_EQ(reused, bytes_of({0xE9, 'a'}));
+  encode_code_page(1252, L"", reused);
+  EXPECT_TRUE(reused.empty());
+  EXPECT_TRUE(code_page_holds(1252, L""));
+  EXPECT_FALSE(code_page_holds(1252, L"abc\u00e9\u20ac\u0416"));
+  EXPECT_TRUE(code_page_holds(1252, L"abc\u00e9\u20ac\u0081"));
+}
+
 TEST(CodePage, OtherCodePagesAreRefusedClearly) {
   EXPECT_FALSE(code_page_supported(1251));
   EXPECT_TRUE(code_page_supported(1252));
   EXPECT_EQ(error_of([] { encode_code_page(1251, L"a"); }), dao_error::unrecognized_format);
   EXPECT_EQ(error_of([] { decode_code_page(932, bytes_of({0x41})); }), dao_error::unrecognized_format);
+  std::vector<uint8_t> out;
+  EXPECT_EQ(error_of([&] { encode_code_page(1251, L"a", out); }), dao_error::unrecognized_format);
+  EXPECT_EQ(error_of([] { code_page_holds(1251, L"a"); }), dao_error::unrecognized_format);
 }
 
 // The value codec stores Jet 3 text through the code page: no compression marker, one byte per character.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/jet/byte_order.h"
+#include "platform/jet/code_page.h"
 #include "platform/jet/error.h"
 #include "platform/jet/value_codec.h"
 
@@ -60,13 +61,17 @@ std::vector<uint8_t> stored_text(const format& f, const column_def& c, const std
 }
 
 void stored_text(const format& f, const column_def& c, const std::wstring& s, std::vector<uint8_t>& out) {
+  if (!f.unicode_text) {  // Jet 3: a byte per character of the code page, never compressed
+    encode_code_page(f.code_page, s, out);
+    return;
+  }
   bool compress = (c.ext_flags & column_ext_flag::compressed_unicode) != 0;
   // Memo values are compressed only while short, as Access does.
   if (c.type == column_type::memo && s.size() > 1024) compress = false;
   // Most text has only characters U+0001..U+00FF: its bytes are written here in one pass, the same bytes
   // encode_text gives (one byte a character after the FF FE mark when compressed, which is shorter from three
   // characters on; else UTF-16LE).
-  if (f.unicode_text && std::all_of(s.begin(), s.end(), [](wchar_t ch) { return ch >= 1 && ch <= 0xFF; })) {
+  if (std::all_of(s.begin(), s.end(), [](wchar_t ch) { return ch >= 1 && ch <= 0xFF; })) {
     out.clear();
     if (compress && s.size() > 2) {
       out.resize(s.size() + 2);

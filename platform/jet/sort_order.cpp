@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/jet/sort_order_tables.h"
@@ -224,49 +225,92 @@ char32_t general_97_char(std::uint8_t byte) {
   return chars[byte];
 }
 
+namespace {
+
+// The General 97 entries of the 256 bytes, decoded once: keys are built for every text value of every
+// indexed Jet 3 column.
+struct general_97_bytes {
+  struct entry {
+    collation_kind kind;
+    std::uint8_t size;        // main-part bytes (simple, significant, international)
+    std::uint8_t nibble;      // the accent nibble of an international entry
+    std::uint8_t main[6];
+  };
+  std::array<entry, 256> entries{};
+  std::size_t max_size = 0;
+
+  general_97_bytes() {
+    const detail::collation_table& t = detail::general_97_table;
+    for (unsigned b = 0; b < 256; ++b) {
+      collation_entry e = decode_record(t, t.index[b]);
+      entry& x = entries[b];
+      x.kind = e.kind;
+      const bool keyed = e.kind == collation_kind::simple || e.kind == collation_kind::significant ||
+                         e.kind == collation_kind::international;
+      if (!keyed) x.kind = collation_kind::ignored;
+      if (keyed && e.inline_bytes.size() > sizeof x.main) throw std::logic_error("General 97 entry too long");
+      x.size = keyed ? std::uint8_t(e.inline_bytes.size()) : 0;
+      std::copy(e.inline_bytes.begin(), e.inline_bytes.begin() + x.size, x.main);
+      x.nibble = e.extra_bytes.empty() ? 0 : static_cast<unsigned char>(e.extra_bytes.back()) & 0x0F;
+      max_size = std::max<std::size_t>(max_size, x.size);
+    }
+  }
+};
+
+const general_97_bytes& general_97_entries() {
+  static const general_97_bytes table;
+  return table;
+}
+
+}  // namespace
+
 void append_text_key_cp1252(std::string_view cp1252, bool ascending, bytes& out) {
   if (cp1252.size() > kMaxKeyChars) cp1252 = cp1252.substr(0, kMaxKeyChars);
   while (!cp1252.empty() && cp1252.back() == ' ') cp1252.remove_suffix(1);
 
-  const detail::collation_table& t = detail::general_97_table;
+  const general_97_bytes& table = general_97_entries();
   const std::size_t start = out.size();
+  // Room for the main part and the packed nibbles (at most a leading 0, one per character, a closing 0).
+  out.resize(start + cp1252.size() * table.max_size + (cp1252.size() + 3) / 2 + 1);
+  std::uint8_t* o = out.data() + start;
   bool has_nibbles = false;
-  std::vector<std::uint8_t> nib;
+  std::array<std::uint8_t, kMaxKeyChars + 2> nib;
+  std::size_t nibs = 0;
   std::size_t sig = 0;
   for (char ch : cp1252) {
-    collation_entry e = decode_record(t, t.index[static_cast<unsigned char>(ch)]);
+    const general_97_bytes::entry& e = table.entries[static_cast<unsigned char>(ch)];
     switch (e.kind) {
       case collation_kind::simple:
-        append(out, e.inline_bytes);
+        o = std::copy_n(e.main, e.size, o);
         break;
       case collation_kind::significant:
-        append(out, e.inline_bytes);
+        o = std::copy_n(e.main, e.size, o);
         ++sig;
         break;
       case collation_kind::international:
-        append(out, e.inline_bytes);
+        o = std::copy_n(e.main, e.size, o);
         if (!has_nibbles) {
           has_nibbles = true;
-          nib.push_back(0);
+          nib[nibs++] = 0;
         }
-        nib.insert(nib.end(), sig, 2);
-        sig = 0;
-        nib.push_back(e.extra_bytes.empty() ? 0 : static_cast<unsigned char>(e.extra_bytes.back()) & 0x0F);
+        for (; sig > 0; --sig) nib[nibs++] = 2;
+        nib[nibs++] = e.nibble;
         break;
       default:
         break;
     }
   }
   if (has_nibbles) {
-    nib.push_back(0);
-    for (std::size_t i = 0; i < nib.size(); i += 2) {
+    nib[nibs++] = 0;
+    for (std::size_t i = 0; i < nibs; i += 2) {
       unsigned hi = nib[i];
-      unsigned lo = i + 1 < nib.size() ? nib[i + 1] : 0;
-      out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+      unsigned lo = i + 1 < nibs ? nib[i + 1] : 0;
+      *o++ = static_cast<std::uint8_t>(hi << 4 | lo);
     }
   } else {
-    out.push_back(0x00);
+    *o++ = 0x00;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   if (!ascending) {
     for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
   }
@@ -274,13 +318,16 @@ void append_text_key_cp1252(std::string_view cp1252, bool ascending, bytes& out)
 
 void append_text_key(sort_order_kind order, std::wstring_view text, bool ascending, bytes& out) {
   if (order == sort_order_kind::general_97) {
-    std::string cp1252;
-    cp1252.reserve(std::min(text.size(), kMaxKeyChars));
+    // Characters without a byte are left out; only the first kMaxKeyChars bytes can be part of the key.
+    char cp1252[kMaxKeyChars];
+    std::size_t n = 0;
     for (wchar_t wc : text) {
-      int b = general_97_byte(static_cast<char32_t>(wc));
-      if (b >= 0) cp1252.push_back(static_cast<char>(b));
+      if (n == kMaxKeyChars) break;
+      const auto c = static_cast<char32_t>(wc);
+      int b = c <= 0xFF ? static_cast<int>(c) : general_97_byte(c);
+      if (b >= 0) cp1252[n++] = static_cast<char>(b);
     }
-    append_text_key_cp1252(cp1252, ascending, out);
+    append_text_key_cp1252(std::string_view(cp1252, n), ascending, out);
     return;
   }
   append_unicode_key(table_of(order), to_key_units(text), ascending, out);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
+#include <string>
 
 #include "platform/jet/test_hex.h"
 
@@ -53,6 +55,95 @@ TEST(SortOrderTest, General97MatchesAccessKeys) {
   jet::bytes from_bytes = {0x7F};
   append_text_key_cp1252(euro_bytes, true, from_bytes);
   EXPECT_EQ(key(sort_order_kind::general_97, L"\u20AC"), from_bytes);
+}
+
+// The General 97 key worked out entry by entry from the collation table, as a reference for the
+// key builder, which decodes the table once and packs keys in place.
+bytes general_97_reference(std::string_view cp1252, bool ascending) {
+  if (cp1252.size() > 255) cp1252 = cp1252.substr(0, 255);
+  while (!cp1252.empty() && cp1252.back() == ' ') cp1252.remove_suffix(1);
+  bytes main;
+  std::vector<int> nib;
+  std::size_t sig = 0;
+  for (char ch : cp1252) {
+    collation_entry e = collation_lookup(sort_order_kind::general_97, static_cast<unsigned char>(ch));
+    if (e.kind != collation_kind::simple && e.kind != collation_kind::significant &&
+        e.kind != collation_kind::international)
+      continue;
+    main.insert(main.end(), e.inline_bytes.begin(), e.inline_bytes.end());
+    if (e.kind == collation_kind::significant) ++sig;
+    if (e.kind != collation_kind::international) continue;
+    if (nib.empty()) nib.push_back(0);
+    nib.insert(nib.end(), sig, 2);
+    sig = 0;
+    nib.push_back(e.extra_bytes.empty() ? 0 : static_cast<unsigned char>(e.extra_bytes.back()) & 0x0F);
+  }
+  if (nib.empty()) {
+    main.push_back(0);
+  } else {
+    nib.push_back(0);
+    if (nib.size() % 2) nib.push_back(0);
+    for (std::size_t i = 0; i < nib.size(); i += 2) main.push_back(static_cast<std::uint8_t>(nib[i] << 4 | nib[i + 1]));
+  }
+  if (!ascending)
+    for (auto& b : main) b = static_cast<std::uint8_t>(~b);
+  return main;
+}
+
+TEST(SortOrderTest, General97KeysAreTheCollationTablesEntriesPacked) {
+  auto check = [](const std::string& cp1252) {
+    for (bool ascending : {true, false}) {
+      bytes out = {0x7F, 0x01};  // keys are appended after what the buffer holds
+      append_text_key_cp1252(cp1252, ascending, out);
+      bytes expected = {0x7F, 0x01};
+      const bytes ref = general_97_reference(cp1252, ascending);
+      expected.insert(expected.end(), ref.begin(), ref.end());
+      ASSERT_EQ(to_hex(out), to_hex(expected)) << to_hex(bytes(cp1252.begin(), cp1252.end()));
+    }
+  };
+  // Every byte alone and after an accented letter, and every pair of bytes.
+  for (int a = 0; a < 256; ++a) {
+    check(std::string(1, char(a)));
+    check(std::string("\xC1") + char(a) + "b");
+    for (int b = 0; b < 256; ++b) check(std::string{char(a), char(b)});
+  }
+  // Long texts of letters, accents, significant and ignored bytes and spaces, across the 255-character limit
+  // (the accent nibbles are at their most when every character has one).
+  std::mt19937 rng(97);
+  const std::string alphabet = std::string("aAzZ09 -'\x81\x8D\xAD\xC1\xDF\xE9\xFC\xFF\x80\x9F\x01\x7F", 22);
+  for (int i = 0; i < 3000; ++i) {
+    std::string text(rng() % 300, ' ');
+    for (char& c : text) c = (i % 7 == 0) ? char(rng() % 256) : alphabet[rng() % alphabet.size()];
+    if (i % 5 == 0) text += "   ";
+    check(text);
+  }
+  check(std::string(300, '\xE9'));
+  check(std::string(254, 'a') + "\xE9\xE9");
+  check(std::string(300, ' '));
+  check("");
+}
+
+TEST(SortOrderTest, General97KeysOfWideTextAreThoseOfItsCodePageBytes) {
+  // Characters without a byte are left out before the 255-byte limit applies; characters up to U+00FF are
+  // their own bytes and the euro sign and its kin have theirs.
+  std::mt19937 rng(1252);
+  const std::wstring alphabet = L"aZ \u00e9\u00c1\u00ad\u0081\u20ac\u0152\u2122\u0416\u4e2d\U0001F600\u0080";
+  for (int i = 0; i < 2000; ++i) {
+    std::wstring text(rng() % 400, L' ');
+    for (wchar_t& c : text) c = alphabet[rng() % alphabet.size()];
+    std::string cp1252;
+    for (wchar_t c : text) {
+      int b = general_97_byte(static_cast<char32_t>(c));
+      if (b >= 0) cp1252.push_back(char(b));
+    }
+    for (bool ascending : {true, false}) {
+      bytes from_bytes;
+      append_text_key_cp1252(cp1252, ascending, from_bytes);
+      bytes from_text;
+      append_text_key(sort_order_kind::general_97, text, ascending, from_text);
+      ASSERT_EQ(from_text, from_bytes) << i;
+    }
+  }
 }
 
 TEST(SortOrderTest, CaseTrailingSpacesAndLengthLimitAreNotPartOfTheKey) {
