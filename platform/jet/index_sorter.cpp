@@ -229,6 +229,7 @@ void index_sorter::build_hash() {
   while (size < (refs_.size() + 1) * 2) size *= 2;
   std::vector<uint32_t>().swap(slots_);
   std::vector<uint32_t>().swap(slot_hash_);
+  hash_stale_ = false;
   slots_.assign(size, 0);
   slot_hash_.assign(size, 0);
   for (uint32_t i = 0; i < refs_.size(); ++i) hash_insert(i);
@@ -280,7 +281,7 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
   sorted_ = false;
   ++count_;
   if (!unique_ || in_order_) return;
-  if (was_in_order || refs_.size() * 2 > slots_.size()) {
+  if (was_in_order || hash_stale_ || refs_.size() * 2 > slots_.size()) {
     build_hash();
   } else {
     hash_insert(uint32_t(refs_.size() - 1));
@@ -296,8 +297,13 @@ void index_sorter::sort() {
       const size_t skip = a.length >= 8 && b.length >= 8 ? 8 : 0;
       return entry_less(key_of(a).subspan(skip), a.row_pointer, key_of(b).subspan(skip), b.row_pointer);
     });
+    hash_stale_ = !slots_.empty();
   }
   sorted_ = true;
+}
+
+void index_sorter::reopen() {
+  if (hash_stale_) build_hash();
 }
 
 void index_sorter::open_file() {
@@ -359,6 +365,7 @@ void index_sorter::spill() {
   refs_.clear();
   std::vector<uint32_t>().swap(slots_);
   std::vector<uint32_t>().swap(slot_hash_);
+  hash_stale_ = false;
   std::erase_if(blocks_, [&](const block& b) { return b.size != block_size_; });
   block_ = 0;
   block_used_ = 0;

@@ -66,6 +66,11 @@ class index_sorter {
 
   // Sorts the entries in memory (may run on another thread than the one that added them).
   void sort();
+  // Whether `sort` has work to do: entries in memory that did not arrive in order and are not sorted yet.
+  bool needs_sort() const { return !sorted_ && !in_order_ && refs_.size() > 1; }
+  // After `sort`, before any more `contains` or `add`: the sorter takes entries again (a table that is
+  // written on after its entries were sorted ahead of its finish).
+  void reopen();
   // Gives every entry in index order (after sort); `child` is 0. The key is valid during the call.
   void merge(const std::function<void(const index_entry_ref&)>& out);
 
@@ -116,6 +121,7 @@ class index_sorter {
   std::vector<ref> refs_;
   bool in_order_ = true;   // refs_ are in ascending key order as added
   bool sorted_ = false;
+  bool hash_stale_ = false;  // sorting reordered refs_ under the hash table
   // Hash table over refs_ (unique indexes whose keys came out of order): ref index + 1, 0 free.
   std::vector<uint32_t> slots_;
   std::vector<uint32_t> slot_hash_;

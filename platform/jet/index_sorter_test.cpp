@@ -151,6 +151,37 @@ TEST(IndexSorterTest, UniqueKeysAreFoundInMemoryAndInEveryRun) {
   EXPECT_FALSE(s.contains(bytes(13, 0x7F)));
 }
 
+// A sorter sorted ahead of its table's finish takes entries again: the unique keys it held before are
+// still found, the new ones too, and the merge gives every entry in order.
+TEST(IndexSorterTest, EntriesAddedAfterASortAreFoundAndMergedInOrder) {
+  scratch_folder dir;
+  auto key = [](uint32_t i) {
+    bytes k(6, 0x41);
+    put_u32(k.data() + 2, i * 2654435761u);  // scattered: the keys come out of order
+    return k;
+  };
+  index_sorter s(true, size_t(1) << 30, dir.file("r.mdb"));
+  std::vector<entry> all;
+  uint32_t rp = 0x200;
+  for (uint32_t round = 0; round < 3; ++round) {
+    for (uint32_t i = round * 500; i < round * 500 + 500; ++i) {
+      const bytes k = key(i);
+      ASSERT_FALSE(s.contains(k)) << i;
+      s.make_room(k);
+      s.add(k, rp);
+      all.push_back({k, rp++});
+    }
+    EXPECT_TRUE(s.needs_sort());
+    s.sort();
+    EXPECT_FALSE(s.needs_sort());
+    s.reopen();
+    for (uint32_t i = 0; i < round * 500 + 500; i += 7) EXPECT_TRUE(s.contains(key(i))) << i;
+    EXPECT_FALSE(s.contains(key(round * 500 + 500)));
+  }
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(merged(s), all);
+}
+
 TEST(IndexSorterTest, RunFilesLieBesideTheDestinationOrInTheTemporaryFolderAndGoWithTheSorter) {
   scratch_folder dir;
   const bytes k(100, 0x41);
@@ -259,6 +290,46 @@ TEST(IndexSorterTest, SpilledAndInMemoryTablesWriteTheSameFile) {
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"memory.mdb", "spilled.mdb"}));
+}
+
+// Rows that go to one table, then another, then back to the first: each table's entries are sorted ahead
+// when the rows move on, and a table taken up again still refuses keys it held before (in its in-order
+// primary key and its scattered unique index alike), takes new ones, and every tree holds every entry.
+TEST(IndexSorterTest, ATableTakenUpAgainAfterItsEntriesWereSortedAheadIsComplete) {
+  scratch_folder dir;
+  const std::vector<column_spec> columns = {{.name = L"Id", .type = column_type::long_integer},
+                                            {.name = L"Code", .type = column_type::text, .size = 40},
+                                            {.name = L"Group", .type = column_type::long_integer}};
+  const std::vector<index_spec> indexes = {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true},
+                                           {.name = L"Code", .fields = {{L"Code"}}, .unique = true},
+                                           {.name = L"Group", .fields = {{L"Group"}, {L"Id", false}}}};
+  auto code = [](int32_t i) { return L"c" + std::to_wstring((uint32_t(i) * 7919u) % 100003u); };
+  auto row = [&](int32_t i) { return std::vector<value>{value::long_integer(i), value::text(code(i)), value::long_integer(i % 17)}; };
+  auto db = database::create(dir.file("turns.mdb"), generation::jet4);
+  db->add_table(L"T", columns, indexes);
+  db->add_table(L"U", columns, indexes);
+  std::vector<int> refused;
+  int32_t next_t = 0, next_u = 0;
+  for (int turn = 0; turn < 4; ++turn) {
+    for (int n = 0; n < 700; ++n) db->append_row(L"T", row(next_t++));
+    for (int n = 0; n < 300; ++n) db->append_row(L"U", row(next_u++));
+    // Back on T: a code and an id it took before this turn, each refused, then new rows again.
+    refused.push_back(error_of([&] {
+      db->append_row(L"T", {value::long_integer(100000 + turn), value::text(code(next_t / 3)), value::null()});
+    }));
+    refused.push_back(error_of([&] { db->append_row(L"T", row(next_t / 2)); }));
+  }
+  db->add_table(L"V", columns, indexes);  // a table added sorts the last one ahead too
+  for (int n = 0; n < 50; ++n) db->append_row(L"U", row(next_u++));
+  refused.push_back(error_of([&] { db->append_row(L"U", row(7)); }));
+  db->close();
+  EXPECT_EQ(refused, std::vector<int>(refused.size(), dao_error::duplicate_key));
+  const verify_report report = verify_file(dir.file("turns.mdb"));
+  EXPECT_TRUE(report.ok()) << report.text();
+  auto reader = database_reader::open(dir.file("turns.mdb"));
+  EXPECT_EQ(reader->table(L"T").row_count, uint32_t(next_t));
+  EXPECT_EQ(reader->table(L"U").row_count, uint32_t(next_u));
+  for (const index_def& ix : reader->table(L"T").indexes) EXPECT_EQ(ix.entry_count, uint32_t(next_t));
 }
 
 }  // namespace

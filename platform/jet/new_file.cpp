@@ -128,6 +128,7 @@ size_t new_file::add_table(const std::wstring& name, const std::vector<column_sp
     if (same_name(t.name, name)) throw_error(dao_error::table_exists, to_utf8(name));
   std::vector<column_rules> rules;
   table_def def = define_table(f, columns, indexes, rules);
+  sort_ahead_of_last();
   bytes props = encode_properties(f, table_properties(columns, description));
   if (!file_->has_room_for(8)) throw_error(dao_error::invalid_argument);
   def.tdef_page = guarded([&] { return file_->allocate(); });
@@ -177,8 +178,18 @@ void new_file::append_row(size_t handle, const std::vector<value>& values) {
   auto& t = tables_[handle];
   if (!t.writer) throw_error(dao_error::object_invalid);
   if (values.size() > t.writer->def().columns.size()) throw_error(dao_error::field_not_found);
+  if (handle != writing_) {
+    sort_ahead_of_last();
+    writing_ = handle;
+  }
   // Values arrive by position; the columns of a new table are numbered by position too.
   guarded([&] { t.writer->append(values); });
+}
+
+void new_file::sort_ahead_of_last() {
+  if (writing_ >= tables_.size()) return;
+  if (auto& w = tables_[writing_].writer) w->sort_ahead();
+  writing_ = SIZE_MAX;
 }
 
 void new_file::finish_table(size_t handle) {

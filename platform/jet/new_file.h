@@ -7,6 +7,7 @@
 // file up: nothing more is written and the destination is never created.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +77,10 @@ class new_file final : public database {
     table_def def;  // the definition after finishing (the writer is released)
   };
   std::vector<user_table> tables_;
+  // The table rows were last appended to: when rows go to another table, or a table is added, its index
+  // entries are sorted ahead on other cores (tables are mostly written one after the other).
+  size_t writing_ = SIZE_MAX;
+  void sort_ahead_of_last();
   std::unique_ptr<map_page_writer> user_maps_;
   bool closed_ = false;
   bool failed_ = false;

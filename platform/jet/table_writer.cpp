@@ -6,7 +6,9 @@
 #include <exception>
 #include <mutex>
 #include <numeric>
+#include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/jet/btree_builder.h"
 #include "platform/jet/byte_order.h"
@@ -54,7 +56,9 @@ table_writer::table_writer(const format& f, page_allocator& alloc, table_def def
     pending_.push_back(std::make_unique<index_sorter>(ix.is_unique(), share, sort.destination));
 }
 
-table_writer::~table_writer() = default;
+table_writer::~table_writer() {
+  for (auto& t : sorting_) t.join();
+}
 
 long_value_store& table_writer::lv_store(const column_def& c) {
   auto& slot = lv_[c.number];
@@ -81,6 +85,11 @@ bool all_columns_null(const index_def& ix, const std::vector<value>& row) {
 
 void table_writer::append(std::vector<value> row) {
   if (finished_) throw error(dao_error::object_invalid, error_text(dao_error::object_invalid));
+  if (!sorting_.empty()) {
+    settle_sorting();
+    for (auto& p : pending_)
+      if (p) p->reopen();
+  }
   uint32_t ncols = std::max<uint32_t>(def_.max_columns, uint32_t(def_.columns.size()));
   row.resize(ncols);
 
@@ -151,10 +160,40 @@ void table_writer::append(std::vector<value> row) {
   ++def_.row_count;
 }
 
+void table_writer::sort_ahead() {
+  if (finished_ || !sorting_.empty()) return;
+  for (auto& p : pending_) {
+    if (!p || !p->needs_sort()) continue;
+    try {
+      sorting_.emplace_back([this, s = p.get()] {
+        try {
+          s->sort();
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(sort_failure_lock_);
+          if (!sort_failure_) sort_failure_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      break;  // no thread to be had: what is left is sorted at finish
+    }
+  }
+}
+
+void table_writer::settle_sorting() {
+  for (auto& t : sorting_) t.join();
+  sorting_.clear();
+  std::exception_ptr failure;
+  {
+    std::lock_guard<std::mutex> lock(sort_failure_lock_);
+    failure = std::exchange(sort_failure_, nullptr);
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
 void table_writer::sort_pending() {
   std::vector<index_sorter*> todo;
   for (auto& p : pending_)
-    if (p && p->size() > 1) todo.push_back(p.get());
+    if (p && p->needs_sort()) todo.push_back(p.get());
   if (todo.size() <= 1) {
     for (index_sorter* p : todo) p->sort();
     return;
@@ -187,8 +226,9 @@ void table_writer::finish(map_page_writer& maps) {
   flush_data_page();
   for (auto& [n, s] : lv_) s->flush();
 
-  // Index trees: the entries in memory are sorted on as many cores as there are indexes, then each
-  // tree is written in turn (its pages follow the previous tree's).
+  // Index trees: the entries in memory are sorted on as many cores as there are indexes (unless that
+  // was started ahead), then each tree is written in turn (its pages follow the previous tree's).
+  settle_sorting();
   sort_pending();
   std::vector<std::vector<uint32_t>> index_pages(def_.indexes.size());
   for (size_t i = 0; i < def_.indexes.size(); ++i) {

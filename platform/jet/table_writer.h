@@ -13,10 +13,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/jet/data_page.h"
@@ -82,6 +85,11 @@ class table_writer {
   // Appends a row (values by column number; shorter vectors mean null for the rest).
   void append(std::vector<value> row);
 
+  // Starts sorting the index entries gathered so far on other cores, while the caller goes on with other
+  // tables; `finish` then finds them sorted. More rows may still come: the first waits for the sorting.
+  // Changes nothing in what is written.
+  void sort_ahead();
+
   // Writes the remaining pages, the index trees, the usage maps (rows through `maps`) and the TDEF.
   void finish(map_page_writer& maps);
 
@@ -95,6 +103,8 @@ class table_writer {
   long_value_store& lv_store(const column_def& c);
   // Sorts every index's entries in memory, on other cores where there are several.
   void sort_pending();
+  // Waits for the sorting `sort_ahead` started; raises its failure.
+  void settle_sorting();
   void flush_data_page();
 
   const format& f_;
@@ -115,6 +125,9 @@ class table_writer {
   std::vector<uint8_t> has_entry_;  // whether the row has an entry in each index
   bool engine_stats_ = false;
   bool finished_ = false;
+  std::vector<std::thread> sorting_;  // sorts started by sort_ahead, one index each
+  std::mutex sort_failure_lock_;
+  std::exception_ptr sort_failure_;
 };
 
 }  // namespace jet
