@@ -252,6 +252,52 @@ TEST(Database, RefusedRowsLeaveNoTraceAndTheTableStaysUsable) {
   EXPECT_TRUE(report.notes.empty()) << report.text();
 }
 
+// Rows a caller keeps go through the writer's own reused copy: each row is written as given (a shorter row
+// leaves the rest null, whatever the row before held), refused rows leave nothing behind, and the caller's
+// values are not touched.
+TEST(Database, RowsTheCallerKeepsAreWrittenAsGivenAndLeftUnchanged) {
+  for (generation gen : {generation::jet3, generation::jet4, generation::ace}) {
+    SCOPED_TRACE(int(gen));
+    scratch_folder s;
+    const std::string path = s.file(gen == generation::ace ? "k.accdb" : "k.mdb");
+    auto db = database::create(path, gen);
+    size_t t = db->add_table(L"Kept",
+                             {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+                              {.name = L"Name", .type = column_type::text, .size = 50},
+                              {.name = L"Amount", .type = column_type::double_},
+                              {.name = L"Note", .type = column_type::memo}},
+                             {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true},
+                              {.name = L"NameUnique", .fields = {{L"Name"}}, .unique = true}});
+    const std::wstring long_note(3000, L'n');
+    const std::vector<std::vector<value>> given = {
+        {value(), value::text(L"M\u00fcller and a rather longer name"), value::single(1.5f), value::text(long_note)},
+        {value::long_integer(7)},
+        {value(), value::text(L"b"), value::integer(3), value()},
+        {value(), value::text(L"B"), value::double_(4), value::text(L"refused")},
+        {value(), value::text(L"c"), value::byte(2), value::text(L"short")},
+    };
+    for (const auto& row : given) {
+      const std::vector<value> before = row;
+      const int number = dao_number_of([&] { db->append_row(t, row); });
+      EXPECT_EQ(number, &row == &given[3] ? dao_error::duplicate_key : 0);
+      EXPECT_EQ(row, before);
+    }
+    db->close();
+
+    auto rows = database_reader::open(path)->read_all(L"Kept");
+    const std::vector<std::vector<value>> expected = {
+        {value::long_integer(1), value::text(L"M\u00fcller and a rather longer name"), value::double_(1.5),
+         value::text(long_note)},
+        {value::long_integer(7), value(), value(), value()},
+        {value::long_integer(8), value::text(L"b"), value::double_(3), value()},
+        {value::long_integer(9), value::text(L"c"), value::double_(2), value::text(L"short")},
+    };
+    EXPECT_EQ(rows, expected);
+    auto report = verify_file(path);
+    EXPECT_TRUE(report.ok()) << report.text();
+  }
+}
+
 TEST(Database, ARowTooLargeIsRefused) {
   scratch_folder s;
   auto db = database::create(s.file("big.mdb"));

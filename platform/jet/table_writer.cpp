@@ -83,7 +83,15 @@ bool all_columns_null(const index_def& ix, const std::vector<value>& row) {
 
 }  // namespace
 
-void table_writer::append(std::vector<value> row) {
+void table_writer::append(std::vector<value>&& row) { append_row(row); }
+
+void table_writer::append(const std::vector<value>& row) {
+  // Assigning over the last row's values reuses their memory (text above all).
+  row_ = row;
+  append_row(row_);
+}
+
+void table_writer::append_row(std::vector<value>& row) {
   if (finished_) throw error(dao_error::object_invalid, error_text(dao_error::object_invalid));
   if (!sorting_.empty()) {
     settle_sorting();

@@ -83,7 +83,9 @@ class table_writer {
   void set_engine_statistics(bool e) { engine_stats_ = e; }
 
   // Appends a row (values by column number; shorter vectors mean null for the rest).
-  void append(std::vector<value> row);
+  void append(std::vector<value>&& row);
+  // The same for a row the caller keeps: it is copied into a buffer the writer reuses for every row.
+  void append(const std::vector<value>& row);
 
   // Starts sorting the index entries gathered so far on other cores, while the caller goes on with other
   // tables; `finish` then finds them sorted. More rows may still come: the first waits for the sorting.
@@ -100,6 +102,8 @@ class table_writer {
   const std::vector<uint32_t>& data_pages() const { return data_pages_; }
 
  private:
+  // Appends `row`, which the writer may change (values coerced, missing ones added as null).
+  void append_row(std::vector<value>& row);
   long_value_store& lv_store(const column_def& c);
   // Sorts every index's entries in memory, on other cores where there are several.
   void sort_pending();
@@ -121,6 +125,7 @@ class table_writer {
   uint32_t last_page_free_ = 0;
   std::vector<uint32_t> data_pages_;
   row_scratch row_scratch_;  // reused for every row
+  std::vector<value> row_;   // a copy of the row being appended, when the caller keeps its own (reused)
   std::vector<bytes> keys_;         // each index's key of the row being appended (reused)
   std::vector<uint8_t> has_entry_;  // whether the row has an entry in each index
   bool engine_stats_ = false;
