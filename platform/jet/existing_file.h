@@ -50,9 +50,12 @@ class existing_file final : public database {
   std::vector<relationship> relationships() const override;
 
   // Tables are addressed by handles, as in a new file; a handle stands for an existing table or for
-  // one created in this session alike. Rows go to a table writer that first takes the table's
-  // existing rows (so unique keys are checked against them and every index is rebuilt whole); the
-  // table is written when it is finished (`finish_table`, `delete_table` of it, or `close`). New
+  // one created in this session alike. Rows go to a table writer that keeps the table's stored rows
+  // and long values where they are: new rows go onto new pages, unique keys are checked against the
+  // stored index trees, and each index is rebuilt from its stored entries merged with the new ones
+  // (a table whose index trees cannot be read back whole is rewritten whole instead, its stored
+  // rows taken first). The table is written when it is finished (`finish_table`, `delete_table` of
+  // it, or `close`). New
   // rows of an existing table are checked against its Required and AllowZeroLength properties and
   // against the enforced relationships it is the referencing side of (3201).
   size_t add_table(const std::wstring& name, const std::vector<column_spec>& columns,
@@ -75,6 +78,7 @@ class existing_file final : public database {
 
  private:
   class recycler;
+  class end_pages;
   struct open_table;
   existing_file();
   void release_lock();

@@ -1,6 +1,7 @@
 // Changes to an existing database: new tables, rows appended to existing tables, deleted tables.
 //
-// Every change rewrites what it touches as a whole, the way the writer builds a new table: the rows
+// Rows appended to a table keep its stored rows and long values where they are (see start_appending);
+// every other change rewrites what it touches as a whole, the way the writer builds a new table: the rows
 // of the table (old ones streamed from the file, then the new ones) go through a table writer that
 // builds fresh data pages, long values, index trees, usage maps and the TDEF (on the table's own
 // TDEF page, so its catalog Id stays); the pages the table owned before are given back. System
@@ -19,6 +20,7 @@
 #include "platform/jet/existing_file.h"
 #include "platform/jet/global_map.h"
 #include "platform/jet/index_key.h"
+#include "platform/jet/index_scan.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/table_pages.h"
 #include "platform/jet/table_request.h"
@@ -48,6 +50,17 @@ class existing_file::recycler : public page_allocator {
   working_copy& file_;
 };
 
+// New pages at the end of the file only.
+class existing_file::end_pages : public page_allocator {
+ public:
+  explicit end_pages(working_copy& file) : file_(file) {}
+  uint32_t allocate() override { return file_.allocate(); }
+  void write(uint32_t page, std::span<const uint8_t> bytes) override { file_.write(page, bytes); }
+
+ private:
+  working_copy& file_;
+};
+
 struct existing_file::open_table {
   std::wstring name;
   uint32_t tdef_page = 0;
@@ -56,6 +69,7 @@ struct existing_file::open_table {
   std::vector<bool> required;             // by column number: Required property
   std::vector<bool> no_zero_length;       // by column number: AllowZeroLength false
   table_pages old_pages;                  // what the table owned before the writer took it over
+  std::unique_ptr<end_pages> new_rows;    // where rows appended in place go
 };
 
 existing_file::existing_file() = default;
@@ -327,11 +341,33 @@ void existing_file::start_appending(open_table& t) {
     if (li.type == logical_index_type::foreign_key && li.relationship_role == 1)
       referenced_keys(t.tdef_page, li.physical, true);
   t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
+  // Rows are appended in place when every index tree can be read back whole: the stored rows, their
+  // long values and their index entries stay as they are. Otherwise the table is rewritten whole.
+  bool in_place = true;
+  for (const auto& ix : def.indexes)
+    if (ix.root_page == 0 || !check_index_tree(f, *copy_, ix.root_page, t.tdef_page).problems.empty()) in_place = false;
   table_def fresh = def;
-  fresh.row_count = 0;
+  if (!in_place) fresh.row_count = 0;
   written_in_change_ = true;
   t.writer = std::make_unique<table_writer>(f, *alloc_, fresh, std::vector<column_rules>{}, room(),
                                             index_sort_options{path()});
+  if (in_place) {
+    kept_table kept;
+    kept.file = copy_.get();
+    kept.data = t.old_pages.data;
+    kept.data_with_room = t.old_pages.data_with_room;
+    kept.lv_owned = t.old_pages.lv_owned;
+    kept.lv_with_room = t.old_pages.lv_with_room;
+    t.new_rows = std::make_unique<end_pages>(*copy_);
+    kept.new_data_pages = t.new_rows.get();
+    // What stays is not given back when the table is finished: only the index trees, the maps and
+    // the definition's continuation pages are replaced.
+    std::set<uint32_t> stays(kept.data.begin(), kept.data.end());
+    for (const auto& [column, pages] : kept.lv_owned) stays.insert(pages.begin(), pages.end());
+    std::erase_if(t.old_pages.pages, [&](uint32_t p) { return stays.count(p) != 0; });
+    t.writer->keep_existing(std::move(kept));
+    return;
+  }
   auto cursor = reader_->rows(def);
   std::vector<value> row;
   while (cursor.next(row)) t.writer->append(std::move(row));

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "platform/jet/format.h"
@@ -21,6 +22,12 @@ struct table_pages {
   std::vector<uint32_t> definition;  // the TDEF chain, first page first
   std::vector<uint32_t> pages;       // data, LVAL, index and usage-bitmap pages (not the TDEF chain)
   std::vector<uint32_t> map_rows;    // row pointers of the table's usage-map rows
+  // The same pages by what holds them (each list ascending):
+  std::vector<uint32_t> data;            // the table's data pages
+  std::vector<uint32_t> data_with_room;  // those of them its free-space map lists
+  std::map<uint16_t, std::vector<uint32_t>> lv_owned;      // LVAL pages by memo/OLE column number
+  std::map<uint16_t, std::vector<uint32_t>> lv_with_room;  // those of them the column's free-space map lists
+  std::vector<std::vector<uint32_t>> index;                 // each index's pages
 };
 
 table_pages pages_of_table(const format& f, const page_source& src, uint32_t tdef_page);

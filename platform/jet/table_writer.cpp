@@ -13,6 +13,7 @@
 #include "platform/jet/btree_builder.h"
 #include "platform/jet/byte_order.h"
 #include "platform/jet/error.h"
+#include "platform/jet/existing_index.h"
 #include "platform/jet/index_key.h"
 #include "platform/jet/row_builder.h"
 #include "platform/jet/tdef_builder.h"
@@ -58,6 +59,12 @@ table_writer::table_writer(const format& f, page_allocator& alloc, table_def def
 
 table_writer::~table_writer() {
   for (auto& t : sorting_) t.join();
+}
+
+void table_writer::keep_existing(kept_table kept) {
+  existing_.clear();
+  for (const auto& ix : def_.indexes) existing_.push_back(std::make_unique<existing_index>(f_, *kept.file, ix.root_page));
+  kept_ = std::move(kept);
 }
 
 long_value_store& table_writer::lv_store(const column_def& c) {
@@ -137,7 +144,8 @@ void table_writer::append_row(std::vector<value>& row) {
     if (!has_index_entry(def_, ix, row)) continue;
     has_entry[i] = 1;
     encode_key(f_, def_, ix, row, keys[i]);
-    if (ix.is_unique() && !all_columns_null(ix, row) && pending_[i]->contains(keys[i]))
+    if (ix.is_unique() && !all_columns_null(ix, row) &&
+        (pending_[i]->contains(keys[i]) || (!existing_.empty() && existing_[i]->contains(keys[i]))))
       throw_error(dao_error::duplicate_key);
   }
   // Room in the file: the data page and every long value out of the row.
@@ -156,7 +164,7 @@ void table_writer::append_row(std::vector<value>& row) {
       build_row(f_, def_, row, [&](const column_def& c) -> long_value_store& { return lv_store(c); }, row_scratch_);
   if (!page_.empty() && !page_.fits(uint32_t(bytes_.size()))) flush_data_page();
   if (page_.empty()) {
-    page_number_ = data_alloc_.allocate();
+    page_number_ = kept_ && kept_->new_data_pages ? kept_->new_data_pages->allocate() : data_alloc_.allocate();
     data_pages_.push_back(page_number_);
   }
   uint8_t row_number = page_.add(bytes_);
@@ -244,13 +252,24 @@ void table_writer::finish(map_page_writer& maps) {
     btree_writer tree(f_, ia, def_.tdef_page);
     uint32_t distinct = 0;
     bytes previous;
-    pending_[i]->merge([&](const index_entry_ref& e) {
+    auto add = [&](const index_entry_ref& e) {
       if (tree.entries() == 0 || !std::equal(e.key.begin(), e.key.end(), previous.begin(), previous.end())) {
         ++distinct;
         previous.assign(e.key.begin(), e.key.end());
       }
       tree.add(e);
+    };
+    // The entries of rows kept in place come from the old tree, in order, between the new ones.
+    existing_index* old = existing_.empty() ? nullptr : existing_[i].get();
+    const index_entry* next_old = old ? old->next() : nullptr;
+    pending_[i]->merge([&](const index_entry_ref& e) {
+      while (next_old && as_ref(*next_old) < e) {
+        add(as_ref(*next_old));
+        next_old = old->next();
+      }
+      add(e);
     });
+    for (; next_old; next_old = old->next()) add(as_ref(*next_old));
     pending_[i].reset();
     btree_result built = tree.finish();
     index_def& ix = def_.indexes[i];
@@ -262,8 +281,17 @@ void table_writer::finish(map_page_writer& maps) {
 
   // Usage maps: owned and free-space pages of the table, the LV columns' pages, each index's pages.
   std::vector<uint32_t> bitmap_pages;
-  def_.owned_map = maps.add(build_usage_map(f_, data_pages_, alloc_, bitmap_pages));
-  std::vector<uint32_t> with_room;
+  auto joined = [](const std::vector<uint32_t>* kept, const std::vector<uint32_t>& added) {
+    std::vector<uint32_t> all = kept ? *kept : std::vector<uint32_t>{};
+    all.insert(all.end(), added.begin(), added.end());
+    return all;
+  };
+  auto kept_of = [](const std::map<uint16_t, std::vector<uint32_t>>& m, uint16_t column) -> const std::vector<uint32_t>* {
+    auto it = m.find(column);
+    return it == m.end() ? nullptr : &it->second;
+  };
+  def_.owned_map = maps.add(build_usage_map(f_, joined(kept_ ? &kept_->data : nullptr, data_pages_), alloc_, bitmap_pages));
+  std::vector<uint32_t> with_room = kept_ ? kept_->data_with_room : std::vector<uint32_t>{};
   if (!data_pages_.empty() && last_page_free_ > 0) with_room.push_back(data_pages_.back());
   def_.free_map = maps.add(build_usage_map(f_, with_room, alloc_, bitmap_pages));
   std::vector<column_def*> lv_cols;
@@ -274,6 +302,10 @@ void table_writer::finish(map_page_writer& maps) {
     auto it = lv_.find(c->number);
     std::vector<uint32_t> owned = it == lv_.end() ? std::vector<uint32_t>{} : it->second->pages();
     std::vector<uint32_t> room = it == lv_.end() ? std::vector<uint32_t>{} : it->second->pages_with_room();
+    if (kept_) {
+      owned = joined(kept_of(kept_->lv_owned, c->number), owned);
+      room = joined(kept_of(kept_->lv_with_room, c->number), room);
+    }
     c->lv_owned_map = maps.add(build_usage_map(f_, owned, alloc_, bitmap_pages));
     c->lv_free_map = maps.add(build_usage_map(f_, room, alloc_, bitmap_pages));
   }
@@ -283,6 +315,7 @@ void table_writer::finish(map_page_writer& maps) {
   write_tdef(f_, def_, alloc_);
   lv_.clear();
   pending_.clear();
+  existing_.clear();
   finished_ = true;
 }
 

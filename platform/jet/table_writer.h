@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,23 @@ class map_page_writer {
   std::vector<uint32_t> pages_;
 };
 
+// What a table that already holds rows keeps when rows are appended to it in place: its data pages
+// and long values stay where they are (the usage maps go on listing them beside the new pages), and
+// each index tree is rebuilt from its existing entries, whose row pointers stay valid, merged with
+// the new rows' entries. No stored row is read for it.
+struct kept_table {
+  const page_source* file = nullptr;     // where the existing index trees are read
+  std::vector<uint32_t> data;            // data pages
+  std::vector<uint32_t> data_with_room;  // of those, the ones the free-space map lists
+  std::map<uint16_t, std::vector<uint32_t>> lv_owned;      // LVAL pages by memo/OLE column number
+  std::map<uint16_t, std::vector<uint32_t>> lv_with_room;  // of those, the free-space map's
+  // Where the new rows' data pages come from (null: the writer's allocator). Pages past the stored
+  // ones keep the new rows after the old ones for readers that go by page order.
+  page_allocator* new_data_pages = nullptr;
+};
+
+class existing_index;
+
 struct column_rules {
   bool required = false;
   bool allow_zero_length = true;
@@ -79,6 +97,9 @@ class table_writer {
   // Pages to use first for the table's data pages and for each index's pages (blank-file layout).
   void reserve_data_page(uint32_t page) { data_alloc_.reserve(page); }
   void reserve_index_page(size_t index, uint32_t page) { index_reserved_.at(index).push_back(page); }
+  // Takes over a table that already holds `def().row_count` rows (before the first append): unique
+  // keys are checked against its index trees too, and `finish` keeps its rows where they are.
+  void keep_existing(kept_table kept);
   // Index statistics as the engine writes them for its system tables: entry count 0.
   void set_engine_statistics(bool e) { engine_stats_ = e; }
 
@@ -133,6 +154,8 @@ class table_writer {
   std::vector<std::thread> sorting_;  // sorts started by sort_ahead, one index each
   std::mutex sort_failure_lock_;
   std::exception_ptr sort_failure_;
+  std::optional<kept_table> kept_;
+  std::vector<std::unique_ptr<existing_index>> existing_;  // by index, while rows are kept in place
 };
 
 }  // namespace jet

@@ -1,0 +1,118 @@
+// Reading an existing index tree for in-place appends (contract in existing_index.h).
+#include "platform/jet/existing_index.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/jet/error.h"
+
+namespace jet {
+
+namespace {
+
+// Deep enough for any real tree; a deeper chain of node pages means a loop in the file.
+constexpr size_t kMaxDepth = 32;
+// Node pages kept decoded for look-ups: the upper levels of any tree of this engine's file sizes.
+constexpr size_t kCachedNodes = 256;
+
+}  // namespace
+
+existing_index::existing_index(const format& f, const page_source& file, uint32_t root)
+    : f_(f), file_(file), root_(root) {
+  if (root_ == 0) return;
+  // The largest key: the last entry of the rightmost leaf.
+  uint32_t page = root_;
+  for (size_t depth = 0;; ++depth) {
+    if (depth > kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+    index_page p = load(page);
+    if (p.leaf) {
+      if (!p.entries.empty()) last_key_ = p.entries.back().key;
+      return;
+    }
+    if (p.tail != 0) {
+      page = p.tail;
+    } else if (!p.entries.empty()) {
+      page = p.entries.back().child;
+    } else {
+      return;
+    }
+  }
+}
+
+index_page existing_index::load(uint32_t page) const {
+  if (page == 0 || page >= file_.page_count())
+    throw_corrupt("index page " + std::to_string(page) + " lies outside the file");
+  std::vector<uint8_t> bytes = file_.read(page);
+  return read_index_page(f_, bytes, page);
+}
+
+bool existing_index::contains(std::span<const uint8_t> key) {
+  if (!last_key_ || index_entry_ref::compare_keys(key, *last_key_) > 0) return false;
+  uint32_t page = root_;
+  for (size_t depth = 0;; ++depth) {
+    if (depth > kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+    const index_page* p = nullptr;
+    if (page == leaf_number_) {
+      p = &leaf_;
+    } else if (auto cached = nodes_.find(page); cached != nodes_.end()) {
+      p = &cached->second;
+    } else {
+      index_page loaded = load(page);
+      if (loaded.leaf) {
+        leaf_ = std::move(loaded);
+        leaf_number_ = page;
+        p = &leaf_;
+      } else {
+        if (nodes_.size() >= kCachedNodes) nodes_.clear();
+        p = &nodes_.emplace(page, std::move(loaded)).first->second;
+      }
+    }
+    // The first entry whose key is not below the one looked for: on a leaf, the key itself if it
+    // is there; on a node, the child whose last entry is the first to reach it.
+    auto it = std::lower_bound(p->entries.begin(), p->entries.end(), key, [](const index_entry& e, std::span<const uint8_t> k) {
+      return index_entry_ref::compare_keys(e.key, k) < 0;
+    });
+    if (p->leaf) return it != p->entries.end() && index_entry_ref::compare_keys(it->key, key) == 0;
+    if (it != p->entries.end()) {
+      page = it->child;
+    } else if (p->tail != 0) {
+      page = p->tail;
+    } else {
+      return false;
+    }
+  }
+}
+
+void existing_index::push(uint32_t page) {
+  if (walk_.size() >= kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+  walk_.push_back(frame{load(page), 0});
+}
+
+const index_entry* existing_index::next() {
+  if (!walking_) {
+    walking_ = true;
+    if (root_ != 0) push(root_);
+  }
+  while (!walk_.empty()) {
+    frame& top = walk_.back();
+    if (top.page.leaf) {
+      if (top.pos < top.page.entries.size()) return &top.page.entries[top.pos++];
+      walk_.pop_back();
+      continue;
+    }
+    uint32_t child = 0;
+    if (top.pos < top.page.entries.size()) {
+      child = top.page.entries[top.pos++].child;
+    } else if (top.pos == top.page.entries.size() && top.page.tail != 0) {
+      ++top.pos;
+      child = top.page.tail;
+    } else {
+      walk_.pop_back();
+      continue;
+    }
+    push(child);
+  }
+  return nullptr;
+}
+
+}  // namespace jet

@@ -1,0 +1,56 @@
+// An index tree already in the file, read while rows are appended to its table in place.
+//
+// The rows already in the table keep their places, so the tree's leaf entries (encoded keys with
+// row pointers) stay valid as they are: `next` hands them out one at a time in index order, to be
+// merged with the new rows' entries into the rebuilt tree, and `contains` answers whether a key is
+// already there, for unique indexes. Neither holds more than a bounded number of decoded pages: the
+// walk one page per level, the look-up a bounded cache of node pages and the last leaf read.
+//
+// Look-ups rely on the shape every tree of this format has (index_scan.h checks it): a node entry is
+// a copy of the last leaf entry below its child, and the node's tail holds what follows its last
+// entry. Damaged pages stop either with jet::error (corrupt).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/jet/format.h"
+#include "platform/jet/index_page.h"
+#include "platform/jet/page_io.h"
+
+namespace jet {
+
+class existing_index {
+ public:
+  // `root` 0 stands for a tree without entries.
+  existing_index(const format& f, const page_source& file, uint32_t root);
+
+  // Is there an entry with exactly this key?
+  bool contains(std::span<const uint8_t> key);
+
+  // The next leaf entry in index order (valid until the next call), nullptr after the last.
+  const index_entry* next();
+
+ private:
+  struct frame {
+    index_page page;
+    size_t pos = 0;
+  };
+  index_page load(uint32_t page) const;
+  void push(uint32_t page);
+
+  const format& f_;
+  const page_source& file_;
+  uint32_t root_;
+  std::optional<bytes> last_key_;  // the largest key (none: the tree is empty)
+  std::unordered_map<uint32_t, index_page> nodes_;
+  uint32_t leaf_number_ = 0;
+  index_page leaf_;
+  std::vector<frame> walk_;
+  bool walking_ = false;
+};
+
+}  // namespace jet
