@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/jet/error.h"
+#include "platform/jet/index_scan.h"
 
 namespace jet {
 
@@ -17,26 +18,32 @@ constexpr size_t kCachedNodes = 256;
 
 }  // namespace
 
-existing_index::existing_index(const format& f, const page_source& file, uint32_t root)
-    : f_(f), file_(file), root_(root) {
+existing_index::existing_index(const format& f, const page_source& file, uint32_t root, size_t expected_keys,
+                               size_t filter_bytes)
+    : f_(f), file_(file), root_(root), expected_keys_(expected_keys), filter_bytes_(filter_bytes) {
   if (root_ == 0) return;
-  // The largest key: the last entry of the rightmost leaf.
-  uint32_t page = root_;
-  for (size_t depth = 0;; ++depth) {
-    if (depth > kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
-    index_page p = load(page);
-    if (p.leaf) {
-      if (!p.entries.empty()) last_key_ = p.entries.back().key;
-      return;
-    }
-    if (p.tail != 0) {
-      page = p.tail;
-    } else if (!p.entries.empty()) {
-      page = p.entries.back().child;
-    } else {
-      return;
+  // The smallest key: the first entry of the leftmost leaf; the largest: the last of the rightmost.
+  for (bool first : {true, false}) {
+    uint32_t page = root_;
+    for (size_t depth = 0;; ++depth) {
+      if (depth > kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+      index_page p = load(page);
+      if (p.leaf) {
+        if (!p.entries.empty()) (first ? first_key_ : last_key_) = (first ? p.entries.front() : p.entries.back()).key;
+        break;
+      }
+      if (first && !p.entries.empty()) {
+        page = p.entries.front().child;
+      } else if (!first && p.tail != 0) {
+        page = p.tail;
+      } else if (!p.entries.empty()) {
+        page = p.entries.back().child;
+      } else {
+        break;
+      }
     }
   }
+  if (!first_key_ || !last_key_) first_key_.reset(), last_key_.reset();
 }
 
 index_page existing_index::load(uint32_t page) const {
@@ -47,7 +54,14 @@ index_page existing_index::load(uint32_t page) const {
 }
 
 bool existing_index::contains(std::span<const uint8_t> key) {
-  if (!last_key_ || index_entry_ref::compare_keys(key, *last_key_) > 0) return false;
+  if (!last_key_ || index_entry_ref::compare_keys(key, *last_key_) > 0 ||
+      index_entry_ref::compare_keys(key, *first_key_) < 0)
+    return false;
+  if (filter_.empty()) {
+    filter_ = key_filter(expected_keys_, filter_bytes_);
+    for_each_index_entry(f_, file_, root_, [&](const index_entry& e) { filter_.remember(hash_index_key(e.key)); });
+  }
+  if (!filter_.may_hold(hash_index_key(key))) return false;
   uint32_t page = root_;
   for (size_t depth = 0;; ++depth) {
     if (depth > kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");

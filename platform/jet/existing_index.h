@@ -4,7 +4,10 @@
 // row pointers) stay valid as they are: `next` hands them out one at a time in index order, to be
 // merged with the new rows' entries into the rebuilt tree, and `contains` answers whether a key is
 // already there, for unique indexes. Neither holds more than a bounded number of decoded pages: the
-// walk one page per level, the look-up a bounded cache of node pages and the last leaf read.
+// walk one page per level, the look-up a bounded cache of node pages and the last leaf read. Keys
+// outside the tree's key range are answered at once; the first look-up within it builds a filter of
+// the tree's keys (key_filter.h, within `filter_bytes`), so that only keys that may be there descend
+// the tree.
 //
 // Look-ups rely on the shape every tree of this format has (index_scan.h checks it): a node entry is
 // a copy of the last leaf entry below its child, and the node's tail holds what follows its last
@@ -19,14 +22,16 @@
 
 #include "platform/jet/format.h"
 #include "platform/jet/index_page.h"
+#include "platform/jet/key_filter.h"
 #include "platform/jet/page_io.h"
 
 namespace jet {
 
 class existing_index {
  public:
-  // `root` 0 stands for a tree without entries.
-  existing_index(const format& f, const page_source& file, uint32_t root);
+  // `root` 0 stands for a tree without entries; `expected_keys` (the table's row count) sizes the
+  // filter, which takes at most `filter_bytes`.
+  existing_index(const format& f, const page_source& file, uint32_t root, size_t expected_keys, size_t filter_bytes);
 
   // Is there an entry with exactly this key?
   bool contains(std::span<const uint8_t> key);
@@ -45,7 +50,11 @@ class existing_index {
   const format& f_;
   const page_source& file_;
   uint32_t root_;
-  std::optional<bytes> last_key_;  // the largest key (none: the tree is empty)
+  size_t expected_keys_;
+  size_t filter_bytes_;
+  std::optional<bytes> first_key_;  // the smallest key (none: the tree is empty)
+  std::optional<bytes> last_key_;   // the largest key
+  key_filter filter_;               // built at the first look-up within the key range
   std::unordered_map<uint32_t, index_page> nodes_;
   uint32_t leaf_number_ = 0;
   index_page leaf_;

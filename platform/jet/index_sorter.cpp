@@ -10,6 +10,7 @@
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/error.h"
+#include "platform/jet/key_filter.h"
 
 namespace jet {
 
@@ -17,20 +18,9 @@ namespace {
 
 constexpr size_t kRunBlock = size_t(4) << 10;  // what a look-up reads
 constexpr size_t kEntryOverhead = 8;  // key length and row pointer
-constexpr int kBloomHashes = 7;
-constexpr size_t kBloomBitsPerKey = 10;
 constexpr size_t kFirstSlots = 64;
 
-uint64_t hash_key(std::span<const uint8_t> key) {
-  uint64_t h = 0xcbf29ce484222325ull ^ key.size();
-  for (uint8_t b : key) h = (h ^ b) * 0x100000001b3ull;
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
-  h ^= h >> 33;
-  h *= 0xc4ceb9fe1a85ec53ull;
-  h ^= h >> 33;
-  return h;
-}
+uint64_t hash_key(std::span<const uint8_t> key) { return hash_index_key(key); }
 
 int compare(std::span<const uint8_t> a, std::span<const uint8_t> b) { return index_entry_ref::compare_keys(a, b); }
 
@@ -81,28 +71,10 @@ struct index_sorter::run {
   size_t entries = 0;
   // Made at the first look-up that falls into the run's key range: keys that arrive in order never
   // need one.
-  mutable std::vector<uint64_t> bloom;
+  mutable key_filter filter;
 
   std::span<const uint8_t> first_key(size_t b) const {
     return {first_keys.data() + blocks[b].key_offset, blocks[b].key_length};
-  }
-  // A blocked filter: the bits of one key lie in one 512-bit line (one cache line).
-  bool may_hold(uint64_t h) const {
-    const uint64_t* line = bloom.data() + (h % (bloom.size() / 8)) * 8;
-    uint64_t g = (h >> 32) | 1;
-    for (int i = 0; i < kBloomHashes; ++i, g = g * 0x9E3779B97F4A7C15ull + h) {
-      const unsigned bit = unsigned(g >> 55);  // 0..511
-      if ((line[bit / 64] & (uint64_t(1) << (bit % 64))) == 0) return false;
-    }
-    return true;
-  }
-  void remember(uint64_t h) const {
-    uint64_t* line = bloom.data() + (h % (bloom.size() / 8)) * 8;
-    uint64_t g = (h >> 32) | 1;
-    for (int i = 0; i < kBloomHashes; ++i, g = g * 0x9E3779B97F4A7C15ull + h) {
-      const unsigned bit = unsigned(g >> 55);
-      line[bit / 64] |= uint64_t(1) << (bit % 64);
-    }
   }
 };
 
@@ -187,14 +159,14 @@ bool index_sorter::contains(std::span<const uint8_t> key) const {
   const uint64_t h = hash_key(key);
   for (const auto& r : runs_) {
     if (compare(key, r->first_key(0)) < 0 || compare(key, r->last_key) > 0) continue;
-    if (r->bloom.empty()) {
-      r->bloom.assign((r->entries * kBloomBitsPerKey + 511) / 512 * 8, 0);
+    if (r->filter.empty()) {
+      r->filter = key_filter(r->entries);
       run_cursor all(file_.fd(), file_.path(), *r);
       std::span<const uint8_t> k;
       uint32_t rp = 0;
-      for (bool more = all.load(0); more && all.entry(k, rp); more = all.advance()) r->remember(hash_key(k));
+      for (bool more = all.load(0); more && all.entry(k, rp); more = all.advance()) r->filter.remember(hash_key(k));
     }
-    if (!r->may_hold(h)) continue;
+    if (!r->filter.may_hold(h)) continue;
     // The last block whose first key is not after the key.
     size_t lo = 0, hi = r->blocks.size();
     while (hi - lo > 1) {

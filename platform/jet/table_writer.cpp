@@ -53,6 +53,7 @@ table_writer::table_writer(const format& f, page_allocator& alloc, table_def def
   index_reserved_.resize(def_.indexes.size());
   // The budget is shared evenly: each index gets its part.
   const size_t share = def_.indexes.empty() ? sort.budget : sort.budget / def_.indexes.size();
+  index_share_ = share;
   for (const auto& ix : def_.indexes)
     pending_.push_back(std::make_unique<index_sorter>(ix.is_unique(), share, sort.destination));
 }
@@ -63,7 +64,8 @@ table_writer::~table_writer() {
 
 void table_writer::keep_existing(kept_table kept) {
   existing_.clear();
-  for (const auto& ix : def_.indexes) existing_.push_back(std::make_unique<existing_index>(f_, *kept.file, ix.root_page));
+  for (const auto& ix : def_.indexes)
+    existing_.push_back(std::make_unique<existing_index>(f_, *kept.file, ix.root_page, def_.row_count, index_share_));
   kept_ = std::move(kept);
 }
 

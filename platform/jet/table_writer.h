@@ -154,6 +154,7 @@ class table_writer {
   std::vector<std::thread> sorting_;  // sorts started by sort_ahead, one index each
   std::mutex sort_failure_lock_;
   std::exception_ptr sort_failure_;
+  size_t index_share_ = 0;  // each index's part of the sorting budget (also the bound of its key filter)
   std::optional<kept_table> kept_;
   std::vector<std::unique_ptr<existing_index>> existing_;  // by index, while rows are kept in place
 };
