@@ -47,10 +47,18 @@ index_page read_index_page(const format& f, std::span<const uint8_t> page, uint3
   const size_t fixed_tail = out.leaf ? 4 : 8;  // row pointer (+ child page)
   size_t start = 0;
   bytes first;
+  bytes full;  // one entry with its prefix, reused
+  size_t marked = 0;
+  for (size_t b = 0; b < f.index_mask_size; ++b) marked += size_t(__builtin_popcount(mask[b]));
+  out.entries.reserve(marked);
   for (size_t i = 1; i <= size_t(f.index_mask_size) * 8 - 1; ++i) {
+    if (mask[i / 8] == 0) {
+      i |= 7;  // no entry ends within this mask byte
+      continue;
+    }
     if ((mask[i / 8] & (1u << (i % 8))) == 0) continue;
     if (i > capacity) damaged(page_number, "entry mask reaches past the end of the page");
-    bytes full;
+    full.clear();
     if (!out.entries.empty() && out.prefix_length > 0) {
       if (out.prefix_length > first.size()) damaged(page_number, "prefix longer than the first entry");
       full.assign(first.begin(), first.begin() + out.prefix_length);
