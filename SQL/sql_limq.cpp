@@ -1,6 +1,8 @@
 // Streaming results of row-reading statements (see sql_limq.h).
 #include "SQL/sql_limq.h"
 
+#include <climits>
+
 #include "SQL/sql_engi.h"
 #include "TK/tk_log.h"
 
@@ -85,8 +87,66 @@ std::size_t sql_limited_query::store_to(sql_row_block& block, std::size_t max) {
   return block.size();
 }
 
-sql_read_ahead::sql_read_ahead(sql_limited_query& stream, std::size_t rows)
-    : stream_(stream), rows_(rows), thread_(&sql_read_ahead::run, this) {}
+bool sql_block_values::convert(const std::vector<sql_cell_plan>& plan, const sql_row_block& block) {
+  ready_ = false;
+  if (tk_trace_floor.load(std::memory_order_relaxed) != INT_MAX) return false;
+  width_ = 0;
+  if (!block.empty()) {
+    block.row(0, cells_);
+    width_ = plan.size() < cells_.cells.size() ? plan.size() : cells_.cells.size();
+  }
+  if (values_.size() < block.size() * width_) {
+    values_.resize(block.size() * width_);
+    sizes_.resize(block.size() * width_);
+  }
+  errors_.assign(block.size(), nullptr);
+  taken_.assign(block.size(), 0);
+  for (std::size_t r = 0; r < block.size(); ++r) {
+    block.row(r, cells_);
+    if (cells_.cells.size() < width_) {  // every row of a result has its columns: never so
+      errors_[r] = std::make_exception_ptr(tk_mail_assertion("sql_limq", 110));
+      continue;
+    }
+    try {
+      for (std::size_t i = 0; i < width_; ++i) {
+        const std::size_t k = r * width_ + i;
+        sql_cell_assign(values_[k], plan[i], cells_.cells[i], cells_.lengths[i]);
+        sizes_[k] = static_cast<uint32_t>(cells_.lengths[i]);
+      }
+    } catch (...) {
+      errors_[r] = std::current_exception();
+    }
+  }
+  ready_ = true;
+  return true;
+}
+
+void sql_block_values::take(std::size_t r, const std::vector<sql_cell_plan>& plan,
+                             std::unique_ptr<sql_record>& record) {
+  if (errors_[r]) std::rethrow_exception(errors_[r]);
+  if (!record || record->size() != width_) {
+    record.reset();
+    record = std::make_unique<sql_record>(plan, width_);
+  }
+  for (std::size_t i = 0; i < width_; ++i) {
+    udb_field& field = *(*record)[i];
+    static_cast<ole_variant&>(field) = std::move(values_[r * width_ + i]);
+    field.size = sizes_[r * width_ + i];
+  }
+  taken_[r] = 1;
+}
+
+void sql_block_values::swap(sql_block_values& that) noexcept {
+  values_.swap(that.values_);
+  sizes_.swap(that.sizes_);
+  errors_.swap(that.errors_);
+  taken_.swap(that.taken_);
+  std::swap(width_, that.width_);
+  std::swap(ready_, that.ready_);
+}
+
+sql_read_ahead::sql_read_ahead(sql_limited_query& stream, std::size_t rows, const std::vector<sql_cell_plan>* plan)
+    : stream_(stream), rows_(rows), plan_(plan), thread_(&sql_read_ahead::run, this) {}
 
 sql_read_ahead::~sql_read_ahead() {
   {
@@ -109,6 +169,7 @@ void sql_read_ahead::run() {
     try {
       stream_.store_to(ahead_, rows_);
       ended = stream_.at_end();
+      if (plan_) ahead_values_.convert(*plan_, ahead_);
     } catch (...) {
       error = std::current_exception();
       ended = true;
@@ -121,10 +182,11 @@ void sql_read_ahead::run() {
   }
 }
 
-bool sql_read_ahead::take(sql_row_block& block) {
+bool sql_read_ahead::take(sql_row_block& block, sql_block_values* values) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return ready_; });
   ready_ = false;
+  if (values) values->clear();
   if (error_) {
     block.clear();
     std::exception_ptr error = error_;
@@ -132,6 +194,7 @@ bool sql_read_ahead::take(sql_row_block& block) {
     std::rethrow_exception(error);
   }
   block.swap(ahead_);
+  if (values) values->swap(ahead_values_);
   if (ended_) return false;
   wanted_ = true;
   lock.unlock();

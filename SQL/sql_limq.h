@@ -41,6 +41,34 @@ class sql_row_block {
   std::vector<std::size_t> starts_;  // each row's first cell
 };
 
+// The values of the rows of one block, converted together (on the thread that read the block ahead) so that the
+// caller only moves each row's values into its record. Each row has its values, or the failure its conversion
+// raised; the value buffers are kept for the next block.
+class sql_block_values {
+ public:
+  // Converts every row of the block by the plan. Only while no trace can be written (a conversion's traces come
+  // from the caller's thread, in the order of its rows): otherwise nothing is converted and false returned.
+  bool convert(const std::vector<sql_cell_plan>& plan, const sql_row_block& block);
+  void clear() { ready_ = false; }
+  // The rows were converted (else the caller converts each row itself).
+  bool ready() const { return ready_; }
+  // Row r's values were moved out already (a row taken again is converted by the caller).
+  bool taken(std::size_t r) const { return taken_[r] != 0; }
+  // Moves row r's values into `record` (made by the plan when it has not the row's fields), or raises the failure
+  // of the row's conversion again.
+  void take(std::size_t r, const std::vector<sql_cell_plan>& plan, std::unique_ptr<sql_record>& record);
+  void swap(sql_block_values& that) noexcept;
+
+ private:
+  std::vector<ole_variant> values_;  // row after row, `width_` each
+  std::vector<uint32_t> sizes_;      // each cell's length in bytes
+  std::vector<std::exception_ptr> errors_;
+  std::vector<uint8_t> taken_;
+  std::size_t width_ = 0;
+  sql_row cells_;  // reused from row to row
+  bool ready_ = false;
+};
+
 class sql_limited_query {
  public:
   // Sends the statement (UTF-8) on the client.
@@ -71,8 +99,9 @@ class sql_limited_query {
 // its one result pending as before, to be read to its end or freed by its owner.
 class sql_read_ahead {
  public:
-  // Starts reading the next block of up to `rows` rows at once.
-  sql_read_ahead(sql_limited_query& stream, std::size_t rows);
+  // Starts reading the next block of up to `rows` rows at once. With a plan, each block read is also converted
+  // into values on the reader's thread (sql_block_values::convert); the plan must not change meanwhile.
+  sql_read_ahead(sql_limited_query& stream, std::size_t rows, const std::vector<sql_cell_plan>* plan = nullptr);
   ~sql_read_ahead();
   sql_read_ahead(const sql_read_ahead&) = delete;
   sql_read_ahead& operator=(const sql_read_ahead&) = delete;
@@ -80,16 +109,20 @@ class sql_read_ahead {
   // Hands the block read ahead over in place of `block` (whose buffers are reused for the one after) and starts
   // reading the next one unless the stream has ended. Returns false when the stream has ended with this block.
   // A failure of the stream is raised here, with `block` emptied, when the block it broke in is taken.
-  bool take(sql_row_block& block);
+  // `values` (when given) takes the block's converted values in place of the ones it held (which are reused), not ready
+  // when the block was not converted.
+  bool take(sql_row_block& block, sql_block_values* values = nullptr);
 
  private:
   void run();
 
   sql_limited_query& stream_;
   const std::size_t rows_;
+  const std::vector<sql_cell_plan>* plan_;
   std::mutex mutex_;
   std::condition_variable changed_;
   sql_row_block ahead_;
+  sql_block_values ahead_values_;
   std::exception_ptr error_;
   bool wanted_ = true;   // the reader is to read a block
   bool ready_ = false;   // a block (or a failure) waits to be taken

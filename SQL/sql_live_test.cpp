@@ -540,6 +540,53 @@ TEST(SqlLive, BlockBoundariesAndRowsAddedAfterTheCount) {
   server().exec("DELETE FROM rows257 WHERE id = 258", "tt_fixture");  // the later tests count 257 rows
 }
 
+// Blocks after the first are converted on the reader's thread too. Each row still arrives with its own values when
+// asked for any number of times, also after stepping back within its block; a value that cannot be held costs its
+// own row only (asked again, it fails again), whichever block it lies in.
+TEST(SqlLive, RowsConvertedAheadAreEachRowsOwnValuesAndErrors) {
+  auto engine = connected_engine();
+  auto db = engine->open_db(L"tt_fixture", 1);
+  auto q = db->get_query(L"q",
+                         L"SELECT seq AS id, CONCAT('row ', seq) AS name, "
+                         L"IF(seq IN (3, 300, 513), TIME('-01:00:00'), SEC_TO_TIME(seq)) AS t, "
+                         L"IF(seq % 7 = 0, NULL, seq * 0.5) AS half FROM seq_1_to_700 ORDER BY seq",
+                         1);
+  auto check_row = [](udb_record& r, int n) {
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0]->to_long(), n);
+    EXPECT_EQ(r[1]->to_string(), "row " + std::to_string(n));
+    ASSERT_EQ(r[2]->variant.vt, VT_DATE) << n;
+    EXPECT_NEAR(r[2]->variant.date, n / 86400.0, 1e-9) << n;
+    if (n % 7 == 0) {
+      EXPECT_EQ(r[3]->variant.vt, VT_EMPTY) << n;
+    } else {
+      EXPECT_DOUBLE_EQ(std::atof(r[3]->to_string().c_str()), n * 0.5) << n;
+    }
+  };
+  std::vector<int> failed;
+  int n = 0;
+  for (q->reset(); !q->is_eof(); q->next()) {
+    ++n;
+    try {
+      check_row(*q->get_item(), n);
+      check_row(*q->get_item(), n);  // the same row asked for again
+    } catch (const sql_value_exception& e) {
+      EXPECT_EQ(e.level, 0);
+      EXPECT_THROW(q->get_item(), sql_value_exception);
+      failed.push_back(n);
+    }
+    if (n == 400 || n == 600) {
+      // One row back within the block, then forward again.
+      q->prev();
+      check_row(*q->get_item(), n - 1);
+      q->next();
+      check_row(*q->get_item(), n);
+    }
+  }
+  EXPECT_EQ(n, 700);
+  EXPECT_EQ(failed, (std::vector<int>{3, 300, 513}));
+}
+
 TEST(SqlLive, AStreamLeftUnfinishedDoesNotBlockTheConnection) {
   auto engine = connected_engine();
   auto db = engine->open_db(L"tt_fixture", 1);

@@ -111,6 +111,11 @@ sql_record::sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& ro
                                           sql_cell_value(plan[i], row.cells[i], row.lengths[i])));
 }
 
+sql_record::sql_record(const std::vector<sql_cell_plan>& plan, std::size_t n) {
+  for (std::size_t i = 0; i < n && i < plan.size(); ++i)
+    push_back(std::make_unique<sql_field>(plan[i].name, 0, ole_variant()));
+}
+
 sql_record::~sql_record() = default;
 
 void sql_record::assign(const std::vector<sql_cell_plan>& plan, const sql_row& row) {

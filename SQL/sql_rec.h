@@ -58,6 +58,8 @@ class sql_record : public udb_record {
  public:
   // One field per column of the row, by the plan; a cell that cannot be converted raises sql_value_exception.
   sql_record(const std::vector<sql_cell_plan>& plan, const sql_row& row);
+  // The first n fields of the plan, empty (to take values converted elsewhere).
+  sql_record(const std::vector<sql_cell_plan>& plan, std::size_t n);
   ~sql_record() override;
   // Takes another row of the same plan into the fields this record already has. A cell that cannot be converted
   // raises sql_value_exception and leaves the record partly assigned: the caller must not hand it out.

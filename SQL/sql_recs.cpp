@@ -26,6 +26,16 @@ sql_record* sql_current_record::get(const std::vector<sql_cell_plan>& plan, cons
   return record_.get();
 }
 
+sql_record* sql_current_record::take(const std::vector<sql_cell_plan>& plan, sql_block_values& values,
+                                     std::size_t row) {
+  if (valid_ && row_ == row) return record_.get();
+  valid_ = false;
+  values.take(row, plan, record_);
+  row_ = row;
+  valid_ = true;
+  return record_.get();
+}
+
 // ---- Statement record sets --------------------------------------------------------------------------------------
 
 sql_tmp_recordset::sql_tmp_recordset(sql_database* database, sql_client& client, const std::string& statement)
@@ -231,6 +241,7 @@ void sql_recordset::reset() {
   tk_trace(2, "sql_recordset::reset");
   current_.forget();
   cache_.clear();
+  values_.clear();
   ahead_.reset();
   stream_.reset();  // frees an earlier stream before the next statement is sent
   cache_position_ = 0;
@@ -238,12 +249,14 @@ void sql_recordset::reset() {
   started_ = true;
   stream_ = std::make_unique<sql_limited_query>(db().engine().client(), stream_statement());
   stream_->store_to(cache_, k_block);
-  if (!stream_->at_end()) ahead_ = std::make_unique<sql_read_ahead>(*stream_, k_block);
+  if (!stream_->at_end()) ahead_ = std::make_unique<sql_read_ahead>(*stream_, k_block, &plan_);
 }
 
 udb_record* sql_recordset::get_item() {
   if (!started_) reset();
-  return cache_position_ < cache_.size() ? current_.get(plan_, cache_, cache_position_) : nullptr;
+  if (cache_position_ >= cache_.size()) return nullptr;
+  if (values_.ready() && !values_.taken(cache_position_)) return current_.take(plan_, values_, cache_position_);
+  return current_.get(plan_, cache_, cache_position_);
 }
 
 bool sql_recordset::is_eof() {
@@ -263,7 +276,7 @@ void sql_recordset::next() {
   cache_position_ = 0;
   bool more = false;
   try {
-    more = ahead_->take(cache_);
+    more = ahead_->take(cache_, &values_);
   } catch (...) {
     ahead_.reset();
     throw;

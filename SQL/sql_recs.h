@@ -5,8 +5,9 @@
 //
 // `sql_recordset` streams the rows of a table or of a user's SELECT in blocks of 256 rows, so memory stays
 // bounded whatever the table's size. The first block is read when the stream starts; each following one is read
-// ahead on a thread of its own (sql_read_ahead) while the caller works through the current one. Its schema comes from the statement's column metadata, read with
-// LIMIT 0 (no rows are transferred for it); the rows are read once, from reset() until the stream ends.
+// ahead on a thread of its own (sql_read_ahead) while the caller works through the current one, and its cells are
+// converted there too while no trace is being written. Its schema comes from the statement's column metadata, read
+// with LIMIT 0 (no rows are transferred for it); the rows are read once, from reset() until the stream ends.
 // A user's statement is first run wrapped as a derived table (so only a SELECT that yields a table passes),
 // then its rows stream from the statement as written, keeping its ORDER BY.
 // A statement that fails or a stream that breaks raises sql_exception (level 0: an error of that table), never
@@ -40,6 +41,8 @@ class sql_database;
 class sql_current_record {
  public:
   sql_record* get(const std::vector<sql_cell_plan>& plan, const sql_row_block& block, std::size_t row);
+  // The same row with the values the block's reader converted (not taken yet), moved into the record.
+  sql_record* take(const std::vector<sql_cell_plan>& plan, sql_block_values& values, std::size_t row);
   void forget() {
     record_.reset();
     valid_ = false;
@@ -134,6 +137,7 @@ class sql_recordset : public udb_recordset {
   std::unique_ptr<sql_read_ahead> ahead_;  // while the stream has rows after the current block; before stream_ goes
   std::vector<sql_cell_plan> plan_;
   sql_row_block cache_;
+  sql_block_values values_;  // cache_'s rows converted by the reader, when it did; else current_ converts
   sql_current_record current_;
   std::size_t cache_position_ = 0;
   int32_t absolute_position_ = 0;
