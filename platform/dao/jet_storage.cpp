@@ -28,12 +28,11 @@ namespace {
               L"Operation is not supported for this type of object. " + what, true);
 }
 
-// Names are compared for every row appended; equal characters need no case folding.
 bool same(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
   if (a == b) return true;  // the usual case (every row names its table as the last one did), without folding
   for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && std::towlower(a[i]) != std::towlower(b[i])) return false;
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
   return true;
 }
 

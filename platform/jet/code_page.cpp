@@ -47,6 +47,17 @@ inline int cp1252_byte(const std::array<int16_t, 256>& low, wchar_t c) {
   return uint32_t(c) < 256 ? low[uint32_t(c)] : cp1252_byte_slow(c);
 }
 
+// Whether every character is its own byte (U+0000-U+007F and U+00A0-U+00FF), as in nearly all text: its
+// bytes are then the characters narrowed. Both loops are written so that the compiler can vectorize them.
+bool all_own_bytes(std::wstring_view text) {
+  uint32_t other = 0;
+  for (wchar_t c : text) {
+    const uint32_t u = uint32_t(c);
+    other |= uint32_t(u > 0xFF) | uint32_t(u - 0x80 < 0x20);
+  }
+  return other == 0;
+}
+
 }  // namespace
 
 bool code_page_supported(uint16_t code_page) { return code_page == kWindowsLatin1; }
@@ -59,9 +70,13 @@ std::vector<uint8_t> encode_code_page(uint16_t code_page, std::wstring_view text
 
 void encode_code_page(uint16_t code_page, std::wstring_view text, std::vector<uint8_t>& out) {
   require(code_page);
-  const auto& low = cp1252_low();
   out.resize(text.size());
   uint8_t* o = out.data();
+  if (all_own_bytes(text)) {
+    for (size_t i = 0; i < text.size(); ++i) o[i] = uint8_t(text[i]);
+    return;
+  }
+  const auto& low = cp1252_low();
   for (wchar_t c : text) {
     int b = cp1252_byte(low, c);
     *o++ = b < 0 ? kReplacement : uint8_t(b);
@@ -70,6 +85,7 @@ void encode_code_page(uint16_t code_page, std::wstring_view text, std::vector<ui
 
 bool code_page_holds(uint16_t code_page, std::wstring_view text) {
   require(code_page);
+  if (all_own_bytes(text)) return true;
   const auto& low = cp1252_low();
   for (wchar_t c : text)
     if (cp1252_byte(low, c) < 0) return false;

@@ -58,6 +58,27 @@ TEST(CodePage, EveryCharacterIsEncodedAndCheckedAsItsByteDecodesBack) {
   EXPECT_EQ(reused, expected);
   encode_code_page(1252, L"\u00e9a", reused);
   EXPECT_EQ(reused, bytes_of({0xE9, 'a'}));
+  // Text of Latin-1 characters only (their own bytes) and the same text with one other character put at each
+  // place in turn: the euro sign's byte, a C1 control the code page lacks (?), an unassigned byte's character.
+  std::wstring own;
+  std::vector<uint8_t> own_bytes;
+  for (uint32_t c = 0; c < 256; ++c)
+    if (c < 0x80 || c >= 0xA0) {
+      own.push_back(wchar_t(c));
+      own_bytes.push_back(uint8_t(c));
+    }
+  EXPECT_TRUE(code_page_holds(1252, own));
+  EXPECT_EQ(encode_code_page(1252, own), own_bytes);
+  for (auto [c, b] : {std::pair{wchar_t(0x20AC), 0x80}, {wchar_t(0x80), '?'}, {wchar_t(0x81), 0x81}, {wchar_t(0x416), '?'}})
+    for (size_t at : {size_t(0), size_t(1), size_t(100), own.size() - 1, own.size()}) {
+      std::wstring text = own;
+      text.insert(at, 1, c);
+      std::vector<uint8_t> bytes = own_bytes;
+      bytes.insert(bytes.begin() + std::ptrdiff_t(at), uint8_t(b));
+      EXPECT_EQ(code_page_holds(1252, text), b != '?') << at;
+      encode_code_page(1252, text, reused);
+      EXPECT_EQ(reused, bytes) << at;
+    }
   encode_code_page(1252, L"", reused);
   EXPECT_TRUE(reused.empty());
   EXPECT_TRUE(code_page_holds(1252, L""));
