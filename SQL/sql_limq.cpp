@@ -103,10 +103,8 @@ bool sql_block_values::convert(const std::vector<sql_cell_plan>& plan, const sql
   taken_.assign(block.size(), 0);
   for (std::size_t r = 0; r < block.size(); ++r) {
     block.row(r, cells_);
-    if (cells_.cells.size() < width_) {  // every row of a result has its columns: never so
-      errors_[r] = std::make_exception_ptr(tk_mail_assertion("sql_limq", 110));
-      continue;
-    }
+    // Every row of a result has its columns; rows of unlike widths are left to the caller.
+    if ((plan.size() < cells_.cells.size() ? plan.size() : cells_.cells.size()) != width_) return false;
     try {
       for (std::size_t i = 0; i < width_; ++i) {
         const std::size_t k = r * width_ + i;
@@ -130,7 +128,13 @@ void sql_block_values::take(std::size_t r, const std::vector<sql_cell_plan>& pla
   }
   for (std::size_t i = 0; i < width_; ++i) {
     udb_field& field = *(*record)[i];
-    static_cast<ole_variant&>(field) = std::move(values_[r * width_ + i]);
+    // Exchanged, not moved: the field's last value goes back to the buffer, to be freed by the reader when it
+    // converts the next block there.
+    ole_variant& value = values_[r * width_ + i];
+    std::swap(field.variant, value.variant);
+    std::swap(field.i64_value, value.i64_value);
+    std::swap(field.ui64_value, value.ui64_value);
+    std::swap(field.date, value.date);
     field.size = sizes_[r * width_ + i];
   }
   taken_[r] = 1;

@@ -54,8 +54,8 @@ class sql_block_values {
   bool ready() const { return ready_; }
   // Row r's values were moved out already (a row taken again is converted by the caller).
   bool taken(std::size_t r) const { return taken_[r] != 0; }
-  // Moves row r's values into `record` (made by the plan when it has not the row's fields), or raises the failure
-  // of the row's conversion again.
+  // Hands row r's values to `record` (made by the plan when it has not the row's fields) in exchange for the ones
+  // it held, or raises the failure of the row's conversion again.
   void take(std::size_t r, const std::vector<sql_cell_plan>& plan, std::unique_ptr<sql_record>& record);
   void swap(sql_block_values& that) noexcept;
 
