@@ -28,20 +28,18 @@ void append_jet3_offsets(std::vector<uint8_t>& out, const std::vector<uint32_t>&
   const uint32_t n = uint32_t(starts.size());
   const uint32_t end = uint32_t(out.size());
   const uint32_t jumps = jet3_jump_count(end + 1 + n + 1 + mask_size);
-  std::vector<uint32_t> offsets(starts);
-  offsets.push_back(end);  // position n: the end of the data
   out.push_back(uint8_t(end));
   for (uint32_t s = n; s-- > 0;) out.push_back(uint8_t(starts[s]));
-  std::vector<uint8_t> table(jumps, 0xFF);
-  for (uint32_t k = 0; k < jumps; ++k) {
+  for (uint32_t k = jumps; k-- > 0;) {
+    uint8_t entry = 0xFF;
     for (uint32_t i = 0; i <= n; ++i) {
-      if (offsets[i] >= 256 * (k + 1)) {
-        table[k] = uint8_t(i);
+      if ((i < n ? starts[i] : end) >= 256 * (k + 1)) {
+        entry = uint8_t(i);
         break;
       }
     }
+    out.push_back(entry);
   }
-  for (uint32_t k = jumps; k-- > 0;) out.push_back(table[k]);
   out.push_back(uint8_t(n));
 }
 
