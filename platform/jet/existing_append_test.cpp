@@ -192,7 +192,7 @@ TEST(AppendInPlace, DuplicatesOfStoredAndOfNewRowsCostOnlyTheirRecord) {
     SCOPED_TRACE(generation_name(gen));
     scratch_folder s;
     const std::string path = s.file(gen == generation::ace ? "people.accdb" : "people.mdb");
-    make_people(path, gen, 500);
+    make_people(path, gen, 1200);  // large enough for its trees to be checked on other cores
     const table_before before = stored_table(path, L"People");
     const std::wstring long_note = std::wstring(5000, L'n') + L"end";
     {
@@ -202,35 +202,35 @@ TEST(AppendInPlace, DuplicatesOfStoredAndOfNewRowsCostOnlyTheirRecord) {
         return error_of([&] { db->append_row(t, {value::long_integer(id), value::text(name), std::move(note)}); });
       };
       EXPECT_EQ(append(17, L"fresh"), dao_error::duplicate_key);  // a stored row's key
-      EXPECT_EQ(append(1000, L"p499"), dao_error::duplicate_key);  // a stored row's unique name
-      EXPECT_EQ(append(1000, L"new1000", value::text(long_note)), 0);
-      EXPECT_EQ(append(1000, L"other"), dao_error::duplicate_key);    // a new row's key
-      EXPECT_EQ(append(1001, L"new1000"), dao_error::duplicate_key);  // a new row's unique name
+      EXPECT_EQ(append(5000, L"p499"), dao_error::duplicate_key);  // a stored row's unique name
+      EXPECT_EQ(append(5000, L"new5000", value::text(long_note)), 0);
+      EXPECT_EQ(append(5000, L"other"), dao_error::duplicate_key);    // a new row's key
+      EXPECT_EQ(append(5001, L"new5000"), dao_error::duplicate_key);  // a new row's unique name
       EXPECT_EQ(append(-5, L"before all"), 0);
-      EXPECT_EQ(append(600, L"p2500"), 0);  // between stored names
-      EXPECT_EQ(append(601, L"p2500"), dao_error::duplicate_key);
+      EXPECT_EQ(append(6000, L"p2500"), 0);  // between stored names
+      EXPECT_EQ(append(6001, L"p2500"), dao_error::duplicate_key);
       EXPECT_EQ(append(250, L"p250"), dao_error::duplicate_key);
-      for (int i = 1001; i < 1300; ++i) EXPECT_EQ(append(i, L"new" + std::to_wstring(i), value::text(L"short")), 0);
-      EXPECT_EQ(db->row_count(t), 500u + 302u);
+      for (int i = 5001; i < 5300; ++i) EXPECT_EQ(append(i, L"new" + std::to_wstring(i), value::text(L"short")), 0);
+      EXPECT_EQ(db->row_count(t), 1200u + 302u);
       db->close();
     }
     expect_sound(path);
     auto r = database_reader::open(path);
     expect_pages_kept(*r, before);
     auto rows = r->read_all(L"People");
-    ASSERT_EQ(rows.size(), 802u);
+    ASSERT_EQ(rows.size(), 1502u);
     for (const auto& row : before.rows) EXPECT_NE(std::find(rows.begin(), rows.end(), row), rows.end());
-    auto with_long = std::find_if(rows.begin(), rows.end(), [](const std::vector<value>& row) { return row[0] == value::long_integer(1000); });
+    auto with_long = std::find_if(rows.begin(), rows.end(), [](const std::vector<value>& row) { return row[0] == value::long_integer(5000); });
     ASSERT_NE(with_long, rows.end());
     EXPECT_EQ((*with_long)[2], value::text(long_note));
     auto exported = oracle::mdb_export(path, "People");
-    ASSERT_EQ(exported.size(), 802u);
+    ASSERT_EQ(exported.size(), 1502u);
     EXPECT_EQ(std::count_if(exported.begin(), exported.end(), [&](const std::vector<std::string>& row) {
-                return row.at(1) == "new1000" && row.at(2) == to_utf8(long_note);
+                return row.at(1) == "new5000" && row.at(2) == to_utf8(long_note);
               }), 1);
     auto dump = oracle::mdb_reader_dump(path, {"People"});
     ASSERT_EQ(dump.size(), 1u);
-    EXPECT_EQ(dump[0].rows.size(), 802u);
+    EXPECT_EQ(dump[0].rows.size(), 1502u);
   }
 }
 

@@ -12,6 +12,8 @@
 #include <cwctype>
 #include <set>
 #include <sys/file.h>
+#include <system_error>
+#include <thread>
 
 #include "platform/jet/byte_order.h"
 #include "platform/jet/catalog.h"
@@ -340,12 +342,38 @@ void existing_file::start_appending(open_table& t) {
   for (const auto& li : def.logical_indexes)
     if (li.type == logical_index_type::foreign_key && li.relationship_role == 1)
       referenced_keys(t.tdef_page, li.physical, true);
-  t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
   // Rows are appended in place when every index tree can be read back whole: the stored rows, their
   // long values and their index entries stay as they are. Otherwise the table is rewritten whole.
-  bool in_place = true;
-  for (const auto& ix : def.indexes)
-    if (ix.root_page == 0 || !check_index_tree(f, *copy_, ix.root_page, t.tdef_page).problems.empty()) in_place = false;
+  // The trees of a large table are checked on other cores while its pages are listed.
+  std::vector<uint8_t> sound(def.indexes.size(), 0);
+  auto check_tree = [&](size_t i) {
+    try {
+      const index_def& ix = def.indexes[i];
+      sound[i] = ix.root_page != 0 && check_index_tree(f, *copy_, ix.root_page, t.tdef_page).problems.empty();
+    } catch (...) {
+      sound[i] = 0;  // unreadable: the table is rewritten whole
+    }
+  };
+  std::vector<std::thread> checks;
+  for (size_t i = 0; i < def.indexes.size(); ++i) {
+    if (def.row_count < 1000) {
+      check_tree(i);
+      continue;
+    }
+    try {
+      checks.emplace_back(check_tree, i);
+    } catch (const std::system_error&) {
+      check_tree(i);  // no thread to be had
+    }
+  }
+  try {
+    t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
+  } catch (...) {
+    for (auto& c : checks) c.join();
+    throw;
+  }
+  for (auto& c : checks) c.join();
+  const bool in_place = std::all_of(sound.begin(), sound.end(), [](uint8_t ok) { return ok != 0; });
   table_def fresh = def;
   if (!in_place) fresh.row_count = 0;
   written_in_change_ = true;
