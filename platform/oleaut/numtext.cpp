@@ -226,7 +226,42 @@ uint32_t oa_scan_u32(std::string_view text) {
   return static_cast<uint32_t>(magnitude);
 }
 
+namespace {
+
+// A number as the server writes a floating-point or decimal value: [-]digits[.digits][(e|E)[+|-]digits], nothing
+// around it.
+bool is_plain_decimal(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  auto digits = [&] {
+    const std::size_t from = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    return i > from;
+  };
+  if (i < n && text[i] == '-') ++i;
+  if (!digits()) return false;
+  if (i < n && text[i] == '.') {
+    ++i;
+    digits();
+  }
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == n;
+}
+
+}  // namespace
+
 double oa_atof(std::string_view text) {
+  // from_chars rounds exactly as strtod does; values it cannot hold (beyond the range of a double, or too small
+  // for one) and every other form go through strtod, which sets them as it always did.
+  if (is_plain_decimal(text)) {
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec == std::errc() && result.ptr == text.data() + text.size()) return value;
+  }
   std::size_t consumed = 0;
   double value = strtod_c(text, &consumed);
   return consumed == 0 ? 0.0 : value;

@@ -3,7 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
 #include <limits>
 
 namespace {
@@ -28,6 +35,48 @@ TEST(NumText, CReadingRules) {
   EXPECT_EQ(oa_scan_u32("-1"), 4294967295u);
   // A view needs no terminator: the digits after its end are not read.
   EXPECT_EQ(oa_atoi(std::string_view("12345", 2)), 12);
+}
+
+// Server texts of numbers are read as strtod in the C locale reads them, bit for bit: long digit runs, halfway
+// cases, the ends of the range, subnormals, values beyond the range, zeros and odd forms.
+TEST(NumText, AtofReadsEveryNumberAsStrtodDoes) {
+  locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  auto same_as_strtod = [&](const std::string& text) {
+    char* end = nullptr;
+    double expected = strtod_l(text.c_str(), &end, c);
+    if (end == text.c_str()) expected = 0.0;
+    const double got = oa_atof(text);
+    if (std::isnan(expected)) {
+      EXPECT_TRUE(std::isnan(got)) << text;
+      return;
+    }
+    uint64_t a = 0, b = 0;
+    std::memcpy(&a, &expected, 8);
+    std::memcpy(&b, &got, 8);
+    EXPECT_EQ(a, b) << text;
+  };
+  for (const char* t : {"0", "-0", "0.0", "-0.000", "1", "-1", "1.", "1.e5", "00012.50", "9007199254740993",
+                        "9007199254740992.5", "0.1", "0.30000000000000004", "2.2250738585072011e-308",
+                        "2.2250738585072014e-308", "4.9406564584124654e-324", "2.4703282292062328e-324",
+                        "2.4703282292062327e-324", "1e-400", "-1e-400", "1.7976931348623157e308",
+                        "1.7976931348623159e308", "1e309", "-1e309", "123456789012345678901234567890", "1E+10",
+                        "1e+0", "1e-0", "-.5", ".5", "+1.5", " 1.5", "1.5 ", "1.5e", "1e+", "--1", "1..2", "0x1p3",
+                        "inf", "-Infinity", "nan", "", "-", "1,5"})
+    same_as_strtod(t);
+  std::mt19937_64 rng(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = rng() % 4 == 0 ? "-" : "";
+    const int whole = int(rng() % 20) + 1;
+    for (int k = 0; k < whole; ++k) text += char('0' + rng() % 10);
+    if (rng() % 3 != 0) {
+      text += '.';
+      const int fraction = int(rng() % 25);
+      for (int k = 0; k < fraction; ++k) text += char('0' + rng() % 10);
+    }
+    if (rng() % 4 == 0) text += "e" + std::to_string(int(rng() % 700) - 350);
+    same_as_strtod(text);
+  }
+  freelocale(c);
 }
 
 TEST(NumText, Atof) {
