@@ -98,20 +98,42 @@ bool existing_index::contains(std::span<const uint8_t> key) {
 }
 
 void existing_index::push(uint32_t page) {
-  if (walk_.size() >= kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
-  walk_.push_back(frame{load(page), 0});
+  if (depth_ >= kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (page == 0 || page >= file_.page_count())
+    throw_corrupt("index page " + std::to_string(page) + " lies outside the file");
+  if (walk_.size() <= depth_) walk_.emplace_back();
+  frame& fr = walk_[depth_];
+  std::vector<uint8_t> bytes = file_.read(page);
+  fr.pos = 0;
+  fr.leaf = !bytes.empty() && bytes[0] == page_type::index_leaf;
+  fr.keys.clear();
+  fr.entries.clear();
+  if (fr.leaf) {
+    // Leaves are most of a tree: their keys go into one reused buffer rather than one allocation each.
+    fr.page = read_index_page_entries(f_, bytes, page, [&](const index_entry_ref& e) {
+      fr.entries.push_back(leaf_entry{fr.keys.size(), e.key.size(), e.page, e.row});
+      fr.keys.insert(fr.keys.end(), e.key.begin(), e.key.end());
+    });
+  } else {
+    fr.page = read_index_page(f_, bytes, page);
+  }
+  ++depth_;
 }
 
-const index_entry* existing_index::next() {
+const index_entry_ref* existing_index::next() {
   if (!walking_) {
     walking_ = true;
     if (root_ != 0) push(root_);
   }
-  while (!walk_.empty()) {
-    frame& top = walk_.back();
-    if (top.page.leaf) {
-      if (top.pos < top.page.entries.size()) return &top.page.entries[top.pos++];
-      walk_.pop_back();
+  while (depth_ > 0) {
+    frame& top = walk_[depth_ - 1];
+    if (top.leaf) {
+      if (top.pos < top.entries.size()) {
+        const leaf_entry& e = top.entries[top.pos++];
+        current_ = index_entry_ref{std::span<const uint8_t>(top.keys.data() + e.offset, e.length), e.page, e.row, 0};
+        return &current_;
+      }
+      --depth_;
       continue;
     }
     uint32_t child = 0;
@@ -121,10 +143,10 @@ const index_entry* existing_index::next() {
       ++top.pos;
       child = top.page.tail;
     } else {
-      walk_.pop_back();
+      --depth_;
       continue;
     }
-    push(child);
+    push(child);  // may move walk_'s frames: `top` is not used after it
   }
   return nullptr;
 }

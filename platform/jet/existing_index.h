@@ -37,11 +37,20 @@ class existing_index {
   bool contains(std::span<const uint8_t> key);
 
   // The next leaf entry in index order (valid until the next call), nullptr after the last.
-  const index_entry* next();
+  const index_entry_ref* next();
 
  private:
+  struct leaf_entry {
+    size_t offset;  // into the frame's keys
+    size_t length;
+    uint32_t page;
+    uint8_t row;
+  };
   struct frame {
-    index_page page;
+    bool leaf = false;
+    index_page page;               // a node page, decoded whole
+    std::vector<uint8_t> keys;     // a leaf page: its keys back to back
+    std::vector<leaf_entry> entries;
     size_t pos = 0;
   };
   index_page load(uint32_t page) const;
@@ -59,6 +68,8 @@ class existing_index {
   uint32_t leaf_number_ = 0;
   index_page leaf_;
   std::vector<frame> walk_;
+  size_t depth_ = 0;  // frames of walk_ in use (the others keep their memory for the next pages)
+  index_entry_ref current_;
   bool walking_ = false;
 };
 

@@ -36,9 +36,9 @@ TEST(ExistingIndex, WalksEveryEntryAndFindsExactlyTheStoredKeys) {
       // A small filter: most absent keys then pass it and descend the tree.
       existing_index ix(r->fmt(), r->pages(), root, stored.size(), 64);
       size_t walked = 0;
-      for (const index_entry* e = ix.next(); e; e = ix.next(), ++walked) {
+      for (const index_entry_ref* e = ix.next(); e; e = ix.next(), ++walked) {
         ASSERT_LT(walked, stored.size());
-        EXPECT_EQ(e->key, stored[walked].key);
+        EXPECT_EQ(bytes(e->key.begin(), e->key.end()), stored[walked].key);
         EXPECT_EQ(e->page, stored[walked].page);
         EXPECT_EQ(e->row, stored[walked].row);
       }

@@ -2,6 +2,7 @@
 #include "platform/jet/index_page.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "platform/jet/byte_order.h"
@@ -25,7 +26,8 @@ size_t index_page_capacity(const format& f) {
   return std::min<size_t>(f.page_size - f.index_first_entry_offset, size_t(f.index_mask_size) * 8);
 }
 
-index_page read_index_page(const format& f, std::span<const uint8_t> page, uint32_t page_number) {
+index_page read_index_page_entries(const format& f, std::span<const uint8_t> page, uint32_t page_number,
+                                   const std::function<void(const index_entry_ref&)>& fn) {
   if (page.size() != f.page_size) damaged(page_number, "wrong page size");
   const uint8_t* p = page.data();
   if ((p[0] != page_type::index_leaf && p[0] != page_type::index_node) || p[1] != 0x01) {
@@ -48,9 +50,7 @@ index_page read_index_page(const format& f, std::span<const uint8_t> page, uint3
   size_t start = 0;
   bytes first;
   bytes full;  // one entry with its prefix, reused
-  size_t marked = 0;
-  for (size_t b = 0; b < f.index_mask_size; ++b) marked += size_t(__builtin_popcount(mask[b]));
-  out.entries.reserve(marked);
+  bool any = false;
   for (size_t i = 1; i <= size_t(f.index_mask_size) * 8 - 1; ++i) {
     if (mask[i / 8] == 0) {
       i |= 7;  // no entry ends within this mask byte
@@ -59,24 +59,39 @@ index_page read_index_page(const format& f, std::span<const uint8_t> page, uint3
     if ((mask[i / 8] & (1u << (i % 8))) == 0) continue;
     if (i > capacity) damaged(page_number, "entry mask reaches past the end of the page");
     full.clear();
-    if (!out.entries.empty() && out.prefix_length > 0) {
+    if (any && out.prefix_length > 0) {
       if (out.prefix_length > first.size()) damaged(page_number, "prefix longer than the first entry");
       full.assign(first.begin(), first.begin() + out.prefix_length);
     }
     full.insert(full.end(), data + start, data + i);
     if (full.size() < fixed_tail) damaged(page_number, "entry shorter than its row pointer");
-    if (out.entries.empty()) first = full;
-    index_entry e;
+    if (!any) first = full;
+    any = true;
     const size_t key_size = full.size() - fixed_tail;
-    e.key.assign(full.begin(), full.begin() + key_size);
+    index_entry_ref e;
+    e.key = std::span<const uint8_t>(full.data(), key_size);
     e.page = get_be24(full.data() + key_size);
     e.row = full[key_size + 3];
     if (!out.leaf) e.child = get_be32(full.data() + key_size + 4);
-    out.entries.push_back(std::move(e));
+    fn(e);
     start = i;
   }
   if ((mask[0] & 1) != 0) damaged(page_number, "entry mask marks an empty entry");
   out.stored_entry_bytes = uint32_t(start);
+  return out;
+}
+
+index_page read_index_page(const format& f, std::span<const uint8_t> page, uint32_t page_number) {
+  std::vector<index_entry> entries;
+  if (page.size() == f.page_size) {
+    size_t marked = 0;
+    for (size_t b = 0; b < f.index_mask_size; ++b) marked += size_t(__builtin_popcount(page[f.index_mask_offset + b]));
+    entries.reserve(marked);
+  }
+  index_page out = read_index_page_entries(f, page, page_number, [&](const index_entry_ref& e) {
+    entries.push_back(index_entry{bytes(e.key.begin(), e.key.end()), e.page, e.row, e.child});
+  });
+  out.entries = std::move(entries);
   return out;
 }
 

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -100,6 +101,11 @@ size_t index_page_capacity(const format& f);
 // Decodes an index page. `page_number` is used in error messages only. Throws jet::error (corrupt)
 // when the page is not an index page or its header, mask and entries do not fit together.
 index_page read_index_page(const format& f, std::span<const uint8_t> page, uint32_t page_number = 0);
+
+// The same, handing the entries to `fn` one at a time instead (each key valid during the call only);
+// the page returned holds no entries.
+index_page read_index_page_entries(const format& f, std::span<const uint8_t> page, uint32_t page_number,
+                                   const std::function<void(const index_entry_ref&)>& fn);
 
 // Encodes an index page (prefix length 0) from the header fields of `header` (its own entries are
 // ignored) and `entries`. Throws jet::error when the entries do not fit.

@@ -263,15 +263,15 @@ void table_writer::finish(map_page_writer& maps) {
     };
     // The entries of rows kept in place come from the old tree, in order, between the new ones.
     existing_index* old = existing_.empty() ? nullptr : existing_[i].get();
-    const index_entry* next_old = old ? old->next() : nullptr;
+    const index_entry_ref* next_old = old ? old->next() : nullptr;
     pending_[i]->merge([&](const index_entry_ref& e) {
-      while (next_old && as_ref(*next_old) < e) {
-        add(as_ref(*next_old));
+      while (next_old && *next_old < e) {
+        add(*next_old);
         next_old = old->next();
       }
       add(e);
     });
-    for (; next_old; next_old = old->next()) add(as_ref(*next_old));
+    for (; next_old; next_old = old->next()) add(*next_old);
     pending_[i].reset();
     btree_result built = tree.finish();
     index_def& ix = def_.indexes[i];
