@@ -106,7 +106,10 @@ namespace {
 struct owned_variant {
   VARIANT v;
   owned_variant() { VariantInit(&v); }
-  ~owned_variant() { VariantClear(&v); }
+  // Most are never used (text is taken as it is): one left empty needs no clearing.
+  ~owned_variant() {
+    if (v.vt != VT_EMPTY) VariantClear(&v);
+  }
   owned_variant(const owned_variant&) = delete;
   owned_variant& operator=(const owned_variant&) = delete;
 };
