@@ -8,11 +8,11 @@
 #include "platform/dao/storage.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <optional>
 #include <utility>
 
 #include "platform/dao/errors.h"
+#include "platform/dao/state.h"
 #include "platform/jet/catalog_listing.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -26,14 +26,6 @@ namespace {
 [[noreturn]] void not_supported(const std::wstring& what) {
   throw error(err::operation_not_supported,
               L"Operation is not supported for this type of object. " + what, true);
-}
-
-bool same(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  if (a == b) return true;  // the usual case (every row names its table as the last one did), without folding
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------- files
@@ -138,12 +130,12 @@ class file_storage : public storage {
     tables_.reset();
     db_->delete_table(added(name) ? name : stored_name(name));
     for (size_t i = 0; i < added_.size(); ++i)
-      if (same(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
+      if (same_name(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 
   void append_row(const std::wstring& name, const row& values) override {
     // Rows come one table at a time: the table's handle and column order are found once, not per row.
-    if (!appending_ || !same(appending_->name, name)) {
+    if (!appending_ || !same_name(appending_->name, name)) {
       const session_table* t = added(name);
       appending_target target;
       target.name = name;
@@ -218,7 +210,7 @@ class file_storage : public storage {
   std::optional<std::vector<catalog_entry>> tables_;
   const session_table* added(const std::wstring& name) const {
     for (const auto& t : added_)
-      if (same(t.schema.name, name)) return &t;
+      if (same_name(t.schema.name, name)) return &t;
     return nullptr;
   }
   session_table* added(const std::wstring& name) {
@@ -229,7 +221,7 @@ class file_storage : public storage {
   std::wstring stored_name(const std::wstring& name) const {
     if (!created_)
       for (const jet::catalog_object& o : db_->objects())
-        if (o.kind != jet::object_kind::query && same(o.name, name)) return o.name;
+        if (o.kind != jet::object_kind::query && same_name(o.name, name)) return o.name;
     fail(err::input_table_not_found, name);
   }
   jet::table_def stored(const std::wstring& name) const { return reader().table(stored_name(name)); }
