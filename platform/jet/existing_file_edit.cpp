@@ -390,9 +390,10 @@ void existing_file::start_appending(open_table& t) {
     kept.new_data_pages = t.new_rows.get();
     // What stays is not given back when the table is finished: only the index trees, the maps and
     // the definition's continuation pages are replaced.
-    std::set<uint32_t> stays(kept.data.begin(), kept.data.end());
-    for (const auto& [column, pages] : kept.lv_owned) stays.insert(pages.begin(), pages.end());
-    std::erase_if(t.old_pages.pages, [&](uint32_t p) { return stays.count(p) != 0; });
+    std::vector<uint32_t> stays = kept.data;
+    for (const auto& [column, pages] : kept.lv_owned) stays.insert(stays.end(), pages.begin(), pages.end());
+    std::sort(stays.begin(), stays.end());
+    std::erase_if(t.old_pages.pages, [&](uint32_t p) { return std::binary_search(stays.begin(), stays.end(), p); });
     t.writer->keep_existing(std::move(kept));
     return;
   }
