@@ -12,7 +12,7 @@
 // (platform/system/atomic_file.h): beside it in its folder, or in the temporary folder when there is
 // no destination, locked while this process lives and removed when the sorter is dropped, whatever
 // ends the table; one a killed process left is removed by the next writer of that destination.
-// Runs lie back to back; a run is blocks of at most 64 KiB (or one entry, if larger); a block is
+// Runs lie back to back; a run is blocks of at most 4 KiB (what a look-up reads) (or one entry, if larger); a block is
 // entries `key length (u32 LE) | key | row pointer (u32 LE)`. Kept in memory per run: each block's
 // place and first key, the run's last key and, for a unique index once a look-up falls within the
 // run's keys, a Bloom filter of them (keys that arrive in order never need one).
