@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sys/resource.h>
 
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -282,20 +280,12 @@ TEST(AppendInPlace, AFailureHalfWayLeavesTheOriginalAsItWas) {
   {
     auto db = database::open(path);
     size_t t = db->table_handle(L"People");
-    struct rlimit old;
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = fs::file_size(path) + 64 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    int number = error_of([&] {
+    int number = error_with_file_size_limit(fs::file_size(path) + 64 * 1024, [&] {
       for (int i = 1000; i < 1200; ++i)
         db->append_row(t, {value::long_integer(i), value::text(L"n" + std::to_wstring(i)),
                            value::text(std::wstring(4000, wchar_t(L'a' + i % 26)))});
       db->close();
     });
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(number, dao_error::disk_full);
     EXPECT_NE(error_of([&] { db->close(); }), 0);
   }

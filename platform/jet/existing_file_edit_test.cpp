@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sys/resource.h>
 
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -260,18 +258,10 @@ TEST(ChangeExisting, FailuresLeaveTheOriginalAsItWas) {
   {
     auto db = database::open(path);
     size_t t = db->add_table(L"Big", {{.name = L"Text", .type = column_type::memo}}, {});
-    struct rlimit old;
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = fs::file_size(path) + 64 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    int number = error_of([&] {
+    int number = error_with_file_size_limit(fs::file_size(path) + 64 * 1024, [&] {
       for (int i = 0; i < 200; ++i) db->append_row(t, {value::text(std::wstring(4000, wchar_t(L'a' + i % 26)))});
       db->close();
     });
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(number, dao_error::disk_full);
     EXPECT_NE(error_of([&] { db->close(); }), 0);
   }

@@ -1,12 +1,16 @@
 // Test helper: a scratch folder removed with everything in it when the test ends.
 #pragma once
 
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "platform/jet/error.h"
 
@@ -43,6 +47,25 @@ inline int error_of(const std::function<void()>& fn) {
     return e.number();
   }
   return 0;
+}
+
+// The engine error number fn raises while writes past `limit` bytes of a file fail as on a full disk.
+inline int error_with_file_size_limit(uint64_t limit, const std::function<void()>& fn) {
+  struct restore {
+    struct rlimit old {};
+    void (*handler)(int) = SIG_DFL;
+    ~restore() {
+      ::setrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, handler);
+    }
+  };
+  restore r;
+  if (::getrlimit(RLIMIT_FSIZE, &r.old) != 0) return -1;
+  r.handler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = r.old;
+  small.rlim_cur = limit;
+  if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return -1;
+  return error_of(fn);
 }
 
 inline std::string sample_path(const std::string& name) {
