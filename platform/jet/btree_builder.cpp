@@ -102,13 +102,25 @@ void btree_writer::write_leaf(uint32_t next) {
   result_.pages.push_back(leaf_page_);
   child_ref child{leaf_page_, {}};
   if (!refs.empty()) {
-    last_keys_.emplace_back(refs.back().key.begin(), refs.back().key.end());
-    child.last = {last_keys_.back(), refs.back().page, refs.back().row, 0};
+    child.last = {keep_last_key(refs.back().key), refs.back().page, refs.back().row, 0};
   }
   leaves_.push_back(child);
   prev_leaf_page_ = leaf_page_;
   leaf_.clear();
   leaf_keys_.clear();
+}
+
+std::span<const uint8_t> btree_writer::keep_last_key(std::span<const uint8_t> key) {
+  constexpr size_t kBlock = 4096;
+  if (last_keys_.empty() || key.size() > last_keys_size_ - last_keys_used_) {
+    last_keys_size_ = std::max(kBlock, key.size());
+    last_keys_used_ = 0;
+    last_keys_.push_back(std::make_unique<uint8_t[]>(last_keys_size_));
+  }
+  uint8_t* at = last_keys_.back().get() + last_keys_used_;
+  std::copy(key.begin(), key.end(), at);
+  last_keys_used_ += key.size();
+  return {at, key.size()};
 }
 
 btree_result btree_writer::finish() {

@@ -18,7 +18,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -78,7 +78,12 @@ class btree_writer {
   size_t leaf_used_ = 0;
   uint32_t leaf_page_ = 0;
   uint32_t prev_leaf_page_ = 0;
-  std::deque<bytes> last_keys_;
+  // Each leaf's last key, packed into blocks that never move (the node levels point into them):
+  // a few bytes a leaf rather than an allocation each.
+  std::span<const uint8_t> keep_last_key(std::span<const uint8_t> key);
+  std::vector<std::unique_ptr<uint8_t[]>> last_keys_;
+  size_t last_keys_size_ = 0;  // of the last block
+  size_t last_keys_used_ = 0;  // of it
   std::vector<child_ref> leaves_;
   btree_result result_;
   size_t count_ = 0;

@@ -317,8 +317,13 @@ void index_sorter::spill() {
     const size_t size = kEntryOverhead + key.size();
     if (!buffer.empty() && buffer.size() + size > kRunBlock) flush();
     if (buffer.empty()) {
-      r->blocks.push_back({offset, 0, uint32_t(r->first_keys.size()), uint32_t(key.size())});
-      r->first_keys.insert(r->first_keys.end(), key.begin(), key.end());
+      // Only look-ups need the blocks' first keys, and only unique indexes are looked up.
+      if (unique_ || r->blocks.empty()) {
+        r->blocks.push_back({offset, 0, uint32_t(r->first_keys.size()), uint32_t(key.size())});
+        r->first_keys.insert(r->first_keys.end(), key.begin(), key.end());
+      } else {
+        r->blocks.push_back({offset, 0, 0, 0});
+      }
     }
     uint8_t word[4];
     put_u32(word, uint32_t(key.size()));
@@ -328,6 +333,9 @@ void index_sorter::spill() {
     buffer.insert(buffer.end(), word, word + 4);
   }
   flush();
+  // What a run keeps lives as long as the sorter: no room is kept for growth.
+  r->blocks.shrink_to_fit();
+  r->first_keys.shrink_to_fit();
   const std::span<const uint8_t> last = key_of(refs_.back());
   r->last_key.assign(last.begin(), last.end());
   file_size_ = offset;

@@ -12,10 +12,11 @@
 // (platform/system/atomic_file.h): beside it in its folder, or in the temporary folder when there is
 // no destination, locked while this process lives and removed when the sorter is dropped, whatever
 // ends the table; one a killed process left is removed by the next writer of that destination.
-// Runs lie back to back; a run is blocks of at most 4 KiB (what a look-up reads) (or one entry, if larger); a block is
-// entries `key length (u32 LE) | key | row pointer (u32 LE)`. Kept in memory per run: each block's
-// place and first key, the run's last key and, for a unique index once a look-up falls within the
-// run's keys, a Bloom filter of them (keys that arrive in order never need one).
+// Runs lie back to back; a run is blocks of at most 4 KiB, what a look-up reads (or one entry, if
+// larger); a block is entries `key length (u32 LE) | key | row pointer (u32 LE)`. Kept in memory per
+// run: each block's place, the run's first and last keys and, for a unique index, each block's
+// first key and, once a look-up falls within the run's keys, a Bloom filter of them (keys that
+// arrive in order never need one).
 //
 // A sorter of a unique index answers whether a key is already there: in memory through a binary
 // search while the keys arrive in ascending order (a primary key read in its own order) and a
