@@ -167,7 +167,10 @@ void table_writer::append_row(std::vector<value>& row) {
   if (!page_.empty() && !page_.fits(uint32_t(bytes_.size()))) flush_data_page();
   if (page_.empty()) {
     page_number_ = kept_ && kept_->new_data_pages ? kept_->new_data_pages->allocate() : data_alloc_.allocate();
-    data_pages_.push_back(page_number_);
+    if (!data_runs_.empty() && data_runs_.back().first + data_runs_.back().second == page_number_)
+      ++data_runs_.back().second;
+    else
+      data_runs_.push_back({page_number_, 1});
   }
   uint8_t row_number = page_.add(bytes_);
   uint32_t rp = make_row_pointer(page_number_, row_number);
@@ -292,9 +295,13 @@ void table_writer::finish(map_page_writer& maps) {
     auto it = m.find(column);
     return it == m.end() ? nullptr : &it->second;
   };
-  def_.owned_map = maps.add(build_usage_map(f_, joined(kept_ ? &kept_->data : nullptr, data_pages_), alloc_, bitmap_pages));
+  std::vector<uint32_t> data_pages = kept_ ? kept_->data : std::vector<uint32_t>{};
+  for (const auto& [first, count] : data_runs_)
+    for (uint32_t k = 0; k < count; ++k) data_pages.push_back(first + k);
+  def_.owned_map = maps.add(build_usage_map(f_, std::move(data_pages), alloc_, bitmap_pages));
   std::vector<uint32_t> with_room = kept_ ? kept_->data_with_room : std::vector<uint32_t>{};
-  if (!data_pages_.empty() && last_page_free_ > 0) with_room.push_back(data_pages_.back());
+  if (!data_runs_.empty() && last_page_free_ > 0)
+    with_room.push_back(data_runs_.back().first + data_runs_.back().second - 1);
   def_.free_map = maps.add(build_usage_map(f_, with_room, alloc_, bitmap_pages));
   std::vector<column_def*> lv_cols;
   for (auto& c : def_.columns)

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/jet/data_page.h"
@@ -119,8 +120,6 @@ class table_writer {
   const table_def& def() const { return def_; }
   uint32_t row_count() const { return def_.row_count; }
   bool finished() const { return finished_; }
-  // Every page the table owns so far (data, LVAL, index, map bitmap and TDEF continuation pages).
-  const std::vector<uint32_t>& data_pages() const { return data_pages_; }
 
  private:
   // Appends `row`, which the writer may change (values coerced, missing ones added as null).
@@ -144,7 +143,9 @@ class table_writer {
   data_page_builder page_;
   uint32_t page_number_ = 0;
   uint32_t last_page_free_ = 0;
-  std::vector<uint32_t> data_pages_;
+  // The data pages written, as runs of consecutive page numbers (first, count): a large table's pages
+  // mostly follow each other, and a list of every page would grow with the table.
+  std::vector<std::pair<uint32_t, uint32_t>> data_runs_;
   row_scratch row_scratch_;  // reused for every row
   std::vector<value> row_;   // a copy of the row being appended, when the caller keeps its own (reused)
   std::vector<bytes> keys_;         // each index's key of the row being appended (reused)
