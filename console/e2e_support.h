@@ -311,6 +311,21 @@ class rwfagent_fixture : public ::testing::Test {
     return names;
   }
 
+  // The names the tables of `db` have in an Access file, sorted: a name Access refuses is stored under a safe one,
+  // lower case with each refused character as "_".
+  std::vector<std::string> access_table_names(const std::string& db) {
+    std::vector<std::string> names;
+    for (std::string name : base_tables(db)) {
+      if (name.find_first_of("`!.[]'") != std::string::npos) {
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        std::replace_if(name.begin(), name.end(), [](char c) { return std::string("`!.[]'").find(c) != std::string::npos; }, '_');
+      }
+      names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   tt_test::mariadb_server& server;
   tk_scratch_dir dir;
   std::string home;

@@ -34,15 +34,7 @@ TEST_F(RwfagentAccdb, FixtureDatabaseNamesAndCounts) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(mdb_ver(file), "ACE12\n");
-  std::vector<std::string> expected;
-  for (std::string name : base_tables("tt_fixture")) {
-    if (name.find_first_of("`!.[]'") != std::string::npos) {
-      std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-      std::replace_if(name.begin(), name.end(), [](char c) { return std::string("`!.[]'").find(c) != std::string::npos; }, '_');
-    }
-    expected.push_back(name);
-  }
-  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> expected = access_table_names("tt_fixture");
   EXPECT_EQ(mdb_tables(file), expected);
   for (const std::string table : {"big", "rows257", "types_int", "types_text", "types_bin", "empty_table"}) {
     std::string count = *server.query("SELECT COUNT(*) FROM tt_fixture.`" + table + "`")[0][0];

@@ -34,17 +34,7 @@ TEST_F(Rwfagent, FixtureDatabaseNamesAndCounts) {
             std::string::npos)
       << r.out;
   EXPECT_EQ(mdb_export(dir.file("fixture.mdb"), "types_time").size(), 3u);
-  std::vector<std::string> source = base_tables("tt_fixture");
-  std::vector<std::string> expected;
-  for (std::string name : source) {
-    // Names Access refuses are stored under safe ones: lower case, the refused characters as "_".
-    if (name.find_first_of("`!.[]'") != std::string::npos) {
-      std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-      std::replace_if(name.begin(), name.end(), [](char c) { return std::string("`!.[]'").find(c) != std::string::npos; }, '_');
-    }
-    expected.push_back(name);
-  }
-  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> expected = access_table_names("tt_fixture");
   EXPECT_EQ(mdb_tables(dir.file("fixture.mdb")), expected);
   for (const std::string table : {"big", "rows257", "types_int", "types_text", "types_bin", "empty_table"}) {
     std::string count = *server.query("SELECT COUNT(*) FROM tt_fixture.`" + table + "`")[0][0];
