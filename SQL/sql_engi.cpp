@@ -1,6 +1,7 @@
 // The MySQL engine: connection, session set-up, version, database list and database operations.
 #include "SQL/sql_engi.h"
 
+#include <cstdlib>
 #include <mutex>
 
 #include "SQL/sql_db.h"
@@ -87,6 +88,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
   version_ = 0;
   mariadb_ = false;
   max_allowed_packet_ = 0;
+  widths_known_ = false;
+  widths_.clear();
   current_known_ = false;
   tk_trace(3, "Connecting to MySQL server...");
   if (!client_->connect(host, user, password, static_cast<unsigned>(port < 0 ? 0 : port))) {
@@ -247,6 +250,26 @@ std::wstring sql_engine::get_safe_name(const std::wstring& name) const {
 
 std::string sql_engine::table_ref(const std::wstring& name) const {
   return tk_to_utf8(is_old_version() ? name : get_safe_name(name));
+}
+
+const std::map<std::string, unsigned>& sql_engine::character_set_widths() {
+  if (widths_known_) return widths_;
+  if (!client_->query("SELECT CHARACTER_SET_NAME, MAXLEN FROM information_schema.CHARACTER_SETS"))
+    throw sql_exception(*client_);
+  std::unique_ptr<sql_result> result = client_->use_result();
+  if (!result) throw sql_exception(*client_);
+  sql_row row;
+  std::map<std::string, unsigned> widths;
+  for (;;) {
+    const sql_fetch f = result->fetch(row);
+    if (f == sql_fetch::end) break;
+    if (f == sql_fetch::error) throw sql_exception(*client_);
+    if (row.cells.size() > 1 && !row.is_null(0) && !row.is_null(1))
+      widths[row.text(0)] = static_cast<unsigned>(std::atoi(row.text(1).c_str()));
+  }
+  widths_ = std::move(widths);
+  widths_known_ = true;
+  return widths_;
 }
 
 int32_t sql_engine::get_max_allowed_packet() {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -95,6 +96,9 @@ class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
 
   // The server's max_allowed_packet in bytes, read once; 0 when not connected.
   int32_t get_max_allowed_packet();
+  // The most bytes one character takes in each of the server's character sets (by name), read once per
+  // connection from the catalogue (servers 5.0.1 and later). A failure raises sql_exception.
+  const std::map<std::string, unsigned>& character_set_widths();
   // The MySQL column-type text of a type id (0-27), "<Unknown type>" for any other.
   static std::wstring get_native_type_name(int id);
 
@@ -130,4 +134,6 @@ class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
   unsigned session_mbmaxlen_ = 4;
   uint32_t version_ = 0;
   int32_t max_allowed_packet_ = 0;
+  bool widths_known_ = false;
+  std::map<std::string, unsigned> widths_;
 };

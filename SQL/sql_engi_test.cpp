@@ -2,6 +2,7 @@
 // servers, failures of the client, and the statements a table's opening sends.
 #include "SQL/sql_engi.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "SQL/sql_db.h"
@@ -235,9 +236,9 @@ TEST(SqlDatabase, ViewTextsLoseTheirSchemaPrefix) {
 // A table "t" (id INT auto-increment key, g GEOMETRY, ts TIMESTAMP, e INT DEFAULT (1+1)) as a MySQL 8 server
 // describes it.
 const char* const k_catalogue_t =
-    "SELECT c.COLUMN_NAME, c.COLUMN_DEFAULT, s.MAXLEN FROM information_schema.COLUMNS c LEFT JOIN "
-    "information_schema.CHARACTER_SETS s ON s.CHARACTER_SET_NAME = c.CHARACTER_SET_NAME WHERE c.TABLE_SCHEMA = "
-    "DATABASE() AND c.TABLE_NAME = X'74'";
+    "SELECT COLUMN_NAME, COLUMN_DEFAULT, CHARACTER_SET_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+    "DATABASE() AND TABLE_NAME = X'74'";
+const char* const k_character_sets = "SELECT CHARACTER_SET_NAME, MAXLEN FROM information_schema.CHARACTER_SETS";
 
 void script_table(sql_fake_client& c, bool with_fk_statement_answer = true) {
   c.results["show full tables where Table_type='BASE TABLE'"] = one_column("Tables_in_shop", {"t"});
@@ -259,10 +260,15 @@ void script_table(sql_fake_client& c, bool with_fk_statement_answer = true) {
                   {"e", "int", "NO", "", "(1 + 1)", "DEFAULT_GENERATED"}};
   c.results["SHOW COLUMNS FROM `t`"] = columns;
   sql_fake_result_script catalogue;
-  for (const char* n : {"COLUMN_NAME", "COLUMN_DEFAULT", "MAXLEN"})
+  for (const char* n : {"COLUMN_NAME", "COLUMN_DEFAULT", "CHARACTER_SET_NAME"})
     catalogue.columns.push_back(sql_fake_column(n, sql_type_var_string, 64));
   catalogue.rows = {{"id", nullptr, nullptr}, {"g", nullptr, nullptr}, {"ts", nullptr, nullptr}, {"e", nullptr, nullptr}};
   c.results[k_catalogue_t] = catalogue;
+  sql_fake_result_script sets;
+  for (const char* n : {"CHARACTER_SET_NAME", "MAXLEN"})
+    sets.columns.push_back(sql_fake_column(n, sql_type_var_string, 64));
+  sets.rows = {{"latin1", "1"}, {"utf8mb4", "4"}};
+  c.results[k_character_sets] = sets;
   sql_fake_result_script index;
   for (const char* n : {"Table", "Non_unique", "Key_name", "Seq_in_index", "Column_name"})
     index.columns.push_back(sql_fake_column(n, sql_type_var_string, 64));
@@ -285,8 +291,8 @@ TEST(SqlTable, OpeningSendsMetadataCatalogueAndNoRowTransfer) {
   f.client->log.clear();
   auto t = db->get_table(L"t", 1);
   const std::vector<std::string> expected = {"SELECT * FROM `t` LIMIT 0", "select max( `id`) from `t`",
-                                             k_catalogue_t, "SHOW COLUMNS FROM `t`", "SHOW INDEX FROM `t`",
-                                             "SHOW CREATE TABLE `t`"};
+                                             k_character_sets, k_catalogue_t, "SHOW COLUMNS FROM `t`",
+                                             "SHOW INDEX FROM `t`", "SHOW CREATE TABLE `t`"};
   EXPECT_EQ(f.client->log, expected);
   EXPECT_EQ(t->schema.last_autonumber, 41);
   EXPECT_FALSE(t->is_query());  // a geometry table stays a table
@@ -307,6 +313,11 @@ TEST(SqlTable, OpeningSendsMetadataCatalogueAndNoRowTransfer) {
   f.client->log.clear();
   t->reset();
   EXPECT_EQ(f.client->log, std::vector<std::string>({"SELECT `id`,ST_AsText(`g`) as `g`,`ts`,`e` FROM `t`"}));
+  // The character sets' widths are read once per connection, not once per table.
+  f.client->log.clear();
+  db->get_table(L"t", 1);
+  EXPECT_EQ(f.client->log.at(2), k_catalogue_t);
+  EXPECT_EQ(std::count(f.client->log.begin(), f.client->log.end(), k_character_sets), 0);
 }
 
 TEST(SqlTable, ModesWithoutIndexesReadColumnsOnly) {

@@ -89,14 +89,17 @@ void sql_table::read_columns() {
   std::map<std::string, sql_default> defaults;
   std::map<std::string, bool> beyond_bmp;
   if (catalogue) {
+    // The character sets' widths are read once per connection: joining them into every table's statement
+    // would cost the server more than the table's own columns.
+    const std::map<std::string, unsigned>& widths = engine.character_set_widths();
     for_each_row(client,
-                 "SELECT c.COLUMN_NAME, c.COLUMN_DEFAULT, s.MAXLEN FROM information_schema.COLUMNS c LEFT JOIN "
-                 "information_schema.CHARACTER_SETS s ON s.CHARACTER_SET_NAME = c.CHARACTER_SET_NAME WHERE "
-                 "c.TABLE_SCHEMA = DATABASE() AND c.TABLE_NAME = " + sql_hex_literal(tk_to_utf8(table_name)),
+                 "SELECT COLUMN_NAME, COLUMN_DEFAULT, CHARACTER_SET_NAME FROM information_schema.COLUMNS WHERE "
+                 "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = " + sql_hex_literal(tk_to_utf8(table_name)),
                  [&](const sql_row& row) {
                    if (row.cells.size() < 3 || row.is_null(0)) return;
                    if (quoted_defaults) defaults[row.text(0)] = sql_read_quoted_default(row.cells[1], row.lengths[1]);
-                   beyond_bmp[row.text(0)] = !row.is_null(2) && std::atoi(row.text(2).c_str()) >= 4;
+                   auto width = row.is_null(2) ? widths.end() : widths.find(row.text(2));
+                   beyond_bmp[row.text(0)] = width != widths.end() && width->second >= 4;
                  });
   }
 

@@ -236,6 +236,16 @@ TEST(SqlLive, ColumnDescriptorsOfEveryType) {
                  {{L"id", VT_I4, 11, 0, true}, {L"name", VT_BSTR, 20, 0, false}, {L"g", VT_BSTR, 0, 2, false},
                   {L"p", VT_BSTR, 0, 2, false}});
 
+  // Text columns whose character set takes 4 bytes a character may hold characters beyond the BMP.
+  auto text = db->get_table(L"types_text", 1);
+  for (const t_ftd& c : text->schema) {
+    const bool narrow = c.name == L"id" || c.name == L"c_latin1" || c.name == L"vc_latin1" || c.name == L"vc_utf8" ||
+                        c.name == L"vc_ucs2";
+    EXPECT_EQ(c.beyond_bmp, !narrow) << tk_to_utf8(c.name);
+  }
+  auto latin1 = db->get_table(L"types_bin", 1);
+  for (const t_ftd& c : latin1->schema) EXPECT_FALSE(c.beyond_bmp) << tk_to_utf8(c.name);
+
   auto num = db->get_table(L"types_num", 1);
   const t_ftd& f72 = num->schema.get_field1(L"f72");
   EXPECT_EQ(f72.precision, 7);

@@ -250,6 +250,19 @@ TEST_F(Rwfagent, ProfileWithAQuery) {
   EXPECT_EQ(trace.find(f.password), std::string::npos);
 }
 
+TEST_F(Rwfagent, ASilentRunStillTracesEachTablesCount) {
+  // Nothing is printed, but the log keeps every table's line with its number of records.
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("quiet"), "--acc_ver=1", "--silent",
+                            "--logfile=" + dir.file("quiet.log")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  std::string trace = tk_read_file(dir.file("quiet.log"));
+  EXPECT_NE(trace.find("Converting table customers (6 records)"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("Converting table tags (4 records)"), std::string::npos) << trace;
+  EXPECT_EQ(mdb_export(dir.file("quiet.mdb"), "customers").size(), 6u);
+  expect_sound(dir.file("quiet.mdb"));
+}
+
 TEST_F(Rwfagent, DefinitionsOnlyAndNoIndexes) {
   program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("defs"), "--acc_ver=1", "--tab_def"});
   EXPECT_EQ(r.status, 0);

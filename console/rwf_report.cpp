@@ -39,6 +39,8 @@ void console_front_end::progress(const std::wstring& line) {
   if (!silent()) rwf_write_line(rwf_console().out, tk_to_utf8(line));
 }
 
+bool console_front_end::shows_progress() const { return !silent(); }
+
 void console_front_end::missing_table(const std::wstring& name) {
   if (!silent()) rwf_write_line(rwf_console().err, "Table " + tk_to_utf8(name) + " not exists");
 }

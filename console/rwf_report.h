@@ -20,6 +20,8 @@ class console_front_end : public rwf_front_end {
  public:
   // Unless silent: the line and "\n" on standard output.
   void progress(const std::wstring& line) override;
+  // Not when silent.
+  bool shows_progress() const override;
   // Unless silent: "Table <name> not exists\n" on standard error. No error is raised.
   void missing_table(const std::wstring& name) override;
   // A console run without a table list or profile converts every table.

@@ -110,6 +110,7 @@ std::unique_ptr<udb_database> fake_source::open_db(const std::wstring& name) {
 }
 
 int64_t fake_source::record_count(udb_recordset& recordset) {
+  ++counts;
   return static_cast<int64_t>(static_cast<fake_recordset&>(recordset).count());
 }
 

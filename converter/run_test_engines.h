@@ -42,6 +42,7 @@ class fake_source : public rwf_source_engine {
   int64_t record_count(udb_recordset& recordset) override;
 
   bool blob_to_text = false;
+  int counts = 0;  // record_count calls
   int port = 0;
 
  private:
@@ -74,6 +75,7 @@ class fake_access : public rwf_destination_engine {
 class recording_front_end : public rwf_front_end {
  public:
   void progress(const std::wstring& line) override { lines.push_back(line); }
+  bool shows_progress() const override { return shown; }
   void missing_table(const std::wstring& name) override { missing.push_back(name); }
   bool convert_all_when_empty() const override { return all_when_empty; }
   // "<context>|<text>" for each error; a level-1 error ends the run as the console does (by unwinding).
@@ -81,6 +83,7 @@ class recording_front_end : public rwf_front_end {
   void std_error(const std::string& text) override { errors.push_back("std|" + text); }
 
   bool all_when_empty = true;
+  bool shown = true;
   std::vector<std::wstring> lines;
   std::vector<std::wstring> missing;
   std::vector<std::string> errors;

@@ -12,6 +12,8 @@ void rwf_front_end::missing_table(const std::wstring& name) {
   report(tk_exception("Table " + tk_to_utf8(name) + " not exists", 0), false);
 }
 
+bool rwf_front_end::shows_progress() const { return true; }
+
 bool rwf_front_end::convert_all_when_empty() const { return false; }
 
 void rwf_front_end::report(const tk_exception& e, bool may_return) { error_handler::instance().handle(e, may_return); }

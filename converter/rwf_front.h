@@ -17,6 +17,9 @@ class rwf_front_end {
   virtual void run_started();
   // A progress line: "Converting database ..." or "Converting table ...", without a line end.
   virtual void progress(const std::wstring& line) = 0;
+  // False when progress lines are shown nowhere: the run then need not count a table's rows for its line.
+  // Default true.
+  virtual bool shows_progress() const;
   // A table of the selection that the source database does not have. The item is skipped either way.
   // Default: a level-0 error "Table <name> not exists" for that item, through report.
   virtual void missing_table(const std::wstring& name);

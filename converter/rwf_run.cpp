@@ -241,11 +241,15 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     names.add_restricted_name(dest_name);
 
     tk_trace(1, "Table structure has been written");
-    int64_t total = source_engine().record_count(*from);
-    records_total.store(static_cast<uint64_t>(total));
-    std::wstring line = tk_wformat(L"Converting table %s (%I64d records)\r\n", name.c_str(), total);
-    tk_trace_w(3, L"%s", line.c_str());
-    front_end().progress(line.substr(0, line.size() - 2));
+    // The count serves only the progress line (and the wizard's bar). Where that line is shown nowhere and no
+    // trace is written, the statement is not sent: the server would read the whole table for it.
+    if (front_end().shows_progress() || tk_trace_wanted(3)) {
+      int64_t total = source_engine().record_count(*from);
+      records_total.store(static_cast<uint64_t>(total));
+      std::wstring line = tk_wformat(L"Converting table %s (%I64d records)\r\n", name.c_str(), total);
+      tk_trace_w(3, L"%s", line.c_str());
+      front_end().progress(line.substr(0, line.size() - 2));
+    }
     if (tab_def) {
       current_table.fetch_add(1);
       return true;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TK/tk_errco.h"
+#include "TK/tk_log.h"
 #include "TK/tk_test_util.h"
 #include "TK/tk_utils.h"
 #include "converter/rwf_conv.h"
@@ -17,7 +18,9 @@ class Run : public ::testing::Test {
     source.tables[L"customers"] = make_table({L"id", L"name"}, {{L"1", L"Ann"}, {L"2", L"Bo"}, {L"3", L"Cy"}});
     source.tables[L"orders"] = make_table({L"id"}, {{L"10"}, {L"11"}});
     source.tables[L"order.items"] = make_table({L"id"}, {{L"7"}});
-    conv.set_source_engine(std::make_unique<fake_source>(&source));
+    auto engine = std::make_unique<fake_source>(&source);
+    mysql = engine.get();
+    conv.set_source_engine(std::move(engine));
     conv.set_destination_factory([] { return std::make_unique<fake_access>(); });
     conv.set_front_end(&front);
     conv.src = L"shop";
@@ -48,6 +51,7 @@ class Run : public ::testing::Test {
   tk_scratch_dir dir;
   error_handler handler;
   fake_store source;
+  fake_source* mysql = nullptr;  // owned by conv
   recording_front_end front;
   rowferry_convertor conv;
 };
@@ -208,6 +212,35 @@ TEST_F(Run, DefinitionsOnlySkipIndexesAndStop) {
   ASSERT_TRUE(convert());
   EXPECT_TRUE(conv.completed());
   EXPECT_EQ(conv.tables_total.load(), 0u);
+}
+
+TEST_F(Run, RowsAreCountedOnlyForAProgressLineThatIsShownOrTraced) {
+  // Shown nowhere (a silent console run without a log): no count, no table lines, every row.
+  front.shown = false;
+  ASSERT_TRUE(convert());
+  EXPECT_EQ(mysql->counts, 0);
+  EXPECT_EQ(front.lines, std::vector<std::wstring>{L"Converting database shop (3 tables)"});
+  EXPECT_EQ(dest_store()->tables.at(L"customers").rows, source.tables[L"customers"].rows);
+  EXPECT_EQ(dest_store()->tables.at(L"orders").rows, source.tables[L"orders"].rows);
+
+  // Not shown, but traced: the log gets each table's line with its count.
+  std::remove(dir.file("out.mdb").c_str());
+  conv.selected_items.clear();
+  {
+    tk_logger log(dir.file("run.log").c_str(), true, 3, false);
+    ASSERT_TRUE(convert());
+  }
+  EXPECT_EQ(mysql->counts, 3);
+  EXPECT_NE(tk_read_file(dir.file("run.log")).find("Converting table customers (3 records)"), std::string::npos);
+
+  // Shown: counted again.
+  std::remove(dir.file("out.mdb").c_str());
+  conv.selected_items.clear();
+  front.shown = true;
+  front.lines.clear();
+  ASSERT_TRUE(convert());
+  EXPECT_EQ(mysql->counts, 6);
+  EXPECT_EQ(front.lines.back(), L"Converting table orders (2 records)");
 }
 
 TEST_F(Run, SettingsAndSourceHelpers) {
