@@ -9,9 +9,11 @@
 
 #include <QApplication>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "GUI2/g_err_dlg.h"
 #include "TK/tk_errco.h"
@@ -62,6 +64,8 @@ class private_display {
 
   // ":N", or empty when the server did not start.
   const std::string& name() const { return name_; }
+  // True while the server runs.
+  bool alive() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
  private:
   pid_t pid_ = -1;
@@ -80,6 +84,13 @@ TEST(WizardClipboard, TheCopiedInternalErrorOutlivesTheProgram) {
     ui_test::expect_modal([](QWidget* d) {
       EXPECT_EQ(ui_test::box_text(d), kErrorText);
       ui_test::press(d, "Copy to clipboard");
+    });
+    // The real helper, started as the program starts it; its start is told on standard error, so that a failure
+    // below says whether it ever ran.
+    tk_set_spawn_function([](const std::vector<std::string>& argv, const std::string* input) {
+      const int rc = sys_spawn_detached(argv, input);
+      std::fprintf(stderr, "clipboard helper %s started: %d\n", argv.empty() ? "" : argv[0].c_str(), rc);
+      return rc;
     });
     error_handler handler(tk_dao_error_count, tk_dao_error_table);
     wizard_error_ui error_ui;
@@ -111,7 +122,9 @@ TEST(WizardClipboard, TheCopiedInternalErrorOutlivesTheProgram) {
     read = clipboard_of(display.name());
   }
   EXPECT_EQ(read.status, 0) << read.err << "\nclipboard helpers running:\n"
-                            << tt_e2e::run_program({"/usr/bin/pgrep", "-a", "xclip"}).out;
+                            << tt_e2e::run_program({"/usr/bin/pgrep", "-a", "xclip"}).out
+                            << "\nthe display's server is " << (display.alive() ? "running" : "gone")
+                            << "\nthe child's standard error:\n" << child.err;
   EXPECT_EQ(read.out, kErrorText);
 }
 

@@ -12,9 +12,26 @@ trap cleanup EXIT
 eval "$("$build/tests/support/tt_mariadb" start "$work/db")"
 client_cmd=(mariadb --no-defaults -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$MARIADB_USER" -p"$MARIADB_PASSWORD")
 client() { "${client_cmd[@]}" "$@"; }
+# load_orders [rows [database]]: the orders table of orders-1m.sql with as many rows (default $rows), in bench or
+# the given database.
 load_orders() {
-  sed -e "s/max_recursive_iterations = [0-9]*/max_recursive_iterations = $((rows + 1))/" \
-      -e "s/WHERE n < 1000000/WHERE n < $rows/" "$here/orders-1m.sql" | client
+  local n="${1:-$rows}" db="${2:-bench}"
+  sed -e "s/max_recursive_iterations = [0-9]*/max_recursive_iterations = $((n + 1))/" \
+      -e "s/WHERE n < 1000000/WHERE n < $n/" -e "s/^CREATE DATABASE IF NOT EXISTS bench /CREATE DATABASE IF NOT EXISTS $db /" \
+      -e "s/^USE bench;/USE $db;/" "$here/orders-1m.sql" | client
+  settle
+}
+# Waits (at most a minute) until InnoDB has written the pages a load left dirty, so that its background writes do
+# not run into the measurements that follow.
+settle() {
+  local i dirty
+  client -e "SET GLOBAL innodb_max_dirty_pages_pct_lwm = 0.001; SET GLOBAL innodb_max_dirty_pages_pct = 0" \
+    >/dev/null 2>&1 || return 0
+  for i in $(seq 120); do
+    dirty="$(client -N -e "SHOW GLOBAL STATUS LIKE 'Innodb_buffer_pool_pages_dirty'" | awk '{ print $2 }')"
+    [ "${dirty:-0}" -le 0 ] && break
+    sleep 0.5
+  done
 }
 load_big() {
   client -e "CREATE DATABASE bench_utf8 CHARACTER SET utf8mb4;
@@ -28,9 +45,10 @@ load_big() {
              '2024-01-01' + INTERVAL seq SECOND, '2024-01-01' + INTERVAL (seq % 3650) DAY,
              IF(seq % 10 = 0, NULL, REPEAT('x', seq % 50)), seq * 1000003, seq / 3
       FROM seq_1_to_${rows};"
+  settle
 }
-load_chinook() { client <"$here/../tests/data/mysql-samples/chinook.sql"; }
-load_shop16() { client <"$here/shop16.sql"; }
+load_chinook() { client <"$here/../tests/data/mysql-samples/chinook.sql"; settle; }
+load_shop16() { client <"$here/shop16.sql"; settle; }
 database_of() {
   case "$1" in
     orders) echo bench ;;

@@ -10,6 +10,10 @@
 #        big     a generated utf8mb4 table of 12 mixed columns (a primary key and an index over a text column)
 #        chinook the Chinook sample database (11 tables, 15,600 rows)
 #        shop16  a generated database of 16 related tables and 47,000 rows (shop16.sql; its size does not follow rows)
+#        scale   bench.orders and the same table at three times the rows (bench3.orders), measured in the same run,
+#                the two sizes alternating; prints the larger's time and peak memory as multiples of the smaller's
+#                (the goals: time at most 3.2 times, memory within 10 %) beside the read floor's own multiple. Not
+#                among the default cases; loading the larger table takes minutes.
 #        existing  bench.orders converted with --mode=1, 2 and 3 into an existing file that already holds an
 #                  orders table of as many rows (other keys, so that a merge adds them all) and 200 small tables,
 #                  beside the same conversion into a new file; prints each mode's ratio to the new file's time
@@ -125,10 +129,57 @@ run_existing() {
   done
 }
 
+# The scale case. CSV rows: scale-1x and scale-3x, each with its own floor.
+run_scale() {
+  echo "bench: loading scale ($rows and $((3 * rows)) rows)" >&2
+  load_orders "$rows" bench
+  load_orders "$((3 * rows))" bench3
+  local format
+  for format in $formats; do
+    local ext=mdb
+    [ "$format" = 2 ] && ext=accdb
+    local dest="$work/scale-$format.$ext"
+    if ! out="$("${agent_cmd[@]}" --src=bench --dest="$dest" --acc_ver="$format" 2>&1)"; then
+      if grep -q "cannot write" <<<"$out"; then continue; fi
+      echo "bench: the conversion of bench (acc_ver=$format) failed:" >&2
+      echo "$out" >&2
+      exit 1
+    fi
+    declare -A convs=() floors=() peaks=()
+    local k db
+    for _ in $(seq "$repeat"); do
+      for k in 1 3; do
+        db=bench
+        [ "$k" = 3 ] && db=bench3
+        timed "${client_cmd[@]}" --quick -N -e "SELECT * FROM \`$db\`.orders;" >/dev/null
+        floors[$k]="$(min "${floors[$k]:-}" "$elapsed")"
+        rm -f "$dest"
+        timed "${agent_cmd[@]}" --src="$db" --dest="$dest" --acc_ver="$format" --silent
+        convs[$k]="$(min "${convs[$k]:-}" "$elapsed")"
+        peaks[$k]="$(max "${peaks[$k]:-}" "$peak")"
+      done
+    done
+    for k in 1 3; do
+      local ratio peak_mib
+      ratio="$(awk -v c="${convs[$k]}" -v f="${floors[$k]}" 'BEGIN { printf "%.2f", (f > 0) ? c / f : 0 }')"
+      peak_mib="$(awk -v p="${peaks[$k]}" 'BEGIN { printf "%.1f", p / 1024 }')"
+      printf '%-14s %-6s %9s %10s %9s %7s %9s\n' "scale-${k}x" "$format" "$((k * rows))" "${convs[$k]}" "${floors[$k]}" \
+        "$ratio" "$peak_mib"
+      echo "$(date -u +%Y-%m-%dT%H:%M:%SZ),$commit,scale-${k}x,$format,$((k * rows)),${convs[$k]},${floors[$k]},$ratio,$peak_mib,," >>"$csv"
+    done
+    awk -v c1="${convs[1]}" -v c3="${convs[3]}" -v f1="${floors[1]}" -v f3="${floors[3]}" -v p1="${peaks[1]}" \
+      -v p3="${peaks[3]}" -v fmt="$format" 'BEGIN {
+        printf "scale          %-6s time 3x/1x %.2f (goal <= 3.2)  floor 3x/1x %.2f  peak 3x/1x %+.1f %% (goal <= 10 %%)\n",
+          fmt, c3 / c1, f3 / f1, (p3 / p1 - 1) * 100 }'
+    unset convs floors peaks
+  done
+}
+
 if [ ! -f "$csv" ]; then echo "when,commit,case,format,rows,convert_s,floor_s,ratio,peak_mib,file_mib,instructions" >"$csv"; fi
 printf '%-8s %-6s %9s %10s %9s %7s %9s %9s\n' case acc_ver rows convert_s floor_s ratio peak_mib file_mib
 for name in $cases; do
   if [ "$name" = existing ]; then run_existing; continue; fi
+  if [ "$name" = scale ]; then run_scale; continue; fi
   echo "bench: loading $name" >&2
   "load_$name"
   db="$(database_of "$name")"
