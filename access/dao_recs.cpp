@@ -17,23 +17,21 @@ bool enclosed(const std::wstring& s, wchar_t open, wchar_t close) {
   return s.size() >= 2 && s.front() == open && s.back() == close;
 }
 
-// Description and Format of a field; a property the field lacks (or that fails) is empty.
+// Description and Format of a field; a property the field lacks (or that fails) is empty. Most fields lack
+// them, so a missing one is told by the result rather than by an exception.
 std::wstring property_text(_DAOField* field, const wchar_t* which, const char* error_trace) {
-  try {
-    ole_com_ptr<DAOProperties> props;
-    check(field->get_Properties(props.put()));
-    ole_com_ptr<DAOProperty> p;
-    check(props->get_Item(ole_variant(which).variant, p.put()));
-    VARIANT v;
-    VariantInit(&v);
-    check(p->get_Value(&v));
-    ole_variant value = ole_variant::from_variant(v);
-    VariantClear(&v);
-    return value.to_wstring();
-  } catch (const dao_exception& e) {
-    tk_trace(2, error_trace, e.message.c_str());
+  ole_com_ptr<DAOProperties> props;
+  ole_com_ptr<DAOProperty> p;
+  VARIANT v;
+  VariantInit(&v);
+  if (FAILED(field->get_Properties(props.put())) || !props ||
+      FAILED(props->get_Item(ole_variant(which).variant, p.put())) || !p || FAILED(p->get_Value(&v))) {
+    tk_trace(2, error_trace, dao_exception().message.c_str());
     return std::wstring();
   }
+  ole_variant value = ole_variant::from_variant(v);
+  VariantClear(&v);
+  return value.to_wstring();
 }
 
 // The default value text converted to the column's kind; a text the kind cannot read leaves no default.

@@ -355,19 +355,27 @@ HRESULT _DAOField::put_DefaultValue(VARIANT value) {
 }
 
 HRESULT _DAOField::get_Value(VARIANT* out) {
-  return call([&] {
+  int refused = 0;
+  const HRESULT hr = call([&] {
     need(out);
     VariantInit(out);
     const auto& c = state_->row_cursor;
-    if (!c) fail(err::invalid_operation);
+    if (!c) {
+      refused = err::invalid_operation;  // a TableDef's field: asked of every field when a table is read
+      return;
+    }
     if (c->closed) fail(err::object_invalid);
     if (c->pending) {
       *out = dao::to_variant((*c->pending)[state_->column]);
       return;
     }
-    if (c->position >= c->rows.size() || c->before_first) fail(err::no_current_record);
+    if (c->position >= c->rows.size() || c->before_first) {
+      refused = err::no_current_record;
+      return;
+    }
     *out = dao::to_variant(c->rows[c->position][state_->column]);
   });
+  return refused != 0 ? refuse(refused) : hr;
 }
 
 HRESULT _DAOField::get_Properties(DAOProperties** out) {
@@ -608,7 +616,8 @@ HRESULT DAOProperties::get_Count(short* out) {
 }
 
 HRESULT DAOProperties::get_Item(VARIANT Item, DAOProperty** out) {
-  return call([&] {
+  bool missing = false;  // most fields lack most properties: asking is common, so it raises nothing
+  const HRESULT hr = call([&] {
     need(out);
     *out = nullptr;
     auto all = properties_of(*field_);
@@ -623,10 +632,14 @@ HRESULT DAOProperties::get_Item(VARIANT Item, DAOProperty** out) {
       std::wstring name = dao::arg_text(Item);
       for (size_t k = 0; k < all.size(); ++k)
         if (dao::same_name(all[k].first, name)) i = static_cast<int32_t>(k);
-      if (i < 0) fail(err::property_not_found);
+      if (i < 0) {
+        missing = true;
+        return;
+      }
     }
     *out = new DAOProperty(db_, all[static_cast<size_t>(i)].first, all[static_cast<size_t>(i)].second);
   });
+  return missing ? refuse(err::property_not_found) : hr;
 }
 
 DAOProperty::DAOProperty(dao::database_ptr db, std::wstring name, VARIANT value)

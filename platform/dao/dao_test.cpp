@@ -224,6 +224,7 @@ TEST_F(DaoObjects, TableCreationReadsBack) {
   VARIANT v = empty();
   EXPECT_EQ(f->get_Value(&v), dao::hresult_of(3219));  // a TableDef field has no value
   EXPECT_EQ(v.vt, VT_EMPTY);
+  EXPECT_EQ(last_error(), 3219);  // and the Errors list says so, as for any failed call
   EXPECT_EQ(f->put_Required(VARIANT_TRUE), dao::hresult_of(3219));
   f->Release();
   arg nm(text(L"NAME"));
@@ -240,6 +241,8 @@ TEST_F(DaoObjects, TableCreationReadsBack) {
   DAOProperty* p = nullptr;
   arg desc(text(L"Description"));
   EXPECT_EQ(ps->get_Item(desc, &p), dao::hresult_of(3270));
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(last_error(), 3270);
   ps->Release();
   f->Release();
   arg amount(text(L"amount"));
@@ -351,6 +354,21 @@ TEST_F(DaoObjects, ReadingCursorsAndCounts) {
   }
   EXPECT_EQ(seen, L"abc");
   EXPECT_EQ(r->MoveNext(), dao::hresult_of(3021));
+  {
+    // Past the last row a field has no current value; the Errors list tells which failure that was.
+    DAOFields* fs = nullptr;
+    ASSERT_EQ(r->get_Fields(&fs), S_OK);
+    _DAOField* f = nullptr;
+    ASSERT_EQ(fs->get_Item(i4(0), &f), S_OK);
+    EXPECT_EQ(r->AddNew(), dao::hresult_of(3027));
+    EXPECT_EQ(last_error(), 3027);
+    VARIANT v;
+    EXPECT_EQ(f->get_Value(&v), dao::hresult_of(3021));
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    EXPECT_EQ(last_error(), 3021);
+    f->Release();
+    fs->Release();
+  }
 
   ref<DAORecordset> c = open(L"select count(*) from (SELECT * FROM [t])", dbReadOnly);
   ASSERT_TRUE(c);

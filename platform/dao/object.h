@@ -38,6 +38,9 @@ class object : public IDispatch {
   HRESULT call(F&& body) {
     return guarded(errors_, source(), std::forward<F>(body));
   }
+  // Fails the call with `number` as `call` does for a raised dao::error, without raising one: for answers that
+  // are common rather than exceptional (a property a field lacks, a field without a current value).
+  HRESULT refuse(int number) { return errors_->replace(number, error_text(number), source()); }
   // Fails the call with `number` unless `p` is set (out-parameters and object arguments).
   static void need(const void* p) {
     if (!p) fail(err::invalid_procedure_call);
