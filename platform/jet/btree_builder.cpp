@@ -71,6 +71,9 @@ void btree_writer::add(const index_entry_ref& e) {
       throw error(dao_error::invalid_argument, "index entries are not in strictly ascending order (entry " +
                                                    std::to_string(count_) + ")");
     }
+    if (index_entry_ref::compare_keys(prev.key, e.key) != 0) ++distinct_;
+  } else {
+    distinct_ = 1;
   }
   // Leaves: fill each page as far as it goes. The next leaf's page is taken before this one is
   // written, as it is named by this one's next link.

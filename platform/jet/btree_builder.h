@@ -54,6 +54,8 @@ class btree_writer {
   btree_result finish();
 
   size_t entries() const { return count_; }
+  // Entries whose key differs from the entry before them (the first counts): the index's distinct keys.
+  uint32_t distinct_keys() const { return distinct_; }
 
  private:
   struct leaf_entry {
@@ -87,6 +89,7 @@ class btree_writer {
   std::vector<child_ref> leaves_;
   btree_result result_;
   size_t count_ = 0;
+  uint32_t distinct_ = 0;
   bool finished_ = false;
 };
 

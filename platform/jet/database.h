@@ -92,6 +92,10 @@ struct create_options {
   // Memory the index entries of one table may take before they are sorted out to disk beside the
   // file; 0 for the default (index_sorter.h). The file written does not depend on it.
   size_t index_memory = 0;
+  // Memory the index trees of tables already left may take while they wait for close, built ahead
+  // on other cores (prepared_tree.h); empty for the default, 0 to build every tree at close. The
+  // file written does not depend on it.
+  std::optional<size_t> tree_memory{};
 };
 
 struct open_options {

@@ -145,4 +145,39 @@ std::vector<uint8_t> build_index_page(const format& f, const index_page& header,
   return build_page(f, header, entries);
 }
 
+void relocate_index_page(const format& f, std::span<uint8_t> page, std::span<const uint32_t> real,
+                         uint32_t page_number) {
+  if (page.size() != f.page_size) damaged(page_number, "wrong page size");
+  uint8_t* p = page.data();
+  if ((p[0] != page_type::index_leaf && p[0] != page_type::index_node) || p[1] != 0x01) {
+    damaged(page_number, "not an index page");
+  }
+  auto moved = [&](uint32_t v) -> uint32_t {
+    if (v == 0) return 0;
+    if (v > real.size()) damaged(page_number, "page " + std::to_string(v) + " is not among the tree's pages");
+    return real[v - 1];
+  };
+  auto relocate_u32 = [&](uint8_t* at) { put_u32(at, moved(get_u32(at))); };
+  relocate_u32(p + f.index_prev_offset);
+  relocate_u32(p + f.index_next_offset);
+  relocate_u32(p + f.index_tail_offset);
+  if (p[0] == page_type::index_leaf) return;
+  // Each entry of a node page ends with its child page (big-endian), also after prefix compression.
+  const size_t capacity = index_page_capacity(f);
+  const uint8_t* mask = p + f.index_mask_offset;
+  uint8_t* data = p + f.index_first_entry_offset;
+  size_t start = 0;
+  for (size_t i = 1; i <= size_t(f.index_mask_size) * 8 - 1; ++i) {
+    if (mask[i / 8] == 0) {
+      i |= 7;
+      continue;
+    }
+    if ((mask[i / 8] & (1u << (i % 8))) == 0) continue;
+    if (i > capacity) damaged(page_number, "entry mask reaches past the end of the page");
+    if (i - start < 4) damaged(page_number, "entry shorter than its child page");
+    put_be32(data + i - 4, moved(get_be32(data + i - 4)));
+    start = i;
+  }
+}
+
 }  // namespace jet

@@ -117,4 +117,12 @@ inline std::vector<uint8_t> build_index_page(const format& f, const index_page& 
   return build_index_page(f, page, page.entries);
 }
 
+// Gives an index page other page numbers: those of the pages at its side (previous, next), its tail and,
+// on a node page, the child page that ends each entry. A leaf entry's data page is no page of the tree
+// and stays as it is. Number v becomes `real[v - 1]`; 0 (no page) stays 0. This is how a tree built
+// in memory under the numbers 1..n is written where the file's next pages are. Throws jet::error
+// (corrupt) when the page is not an index page, its mask does not fit it or a number is beyond `real`.
+void relocate_index_page(const format& f, std::span<uint8_t> page, std::span<const uint32_t> real,
+                         uint32_t page_number = 0);
+
 }  // namespace jet

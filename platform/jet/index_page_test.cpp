@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "platform/jet/error.h"
@@ -164,6 +165,83 @@ TEST(IndexPageTest, RandomDamageIsReportedCleanly) {
   }
   EXPECT_EQ(file.read(29), root);
   EXPECT_EQ(file.read(32), leaf);
+}
+
+// A tree built in memory under the numbers 1..n is given the file's pages: the header's links and
+// tail and a node entry's child move, a leaf entry's data page (a row, not a tree page) stays.
+TEST(IndexPageTest, RelocationMovesTreeLinksAndChildrenButNotRowPointers) {
+  for (const format* f : {&format::jet3(), &format::jet4(), format::for_generation(generation::ace)}) {
+    SCOPED_TRACE(f->page_size);
+    std::vector<uint32_t> real;
+    for (uint32_t v = 1; v <= 40; ++v) real.push_back(5000 + 3 * v);
+    auto moved = [&](uint32_t v) { return v == 0 ? 0 : real[v - 1]; };
+    std::vector<index_entry> entries;
+    for (uint8_t i = 0; i < 30; ++i) {
+      // Keys of several lengths, one empty; data pages that are also stand-in numbers (1..30).
+      bytes key(size_t(i % 7) * 5, uint8_t(0x10 + i));
+      entries.push_back({key, uint32_t(i + 1), uint8_t(i), uint32_t(i + 2)});
+    }
+    std::sort(entries.begin(), entries.end());
+    for (bool leaf : {true, false}) {
+      SCOPED_TRACE(leaf ? "leaf" : "node");
+      index_page stand_in;
+      stand_in.leaf = leaf;
+      stand_in.owner = 77;
+      stand_in.prev = 0;  // the first page at its level
+      stand_in.next = 31;
+      stand_in.tail = leaf ? 0 : 32;
+      index_page expected = stand_in;
+      expected.next = moved(31);
+      expected.tail = moved(stand_in.tail);
+      std::vector<index_entry> expected_entries = entries;
+      if (!leaf)
+        for (index_entry& e : expected_entries) e.child = moved(e.child);
+
+      std::vector<uint8_t> page = build_index_page(*f, stand_in, std::span<const index_entry>(entries));
+      relocate_index_page(*f, page, real, 3);
+      EXPECT_EQ(page, build_index_page(*f, expected, std::span<const index_entry>(expected_entries)));
+      index_page back = read_index_page(*f, page, 3);
+      EXPECT_EQ(back.owner, 77u);
+      EXPECT_EQ(back.prev, 0u);
+      EXPECT_EQ(back.next, 5093u);
+      ASSERT_EQ(back.entries.size(), entries.size());
+      for (size_t k = 0; k < entries.size(); ++k) {
+        EXPECT_EQ(back.entries[k].page, entries[k].page);  // rows stay where they are
+        EXPECT_EQ(back.entries[k].child, leaf ? 0u : moved(entries[k].child));
+      }
+
+      // A number the tree does not have, or a page that is no index page, is refused.
+      std::vector<uint8_t> short_of = build_index_page(*f, stand_in, std::span<const index_entry>(entries));
+      EXPECT_THROW(relocate_index_page(*f, short_of, std::span<const uint32_t>(real).first(leaf ? 30 : 31), 3),
+                   error);
+      std::vector<uint8_t> data_page(f->page_size, 0);
+      data_page[0] = 0x01;
+      data_page[1] = 0x01;
+      EXPECT_THROW(relocate_index_page(*f, data_page, real, 3), error);
+    }
+  }
+}
+
+TEST(IndexPageTest, RelocationFollowsTheEntryMaskOfEngineWrittenPages) {
+  // Pages 29 (root node, tail 33, one entry for child 32) and 32 (a leaf with prefix compression).
+  scratch_pages file = scratch_pages::from_file(sample_path("jackcess/compIndexTestV2000.mdb"), 4096);
+  std::vector<uint32_t> real;
+  for (uint32_t v = 1; v <= 40; ++v) real.push_back(v + 100);
+  std::vector<uint8_t> root = file.read(29);
+  relocate_index_page(f4, root, real, 29);
+  index_page r = read_index_page(f4, root, 29);
+  EXPECT_EQ(r.tail, 133u);
+  ASSERT_EQ(r.entries.size(), 1u);
+  EXPECT_EQ(r.entries[0].child, 132u);
+  EXPECT_EQ(r.entries[0].page, read_index_page(f4, file.read(29), 29).entries[0].page);
+
+  std::vector<uint8_t> leaf = file.read(32);
+  relocate_index_page(f4, leaf, real, 32);
+  index_page l = read_index_page(f4, leaf, 32);
+  index_page before = read_index_page(f4, file.read(32), 32);
+  EXPECT_EQ(l.next, before.next == 0 ? 0u : before.next + 100);
+  EXPECT_EQ(l.prev, before.prev == 0 ? 0u : before.prev + 100);
+  EXPECT_EQ(l.entries, before.entries);
 }
 
 }  // namespace

@@ -243,6 +243,7 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
   const uint64_t prefix = key_prefix(key);
   const ref r{prefix, uint32_t(block_), uint32_t(block_used_), uint32_t(length), row_pointer};
   block_used_ += length;
+  key_bytes_ += length;
   if (refs_.size() == refs_.capacity()) refs_.reserve(std::max(first_refs(), refs_.capacity() * 2));
   const bool was_in_order = in_order_;
   if (in_order_ && !refs_.empty()) {
@@ -343,6 +344,7 @@ void index_sorter::spill() {
 
   // Memory starts over; standard blocks and the reference array are kept for reuse.
   refs_.clear();
+  key_bytes_ = 0;
   std::vector<uint32_t>().swap(slots_);
   std::vector<uint32_t>().swap(slot_hash_);
   hash_stale_ = false;

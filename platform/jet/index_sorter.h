@@ -76,6 +76,8 @@ class index_sorter {
   void merge(const std::function<void(const index_entry_ref&)>& out);
 
   size_t size() const { return count_; }
+  // Bytes of the keys of the entries in memory.
+  size_t key_bytes() const { return key_bytes_; }
   size_t runs() const { return runs_.size(); }
   // Bytes held in memory for the entries (arena, references, hash table).
   size_t memory_bytes() const;
@@ -130,6 +132,7 @@ class index_sorter {
   sys_temporary_file file_;
   uint64_t file_size_ = 0;
   size_t count_ = 0;
+  size_t key_bytes_ = 0;
 };
 
 }  // namespace jet

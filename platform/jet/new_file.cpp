@@ -73,6 +73,7 @@ std::unique_ptr<new_file> new_file::create(const std::string& path, const format
   db->now_ = options.now ? *options.now : local_now();
   db->index_sort_.destination = path;
   if (options.index_memory > 0) db->index_sort_.budget = options.index_memory;
+  db->trees_ = std::make_unique<tree_budget>(options.tree_memory.value_or(default_tree_budget));
   auto header = build_header(f, options.password);  // refuses a bad password before any file exists
   db->file_ = page_file::create(path, f.page_size, f.max_file_size);
   page_file& file = *db->file_;
@@ -135,6 +136,7 @@ size_t new_file::add_table(const std::wstring& name, const std::vector<column_sp
   user_table t;
   t.name = name;
   t.writer = std::make_unique<table_writer>(f, *file_, def, rules, room(), index_sort_);
+  t.writer->prepare_trees_within(trees_.get());
   guarded([&] {
     system_table_writer(system_table::objects)
         .append(object_row(def.tdef_page, tables_container_id, name, object_type_table, now_, 0, new_object_owner(f),
@@ -205,6 +207,7 @@ void new_file::finish_table(size_t handle) {
     }
   });
   t.def = t.writer->def();
+  trees_built_ahead_ += t.writer->trees_built_ahead();
   t.writer.reset();
 }
 

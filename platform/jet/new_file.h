@@ -16,6 +16,7 @@
 #include "platform/jet/database.h"
 #include "platform/jet/catalog.h"
 #include "platform/jet/page_file.h"
+#include "platform/jet/prepared_tree.h"
 #include "platform/jet/table_writer.h"
 #include "platform/jet/usage_map.h"
 
@@ -52,6 +53,8 @@ class new_file final : public database {
   void close() override;
   void abandon() override;
   uint64_t bytes_written() const override { return file_ ? file_->bytes_written() : 0; }
+  // How many index trees of the tables finished so far were built ahead (tests and benchmarks).
+  size_t trees_built_ahead() const { return trees_built_ahead_; }
 
  private:
   new_file() = default;
@@ -66,6 +69,8 @@ class new_file final : public database {
   std::unique_ptr<page_file> file_;
   double now_ = 0;
   index_sort_options index_sort_;
+  // Shared by the user tables' trees built ahead.
+  std::unique_ptr<tree_budget> trees_;
   struct system_writer {
     system_table which;
     std::unique_ptr<table_writer> writer;
@@ -82,6 +87,7 @@ class new_file final : public database {
   size_t writing_ = SIZE_MAX;
   void sort_ahead_of_last();
   std::unique_ptr<map_page_writer> user_maps_;
+  size_t trees_built_ahead_ = 0;
   bool closed_ = false;
   bool failed_ = false;
 };

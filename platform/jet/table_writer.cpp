@@ -59,6 +59,7 @@ table_writer::table_writer(const format& f, page_allocator& alloc, table_def def
 }
 
 table_writer::~table_writer() {
+  stop_preparing_.store(true, std::memory_order_relaxed);
   for (auto& t : sorting_) t.join();
 }
 
@@ -103,7 +104,11 @@ void table_writer::append(const std::vector<value>& row) {
 void table_writer::append_row(std::vector<value>& row) {
   if (finished_) throw error(dao_error::object_invalid, error_text(dao_error::object_invalid));
   if (!sorting_.empty()) {
-    settle_sorting();
+    // The table is taken up again: trees built ahead would miss the rows to come.
+    stop_preparing_.store(true, std::memory_order_relaxed);
+    std::exception_ptr failure = join_sorting();
+    drop_prepared_trees();
+    if (failure) std::rethrow_exception(failure);
     for (auto& p : pending_)
       if (p) p->reopen();
   }
@@ -181,34 +186,67 @@ void table_writer::append_row(std::vector<value>& row) {
   ++def_.row_count;
 }
 
+bool table_writer::may_prepare(size_t i) const {
+  const index_sorter* s = pending_[i].get();
+  if (tree_budget_ == nullptr || !existing_.empty() || !index_reserved_[i].empty() || s == nullptr || s->runs() > 0)
+    return false;
+  // A first guess of the tree's size (its leaves, filled to the brim): a tree plainly too large for
+  // what is left is not started at all.
+  const size_t leaf_bytes = s->key_bytes() + 4 * s->size();
+  const size_t pages = leaf_bytes / index_page_capacity(f_) + 1;
+  return pages * f_.page_size <= tree_budget_->left();
+}
+
 void table_writer::sort_ahead() {
   if (finished_ || !sorting_.empty()) return;
-  for (auto& p : pending_) {
-    if (!p || !p->needs_sort()) continue;
+  stop_preparing_.store(false, std::memory_order_relaxed);
+  prepared_.clear();
+  prepared_.resize(pending_.size());
+  prepare_failure_.assign(pending_.size(), nullptr);
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    index_sorter* s = pending_[i].get();
+    if (s == nullptr) continue;
+    const bool sort = s->needs_sort();
+    const bool prepare = may_prepare(i);
+    if (!sort && !prepare) continue;
     try {
-      sorting_.emplace_back([this, s = p.get()] {
+      sorting_.emplace_back([this, s, i, sort, prepare] {
         try {
-          s->sort();
+          if (sort) s->sort();
         } catch (...) {
           std::lock_guard<std::mutex> lock(sort_failure_lock_);
           if (!sort_failure_) sort_failure_ = std::current_exception();
+          return;
+        }
+        if (!prepare) return;
+        try {
+          prepared_[i] = prepared_tree::build(
+              f_, def_.tdef_page, *tree_budget_, [s](const auto& out) { s->merge(out); }, &stop_preparing_);
+        } catch (...) {
+          // Raised by `finish` when it comes to this index, where building the tree there would raise it.
+          prepare_failure_[i] = std::current_exception();
         }
       });
     } catch (const std::system_error&) {
-      break;  // no thread to be had: what is left is sorted at finish
+      break;  // no thread to be had: what is left is sorted and built at finish
     }
   }
 }
 
-void table_writer::settle_sorting() {
+std::exception_ptr table_writer::join_sorting() {
   for (auto& t : sorting_) t.join();
   sorting_.clear();
-  std::exception_ptr failure;
-  {
-    std::lock_guard<std::mutex> lock(sort_failure_lock_);
-    failure = std::exchange(sort_failure_, nullptr);
-  }
-  if (failure) std::rethrow_exception(failure);
+  std::lock_guard<std::mutex> lock(sort_failure_lock_);
+  return std::exchange(sort_failure_, nullptr);
+}
+
+void table_writer::settle_sorting() {
+  if (std::exception_ptr failure = join_sorting()) std::rethrow_exception(failure);
+}
+
+void table_writer::drop_prepared_trees() {
+  prepared_.clear();
+  prepare_failure_.clear();
 }
 
 void table_writer::sort_pending() {
@@ -253,17 +291,24 @@ void table_writer::finish(map_page_writer& maps) {
   sort_pending();
   std::vector<std::vector<uint32_t>> index_pages(def_.indexes.size());
   for (size_t i = 0; i < def_.indexes.size(); ++i) {
+    index_def& ix = def_.indexes[i];
+    if (i < prepare_failure_.size() && prepare_failure_[i]) std::rethrow_exception(prepare_failure_[i]);
+    if (i < prepared_.size() && prepared_[i]) {
+      // Built ahead: its pages are the next ones, as if it were built here.
+      prepared_tree& ready = *prepared_[i];
+      btree_result placed = ready.place(alloc_);
+      ix.root_page = placed.root;
+      ix.entry_count = engine_stats_ ? 0 : uint32_t(ready.entries());
+      ix.distinct_count = ready.distinct_keys();
+      index_pages[i] = std::move(placed.pages);
+      prepared_[i].reset();
+      pending_[i].reset();
+      ++trees_built_ahead_;
+      continue;
+    }
     reserved_allocator ia(alloc_, index_reserved_[i]);
     btree_writer tree(f_, ia, def_.tdef_page);
-    uint32_t distinct = 0;
-    bytes previous;
-    auto add = [&](const index_entry_ref& e) {
-      if (tree.entries() == 0 || !std::equal(e.key.begin(), e.key.end(), previous.begin(), previous.end())) {
-        ++distinct;
-        previous.assign(e.key.begin(), e.key.end());
-      }
-      tree.add(e);
-    };
+    auto add = [&](const index_entry_ref& e) { tree.add(e); };
     // The entries of rows kept in place come from the old tree, in order, between the new ones.
     existing_index* old = existing_.empty() ? nullptr : existing_[i].get();
     const index_entry_ref* next_old = old ? old->next() : nullptr;
@@ -277,10 +322,9 @@ void table_writer::finish(map_page_writer& maps) {
     for (; next_old; next_old = old->next()) add(*next_old);
     pending_[i].reset();
     btree_result built = tree.finish();
-    index_def& ix = def_.indexes[i];
     ix.root_page = built.root;
     ix.entry_count = engine_stats_ ? 0 : uint32_t(tree.entries());
-    ix.distinct_count = distinct;
+    ix.distinct_count = tree.distinct_keys();
     index_pages[i] = std::move(built.pages);
   }
 
@@ -325,6 +369,7 @@ void table_writer::finish(map_page_writer& maps) {
   lv_.clear();
   pending_.clear();
   existing_.clear();
+  drop_prepared_trees();
   finished_ = true;
 }
 

@@ -8,9 +8,12 @@
 // size (3047) and the file size limit (3001). A refused row leaves no trace.
 // Index entries (key, row pointer) are gathered per index within a memory budget, beyond it in
 // sorted runs on disk (index_sorter.h), until `finish` sorts them (the indexes on other cores) and
-// streams each index in order into its tree.
+// streams each index in order into its tree. A table left for another (`sort_ahead`) has its
+// entries sorted on other cores meanwhile and, within the file's budget for them, the trees of the
+// indexes held wholly in memory built there too (prepared_tree.h); `finish` then only writes them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -29,6 +32,7 @@
 #include "platform/jet/index_sorter.h"
 #include "platform/jet/long_value.h"
 #include "platform/jet/page_io.h"
+#include "platform/jet/prepared_tree.h"
 #include "platform/jet/row_builder.h"
 #include "platform/jet/table_def.h"
 #include "platform/jet/types.h"
@@ -103,6 +107,9 @@ class table_writer {
   void keep_existing(kept_table kept);
   // Index statistics as the engine writes them for its system tables: entry count 0.
   void set_engine_statistics(bool e) { engine_stats_ = e; }
+  // Lets `sort_ahead` build index trees ahead within `budget` (shared with the file's other tables;
+  // it must outlive the writer). Null (the default): every tree is built by `finish`.
+  void prepare_trees_within(tree_budget* budget) { tree_budget_ = budget; }
 
   // Appends a row (values by column number; shorter vectors mean null for the rest).
   void append(std::vector<value>&& row);
@@ -110,8 +117,10 @@ class table_writer {
   void append(const std::vector<value>& row);
 
   // Starts sorting the index entries gathered so far on other cores, while the caller goes on with other
-  // tables; `finish` then finds them sorted. More rows may still come: the first waits for the sorting.
-  // Changes nothing in what is written.
+  // tables; `finish` then finds them sorted, and the trees it may build ahead (see
+  // prepare_trees_within) built. More rows may still come: the first stops the building, waits for
+  // the sorting and drops the trees. Changes nothing in what is written, nor where or when an error
+  // is raised: a tree that failed to build raises its error when `finish` comes to it.
   void sort_ahead();
 
   // Writes the remaining pages, the index trees, the usage maps (rows through `maps`) and the TDEF.
@@ -120,6 +129,8 @@ class table_writer {
   const table_def& def() const { return def_; }
   uint32_t row_count() const { return def_.row_count; }
   bool finished() const { return finished_; }
+  // How many of the index trees `finish` wrote were built ahead (a figure for tests and benchmarks).
+  size_t trees_built_ahead() const { return trees_built_ahead_; }
 
  private:
   // Appends `row`, which the writer may change (values coerced, missing ones added as null).
@@ -129,6 +140,12 @@ class table_writer {
   void sort_pending();
   // Waits for the sorting `sort_ahead` started; raises its failure.
   void settle_sorting();
+  // Waits for what `sort_ahead` started and returns the sorting's failure.
+  std::exception_ptr join_sorting();
+  // Whether index i's tree may be built ahead: no stored entries to merge, no pages of its own to
+  // use first, every entry in memory, and room left for it in the budget.
+  bool may_prepare(size_t i) const;
+  void drop_prepared_trees();
   void flush_data_page();
 
   const format& f_;
@@ -155,6 +172,12 @@ class table_writer {
   std::vector<std::thread> sorting_;  // sorts started by sort_ahead, one index each
   std::mutex sort_failure_lock_;
   std::exception_ptr sort_failure_;
+  tree_budget* tree_budget_ = nullptr;
+  std::atomic<bool> stop_preparing_{false};
+  // By index, filled by sort_ahead's threads: a tree built ahead, or the failure that building it raised.
+  std::vector<std::unique_ptr<prepared_tree>> prepared_;
+  std::vector<std::exception_ptr> prepare_failure_;
+  size_t trees_built_ahead_ = 0;
   size_t index_share_ = 0;  // each index's part of the sorting budget (also the bound of its key filter)
   std::optional<kept_table> kept_;
   std::vector<std::unique_ptr<existing_index>> existing_;  // by index, while rows are kept in place
