@@ -133,6 +133,16 @@ class file_storage : public storage {
       if (same_name(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 
+  void prepare_append(const std::wstring& name) override {
+    if (created_ || added(name)) return;
+    try {
+      db_->prepare_appending(db_->table_handle(stored_name(name)));
+    } catch (const jet::error&) {
+      // No such table: the first row says so.
+    } catch (const dao::error&) {
+    }
+  }
+
   void append_row(const std::wstring& name, const row& values) override {
     // Rows come one table at a time: the table's handle and column order are found once, not per row.
     if (!appending_ || !same_name(appending_->name, name)) {

@@ -76,6 +76,7 @@ std::shared_ptr<cursor> cursor_for(storage& s, const statement& st, bool append_
   c->append_only = append_only;
   c->read_only = read_only || !whole;
   if (!c->read_only) c->table = table;
+  if (append_only && !c->read_only) s.prepare_append(table);
   if (!append_only) {
     for (row& r : s.read_rows(table)) {
       row picked;

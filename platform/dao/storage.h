@@ -104,6 +104,9 @@ class storage {
   // Stores one row (values in schema order; a Null in an AutoNumber column gets the next number):
   // 3022 duplicate key, 3058 Null in the primary key, 3047 too large, 3001 file limit.
   virtual void append_row(const std::wstring& table, const row& values) = 0;
+  // Rows are about to be appended to a stored table (an append-only recordset was opened over it): the storage
+  // may start the work its first row needs. A hint: it refuses nothing and may do nothing.
+  virtual void prepare_append(const std::wstring& table) { (void)table; }
 
   // Adds an index to a stored table, built over its rows: 3284 name taken, 3283 second primary key,
   // 3265 field missing, 3022 a unique index over equal keys, 3058 a primary key over a Null, ...

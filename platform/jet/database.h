@@ -142,6 +142,11 @@ class database {
   virtual const table_def& table(size_t handle) const = 0;
   uint32_t row_count(size_t handle) const { return table(handle).row_count; }
 
+  // Says that rows are about to be appended to the table: an opened file may start, on another thread, the work
+  // its first change needs (the working copy, reading the table's index trees), so that it overlaps whatever the
+  // caller does before the first row. Nothing is changed and nothing is refused here; errors of that work are
+  // reported by the first change, as they would have been without it. A hint only: it may do nothing.
+  virtual void prepare_appending(size_t handle) { (void)handle; }
   virtual void append_row(size_t handle, const std::vector<value>& values) = 0;
   void append_row(const std::wstring& table, const std::vector<value>& values) { append_row(table_handle(table), values); }
 

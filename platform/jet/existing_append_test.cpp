@@ -293,35 +293,148 @@ TEST(AppendInPlace, AFailureHalfWayLeavesTheOriginalAsItWas) {
   EXPECT_EQ(s.entries(), 1u);
 }
 
-TEST(AppendInPlace, ATableWhoseIndexTreeIsDamagedIsRewrittenWhole) {
-  scratch_folder s;
-  const std::string path = s.file("damaged.mdb");
-  make_people(path, generation::jet4, 30);
-  uint32_t root = 0;
-  const table_before before = stored_table(path, L"People");
-  {
+TEST(AppendInPlace, RowsAnnouncedAheadGoInPlaceIntoTheCopyMadeMeanwhile) {
+  for (generation gen : {generation::jet3, generation::jet4, generation::ace}) {
+    SCOPED_TRACE(generation_name(gen));
+    scratch_folder s;
+    const std::string path = s.file(gen == generation::ace ? "ahead.accdb" : "ahead.mdb");
+    make_people(path, gen, 1200);  // its trees are checked on other cores, after the copy
+    const table_before before = stored_table(path, L"People");
+    const std::string original = slurp(path);
+    {
+      auto db = database::open(path);
+      size_t t = db->table_handle(L"People");
+      db->prepare_appending(t);
+      db->prepare_appending(t);  // said twice: one copy
+      EXPECT_TRUE(slurp(path) == original);
+      EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(7), value::text(L"fresh")}); }),
+                dao_error::duplicate_key);
+      EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(9000), value::text(L"p1199")}); }),
+                dao_error::duplicate_key);
+      for (int i = 5000; i < 5100; ++i)
+        db->append_row(t, {value::long_integer(i), value::text(L"new" + std::to_wstring(i)), value::text(L"n")});
+      EXPECT_EQ(s.entries(), 2u);  // the original and one working copy
+      EXPECT_TRUE(slurp(path) == original);  // untouched until the session ends
+      db->close();
+    }
+    EXPECT_EQ(s.entries(), 1u);
+    expect_sound(path);
     auto r = database_reader::open(path);
-    root = r->table(L"People").indexes.at(1).root_page;
+    expect_pages_kept(*r, before);  // appended in place
+    EXPECT_EQ(r->read_all(L"People").size(), 1300u);
+    EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1300u);
+    EXPECT_EQ(oracle::mdb_reader_dump(path, {"People"}).at(0).rows.size(), 1300u);
   }
-  {  // the root leaf's free-space field no longer agrees with its entries
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(std::streamoff(root) * 4096 + 2);
-    f.put(char(0x01));
-    f.put(char(0x00));
+}
+
+TEST(AppendInPlace, RowsAnnouncedAfterAnotherChangeOrNeverWritten) {
+  scratch_folder s;
+  const std::string path = s.file("later.mdb");
+  make_people(path, generation::jet4, 1200);
+  const std::string original = slurp(path);
+  // Announced, then nothing written (closed, abandoned, or just dropped): the original stays, no copy is left.
+  for (int end = 0; end < 3; ++end) {
+    auto db = database::open(path);
+    db->prepare_appending(db->table_handle(L"People"));
+    if (end == 0) db->close();
+    if (end == 1) db->abandon();
+    db.reset();
+    EXPECT_TRUE(slurp(path) == original) << end;
+    EXPECT_EQ(s.entries(), 1u) << end;
   }
+  // Announced for one table, then another table added first: the table is looked at again in the copy as it
+  // is by then, and its rows still go in place.
+  const table_before before = stored_table(path, L"People");
   {
     auto db = database::open(path);
     size_t t = db->table_handle(L"People");
-    EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(3), value::text(L"x")}); }), dao_error::duplicate_key);
-    db->append_row(t, {value::long_integer(31), value::text(L"p31")});
+    db->prepare_appending(t);
+    size_t other = db->add_table(L"Other", {{.name = L"N", .type = column_type::long_integer}},
+                                 {{.name = L"PrimaryKey", .fields = {{L"N"}}, .primary = true}});
+    db->append_row(other, {value::long_integer(1)});
+    db->prepare_appending(t);  // a copy is there already: nothing to do
+    for (int i = 5000; i < 5050; ++i) db->append_row(t, {value::long_integer(i), value::text(L"x" + std::to_wstring(i))});
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(5000), value::text(L"y")}); }),
+              dao_error::duplicate_key);
     db->close();
   }
   expect_sound(path);
-  auto rows = oracle::mdb_export(path, "People");
-  EXPECT_EQ(rows.size(), 31u);
-  // The stored rows were taken into new pages rather than kept where they were.
   auto r = database_reader::open(path);
-  for (const auto& [page, bytes] : stored_pages(*r, before.tdef_page)) EXPECT_EQ(before.pages.count(page), 0u) << page;
+  expect_pages_kept(*r, before);
+  EXPECT_EQ(r->read_all(L"People").size(), 1250u);
+  EXPECT_EQ(r->read_all(L"Other").size(), 1u);
+  EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1250u);
+}
+
+TEST(AppendInPlace, ACopyMadeAheadThatFailsFailsTheFirstRowAndLeavesTheOriginal) {
+  scratch_folder s;
+  const std::string path = s.file("ahead-full.mdb");
+  make_people(path, generation::jet4, 1200);
+  const std::string original = slurp(path);
+  {  // the disk fills while the copy is made ahead
+    auto db = database::open(path);
+    size_t t = db->table_handle(L"People");
+    int number = error_with_file_size_limit(original.size() / 2, [&] {
+      db->prepare_appending(t);
+      db->append_row(t, {value::long_integer(5000), value::text(L"new")});
+    });
+    EXPECT_EQ(number, dao_error::disk_full);
+    db->close();  // nothing was changed
+  }
+  EXPECT_TRUE(slurp(path) == original);
+  EXPECT_EQ(s.entries(), 1u);
+  {  // another session has the file open when the first row comes: refused, and accepted once it is gone
+    auto db = database::open(path);
+    size_t t = db->table_handle(L"People");
+    db->prepare_appending(t);
+    {
+      auto other = database::open(path, {.read_only = true});
+      EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(5000), value::text(L"new")}); }),
+                dao_error::file_in_use);
+    }
+    EXPECT_TRUE(slurp(path) == original);
+    db->append_row(t, {value::long_integer(5000), value::text(L"new")});
+    db->close();
+  }
+  EXPECT_EQ(s.entries(), 1u);
+  expect_sound(path);
+  EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1201u);
+}
+
+TEST(AppendInPlace, ATableWhoseIndexTreeIsDamagedIsRewrittenWhole) {
+  // Whether its rows were announced ahead (the trees are then checked in the copy made meanwhile) or not.
+  for (bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead ? "announced ahead" : "not announced");
+    scratch_folder s;
+    const std::string path = s.file("damaged.mdb");
+    make_people(path, generation::jet4, 30);
+    uint32_t root = 0;
+    const table_before before = stored_table(path, L"People");
+    {
+      auto r = database_reader::open(path);
+      root = r->table(L"People").indexes.at(1).root_page;
+    }
+    {  // the root leaf's free-space field no longer agrees with its entries
+      std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+      f.seekp(std::streamoff(root) * 4096 + 2);
+      f.put(char(0x01));
+      f.put(char(0x00));
+    }
+    {
+      auto db = database::open(path);
+      size_t t = db->table_handle(L"People");
+      if (ahead) db->prepare_appending(t);
+      EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(3), value::text(L"x")}); }), dao_error::duplicate_key);
+      db->append_row(t, {value::long_integer(31), value::text(L"p31")});
+      db->close();
+    }
+    expect_sound(path);
+    auto rows = oracle::mdb_export(path, "People");
+    EXPECT_EQ(rows.size(), 31u);
+    // The stored rows were taken into new pages rather than kept where they were.
+    auto r = database_reader::open(path);
+    for (const auto& [page, bytes] : stored_pages(*r, before.tdef_page)) EXPECT_EQ(before.pages.count(page), 0u) << page;
+  }
 }
 
 }  // namespace

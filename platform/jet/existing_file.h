@@ -9,7 +9,8 @@
 // Locks (flock on the original): an exclusive open holds an exclusive lock, any other open a shared
 // one; the first change takes the exclusive lock (3045 while another session has the file open).
 //
-// Changes go to a working copy (working_copy.h) made at the first change; the reader is then
+// Changes go to a working copy (working_copy.h) made at the first change, or on another thread ahead
+// of it once the caller has said that rows are coming (`prepare_appending`); the reader is then
 // reopened over the copy. `close` renames the copy over the original when something was changed;
 // `abandon` or the destructor without `close` delete the copy and leave the original byte for byte
 // as it was. A change that fails half-way gives the copy up: the session refuses further changes
@@ -62,6 +63,9 @@ class existing_file final : public database {
                    const std::vector<index_spec>& indexes, const std::wstring& description = std::wstring()) override;
   size_t table_handle(const std::wstring& name) override;
   const table_def& table(size_t handle) const override;
+  // Makes the working copy on another thread when no change has been made yet, and reads the table's
+  // index trees and pages there for its first row (used when nothing has been written meanwhile).
+  void prepare_appending(size_t handle) override;
   using database::append_row;
   void append_row(size_t handle, const std::vector<value>& values) override;
   void finish_table(size_t handle) override;
@@ -80,6 +84,8 @@ class existing_file final : public database {
   class recycler;
   class end_pages;
   struct open_table;
+  struct table_survey;
+  struct preparation;
   existing_file();
   void release_lock();
   void check_writable();
@@ -100,6 +106,11 @@ class existing_file final : public database {
   // over a sort order we have no collation for, a field of a type we cannot write.
   void check_rewritable(const table_def& def, const std::string& refusal) const;
   void start_appending(open_table& t);
+  // Waits for the work `prepare_appending` started; its working copy (null when there is none, rethrowing the
+  // error that stopped it) and survey are handed over to the session.
+  std::unique_ptr<working_copy> take_prepared_copy();
+  // Waits for that work and drops what it made.
+  void drop_preparation();
   std::set<bytes>& referenced_keys(uint32_t tdef_page, uint32_t physical, bool rebuild);
   // The stored definition of the table at a TDEF page, read once per reading of the working copy: every row
   // appended to a table with enforced relationships looks at the tables it refers to.
@@ -129,6 +140,11 @@ class existing_file final : public database {
   mutable std::optional<std::vector<catalog_object>> objects_;  // likewise
   mutable std::optional<std::vector<relationship>> relationships_;  // likewise
   std::string change_refusal_;  // why the file cannot be changed (empty when it can)
+  std::unique_ptr<preparation> preparation_;  // work started ahead of the first change
+  // The survey made with the working copy, for the first table rows are appended to (valid while nothing has
+  // been written to the copy).
+  std::unique_ptr<table_survey> prepared_survey_;
+  uint32_t prepared_survey_tdef_ = 0;
 };
 
 }  // namespace jet

@@ -10,6 +10,7 @@
 // map is written at close.
 #include <algorithm>
 #include <cwctype>
+#include <exception>
 #include <set>
 #include <sys/file.h>
 #include <system_error>
@@ -63,6 +64,58 @@ class existing_file::end_pages : public page_allocator {
   working_copy& file_;
 };
 
+// Whether each index tree of a table reads back whole, and the pages the table owns.
+struct existing_file::table_survey {
+  std::vector<uint8_t> sound;  // by physical index
+  table_pages pages;
+};
+
+// The working copy and the survey of the table rows are coming for, made on another thread.
+struct existing_file::preparation {
+  std::thread worker;
+  std::unique_ptr<working_copy> copy;
+  std::exception_ptr failure;  // what stopped the copy
+  uint32_t tdef_page = 0;
+  std::unique_ptr<table_survey> survey;
+};
+
+namespace {
+
+// The trees of a large table are checked on other cores while its pages are listed.
+void survey_table(const format& f, const working_copy& copy, const table_def& def, uint32_t tdef_page,
+                  std::vector<uint8_t>& sound, table_pages& pages) {
+  sound.assign(def.indexes.size(), 0);
+  auto check_tree = [&](size_t i) {
+    try {
+      const index_def& ix = def.indexes[i];
+      sound[i] = ix.root_page != 0 && check_index_tree(f, copy, ix.root_page, tdef_page).problems.empty();
+    } catch (...) {
+      sound[i] = 0;  // unreadable: the table is rewritten whole
+    }
+  };
+  std::vector<std::thread> checks;
+  for (size_t i = 0; i < def.indexes.size(); ++i) {
+    if (def.row_count < 1000) {
+      check_tree(i);
+      continue;
+    }
+    try {
+      checks.emplace_back(check_tree, i);
+    } catch (const std::system_error&) {
+      check_tree(i);  // no thread to be had
+    }
+  }
+  try {
+    pages = pages_of_table(f, copy, tdef_page);
+  } catch (...) {
+    for (auto& c : checks) c.join();
+    throw;
+  }
+  for (auto& c : checks) c.join();
+}
+
+}  // namespace
+
 struct existing_file::open_table {
   std::wstring name;
   uint32_t tdef_page = 0;
@@ -78,7 +131,55 @@ existing_file::existing_file() = default;
 
 existing_file::~existing_file() {
   if (!closed_) abandon();
+  drop_preparation();
   release_lock();
+}
+
+void existing_file::prepare_appending(size_t handle) {
+  if (closed_ || options_.read_only || failed_ || copy_ || preparation_ || !change_refusal_.empty()) return;
+  if (handle >= tables_.size() || tables_[handle]->name.empty() || tables_[handle]->writer) return;
+  const catalog_entry* entry = reader_->find_table(tables_[handle]->name);
+  if (!entry || entry->is_system()) return;  // refused at the first row, before any copy
+  auto p = std::make_unique<preparation>();
+  p->tdef_page = tables_[handle]->tdef_page;
+  // The original cannot change meanwhile: this session's lock keeps every other writer out.
+  const format* f = &fmt();
+  try {
+    p->worker = std::thread([p = p.get(), f, path = path_] {
+      try {
+        p->copy = working_copy::make(path, f->page_size, f->max_file_size);
+      } catch (...) {
+        p->failure = std::current_exception();  // the first change meets it, as it would have made the copy
+        return;
+      }
+      try {
+        auto survey = std::make_unique<table_survey>();
+        survey_table(*f, *p->copy, read_tdef(*f, *p->copy, p->tdef_page), p->tdef_page, survey->sound, survey->pages);
+        p->survey = std::move(survey);
+      } catch (...) {
+        // The first row surveys the table again and meets the problem there.
+      }
+    });
+  } catch (const std::system_error&) {
+    return;  // no thread to be had: the copy is made at the first change
+  }
+  preparation_ = std::move(p);
+}
+
+std::unique_ptr<working_copy> existing_file::take_prepared_copy() {
+  if (!preparation_) return nullptr;
+  std::unique_ptr<preparation> p = std::move(preparation_);
+  if (p->worker.joinable()) p->worker.join();
+  if (p->failure) std::rethrow_exception(p->failure);
+  prepared_survey_ = std::move(p->survey);
+  prepared_survey_tdef_ = p->tdef_page;
+  return std::move(p->copy);
+}
+
+void existing_file::drop_preparation() {
+  if (!preparation_) return;
+  if (preparation_->worker.joinable()) preparation_->worker.join();
+  preparation_.reset();  // deletes a copy no change has used
 }
 
 void existing_file::check_writable() {
@@ -96,7 +197,8 @@ void existing_file::begin_changes() {
     exclusive_locked_ = true;
   }
   const format& f = fmt();
-  copy_ = working_copy::make(path_, f.page_size, f.max_file_size);
+  copy_ = take_prepared_copy();
+  if (!copy_) copy_ = working_copy::make(path_, f.page_size, f.max_file_size);
   alloc_ = std::make_unique<recycler>(*copy_);
   original_pages_ = copy_->page_count();
   auto g = read_global_free(f, *copy_);
@@ -344,35 +446,15 @@ void existing_file::start_appending(open_table& t) {
       referenced_keys(t.tdef_page, li.physical, true);
   // Rows are appended in place when every index tree can be read back whole: the stored rows, their
   // long values and their index entries stay as they are. Otherwise the table is rewritten whole.
-  // The trees of a large table are checked on other cores while its pages are listed.
-  std::vector<uint8_t> sound(def.indexes.size(), 0);
-  auto check_tree = [&](size_t i) {
-    try {
-      const index_def& ix = def.indexes[i];
-      sound[i] = ix.root_page != 0 && check_index_tree(f, *copy_, ix.root_page, t.tdef_page).problems.empty();
-    } catch (...) {
-      sound[i] = 0;  // unreadable: the table is rewritten whole
-    }
-  };
-  std::vector<std::thread> checks;
-  for (size_t i = 0; i < def.indexes.size(); ++i) {
-    if (def.row_count < 1000) {
-      check_tree(i);
-      continue;
-    }
-    try {
-      checks.emplace_back(check_tree, i);
-    } catch (const std::system_error&) {
-      check_tree(i);  // no thread to be had
-    }
+  // The survey made with the working copy serves while the copy is still the original.
+  std::vector<uint8_t> sound;
+  if (prepared_survey_ && prepared_survey_tdef_ == t.tdef_page && copy_->bytes_written() == 0) {
+    sound = std::move(prepared_survey_->sound);
+    t.old_pages = std::move(prepared_survey_->pages);
+  } else {
+    survey_table(f, *copy_, def, t.tdef_page, sound, t.old_pages);
   }
-  try {
-    t.old_pages = pages_of_table(f, *copy_, t.tdef_page);
-  } catch (...) {
-    for (auto& c : checks) c.join();
-    throw;
-  }
-  for (auto& c : checks) c.join();
+  prepared_survey_.reset();
   const bool in_place = std::all_of(sound.begin(), sound.end(), [](uint8_t ok) { return ok != 0; });
   table_def fresh = def;
   if (!in_place) fresh.row_count = 0;
@@ -607,6 +689,7 @@ void existing_file::finish_open_writer(uint32_t tdef_page) {
 void existing_file::close() {
   if (closed_) return;
   try {
+    drop_preparation();  // still there: nothing was changed
     if (copy_ && !failed_) {
       for (size_t i = 0; i < tables_.size(); ++i) finish_table(i);
     }
@@ -635,6 +718,7 @@ void existing_file::close() {
 
 void existing_file::abandon() {
   if (closed_) return;
+  drop_preparation();
   for (auto& t : tables_) t->writer.reset();
   if (copy_) copy_->abandon();
   copy_.reset();

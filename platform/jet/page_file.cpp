@@ -105,6 +105,7 @@ void page_file::write(uint32_t page, std::span<const uint8_t> bytes) {
     done += size_t(n);
   }
   bytes_written_ += bytes.size();
+  writeback_.wrote(fd_, uint64_t(at) + bytes.size());
 }
 
 std::vector<uint8_t> page_file::read(uint32_t page) const {

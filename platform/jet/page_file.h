@@ -17,6 +17,7 @@
 
 #include "platform/jet/page_io.h"
 #include "platform/system/atomic_file.h"
+#include "platform/system/file_copy.h"
 
 namespace jet {
 
@@ -58,6 +59,7 @@ class page_file : public page_allocator, public page_source {
   uint64_t bytes_written_ = 0;
   std::string dest_;
   sys_temporary_file temp_;
+  sys_early_writeback writeback_;
 };
 
 // Splits "dir/name" into the folder ("." when there is none).

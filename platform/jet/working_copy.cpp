@@ -1,4 +1,4 @@
-// Working copy on POSIX I/O: a copied file, pwrite/pread at page offsets, fsync and rename on commit.
+// Working copy on POSIX I/O: a file copied in the kernel, pwrite/pread at page offsets, fsync and rename on commit.
 #include "platform/jet/working_copy.h"
 
 #include <cerrno>
@@ -10,6 +10,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/page_file.h"
 #include "platform/system/atomic_file.h"
+#include "platform/system/file_copy.h"
 
 namespace jet {
 
@@ -55,28 +56,18 @@ std::unique_ptr<working_copy> working_copy::make(const std::string& original, ui
       throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
     throw_write_error(err, original);
   }
-  int fd = w->temp_.fd();
-  try {
-    std::vector<uint8_t> buffer(1 << 20);
-    off_t at = 0;
-    while (true) {
-      ssize_t n = ::pread(in, buffer.data(), buffer.size(), at);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw error(dao_error::io_error, "Disk or network error while reading '" + original + "': " + std::strerror(errno) + ".");
-      }
-      if (n == 0) break;
-      write_all(fd, buffer.data(), size_t(n), at, original);
-      at += n;
-    }
-    ::close(in);
-    in = -1;
-    // A partial last page (never written by the engine) is dropped from the page count.
-    w->pages_ = uint32_t(uint64_t(at) / page_size);
-  } catch (...) {
-    if (in >= 0) ::close(in);
-    throw;  // the destructor deletes the copy
+  const sys_copy_result copied = sys_copy_contents(in, w->temp_.fd());
+  ::close(in);
+  if (copied.error != 0) {
+    if (copied.while_reading)
+      throw error(dao_error::io_error,
+                  "Disk or network error while reading '" + original + "': " + std::strerror(copied.error) + ".");
+    throw_write_error(copied.error, original);  // the destructor deletes the copy
   }
+  // The copy goes to the disk while the changes are made: the flush at commit is left with little to do.
+  w->writeback_.start_before(w->temp_.fd(), copied.bytes);
+  // A partial last page (never written by the engine) is dropped from the page count.
+  w->pages_ = uint32_t(copied.bytes / page_size);
   return w;
 }
 
@@ -91,8 +82,10 @@ uint32_t working_copy::allocate() {
 void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
   if (temp_.fd() < 0 || page >= pages_ || bytes.size() != page_size_)
     throw error(dao_error::io_error, "Internal error: bad page write.");
-  write_all(temp_.fd(), bytes.data(), bytes.size(), off_t(page) * page_size_, original_);
+  const off_t at = off_t(page) * page_size_;
+  write_all(temp_.fd(), bytes.data(), bytes.size(), at, original_);
   bytes_written_ += bytes.size();
+  writeback_.wrote(temp_.fd(), uint64_t(at) + bytes.size());
 }
 
 std::vector<uint8_t> working_copy::read(uint32_t page) const {

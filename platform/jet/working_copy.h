@@ -19,6 +19,7 @@
 
 #include "platform/jet/page_io.h"
 #include "platform/system/atomic_file.h"
+#include "platform/system/file_copy.h"
 
 namespace jet {
 
@@ -53,6 +54,7 @@ class working_copy : public page_allocator, public page_source {
   std::string original_;
   struct stat original_stat_ {};
   sys_temporary_file temp_;
+  sys_early_writeback writeback_;
 };
 
 }  // namespace jet
