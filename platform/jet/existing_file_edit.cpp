@@ -123,6 +123,7 @@ struct existing_file::open_table {
   std::unique_ptr<table_writer> writer;   // while rows are being added
   std::vector<bool> required;             // by column number: Required property
   std::vector<bool> no_zero_length;       // by column number: AllowZeroLength false
+  std::vector<uint16_t> ruled;            // numbers of the columns with either rule
   table_pages old_pages;                  // what the table owned before the writer took it over
   std::unique_ptr<end_pages> new_rows;    // where rows appended in place go
 };
@@ -440,6 +441,9 @@ void existing_file::start_appending(open_table& t) {
       t.no_zero_length[c.number] = z && is_text_type(c.type) && !flag(L"AllowZeroLength");
     }
   }
+  t.ruled.clear();
+  for (const auto& c : def.columns)
+    if (c.number < ncols && (t.required[c.number] || t.no_zero_length[c.number])) t.ruled.push_back(c.number);
   // The keys other tables refer to, before rows are added to them.
   for (const auto& li : def.logical_indexes)
     if (li.type == logical_index_type::foreign_key && li.relationship_role == 1)
@@ -539,14 +543,17 @@ void existing_file::append_row(size_t handle, const std::vector<value>& values) 
   }
   const table_def& def = t.writer->def();
   if (values.size() > std::max<size_t>(def.max_columns, def.columns.size())) throw_error(dao_error::field_not_found);
-  // Column rules of an existing table come from its properties (a new table's writer has its own).
-  for (const auto& c : def.columns) {
-    const value* v = c.number < values.size() ? &values[c.number] : nullptr;
-    bool null = !v || v->is_null();
-    if (c.number < t.required.size() && t.required[c.number] && null) throw_error(dao_error::required_null, to_utf8(c.name));
-    if (c.number < t.no_zero_length.size() && t.no_zero_length[c.number] && v && v->kind_of() == value::kind::text &&
-        v->as_text().empty())
-      throw_error(dao_error::zero_length, to_utf8(c.name));
+  // Column rules of an existing table come from its properties (a new table's writer has its own); only the
+  // columns that have one are looked at.
+  for (uint16_t number : t.ruled) {
+    const value* v = number < values.size() ? &values[number] : nullptr;
+    auto name = [&] {
+      const column_def* c = def.column_by_number(number);
+      return c ? to_utf8(c->name) : std::string();
+    };
+    if (t.required[number] && (!v || v->is_null())) throw_error(dao_error::required_null, name());
+    if (t.no_zero_length[number] && v && v->kind_of() == value::kind::text && v->as_text().empty())
+      throw_error(dao_error::zero_length, name());
   }
   check_references(t, values);
   try {

@@ -116,7 +116,7 @@ TEST(ChangeExisting, AppendsToATableWeWroteContinuingItsAutoNumber) {
     auto db = database::create(path);
     db->add_table(L"People",
                   {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
-                   {.name = L"Name", .type = column_type::text, .size = 40, .required = true},
+                   {.name = L"Name", .type = column_type::text, .size = 40, .required = true, .allow_zero_length = false},
                    {.name = L"Note", .type = column_type::memo}},
                   {{.name = L"PrimaryKey", .fields = {{L"Id"}}, .primary = true},
                    {.name = L"ByName", .fields = {{L"Name"}}, .unique = true}});
@@ -131,7 +131,12 @@ TEST(ChangeExisting, AppendsToATableWeWroteContinuingItsAutoNumber) {
     db->append_row(t, {value(), value::text(L"Cy"), value::text(std::wstring(5000, L'x'))});
     EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value::text(L"Ann"), value()}); }), dao_error::duplicate_key);
     EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value(), value()}); }), dao_error::required_null);
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value::text(L""), value()}); }), dao_error::zero_length);
     db->append_row(t, {value(), value::text(L"Dee"), value()});
+    // Finished and appended to again: the rules hold as before.
+    db->finish_table(t);
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value(), value::text(L"n")}); }), dao_error::required_null);
+    EXPECT_EQ(error_of([&] { db->append_row(t, {value(), value::text(L""), value()}); }), dao_error::zero_length);
     db->close();
   }
   expect_sound(path);

@@ -2,7 +2,13 @@
 #include "platform/jet/existing_index.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/jet/error.h"
 #include "platform/jet/index_scan.h"
@@ -15,12 +21,89 @@ namespace {
 constexpr size_t kMaxDepth = 32;
 // Node pages kept decoded for look-ups: the upper levels of any tree of this engine's file sizes.
 constexpr size_t kCachedNodes = 256;
+// Trees of tables this large are walked on another thread; leaves read ahead of the merge at most.
+constexpr size_t kReadAheadKeys = 1000;
+constexpr size_t kLeavesAhead = 16;
 
 }  // namespace
 
+// The walk on its own thread, handing whole leaves over; their buffers come back for the next ones.
+class existing_index::read_ahead {
+ public:
+  explicit read_ahead(existing_index& ix) : ix_(ix), thread_([this] { run(); }) {}
+  ~read_ahead() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+  // The next leaf into `out` (whose buffers go back to the walk); false after the last.
+  bool take(leaf& out) {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [&] { return !ready_.empty() || done_; });
+    if (ready_.empty()) {
+      if (failure_) std::rethrow_exception(failure_);
+      return false;
+    }
+    spare_.push_back(std::move(out));
+    out = std::move(ready_.front());
+    ready_.pop_front();
+    cv_.notify_all();
+    return true;
+  }
+
+ private:
+  void run() {
+    while (true) {
+      leaf l;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [&] { return stop_ || ready_.size() < kLeavesAhead; });
+        if (stop_) return;
+        if (!spare_.empty()) {
+          l = std::move(spare_.back());
+          spare_.pop_back();
+        }
+      }
+      bool more = false;
+      std::exception_ptr failure;
+      try {
+        more = ix_.next_leaf(l);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      {
+        std::lock_guard<std::mutex> lock(m_);
+        if (more) {
+          ready_.push_back(std::move(l));
+        } else {
+          failure_ = failure;
+          done_ = true;
+        }
+      }
+      cv_.notify_all();
+      if (!more) return;
+    }
+  }
+
+  existing_index& ix_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::deque<leaf> ready_;
+  std::vector<leaf> spare_;
+  bool done_ = false;
+  bool stop_ = false;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: started once the rest is in place
+};
+
 existing_index::existing_index(const format& f, const page_source& file, uint32_t root, size_t expected_keys,
                                size_t filter_bytes)
-    : f_(f), file_(file), root_(root), expected_keys_(expected_keys), filter_bytes_(filter_bytes) {
+    : f_(f), file_(file), pages_(file.page_count()), root_(root), expected_keys_(expected_keys),
+      filter_bytes_(filter_bytes) {
   if (root_ == 0) return;
   // The smallest key: the first entry of the leftmost leaf; the largest: the last of the rightmost.
   for (bool first : {true, false}) {
@@ -46,8 +129,10 @@ existing_index::existing_index(const format& f, const page_source& file, uint32_
   if (!first_key_ || !last_key_) first_key_.reset(), last_key_.reset();
 }
 
+existing_index::~existing_index() = default;
+
 index_page existing_index::load(uint32_t page) const {
-  if (page == 0 || page >= file_.page_count())
+  if (page == 0 || page >= pages_)
     throw_corrupt("index page " + std::to_string(page) + " lies outside the file");
   std::vector<uint8_t> bytes = file_.read(page);
   return read_index_page(f_, bytes, page);
@@ -97,45 +182,35 @@ bool existing_index::contains(std::span<const uint8_t> key) {
   }
 }
 
-void existing_index::push(uint32_t page) {
+bool existing_index::visit(uint32_t page, leaf& out) {
   if (depth_ >= kMaxDepth) throw_corrupt("index tree deeper than " + std::to_string(kMaxDepth) + " levels");
-  if (page == 0 || page >= file_.page_count())
-    throw_corrupt("index page " + std::to_string(page) + " lies outside the file");
+  if (page == 0 || page >= pages_) throw_corrupt("index page " + std::to_string(page) + " lies outside the file");
+  std::vector<uint8_t> bytes = file_.read(page);
+  if (!bytes.empty() && bytes[0] == page_type::index_leaf) {
+    // Leaves are most of a tree: their keys go into one reused buffer rather than one allocation each.
+    out.keys.clear();
+    out.entries.clear();
+    read_index_page_entries(f_, bytes, page, [&](const index_entry_ref& e) {
+      out.entries.push_back(leaf_entry{out.keys.size(), e.key.size(), e.page, e.row});
+      out.keys.insert(out.keys.end(), e.key.begin(), e.key.end());
+    });
+    return true;
+  }
   if (walk_.size() <= depth_) walk_.emplace_back();
   frame& fr = walk_[depth_];
-  std::vector<uint8_t> bytes = file_.read(page);
+  fr.page = read_index_page(f_, bytes, page);
   fr.pos = 0;
-  fr.leaf = !bytes.empty() && bytes[0] == page_type::index_leaf;
-  fr.keys.clear();
-  fr.entries.clear();
-  if (fr.leaf) {
-    // Leaves are most of a tree: their keys go into one reused buffer rather than one allocation each.
-    fr.page = read_index_page_entries(f_, bytes, page, [&](const index_entry_ref& e) {
-      fr.entries.push_back(leaf_entry{fr.keys.size(), e.key.size(), e.page, e.row});
-      fr.keys.insert(fr.keys.end(), e.key.begin(), e.key.end());
-    });
-  } else {
-    fr.page = read_index_page(f_, bytes, page);
-  }
   ++depth_;
+  return false;
 }
 
-const index_entry_ref* existing_index::next() {
+bool existing_index::next_leaf(leaf& out) {
   if (!walking_) {
     walking_ = true;
-    if (root_ != 0) push(root_);
+    if (root_ != 0 && visit(root_, out)) return true;
   }
   while (depth_ > 0) {
     frame& top = walk_[depth_ - 1];
-    if (top.leaf) {
-      if (top.pos < top.entries.size()) {
-        const leaf_entry& e = top.entries[top.pos++];
-        current_ = index_entry_ref{std::span<const uint8_t>(top.keys.data() + e.offset, e.length), e.page, e.row, 0};
-        return &current_;
-      }
-      --depth_;
-      continue;
-    }
     uint32_t child = 0;
     if (top.pos < top.page.entries.size()) {
       child = top.page.entries[top.pos++].child;
@@ -146,9 +221,34 @@ const index_entry_ref* existing_index::next() {
       --depth_;
       continue;
     }
-    push(child);  // may move walk_'s frames: `top` is not used after it
+    if (visit(child, out)) return true;  // may move walk_'s frames: `top` is not used after it
   }
-  return nullptr;
+  return false;
+}
+
+bool existing_index::take_leaf() {
+  pos_ = 0;
+  if (!ahead_tried_) {
+    ahead_tried_ = true;
+    if (root_ != 0 && expected_keys_ >= kReadAheadKeys) {
+      try {
+        ahead_ = std::make_unique<read_ahead>(*this);
+      } catch (const std::system_error&) {
+        // No thread to be had: the leaves are read here.
+      }
+    }
+  }
+  const bool more = ahead_ ? ahead_->take(leaf_entries_) : next_leaf(leaf_entries_);
+  if (!more) leaf_entries_.entries.clear();  // the end stays the end
+  return more;
+}
+
+const index_entry_ref* existing_index::next() {
+  while (pos_ >= leaf_entries_.entries.size())
+    if (!take_leaf()) return nullptr;
+  const leaf_entry& e = leaf_entries_.entries[pos_++];
+  current_ = index_entry_ref{std::span<const uint8_t>(leaf_entries_.keys.data() + e.offset, e.length), e.page, e.row, 0};
+  return &current_;
 }
 
 }  // namespace jet

@@ -76,11 +76,11 @@ working_copy::~working_copy() = default;
 uint32_t working_copy::allocate() {
   if (temp_.fd() < 0) throw_error(dao_error::object_invalid);
   if (!has_room_for(1)) throw_error(dao_error::invalid_argument);
-  return pages_++;
+  return pages_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
-  if (temp_.fd() < 0 || page >= pages_ || bytes.size() != page_size_)
+  if (temp_.fd() < 0 || page >= page_count() || bytes.size() != page_size_)
     throw error(dao_error::io_error, "Internal error: bad page write.");
   const off_t at = off_t(page) * page_size_;
   write_all(temp_.fd(), bytes.data(), bytes.size(), at, original_);
@@ -90,7 +90,7 @@ void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
 
 std::vector<uint8_t> working_copy::read(uint32_t page) const {
   if (temp_.fd() < 0) throw_error(dao_error::object_invalid);
-  if (page >= pages_) throw_corrupt(original_ + "' (page " + std::to_string(page) + " is beyond the end of the file");
+  if (page >= page_count()) throw_corrupt(original_ + "' (page " + std::to_string(page) + " is beyond the end of the file");
   std::vector<uint8_t> out(page_size_);
   size_t done = 0;
   off_t at = off_t(page) * page_size_;
@@ -109,8 +109,8 @@ std::vector<uint8_t> working_copy::read(uint32_t page) const {
 void working_copy::sync_length() {
   if (temp_.fd() < 0) return;
   struct stat st;
-  if (::fstat(temp_.fd(), &st) == 0 && uint64_t(st.st_size) >= uint64_t(pages_) * page_size_) return;
-  if (::ftruncate(temp_.fd(), off_t(pages_) * page_size_) != 0) throw_write_error(errno, original_);
+  if (::fstat(temp_.fd(), &st) == 0 && uint64_t(st.st_size) >= uint64_t(page_count()) * page_size_) return;
+  if (::ftruncate(temp_.fd(), off_t(page_count()) * page_size_) != 0) throw_write_error(errno, original_);
 }
 
 void working_copy::commit() {

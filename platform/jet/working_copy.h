@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,10 +33,10 @@ class working_copy : public page_allocator, public page_source {
 
   uint32_t allocate() override;
   void write(uint32_t page, std::span<const uint8_t> bytes) override;
-  uint32_t page_count() const override { return pages_; }
+  uint32_t page_count() const override { return pages_.load(std::memory_order_relaxed); }
   std::vector<uint8_t> read(uint32_t page) const override;
 
-  bool has_room_for(uint64_t n) const { return (uint64_t(pages_) + n) * page_size_ <= max_size_; }
+  bool has_room_for(uint64_t n) const { return (uint64_t(page_count()) + n) * page_size_ <= max_size_; }
   const std::string& temp_path() const { return temp_.path(); }
   // Bytes written to the copy by changes (the initial copy not counted).
   uint64_t bytes_written() const { return bytes_written_; }
@@ -49,7 +50,8 @@ class working_copy : public page_allocator, public page_source {
   working_copy() = default;
   uint32_t page_size_ = 0;
   uint64_t max_size_ = 0;
-  uint32_t pages_ = 0;
+  // Read by threads that walk stored pages while this one allocates new ones.
+  std::atomic<uint32_t> pages_{0};
   uint64_t bytes_written_ = 0;
   std::string original_;
   struct stat original_stat_ {};
