@@ -16,12 +16,11 @@ struct group {
   size_t last;
 };
 
-// `Child` has the last entry below it as `last`.
-template <typename Child>
-std::vector<group> group_children(const std::vector<Child>& children, size_t capacity) {
-  auto stored = [&](size_t c) { return children[c].last.key.size() + 8; };
+// `child(c)` for c < n has the last entry below child c as `last`.
+template <typename ChildAt>
+std::vector<group> group_children(ChildAt child, size_t n, size_t capacity) {
+  auto stored = [&](size_t c) { return child(c).last.key.size() + 8; };
   std::vector<group> groups;
-  const size_t n = children.size();
   size_t i = 0;
   while (i < n) {
     size_t j = i;  // the tail candidate: costs nothing until another child follows it
@@ -65,7 +64,7 @@ void btree_writer::add(const index_entry_ref& e) {
       const leaf_entry& l = leaf_.back();
       prev = {std::span<const uint8_t>(leaf_keys_.data() + l.offset, l.length), l.page, l.row, 0};
     } else {
-      prev = leaves_.back().last;
+      prev = leaf_child(leaves_.size() - 1).last;
     }
     if (!(prev < e)) {
       throw error(dao_error::invalid_argument, "index entries are not in strictly ascending order (entry " +
@@ -103,22 +102,34 @@ void btree_writer::write_leaf(uint32_t next) {
   header.tail = 0;
   pages_.write(leaf_page_, build_index_page(f_, header, std::span<const index_entry_ref>(refs)));
   result_.pages.push_back(leaf_page_);
-  child_ref child{leaf_page_, {}};
+  leaf_record leaf{leaf_page_, 0, 0, 0, 0};
   if (!refs.empty()) {
-    child.last = {keep_last_key(refs.back().key), refs.back().page, refs.back().row, 0};
+    const std::span<const uint8_t> key = keep_last_key(refs.back().key);
+    leaf.data_page = refs.back().page;
+    leaf.key_at = uint32_t(((last_keys_.size() - 1) << kKeyOffsetBits) | size_t(key.data() - last_keys_.back().get()));
+    leaf.key_length = uint16_t(key.size());
+    leaf.row = refs.back().row;
   }
-  leaves_.push_back(child);
+  leaves_.push_back(leaf);
   prev_leaf_page_ = leaf_page_;
   leaf_.clear();
   leaf_keys_.clear();
 }
 
+btree_writer::child_ref btree_writer::leaf_child(size_t i) const {
+  const leaf_record& l = leaves_[i];
+  const uint8_t* key = last_keys_.empty() ? nullptr
+                                          : last_keys_[l.key_at >> kKeyOffsetBits].get() + (l.key_at & kKeyOffsetMask);
+  return {l.page, {std::span<const uint8_t>(key, l.key_length), l.data_page, l.row, 0}};
+}
+
 std::span<const uint8_t> btree_writer::keep_last_key(std::span<const uint8_t> key) {
-  constexpr size_t kBlock = 4096;
-  if (last_keys_.empty() || key.size() > last_keys_size_ - last_keys_used_) {
-    last_keys_size_ = std::max(kBlock, key.size());
+  // Every key fits a block (a key is shorter than an index page), so a key's place is a block and an offset.
+  static_assert(kKeyBlock == size_t(1) << kKeyOffsetBits);
+  if (last_keys_.empty() || key.size() > kKeyBlock - last_keys_used_) {
+    if (key.size() > kKeyBlock) throw error(dao_error::invalid_argument, "an index key is longer than an index page");
     last_keys_used_ = 0;
-    last_keys_.push_back(std::make_unique<uint8_t[]>(last_keys_size_));
+    last_keys_.push_back(std::make_unique<uint8_t[]>(kKeyBlock));
   }
   uint8_t* at = last_keys_.back().get() + last_keys_used_;
   std::copy(key.begin(), key.end(), at);
@@ -132,16 +143,18 @@ btree_result btree_writer::finish() {
   if (count_ == 0) leaf_page_ = pages_.allocate();  // the empty index: one empty leaf
   write_leaf(0);
 
-  // Node levels: plan every level first, because a node's sibling links depend on its parent.
-  std::vector<std::vector<child_ref>> levels;
-  levels.push_back(std::move(leaves_));
+  // Node levels: plan every level first, because a node's sibling links depend on its parent. The leaves stay in
+  // their compact records (level 0); the levels above are a few hundredths of them.
+  std::vector<std::vector<child_ref>> levels(1);
+  auto level_size = [&](size_t l) { return l == 0 ? leaves_.size() : levels[l].size(); };
+  auto child = [&](size_t l, size_t c) { return l == 0 ? leaf_child(c) : levels[l][c]; };
   std::vector<std::vector<group>> groupings;
-  while (levels.back().size() > 1) {
-    const std::vector<child_ref>& below = levels.back();
-    std::vector<group> groups = group_children(below, capacity_);
+  while (level_size(levels.size() - 1) > 1) {
+    const size_t l = levels.size() - 1;
+    std::vector<group> groups = group_children([&](size_t c) { return child(l, c); }, level_size(l), capacity_);
     std::vector<child_ref> above;
     above.reserve(groups.size());
-    for (const group& g : groups) above.push_back({pages_.allocate(), below[g.last].last});
+    for (const group& g : groups) above.push_back({pages_.allocate(), child(l, g.last).last});
     groupings.push_back(std::move(groups));
     levels.push_back(std::move(above));
   }
@@ -152,7 +165,7 @@ btree_result btree_writer::finish() {
   header.owner = tdef_page_;
   std::vector<index_entry_ref> node_entries;
   for (size_t l = 1; l < levels.size(); ++l) {
-    const std::vector<child_ref>& below = levels[l - 1];
+    auto below = [&](size_t c) { return child(l - 1, c); };
     const std::vector<child_ref>& nodes = levels[l];
     const std::vector<group>& groups = groupings[l - 1];
     // Siblings under one parent: the parent's group over this level (the root has no siblings).
@@ -170,19 +183,20 @@ btree_result btree_writer::finish() {
       node_entries.clear();
       const size_t stored_last = g.last > g.first ? g.last - 1 : g.last;
       for (size_t c = g.first; c <= stored_last; ++c) {
-        index_entry_ref e = below[c].last;
-        e.child = below[c].page;
+        const child_ref b = below(c);
+        index_entry_ref e = b.last;
+        e.child = b.page;
         node_entries.push_back(e);
       }
       header.leaf = false;
-      header.tail = g.last > g.first ? below[g.last].page : 0;
+      header.tail = g.last > g.first ? below(g.last).page : 0;
       header.prev = k > parent_first[k] ? nodes[k - 1].page : 0;
       header.next = k < parent_last[k] ? nodes[k + 1].page : 0;
       pages_.write(nodes[k].page, build_index_page(f_, header, std::span<const index_entry_ref>(node_entries)));
       result.pages.push_back(nodes[k].page);
     }
   }
-  result.root = levels.back().front().page;
+  result.root = child(levels.size() - 1, 0).page;
   return result;
 }
 

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <vector>
@@ -68,6 +69,20 @@ class btree_writer {
     uint32_t page;
     index_entry_ref last;  // key in last_keys_
   };
+  // A written leaf as the node levels see it, 16 bytes: its page and its last entry, whose key lies in
+  // last_keys_ (block index << kKeyOffsetBits | offset). A large table has tens of thousands of leaves, so
+  // this is what keeps the writer's memory nearly flat as the table grows.
+  struct leaf_record {
+    uint32_t page;
+    uint32_t data_page;
+    uint32_t key_at;
+    uint16_t key_length;
+    uint8_t row;
+  };
+  static constexpr size_t kKeyOffsetBits = 12;
+  static constexpr size_t kKeyBlock = size_t(1) << kKeyOffsetBits;
+  static constexpr uint32_t kKeyOffsetMask = uint32_t(kKeyBlock - 1);
+  child_ref leaf_child(size_t i) const;
   void write_leaf(uint32_t next);
 
   const format& f_;
@@ -83,10 +98,9 @@ class btree_writer {
   // Each leaf's last key, packed into blocks that never move (the node levels point into them):
   // a few bytes a leaf rather than an allocation each.
   std::span<const uint8_t> keep_last_key(std::span<const uint8_t> key);
-  std::vector<std::unique_ptr<uint8_t[]>> last_keys_;
-  size_t last_keys_size_ = 0;  // of the last block
-  size_t last_keys_used_ = 0;  // of it
-  std::vector<child_ref> leaves_;
+  std::vector<std::unique_ptr<uint8_t[]>> last_keys_;  // blocks of kKeyBlock bytes
+  size_t last_keys_used_ = 0;                          // of the last block
+  std::deque<leaf_record> leaves_;                     // a deque: growing never copies nor doubles it
   btree_result result_;
   size_t count_ = 0;
   uint32_t distinct_ = 0;
