@@ -27,6 +27,7 @@
 #   BENCH_FORMATS    --acc_ver values to try (default "0 1 2"; those RWFAGENT refuses are skipped)
 #   BENCH_REPEAT     rounds of floor and conversion per case and format, the best of each kept (default 3)
 #   BENCH_CALLGRIND  1: also count the conversion's instructions once under callgrind (slow: use fewer rows)
+#   BENCH_BUFFER_POOL  InnoDB's buffer pool in bytes for the run (default: the test server's 32 MiB; see cases.sh)
 #   BENCH_AGENT      the RWFAGENT to measure (default <build folder>/console/RWFAGENT), e.g. an earlier build's
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
