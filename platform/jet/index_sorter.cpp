@@ -355,6 +355,22 @@ void index_sorter::spill() {
   sorted_ = false;
 }
 
+void index_sorter::clear() {
+  std::vector<block>().swap(blocks_);
+  std::vector<ref>().swap(refs_);
+  std::vector<uint32_t>().swap(slots_);
+  std::vector<uint32_t>().swap(slot_hash_);
+  runs_.clear();
+  file_size_ = 0;  // a run file is written over from its start
+  block_ = 0;
+  block_used_ = 0;
+  in_order_ = true;
+  sorted_ = false;
+  hash_stale_ = false;
+  count_ = 0;
+  key_bytes_ = 0;
+}
+
 void index_sorter::merge(const std::function<void(const index_entry_ref&)>& out) {
   sort();
   auto emit = [&](std::span<const uint8_t> key, uint32_t row_pointer) {

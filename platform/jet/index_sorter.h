@@ -74,6 +74,8 @@ class index_sorter {
   void reopen();
   // Gives every entry in index order (after sort); `child` is 0. The key is valid during the call.
   void merge(const std::function<void(const index_entry_ref&)>& out);
+  // Drops every entry and frees the memory they held (runs on disk included): the sorter is as new.
+  void clear();
 
   size_t size() const { return count_; }
   // Bytes of the keys of the entries in memory.

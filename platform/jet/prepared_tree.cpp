@@ -65,6 +65,16 @@ std::unique_ptr<prepared_tree> prepared_tree::build(const format& f, uint32_t td
   return tree;
 }
 
+void prepared_tree::for_each_entry(const std::function<void(const index_entry_ref&)>& fn) const {
+  if (pages_.empty()) return;
+  // The first page taken is the first leaf; the leaves link on to the last.
+  for (uint32_t v = 1; v != 0;) {
+    const index_page header = read_index_page_entries(f_, page(v), v, fn);
+    if (header.next != 0 && header.next <= v) throw_corrupt("a prepared index tree's leaves do not link forward");
+    v = header.next;
+  }
+}
+
 prepared_tree::~prepared_tree() { budget_.give_back(pages_.size() * f_.page_size); }
 
 btree_result prepared_tree::place(page_allocator& alloc) {

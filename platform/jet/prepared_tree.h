@@ -65,6 +65,10 @@ class prepared_tree {
   // numbers, as btree_writer::finish would have. Once only.
   btree_result place(page_allocator& alloc);
 
+  // Gives the tree's entries in index order (`child` 0; each key valid during the call only), from
+  // its leaves, before `place`.
+  void for_each_entry(const std::function<void(const index_entry_ref&)>& fn) const;
+
   size_t entries() const { return entries_; }
   uint32_t distinct_keys() const { return distinct_; }
   uint32_t page_count() const { return uint32_t(pages_.size()); }

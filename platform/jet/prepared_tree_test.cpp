@@ -66,6 +66,12 @@ TEST(PreparedTreeTest, PlacedTreeIsTheTreeBuiltInPlace) {
       EXPECT_EQ(budget.left(), (size_t(64) << 20) - expected.pages.size() * f->page_size);
       EXPECT_EQ(tree->entries(), s.n);
       EXPECT_EQ(tree->distinct_keys(), (s.n + s.repeat - 1) / s.repeat);
+      // Its entries can be had back, in order (for a table taken up again).
+      std::vector<index_entry> back;
+      tree->for_each_entry([&](const index_entry_ref& e) {
+        back.push_back({bytes(e.key.begin(), e.key.end()), e.page, e.row, e.child});
+      });
+      EXPECT_TRUE(back == sorted);
       const btree_result got = tree->place(placed);
       EXPECT_EQ(budget.left(), size_t(64) << 20);  // written: the memory goes back at once
       EXPECT_EQ(got.root, expected.root);

@@ -103,15 +103,7 @@ void table_writer::append(const std::vector<value>& row) {
 
 void table_writer::append_row(std::vector<value>& row) {
   if (finished_) throw error(dao_error::object_invalid, error_text(dao_error::object_invalid));
-  if (!sorting_.empty()) {
-    // The table is taken up again: trees built ahead would miss the rows to come.
-    stop_preparing_.store(true, std::memory_order_relaxed);
-    std::exception_ptr failure = join_sorting();
-    drop_prepared_trees();
-    if (failure) std::rethrow_exception(failure);
-    for (auto& p : pending_)
-      if (p) p->reopen();
-  }
+  if (!sorting_.empty() || !prepared_.empty()) take_up_again();
   uint32_t ncols = std::max<uint32_t>(def_.max_columns, uint32_t(def_.columns.size()));
   row.resize(ncols);
 
@@ -198,7 +190,8 @@ bool table_writer::may_prepare(size_t i) const {
 }
 
 void table_writer::sort_ahead() {
-  if (finished_ || !sorting_.empty()) return;
+  // Trees still prepared hold every entry of their indexes (no row came since): they stay.
+  if (finished_ || !sorting_.empty() || !prepared_.empty()) return;
   stop_preparing_.store(false, std::memory_order_relaxed);
   prepared_.clear();
   prepared_.resize(pending_.size());
@@ -222,6 +215,8 @@ void table_writer::sort_ahead() {
         try {
           prepared_[i] = prepared_tree::build(
               f_, def_.tdef_page, *tree_budget_, [s](const auto& out) { s->merge(out); }, &stop_preparing_);
+          // The tree holds every entry now, in less memory than the sorter.
+          if (prepared_[i]) s->clear();
         } catch (...) {
           // Raised by `finish` when it comes to this index, where building the tree there would raise it.
           prepare_failure_[i] = std::current_exception();
@@ -242,6 +237,27 @@ std::exception_ptr table_writer::join_sorting() {
 
 void table_writer::settle_sorting() {
   if (std::exception_ptr failure = join_sorting()) std::rethrow_exception(failure);
+}
+
+void table_writer::take_up_again() {
+  // The building is not cut short: a table is seldom taken up again, and what was built is then
+  // always taken back the same way.
+  settle_sorting();
+  // A tree built ahead would lack the rows to come: its entries go back to its sorter (in order).
+  for (size_t i = 0; i < prepared_.size(); ++i) {
+    if (!prepared_[i]) continue;
+    index_sorter& s = *pending_[i];
+    try {
+      prepared_[i]->for_each_entry([&](const index_entry_ref& e) { s.add(e.key, make_row_pointer(e.page, e.row)); });
+    } catch (...) {
+      s.clear();  // the tree stays, and with it every entry, for the next attempt or for finish
+      throw;
+    }
+    prepared_[i].reset();
+  }
+  drop_prepared_trees();
+  for (auto& p : pending_)
+    if (p) p->reopen();
 }
 
 void table_writer::drop_prepared_trees() {

@@ -118,9 +118,9 @@ class table_writer {
 
   // Starts sorting the index entries gathered so far on other cores, while the caller goes on with other
   // tables; `finish` then finds them sorted, and the trees it may build ahead (see
-  // prepare_trees_within) built. More rows may still come: the first stops the building, waits for
-  // the sorting and drops the trees. Changes nothing in what is written, nor where or when an error
-  // is raised: a tree that failed to build raises its error when `finish` comes to it.
+  // prepare_trees_within) built; a tree built frees its sorter's memory. More rows may still come:
+  // the first waits for the sorting and building and puts the trees' entries back into their sorters. Changes nothing in what is written, nor where or when an error is raised: a tree that
+  // failed to build raises its error when `finish` comes to it.
   void sort_ahead();
 
   // Writes the remaining pages, the index trees, the usage maps (rows through `maps`) and the TDEF.
@@ -142,6 +142,10 @@ class table_writer {
   void settle_sorting();
   // Waits for what `sort_ahead` started and returns the sorting's failure.
   std::exception_ptr join_sorting();
+  // Before the first row of a table taken up again after `sort_ahead`: waits for the sorting and
+  // building (raising the sorting's failure) and gives the entries of the trees built back to their
+  // sorters.
+  void take_up_again();
   // Whether index i's tree may be built ahead: no stored entries to merge, no pages of its own to
   // use first, every entry in memory, and room left for it in the budget.
   bool may_prepare(size_t i) const;
