@@ -366,20 +366,24 @@ TEST(AppendInPlace, RowsAnnouncedAfterAnotherChangeOrNeverWritten) {
   EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1250u);
 }
 
-TEST(AppendInPlace, ACopyMadeAheadThatFailsFailsTheFirstRowAndLeavesTheOriginal) {
+TEST(AppendInPlace, ACopyMadeAheadThatFailsFailsTheChangeAndLeavesTheOriginal) {
   scratch_folder s;
   const std::string path = s.file("ahead-full.mdb");
   make_people(path, generation::jet4, 1200);
   const std::string original = slurp(path);
-  {  // the disk fills while the copy is made ahead
+  for (bool ahead : {true, false}) {  // the disk fills while the copy is made, whether announced or not
+    SCOPED_TRACE(ahead ? "announced ahead" : "not announced");
     auto db = database::open(path);
     size_t t = db->table_handle(L"People");
     int number = error_with_file_size_limit(original.size() / 2, [&] {
-      db->prepare_appending(t);
+      if (ahead) db->prepare_appending(t);
       db->append_row(t, {value::long_integer(5000), value::text(L"new")});
+      db->close();  // the change is written at the latest here
     });
     EXPECT_EQ(number, dao_error::disk_full);
-    db->close();  // nothing was changed
+    db.reset();
+    EXPECT_TRUE(slurp(path) == original);
+    EXPECT_EQ(s.entries(), 1u);
   }
   EXPECT_TRUE(slurp(path) == original);
   EXPECT_EQ(s.entries(), 1u);

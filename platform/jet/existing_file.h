@@ -122,6 +122,7 @@ class existing_file final : public database {
   int lock_fd_ = -1;
   bool exclusive_locked_ = false;
   std::unique_ptr<database_reader> reader_;
+  bool reader_on_original_ = true;  // not yet reopened over the working copy
   std::unique_ptr<working_copy> copy_;
   bool modified_ = false;
   bool closed_ = false;

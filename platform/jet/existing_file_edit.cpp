@@ -13,7 +13,6 @@
 #include <exception>
 #include <set>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -25,7 +24,6 @@
 #include "platform/jet/global_map.h"
 #include "platform/jet/index_key.h"
 #include "platform/jet/index_scan.h"
-#include "platform/jet/page_file.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/table_pages.h"
 #include "platform/jet/table_request.h"
@@ -82,12 +80,6 @@ struct existing_file::preparation {
 };
 
 namespace {
-
-// Two status records of one file that was not changed between them.
-bool same_file_unchanged(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
 
 // The trees of a large table are checked on other cores while its pages are listed.
 void survey_table(const format& f, const page_source& copy, const table_def& def, uint32_t tdef_page,
@@ -152,46 +144,23 @@ void existing_file::prepare_appending(size_t handle) {
   auto p = std::make_unique<preparation>();
   p->tdef_page = tables_[handle]->tdef_page;
   // The original cannot change meanwhile: this session's lock keeps every other writer out. The table is
-  // surveyed in the original while the copy is made; the survey is kept when the copy was made of the very
-  // file it read, unchanged.
+  // surveyed while the copy is made (the copy reads what it has not copied yet from the original).
   const format* f = &fmt();
   try {
     p->worker = std::thread([p = p.get(), f, path = path_] {
-      struct stat surveyed {};
-      std::unique_ptr<table_survey> survey;
-      auto survey_in = [&](const page_source& file) {
-        try {
-          auto s = std::make_unique<table_survey>();
-          survey_table(*f, file, read_tdef(*f, file, p->tdef_page), p->tdef_page, s->sound, s->pages);
-          survey = std::move(s);
-        } catch (...) {
-          // The first row surveys the table again and meets the problem there.
-        }
-      };
-      std::thread surveying;
       try {
-        surveying = std::thread([&] {
-          try {
-            auto original = page_file::open(path, f->page_size);
-            if (::stat(path.c_str(), &surveyed) == 0) survey_in(*original);
-          } catch (...) {
-          }
-        });
-      } catch (const std::system_error&) {
-        // No thread to be had: the copy is surveyed once it is made.
-      }
-      try {
-        p->copy = working_copy::make(path, f->page_size, f->max_file_size);
+        p->copy = working_copy::start(path, f->page_size, f->max_file_size);
       } catch (...) {
         p->failure = std::current_exception();  // the first change meets it, as it would have made the copy
+        return;
       }
-      if (surveying.joinable()) {
-        surveying.join();
-        if (p->copy && survey && !same_file_unchanged(surveyed, p->copy->original_stat())) survey.reset();
-      } else if (p->copy) {
-        survey_in(*p->copy);
+      try {
+        auto survey = std::make_unique<table_survey>();
+        survey_table(*f, *p->copy, read_tdef(*f, *p->copy, p->tdef_page), p->tdef_page, survey->sound, survey->pages);
+        p->survey = std::move(survey);
+      } catch (...) {
+        // The first row surveys the table again and meets the problem there.
       }
-      if (p->copy) p->survey = std::move(survey);
     });
   } catch (const std::system_error&) {
     return;  // no thread to be had: the copy is made at the first change
@@ -231,18 +200,21 @@ void existing_file::begin_changes() {
   }
   const format& f = fmt();
   copy_ = take_prepared_copy();
-  if (!copy_) copy_ = working_copy::make(path_, f.page_size, f.max_file_size);
+  if (!copy_) copy_ = working_copy::start(path_, f.page_size, f.max_file_size);
   alloc_ = std::make_unique<recycler>(*copy_);
   original_pages_ = copy_->page_count();
   auto g = read_global_free(f, *copy_);
   original_free_ = std::move(g.free);
   global_bitmaps_ = std::move(g.bitmap_pages);
-  reopen_reader();
+  // The reader stays on the original, the same bytes, while the copy may still be under way: rows are
+  // appended to new pages meanwhile. Every other change reads the copy (`change`), and so does everything
+  // after a table is finished.
 }
 
 void existing_file::reopen_reader() {
   copy_->sync_length();
   reader_ = database_reader::open(copy_->temp_path());
+  reader_on_original_ = false;
   stored_defs_.clear();
   objects_.reset();
   relationships_.reset();
@@ -257,6 +229,7 @@ const table_def& existing_file::stored_def(uint32_t tdef_page) {
 void existing_file::change(const std::function<void()>& fn) {
   begin_changes();
   try {
+    if (reader_on_original_) reopen_reader();  // once the copy is complete
     fn();
     modified_ = true;
     reopen_reader();

@@ -27,7 +27,9 @@ constexpr size_t kLeavesAhead = 16;
 
 }  // namespace
 
-// The walk on its own thread, handing whole leaves over; their buffers come back for the next ones.
+// The walk on its own thread, handing whole leaves over; their buffers come back for the next ones. Each
+// side sleeps only when it must (nothing ready, or the queue full) and is woken only when it sleeps: the
+// walk once half of the queue has been taken, the merge as soon as a leaf is ready.
 class existing_index::read_ahead {
  public:
   explicit read_ahead(existing_index& ix) : ix_(ix), thread_([this] { run(); }) {}
@@ -36,14 +38,18 @@ class existing_index::read_ahead {
       std::lock_guard<std::mutex> lock(m_);
       stop_ = true;
     }
-    cv_.notify_all();
+    walk_cv_.notify_one();
     thread_.join();
   }
 
   // The next leaf into `out` (whose buffers go back to the walk); false after the last.
   bool take(leaf& out) {
     std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [&] { return !ready_.empty() || done_; });
+    if (ready_.empty() && !done_) {
+      merge_waits_ = true;
+      merge_cv_.wait(lock, [&] { return !ready_.empty() || done_; });
+      merge_waits_ = false;
+    }
     if (ready_.empty()) {
       if (failure_) std::rethrow_exception(failure_);
       return false;
@@ -51,7 +57,7 @@ class existing_index::read_ahead {
     spare_.push_back(std::move(out));
     out = std::move(ready_.front());
     ready_.pop_front();
-    cv_.notify_all();
+    if (walk_waits_ && ready_.size() <= kLeavesAhead / 2) walk_cv_.notify_one();
     return true;
   }
 
@@ -61,7 +67,11 @@ class existing_index::read_ahead {
       leaf l;
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return stop_ || ready_.size() < kLeavesAhead; });
+        if (ready_.size() >= kLeavesAhead && !stop_) {
+          walk_waits_ = true;
+          walk_cv_.wait(lock, [&] { return stop_ || ready_.size() <= kLeavesAhead / 2; });
+          walk_waits_ = false;
+        }
         if (stop_) return;
         if (!spare_.empty()) {
           l = std::move(spare_.back());
@@ -75,6 +85,7 @@ class existing_index::read_ahead {
       } catch (...) {
         failure = std::current_exception();
       }
+      bool wake = false;
       {
         std::lock_guard<std::mutex> lock(m_);
         if (more) {
@@ -83,15 +94,19 @@ class existing_index::read_ahead {
           failure_ = failure;
           done_ = true;
         }
+        wake = merge_waits_;
       }
-      cv_.notify_all();
+      if (wake) merge_cv_.notify_one();
       if (!more) return;
     }
   }
 
   existing_index& ix_;
   std::mutex m_;
-  std::condition_variable cv_;
+  std::condition_variable walk_cv_;   // the walk waits for room
+  std::condition_variable merge_cv_;  // the merge waits for a leaf
+  bool walk_waits_ = false;
+  bool merge_waits_ = false;
   std::deque<leaf> ready_;
   std::vector<leaf> spare_;
   bool done_ = false;

@@ -82,42 +82,27 @@ class checker {
     }
     report_.pages.push_back(page);
     index_page p;
+    // A leaf's entries (most of a tree's) go into reused buffers rather than an allocation each.
+    leaf_keys_.clear();
+    leaf_entries_.clear();
     try {
       std::vector<uint8_t> bytes = file_.read(page);
-      p = read_index_page(f_, bytes, page);
+      if (!bytes.empty() && bytes[0] == page_type::index_leaf) {
+        p = read_index_page_entries(f_, bytes, page, [&](const index_entry_ref& e) {
+          leaf_entries_.push_back(leaf_entry{leaf_keys_.size(), e.key.size(), e.page, e.row});
+          leaf_keys_.insert(leaf_keys_.end(), e.key.begin(), e.key.end());
+        });
+      } else {
+        p = read_index_page(f_, bytes, page);
+      }
     } catch (const error& e) {
       problem(e.what());
       return std::nullopt;
     }
-    if (p.owner != tdef_page_) {
-      problem(at(page) + "owned by page " + std::to_string(p.owner) + ", not by the table's TDEF " +
-              std::to_string(tdef_page_));
-    }
-    const uint32_t expected_free = f_.page_size - f_.index_first_entry_offset - p.stored_entry_bytes;
-    if (p.stored_free_space != expected_free) {
-      problem(at(page) + "free space " + std::to_string(p.stored_free_space) + ", expected " +
-              std::to_string(expected_free));
-    }
-    if (p.node_marker != (p.leaf ? 0 : 1)) problem(at(page) + "wrong node marker");
+    if (p.leaf) return visit_leaf(page, depth, is_root, p);
+    check_header(page, p);
     for (size_t i = 1; i < p.entries.size(); ++i) {
       if (!(p.entries[i - 1] < p.entries[i])) problem(at(page) + "entries out of order at entry " + std::to_string(i));
-    }
-
-    if (p.leaf) {
-      if (p.tail != 0) problem(at(page) + "leaf with a tail page");
-      if (p.entries.empty() && !is_root) problem(at(page) + "empty leaf below a node");
-      if (leaf_depth_ == 0) leaf_depth_ = depth;
-      if (leaf_depth_ != depth) problem(at(page) + "leaf at depth " + std::to_string(depth) + ", others at " + std::to_string(leaf_depth_));
-      leaves_.push_back(page);
-      leaf_pages_.push_back({p.prev, p.next});
-      for (const index_entry& e : p.entries) {
-        if (previous_ && !(*previous_ < e)) problem(at(page) + "entry not above the previous leaf's last entry");
-        previous_ = e;
-        ++report_.entries;
-        if (on_entry_) on_entry_(e);
-      }
-      if (p.entries.empty()) return std::nullopt;
-      return p.entries.back();
     }
 
     if (p.entries.empty()) problem(at(page) + "node page without entries");
@@ -142,6 +127,55 @@ class checker {
     return last;
   }
 
+  void check_header(uint32_t page, const index_page& p) {
+    if (p.owner != tdef_page_) {
+      problem(at(page) + "owned by page " + std::to_string(p.owner) + ", not by the table's TDEF " +
+              std::to_string(tdef_page_));
+    }
+    const uint32_t expected_free = f_.page_size - f_.index_first_entry_offset - p.stored_entry_bytes;
+    if (p.stored_free_space != expected_free) {
+      problem(at(page) + "free space " + std::to_string(p.stored_free_space) + ", expected " +
+              std::to_string(expected_free));
+    }
+    if (p.node_marker != (p.leaf ? 0 : 1)) problem(at(page) + "wrong node marker");
+  }
+
+  index_entry_ref leaf_ref(size_t i) const {
+    const leaf_entry& e = leaf_entries_[i];
+    return index_entry_ref{std::span<const uint8_t>(leaf_keys_.data() + e.offset, e.length), e.page, e.row, 0};
+  }
+
+  // The checks of a leaf whose entries are in leaf_keys_/leaf_entries_; returns its last entry.
+  std::optional<index_entry> visit_leaf(uint32_t page, uint32_t depth, bool is_root, const index_page& p) {
+    check_header(page, p);
+    const size_t n = leaf_entries_.size();
+    for (size_t i = 1; i < n; ++i) {
+      if (!(leaf_ref(i - 1) < leaf_ref(i))) problem(at(page) + "entries out of order at entry " + std::to_string(i));
+    }
+    if (p.tail != 0) problem(at(page) + "leaf with a tail page");
+    if (n == 0 && !is_root) problem(at(page) + "empty leaf below a node");
+    if (leaf_depth_ == 0) leaf_depth_ = depth;
+    if (leaf_depth_ != depth) problem(at(page) + "leaf at depth " + std::to_string(depth) + ", others at " + std::to_string(leaf_depth_));
+    leaves_.push_back(page);
+    leaf_pages_.push_back({p.prev, p.next});
+    for (size_t i = 0; i < n; ++i) {
+      const index_entry_ref e = leaf_ref(i);
+      // The entry before: this leaf's previous one, or the last of the leaves before.
+      const bool before = i > 0 || has_previous_;
+      const index_entry_ref previous = i > 0 ? leaf_ref(i - 1) : index_entry_ref{previous_key_, previous_page_, previous_row_, 0};
+      if (before && !(previous < e)) problem(at(page) + "entry not above the previous leaf's last entry");
+      ++report_.entries;
+      if (on_entry_) on_entry_(index_entry{bytes(e.key.begin(), e.key.end()), e.page, e.row, 0});
+    }
+    if (n == 0) return std::nullopt;
+    const index_entry_ref last = leaf_ref(n - 1);
+    has_previous_ = true;
+    previous_key_.assign(last.key.begin(), last.key.end());
+    previous_page_ = last.page;
+    previous_row_ = last.row;
+    return index_entry{previous_key_, last.page, last.row, 0};
+  }
+
   // Children that are node pages are linked to each other, in order.
   void check_sibling_links(uint32_t parent, const std::vector<uint32_t>& children) {
     std::vector<index_page> nodes;
@@ -149,6 +183,7 @@ class checker {
       if (c == 0 || c >= file_.page_count()) return;
       try {
         std::vector<uint8_t> bytes = file_.read(c);
+        if (!bytes.empty() && bytes[0] == page_type::index_leaf) return;  // leaf links are checked as one chain
         index_page p = read_index_page(f_, bytes, c);
         if (p.leaf) return;  // leaf links are checked as one chain
         nodes.push_back(std::move(p));
@@ -172,8 +207,20 @@ class checker {
   std::unordered_set<uint32_t> seen_;
   std::vector<uint32_t> leaves_;
   std::vector<link> leaf_pages_;
-  std::optional<index_entry> previous_;
+  // The last leaf entry so far.
+  bool has_previous_ = false;
+  bytes previous_key_;
+  uint32_t previous_page_ = 0;
+  uint8_t previous_row_ = 0;
   uint32_t leaf_depth_ = 0;
+  struct leaf_entry {
+    size_t offset;  // into leaf_keys_
+    size_t length;
+    uint32_t page;
+    uint8_t row;
+  };
+  std::vector<uint8_t> leaf_keys_;
+  std::vector<leaf_entry> leaf_entries_;
 };
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <system_error>
+
 #include "platform/jet/error.h"
 #include "platform/jet/page_file.h"
 #include "platform/system/atomic_file.h"
@@ -38,40 +40,71 @@ void write_all(int fd, const uint8_t* data, size_t n, off_t at, const std::strin
 }  // namespace
 
 std::unique_ptr<working_copy> working_copy::make(const std::string& original, uint32_t page_size, uint64_t max_size) {
+  std::unique_ptr<working_copy> w = start(original, page_size, max_size);
+  w->wait_for_copy();
+  return w;
+}
+
+std::unique_ptr<working_copy> working_copy::start(const std::string& original, uint32_t page_size, uint64_t max_size) {
   // A symbolic link stands for its target: the target is replaced at commit and the link stays.
   const std::string target = sys_final_target(original);
-  int in = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
   std::unique_ptr<working_copy> w(new working_copy());
-  if (::fstat(in, &w->original_stat_) != 0) {
-    ::close(in);
+  w->original_fd_ = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  if (w->original_fd_ < 0) throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
+  if (::fstat(w->original_fd_, &w->original_stat_) != 0)
     throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
-  }
   w->original_ = original;
   w->page_size_ = page_size;
   w->max_size_ = max_size;
   if (int err = w->temp_.create(target, 0600)) {
-    ::close(in);
     if (err == EACCES || err == EPERM || err == EROFS)
       throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
     throw_write_error(err, original);
   }
-  const sys_copy_result copied = sys_copy_contents(in, w->temp_.fd());
-  ::close(in);
-  if (copied.error != 0) {
-    if (copied.while_reading)
-      throw error(dao_error::io_error,
-                  "Disk or network error while reading '" + original + "': " + std::strerror(copied.error) + ".");
-    throw_write_error(copied.error, original);  // the destructor deletes the copy
-  }
-  // The copy goes to the disk while the changes are made: the flush at commit is left with little to do.
-  w->writeback_.start_before(w->temp_.fd(), copied.bytes);
   // A partial last page (never written by the engine) is dropped from the page count.
-  w->pages_ = uint32_t(copied.bytes / page_size);
+  const uint64_t size = uint64_t(w->original_stat_.st_size);
+  w->original_pages_ = uint32_t(size / page_size);
+  w->pages_ = w->original_pages_;
+  // The copy starts its own writeback: the flush at commit is left with little to do.
+  w->writeback_.skip_before(size);
+  auto copy = [w = w.get()] {
+    const sys_copy_result copied = sys_copy_contents(w->original_fd_, w->temp_.fd());
+    w->copy_error_ = copied.error;
+    w->copy_error_reading_ = copied.while_reading;
+    if (copied.error == 0) {
+      ::sync_file_range(w->temp_.fd(), 0, off64_t(copied.bytes), SYNC_FILE_RANGE_WRITE);
+      w->copied_.store(true, std::memory_order_release);
+    }
+  };
+  // The bytes of a partial last page would land on the first page allocated: that copy is made here.
+  if (size % page_size != 0) {
+    copy();
+    return w;
+  }
+  try {
+    w->copier_ = std::thread(copy);
+  } catch (const std::system_error&) {
+    copy();  // no thread to be had
+  }
   return w;
 }
 
-working_copy::~working_copy() = default;
+void working_copy::wait_for_copy() {
+  if (copier_.joinable()) copier_.join();
+  if (copy_error_ == 0) return;
+  if (copy_error_reading_)
+    throw error(dao_error::io_error,
+                "Disk or network error while reading '" + original_ + "': " + std::strerror(copy_error_) + ".");
+  throw_write_error(copy_error_, original_);
+}
+
+void working_copy::stop_copying() {
+  if (copier_.joinable()) copier_.join();
+  if (original_fd_ >= 0) ::close(original_fd_);
+  original_fd_ = -1;
+}
+
+working_copy::~working_copy() { stop_copying(); }
 
 uint32_t working_copy::allocate() {
   if (temp_.fd() < 0) throw_error(dao_error::object_invalid);
@@ -82,6 +115,7 @@ uint32_t working_copy::allocate() {
 void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
   if (temp_.fd() < 0 || page >= page_count() || bytes.size() != page_size_)
     throw error(dao_error::io_error, "Internal error: bad page write.");
+  if (page < original_pages_) wait_for_copy();  // else the copy could write over it
   const off_t at = off_t(page) * page_size_;
   write_all(temp_.fd(), bytes.data(), bytes.size(), at, original_);
   bytes_written_ += bytes.size();
@@ -94,8 +128,10 @@ std::vector<uint8_t> working_copy::read(uint32_t page) const {
   std::vector<uint8_t> out(page_size_);
   size_t done = 0;
   off_t at = off_t(page) * page_size_;
+  // A page of the original not copied yet (for all this knows) is read where it comes from.
+  const int fd = page < original_pages_ && !copied_.load(std::memory_order_acquire) ? original_fd_ : temp_.fd();
   while (done < out.size()) {
-    ssize_t n = ::pread(temp_.fd(), out.data() + done, out.size() - done, at + off_t(done));
+    ssize_t n = ::pread(fd, out.data() + done, out.size() - done, at + off_t(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw error(dao_error::io_error, "Disk or network error while reading a copy of '" + original_ + "': " + std::strerror(errno) + ".");
@@ -108,6 +144,7 @@ std::vector<uint8_t> working_copy::read(uint32_t page) const {
 
 void working_copy::sync_length() {
   if (temp_.fd() < 0) return;
+  wait_for_copy();
   struct stat st;
   if (::fstat(temp_.fd(), &st) == 0 && uint64_t(st.st_size) >= uint64_t(page_count()) * page_size_) return;
   if (::ftruncate(temp_.fd(), off_t(page_count()) * page_size_) != 0) throw_write_error(errno, original_);
@@ -115,6 +152,7 @@ void working_copy::sync_length() {
 
 void working_copy::commit() {
   if (temp_.fd() < 0) throw_error(dao_error::object_invalid);
+  wait_for_copy();
   sync_length();
   if (int err = temp_.commit_replacing(original_stat_)) {
     if (err != EEXIST) throw_write_error(err, original_);
@@ -124,6 +162,9 @@ void working_copy::commit() {
   }
 }
 
-void working_copy::abandon() { temp_.discard(); }
+void working_copy::abandon() {
+  stop_copying();
+  temp_.discard();
+}
 
 }  // namespace jet

@@ -9,6 +9,12 @@
 // original is untouched, and `abandon()` (or the destructor, or any failure on the way) deletes the
 // copy and leaves the original exactly as it was. A failed write is a jet::error (3035 full disk,
 // 3043 other I/O errors). An original that is a symbolic link stands for its target.
+//
+// `working_copy::start` makes the same copy on another thread, so that work can go on meanwhile:
+// pages can be allocated and written past the original's end at once, and a page of the original
+// reads from the original itself (the same bytes) until its copy is complete. Writing a page of the
+// original, `sync_length`, `commit` and `wait_for_copy` wait for the copy first and report its
+// failure, if it failed; so does every later call of them.
 #pragma once
 
 #include <sys/stat.h>
@@ -17,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/jet/page_io.h"
 #include "platform/system/atomic_file.h"
@@ -27,6 +34,9 @@ namespace jet {
 class working_copy : public page_allocator, public page_source {
  public:
   static std::unique_ptr<working_copy> make(const std::string& original, uint32_t page_size, uint64_t max_size);
+  static std::unique_ptr<working_copy> start(const std::string& original, uint32_t page_size, uint64_t max_size);
+  // Waits until the copy of the original is complete; its error when it failed.
+  void wait_for_copy();
   ~working_copy() override;
   working_copy(const working_copy&) = delete;
   working_copy& operator=(const working_copy&) = delete;
@@ -43,13 +53,15 @@ class working_copy : public page_allocator, public page_source {
   // Bytes written to the copy by changes (the initial copy not counted).
   uint64_t bytes_written() const { return bytes_written_; }
 
-  // Makes the bytes written so far visible to readers of `temp_path()` (allocated pages included).
+  // Makes the bytes written so far visible to readers of `temp_path()` (allocated pages included), once
+  // the copy is complete.
   void sync_length();
   void commit();
   void abandon();
 
  private:
   working_copy() = default;
+  void stop_copying();
   uint32_t page_size_ = 0;
   uint64_t max_size_ = 0;
   // Read by threads that walk stored pages while this one allocates new ones.
@@ -59,6 +71,13 @@ class working_copy : public page_allocator, public page_source {
   struct stat original_stat_ {};
   sys_temporary_file temp_;
   sys_early_writeback writeback_;
+  // The copy of the original under way on another thread.
+  int original_fd_ = -1;
+  uint32_t original_pages_ = 0;
+  std::thread copier_;
+  std::atomic<bool> copied_{false};  // the original's pages read from the copy from now on
+  int copy_error_ = 0;
+  bool copy_error_reading_ = false;
 };
 
 }  // namespace jet

@@ -43,6 +43,10 @@ class sys_early_writeback {
   }
   // Starts the writeback of the bytes before `end` now (those before an earlier start are not asked again).
   void start_before(int fd, uint64_t end);
+  // The bytes before `end` are not asked for here (their writeback is started elsewhere).
+  void skip_before(uint64_t end) {
+    if (end > started_) started_ = end;
+  }
 
  private:
   uint64_t step_;
