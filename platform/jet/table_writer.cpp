@@ -143,6 +143,12 @@ void table_writer::append_row(std::vector<value>& row) {
     if (!has_index_entry(def_, ix, row)) continue;
     has_entry[i] = 1;
     encode_key(f_, def_, ix, row, keys[i]);
+    // A key that no index page can hold would only fail the tree at close, and the whole file with it: the
+    // record is refused here instead, and the table and the file go on without it.
+    if (keys[i].size() > max_index_key_size(f_))
+      throw error(dao_error::invalid_argument, "The values of this record make an index key of " +
+                                                   std::to_string(keys[i].size()) +
+                                                   " bytes, longer than an index page can hold.");
     if (ix.is_unique() && !all_columns_null(ix, row) &&
         (pending_[i]->contains(keys[i]) || (!existing_.empty() && existing_[i]->contains(keys[i]))))
       throw_error(dao_error::duplicate_key);
