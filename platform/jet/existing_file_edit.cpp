@@ -228,8 +228,15 @@ const table_def& existing_file::stored_def(uint32_t tdef_page) {
 
 void existing_file::change(const std::function<void()>& fn) {
   begin_changes();
+  if (reader_on_original_) {
+    try {
+      reopen_reader();  // once the copy is complete
+    } catch (...) {
+      failed_ = true;  // no copy to change
+      throw;
+    }
+  }
   try {
-    if (reader_on_original_) reopen_reader();  // once the copy is complete
     fn();
     modified_ = true;
     reopen_reader();

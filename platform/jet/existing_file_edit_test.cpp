@@ -272,6 +272,16 @@ TEST(ChangeExisting, FailuresLeaveTheOriginalAsItWas) {
   }
   EXPECT_TRUE(slurp(path) == before);
   EXPECT_EQ(s.entries(), 1u);
+  // No room for the working copy itself: the change fails, and so does every later one.
+  {
+    auto db = database::open(path);
+    int number = error_with_file_size_limit(fs::file_size(path) / 2, [&] { db->delete_table(L"Table3"); });
+    EXPECT_EQ(number, dao_error::disk_full);
+    EXPECT_EQ(error_of([&] { db->delete_table(L"Table3"); }), dao_error::io_error);
+    EXPECT_NE(error_of([&] { db->close(); }), 0);
+  }
+  EXPECT_TRUE(slurp(path) == before);
+  EXPECT_EQ(s.entries(), 1u);
 }
 
 TEST(ChangeExisting, WritesRelationshipsWithTheirForeignKeyIndexes) {
