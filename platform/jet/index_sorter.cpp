@@ -156,6 +156,7 @@ bool index_sorter::memory_contains(std::span<const uint8_t> key) const {
 bool index_sorter::contains(std::span<const uint8_t> key) const {
   if (memory_contains(key)) return true;
   if (runs_.empty()) return false;
+  if (compare(key, runs_last_) > 0 || compare(key, runs_first_) < 0) return false;
   const uint64_t h = hash_key(key);
   for (const auto& r : runs_) {
     if (compare(key, r->first_key(0)) < 0 || compare(key, r->last_key) > 0) continue;
@@ -340,6 +341,11 @@ void index_sorter::spill() {
   const std::span<const uint8_t> last = key_of(refs_.back());
   r->last_key.assign(last.begin(), last.end());
   file_size_ = offset;
+  if (runs_.empty() || compare(r->first_key(0), runs_first_) < 0) {
+    const std::span<const uint8_t> first = r->first_key(0);
+    runs_first_.assign(first.begin(), first.end());
+  }
+  if (runs_.empty() || compare(r->last_key, runs_last_) > 0) runs_last_ = r->last_key;
   runs_.push_back(std::move(r));
 
   // Memory starts over; standard blocks and the reference array are kept for reuse.
@@ -361,6 +367,8 @@ void index_sorter::clear() {
   std::vector<uint32_t>().swap(slots_);
   std::vector<uint32_t>().swap(slot_hash_);
   runs_.clear();
+  runs_first_.clear();
+  runs_last_.clear();
   file_size_ = 0;  // a run file is written over from its start
   block_ = 0;
   block_used_ = 0;

@@ -131,6 +131,10 @@ class index_sorter {
   std::vector<uint32_t> slots_;
   std::vector<uint32_t> slot_hash_;
   std::vector<std::unique_ptr<run>> runs_;
+  // The key range all runs together cover: a key outside it is in no run, which a key that comes in order (an
+  // AutoNumber) always is, so a look-up need not visit every run.
+  bytes runs_first_;
+  bytes runs_last_;
   sys_temporary_file file_;
   uint64_t file_size_ = 0;
   size_t count_ = 0;
