@@ -56,6 +56,17 @@ void expect_pages_kept(const database_reader& db, const table_before& before) {
   }
 }
 
+// The file is sound, the table's stored pages are where they were, and the engine and both readers count `people`
+// rows of People.
+void expect_people_appended_in_place(const std::string& path, const table_before& before, size_t people) {
+  expect_sound(path);
+  auto r = database_reader::open(path);
+  expect_pages_kept(*r, before);
+  EXPECT_EQ(r->read_all(L"People").size(), people);
+  EXPECT_EQ(oracle::mdb_export(path, "People").size(), people);
+  EXPECT_EQ(oracle::mdb_reader_dump(path, {"People"}).at(0).rows.size(), people);
+}
+
 bool in_unique_index(const table_def& t, uint16_t column) {
   for (const auto& ix : t.indexes)
     if (ix.is_unique())
@@ -263,12 +274,7 @@ TEST(AppendInPlace, UsageMapsTurnIntoReferenceMapsWhenNewPagesLieFarOff) {
     }
     EXPECT_EQ(map_form(path, false), 1);  // reference
     EXPECT_EQ(map_form(path, true), 1);
-    expect_sound(path);
-    auto r = database_reader::open(path);
-    expect_pages_kept(*r, before);
-    EXPECT_EQ(r->read_all(L"People").size(), 340u);
-    EXPECT_EQ(oracle::mdb_export(path, "People").size(), 340u);
-    EXPECT_EQ(oracle::mdb_reader_dump(path, {"People"}).at(0).rows.size(), 340u);
+    expect_people_appended_in_place(path, before, 340);
   }
 }
 
@@ -318,12 +324,7 @@ TEST(AppendInPlace, RowsAnnouncedAheadGoInPlaceIntoTheCopyMadeMeanwhile) {
       db->close();
     }
     EXPECT_EQ(s.entries(), 1u);
-    expect_sound(path);
-    auto r = database_reader::open(path);
-    expect_pages_kept(*r, before);  // appended in place
-    EXPECT_EQ(r->read_all(L"People").size(), 1300u);
-    EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1300u);
-    EXPECT_EQ(oracle::mdb_reader_dump(path, {"People"}).at(0).rows.size(), 1300u);
+    expect_people_appended_in_place(path, before, 1300);
   }
 }
 
