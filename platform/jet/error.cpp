@@ -1,6 +1,10 @@
 // DAO error texts.
 #include "platform/jet/error.h"
 
+#include <cstring>
+
+#include "platform/system/file_copy.h"
+
 namespace jet {
 
 std::string error_text(int n, const std::string& name) {
@@ -68,5 +72,12 @@ std::string error_text(int n, const std::string& name) {
 void throw_error(int n, const std::string& name) { throw error(n, error_text(n, name)); }
 
 void throw_corrupt(const std::string& detail) { throw error(dao_error::corrupt, error_text(dao_error::corrupt, detail)); }
+
+void throw_write_error(int err, const std::string& path, const char* kind) {
+  const std::string what = kind + ("'" + path + "'");
+  if (sys_is_disk_full(err))
+    throw error(dao_error::disk_full, "Cannot write " + what + ": the disk is full (" + std::strerror(err) + ").");
+  throw error(dao_error::io_error, "Disk or network error while writing " + what + ": " + std::strerror(err) + ".");
+}
 
 }  // namespace jet

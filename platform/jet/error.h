@@ -66,4 +66,9 @@ std::string error_text(int dao_number, const std::string& name = std::string());
 // A corrupt-file error naming what is wrong ("... (page 12: bad TDEF)").
 [[noreturn]] void throw_corrupt(const std::string& detail);
 
+// A failed write (errno `err`) of the file at `path`, named as `kind` + "'path'" (kind "" or, say, "a copy of "):
+// 3035 "Cannot write <name>: the disk is full (...)." when no room was found, else 3043 "Disk or network error
+// while writing <name>: ...".
+[[noreturn]] void throw_write_error(int err, const std::string& path, const char* kind = "");
+
 }  // namespace jet

@@ -41,14 +41,6 @@ uint64_t key_prefix(std::span<const uint8_t> key) {
   return p;
 }
 
-// A failed write of a run file: 3035 when the disk is full, else 3043.
-[[noreturn]] void throw_write_error(int err, const std::string& path) {
-  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
-    throw error(dao_error::disk_full, "Cannot write the index entries sorted out to '" + path + "': the disk is full (" +
-                                          std::strerror(err) + ").");
-  throw error(dao_error::io_error, "Disk or network error while writing the index entries sorted out to '" + path +
-                                       "': " + std::strerror(err) + ".");
-}
 
 // The folder run files go to when there is no destination.
 std::string temporary_folder() {
@@ -284,7 +276,7 @@ void index_sorter::open_file() {
   const std::string dest = destination_.empty() ? temporary_folder() + "/tabletide-index" : destination_;
   // Runs a killed process left for this destination go first.
   sys_remove_stale_temporaries(dest);
-  if (int err = file_.create(dest, 0600)) throw_write_error(err, dest);
+  if (int err = file_.create(dest, 0600)) throw_write_error(err, dest, "the index entries sorted out to ");
 }
 
 void index_sorter::write_at(uint64_t offset, std::span<const uint8_t> bytes) {
@@ -292,8 +284,8 @@ void index_sorter::write_at(uint64_t offset, std::span<const uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t n = ::pwrite(file_.fd(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw_write_error(errno, file_.path());
-    if (n == 0) throw_write_error(ENOSPC, file_.path());
+    if (n < 0) throw_write_error(errno, file_.path(), "the index entries sorted out to ");
+    if (n == 0) throw_write_error(ENOSPC, file_.path(), "the index entries sorted out to ");
     done += size_t(n);
   }
 }

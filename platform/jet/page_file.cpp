@@ -22,11 +22,6 @@ std::string parent_folder(const std::string& path) {
 
 namespace {
 
-[[noreturn]] void throw_write_error(int err, const std::string& path) {
-  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
-    throw error(dao_error::disk_full, "Cannot write '" + path + "': the disk is full (" + std::strerror(err) + ").");
-  throw error(dao_error::io_error, "Disk or network error while writing '" + path + "': " + std::strerror(err) + ".");
-}
 
 }  // namespace
 

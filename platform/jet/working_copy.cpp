@@ -18,11 +18,6 @@ namespace jet {
 
 namespace {
 
-[[noreturn]] void throw_write_error(int err, const std::string& path) {
-  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
-    throw error(dao_error::disk_full, "Cannot write a copy of '" + path + "': the disk is full (" + std::strerror(err) + ").");
-  throw error(dao_error::io_error, "Disk or network error while writing a copy of '" + path + "': " + std::strerror(err) + ".");
-}
 
 void write_all(int fd, const uint8_t* data, size_t n, off_t at, const std::string& path) {
   size_t done = 0;
@@ -30,9 +25,9 @@ void write_all(int fd, const uint8_t* data, size_t n, off_t at, const std::strin
     ssize_t w = ::pwrite(fd, data + done, n - done, at + off_t(done));
     if (w < 0) {
       if (errno == EINTR) continue;
-      throw_write_error(errno, path);
+      throw_write_error(errno, path, "a copy of ");
     }
-    if (w == 0) throw_write_error(ENOSPC, path);
+    if (w == 0) throw_write_error(ENOSPC, path, "a copy of ");
     done += size_t(w);
   }
 }
@@ -59,7 +54,7 @@ std::unique_ptr<working_copy> working_copy::start(const std::string& original, u
   if (int err = w->temp_.create(target, 0600)) {
     if (err == EACCES || err == EPERM || err == EROFS)
       throw error(dao_error::cannot_open, error_text(dao_error::cannot_open, original));
-    throw_write_error(err, original);
+    throw_write_error(err, original, "a copy of ");
   }
   // A partial last page (never written by the engine) is dropped from the page count.
   const uint64_t size = uint64_t(w->original_stat_.st_size);
@@ -95,7 +90,7 @@ void working_copy::wait_for_copy() {
   if (copy_error_reading_)
     throw error(dao_error::io_error,
                 "Disk or network error while reading '" + original_ + "': " + std::strerror(copy_error_) + ".");
-  throw_write_error(copy_error_, original_);
+  throw_write_error(copy_error_, original_, "a copy of ");
 }
 
 void working_copy::stop_copying() {
@@ -147,7 +142,7 @@ void working_copy::sync_length() {
   wait_for_copy();
   struct stat st;
   if (::fstat(temp_.fd(), &st) == 0 && uint64_t(st.st_size) >= uint64_t(page_count()) * page_size_) return;
-  if (::ftruncate(temp_.fd(), off_t(page_count()) * page_size_) != 0) throw_write_error(errno, original_);
+  if (::ftruncate(temp_.fd(), off_t(page_count()) * page_size_) != 0) throw_write_error(errno, original_, "a copy of ");
 }
 
 void working_copy::commit() {
@@ -155,7 +150,7 @@ void working_copy::commit() {
   wait_for_copy();
   sync_length();
   if (int err = temp_.commit_replacing(original_stat_)) {
-    if (err != EEXIST) throw_write_error(err, original_);
+    if (err != EEXIST) throw_write_error(err, original_, "a copy of ");
     abandon();
     throw error(dao_error::io_error, "The file '" + original_ +
                                          "' was replaced by another file while it was changed; the changes were given up.");

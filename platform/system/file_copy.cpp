@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <vector>
 
-namespace {
+bool sys_is_disk_full(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
-bool disk_full(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+namespace {
 
 ssize_t kernel_copy_range(int from, off64_t* from_at, int to, off64_t* to_at, size_t n, unsigned flags) {
   return ::copy_file_range(from, from_at, to, to_at, n, flags);
@@ -70,7 +70,7 @@ sys_copy_result sys_copy_contents(int from, int to, sys_copy_range_fn copy_range
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && disk_full(errno)) {
+    if (n < 0 && sys_is_disk_full(errno)) {
       done.error = errno;
       return done;
     }

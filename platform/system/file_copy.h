@@ -31,6 +31,9 @@ using sys_copy_range_fn = ssize_t (*)(int from, off64_t* from_at, int to, off64_
 
 sys_copy_result sys_copy_contents(int from, int to, sys_copy_range_fn copy_range = nullptr);
 
+// True for the errno values of a write that found no room: ENOSPC, EDQUOT, EFBIG.
+bool sys_is_disk_full(int err);
+
 class sys_early_writeback {
  public:
   // Writeback is started in steps of at least `step` bytes.
