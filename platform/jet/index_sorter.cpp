@@ -60,6 +60,7 @@ struct index_sorter::run {
   std::vector<block_info> blocks;
   std::vector<uint8_t> first_keys;
   bytes last_key;
+  uint32_t last_row_pointer = 0;
   size_t entries = 0;
   // Made at the first look-up that falls into the run's key range: keys that arrive in order never
   // need one.
@@ -241,7 +242,8 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
   const bool was_in_order = in_order_;
   if (in_order_ && !refs_.empty()) {
     const ref& last = refs_.back();
-    if (prefix != last.prefix ? prefix < last.prefix : compare(key, key_of(last)) < 0) in_order_ = false;
+    if (prefix != last.prefix ? prefix < last.prefix : entry_less(key, row_pointer, key_of(last), last.row_pointer))
+      in_order_ = false;
   }
   refs_.push_back(r);
   sorted_ = false;
@@ -332,7 +334,13 @@ void index_sorter::spill() {
   r->first_keys.shrink_to_fit();
   const std::span<const uint8_t> last = key_of(refs_.back());
   r->last_key.assign(last.begin(), last.end());
+  r->last_row_pointer = refs_.back().row_pointer;
   file_size_ = offset;
+  if (!runs_.empty()) {
+    const run& before = *runs_.back();
+    chained_ = chained_ && entry_less(before.last_key, before.last_row_pointer, key_of(refs_.front()),
+                                      refs_.front().row_pointer);
+  }
   if (runs_.empty() || compare(r->first_key(0), runs_first_) < 0) {
     const std::span<const uint8_t> first = r->first_key(0);
     runs_first_.assign(first.begin(), first.end());
@@ -361,6 +369,7 @@ void index_sorter::clear() {
   runs_.clear();
   runs_first_.clear();
   runs_last_.clear();
+  chained_ = true;
   file_size_ = 0;  // a run file is written over from its start
   block_ = 0;
   block_used_ = 0;
@@ -376,51 +385,99 @@ void index_sorter::merge(const std::function<void(const index_entry_ref&)>& out)
   auto emit = [&](std::span<const uint8_t> key, uint32_t row_pointer) {
     out(index_entry_ref{key, row_pointer_page(row_pointer), row_pointer_row(row_pointer), 0});
   };
-  if (runs_.empty()) {
+  auto emit_memory = [&] {
     for (const ref& e : refs_) emit(key_of(e), e.row_pointer);
+  };
+  if (runs_.empty()) {
+    emit_memory();
     return;
   }
-  // Sources: every run, then what is in memory (index runs_.size()).
+  // Runs that follow one another in entry order (keys that came in order, an AutoNumber's) are read
+  // one after the other, without comparing anything.
+  const run& last_run = *runs_.back();
+  if (chained_ && (refs_.empty() || entry_less(last_run.last_key, last_run.last_row_pointer, key_of(refs_.front()),
+                                               refs_.front().row_pointer))) {
+    std::span<const uint8_t> key;
+    uint32_t row_pointer = 0;
+    for (const auto& r : runs_) {
+      run_cursor c(file_.fd(), file_.path(), *r);
+      for (bool more = c.load(0) && c.entry(key, row_pointer); more;
+           more = c.advance() && c.entry(key, row_pointer))
+        emit(key, row_pointer);
+    }
+    emit_memory();
+    return;
+  }
+
+  // Sources: every run, then what is in memory (index runs_.size()). A tournament of losers picks the
+  // least head: each entry given costs one comparison per level of the tree (log2 of the sources),
+  // settled on the keys' first 8 bytes where they differ.
   struct head {
+    uint64_t prefix;
     std::span<const uint8_t> key;
     uint32_t row_pointer;
+    bool done;
   };
+  const size_t sources = runs_.size() + 1;
+  const size_t memory_source = runs_.size();
   std::vector<std::unique_ptr<run_cursor>> cursors;
-  std::vector<head> heads(runs_.size() + 1);
-  std::vector<size_t> heap;
+  std::vector<head> heads(sources);
   size_t memory_pos = 0;
+  auto set_head = [&](size_t s, std::span<const uint8_t> key, uint32_t row_pointer) {
+    heads[s] = {key_prefix(key), key, row_pointer, false};
+  };
   for (size_t i = 0; i < runs_.size(); ++i) {
     cursors.push_back(std::make_unique<run_cursor>(file_.fd(), file_.path(), *runs_[i]));
-    if (cursors.back()->load(0) && cursors.back()->entry(heads[i].key, heads[i].row_pointer)) heap.push_back(i);
+    std::span<const uint8_t> key;
+    uint32_t row_pointer = 0;
+    if (cursors.back()->load(0) && cursors.back()->entry(key, row_pointer)) set_head(i, key, row_pointer);
+    else heads[i].done = true;
   }
-  const size_t memory_source = runs_.size();
-  if (!refs_.empty()) {
-    heads[memory_source] = {key_of(refs_[0]), refs_[0].row_pointer};
-    heap.push_back(memory_source);
-  }
-  // A min-heap on the heads.
-  auto greater = [&](size_t a, size_t b) {
-    return entry_less(heads[b].key, heads[b].row_pointer, heads[a].key, heads[a].row_pointer);
+  if (!refs_.empty()) set_head(memory_source, key_of(refs_[0]), refs_[0].row_pointer);
+  else heads[memory_source].done = true;
+
+  // Whether source a's head goes before source b's; a source that is done goes after every other.
+  auto before = [&](size_t a, size_t b) {
+    const head& x = heads[a];
+    const head& y = heads[b];
+    if (x.done || y.done) return !x.done;
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    const size_t skip = x.key.size() >= 8 && y.key.size() >= 8 ? 8 : 0;
+    return entry_less(x.key.subspan(skip), x.row_pointer, y.key.subspan(skip), y.row_pointer);
   };
-  std::make_heap(heap.begin(), heap.end(), greater);
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), greater);
-    const size_t s = heap.back();
+  // Node n (1 .. sources - 1) holds the loser of the match between its children 2n and 2n + 1; node
+  // sources + s stands for source s; loser[0] holds the winner.
+  std::vector<size_t> loser(sources);
+  auto play = [&](auto&& self, size_t n) -> size_t {
+    if (n >= sources) return n - sources;
+    const size_t a = self(self, 2 * n);
+    const size_t b = self(self, 2 * n + 1);
+    if (before(b, a)) {
+      loser[n] = a;
+      return b;
+    }
+    loser[n] = b;
+    return a;
+  };
+  loser[0] = play(play, 1);
+  for (;;) {
+    const size_t s = loser[0];
+    if (heads[s].done) break;
     emit(heads[s].key, heads[s].row_pointer);
-    bool more = false;
     if (s == memory_source) {
-      if (++memory_pos < refs_.size()) {
-        heads[s] = {key_of(refs_[memory_pos]), refs_[memory_pos].row_pointer};
-        more = true;
-      }
+      if (++memory_pos < refs_.size()) set_head(s, key_of(refs_[memory_pos]), refs_[memory_pos].row_pointer);
+      else heads[s].done = true;
     } else {
-      more = cursors[s]->advance() && cursors[s]->entry(heads[s].key, heads[s].row_pointer);
+      std::span<const uint8_t> key;
+      uint32_t row_pointer = 0;
+      if (cursors[s]->advance() && cursors[s]->entry(key, row_pointer)) set_head(s, key, row_pointer);
+      else heads[s].done = true;
     }
-    if (more) {
-      std::push_heap(heap.begin(), heap.end(), greater);
-    } else {
-      heap.pop_back();
-    }
+    // The new head plays its way up against the losers on its path.
+    size_t winner = s;
+    for (size_t n = (s + sources) / 2; n >= 1; n /= 2)
+      if (before(loser[n], winner)) std::swap(loser[n], winner);
+    loser[0] = winner;
   }
 }
 

@@ -5,8 +5,9 @@
 // prefix, block, offset, key length, row pointer). When the next entry would pass the budget, the entries in
 // memory are sorted and written out as a run, and memory starts over. `merge` then gives every
 // entry in index order (key, then row pointer), straight from memory when nothing was written out,
-// else merging the runs with what is left in memory. The order, and so every page built from it,
-// does not depend on the budget.
+// else merging the runs with what is left in memory (or reading them in turn, when keys that arrived
+// in order made each run start after the one before ended). The order, and so every page built from
+// it, does not depend on the budget.
 //
 // Run file (one per index, made at the first run): a temporary file for the destination
 // (platform/system/atomic_file.h): beside it in its folder, or in the temporary folder when there is
@@ -124,7 +125,7 @@ class index_sorter {
   size_t block_ = 0;       // the block being filled
   size_t block_used_ = 0;  // bytes used in it
   std::vector<ref> refs_;
-  bool in_order_ = true;   // refs_ are in ascending key order as added
+  bool in_order_ = true;   // refs_ are in ascending entry order (key, then row pointer) as added
   bool sorted_ = false;
   bool hash_stale_ = false;  // sorting reordered refs_ under the hash table
   // Hash table over refs_ (unique indexes whose keys came out of order): ref index + 1, 0 free.
@@ -135,6 +136,8 @@ class index_sorter {
   // AutoNumber) always is, so a look-up need not visit every run.
   bytes runs_first_;
   bytes runs_last_;
+  // Each run's first entry comes after the last entry of the run before it: the merge reads them in turn.
+  bool chained_ = true;
   sys_temporary_file file_;
   uint64_t file_size_ = 0;
   size_t count_ = 0;
