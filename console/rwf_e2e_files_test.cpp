@@ -20,6 +20,10 @@ namespace fs = std::filesystem;
 
 // The slow table (150,000 rows) that keeps a run busy long enough to act on it while it copies rows.
 const std::string slow_seed = std::string(TT_SOURCE_DIR) + "/tests/fixtures/slow_table.sql";
+// A run converts it as a query whose rows stop for a second at the 2,000th (the server sleeps there), so that the
+// run is still copying rows when a test acts on it, however fast the build converts them. Its count sleeps the
+// same second before the run says "Converting table slow (...)".
+const std::string slow_item = "slow=SELECT id, label, amount FROM slow WHERE id <> 2000 OR SLEEP(1) = 0\r\n";
 
 std::string sha256(const std::string& file) {
   program_result r = run_program({"/usr/bin/sha256sum", file});
@@ -60,10 +64,14 @@ class RwfagentFiles : public rwfagent_fixture {
     return sha256(path);
   }
 
-  // The list that converts the slow table.
-  std::string slow_list() {
-    tk_write_file(dir.file("slow.txt"), "slow\n");
-    return "--tab_file=" + dir.file("slow.txt");
+  // The profile that converts the slow table, then the other items given, over the server `f` (a profile sets
+  // the connection); the options after it on the command line set the rest.
+  std::string slow_list(const std::string& more = "", const tt_test::mariadb_facts* facts = nullptr) {
+    const tt_test::mariadb_facts& f = facts ? *facts : server.facts();
+    tk_write_file(dir.file("slow.txt"), "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
+                                            "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+                                            "\r\n[Selected Tables]\r\n" + slow_item + more);
+    return "--profile=" + dir.file("slow.txt");
   }
 };
 
@@ -77,7 +85,6 @@ TEST_F(RwfagentFiles, LostServerEndsTheRunAndKeepsTheDestination) {
   tt_test::mariadb_options options;
   options.seed_files = {slow_seed};
   options.template_root = std::string(TT_BINARY_DIR) + "/mariadb-templates";
-  tk_write_file(dir.file("list.txt"), "slow\ntags\n");
   for (const std::string mode : {"0", "3"}) {
     SCOPED_TRACE("mode " + mode);
     tt_test::mariadb_server own = tt_test::mariadb_server::start(options);
@@ -85,7 +92,7 @@ TEST_F(RwfagentFiles, LostServerEndsTheRunAndKeepsTheDestination) {
     const std::string before = made_file(file);
     // The second item never starts: without the server nothing more can be read.
     auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode,
-                      "--tab_file=" + dir.file("list.txt")},
+                      slow_list("tags\r\n", &own.facts())},
                      &own.facts());
     wait_for_rows(*run);
     own.stop();  // the server dies while the rows stream
@@ -98,7 +105,7 @@ TEST_F(RwfagentFiles, LostServerEndsTheRunAndKeepsTheDestination) {
     EXPECT_EQ(sha256(file), before);
   }
   EXPECT_EQ(folder_names(dir.path()),
-            (std::vector<std::string>{"home", "list.txt", "lost0.mdb", "lost3.mdb", "tags.txt"}));
+            (std::vector<std::string>{"home", "lost0.mdb", "lost3.mdb", "slow.txt", "tags.txt"}));
 }
 
 TEST_F(RwfagentFiles, SignalsStopTheRunAndKilledRunsAreCleanedUp) {
@@ -271,8 +278,11 @@ TEST_F(RwfagentFiles, FullDiskIsAFailureAndLeavesTheFile) {
   } unmount_at_end{small};
   const std::string file = small + "/full.mdb";
   const std::string before = made_file(file);
+  // The slow table's rows fill the small file system long before they end.
+  tk_write_file(dir.file("slow.txt"), "slow\n");
+  const std::string slow_table = "--tab_file=" + dir.file("slow.txt");
   for (const std::string mode : {"0", "1", "3"}) {
-    program_result r = agent({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, slow_list()});
+    program_result r = agent({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, slow_table});
     EXPECT_EQ(r.status, 255) << mode << r.out << r.err;
     EXPECT_EQ(r.out.find("Error:\n"), r.out.rfind("Error:\n")) << r.out;
     EXPECT_NE(r.out.find("disk is full"), std::string::npos) << r.out;
@@ -280,7 +290,7 @@ TEST_F(RwfagentFiles, FullDiskIsAFailureAndLeavesTheFile) {
     EXPECT_EQ(folder_names(small), std::vector<std::string>{"full.mdb"});
   }
   // No file before the run: none after it either.
-  program_result r = agent({"--src=tt_slow", "--dest=" + small + "/new.mdb", "--acc_ver=1", slow_list()});
+  program_result r = agent({"--src=tt_slow", "--dest=" + small + "/new.mdb", "--acc_ver=1", slow_table});
   EXPECT_EQ(r.status, 255) << r.out << r.err;
   EXPECT_EQ(folder_names(small), std::vector<std::string>{"full.mdb"});
 }
