@@ -29,7 +29,9 @@ const char kChildVariable[] = "TT_CLIPBOARD_CHILD";
 const char kErrorText[] = "Internal error: \ncode=c11b0a4d";
 
 // A private X server on a display number it picks itself (-displayfd); stopped when the object goes, so also
-// when the test fails.
+// when the test fails. It does not reset when its last client leaves (-noreset), as a desktop's display never
+// does: the program is its only client and ends just as the helper connects, and a reset then would drop the
+// helper's connection and the selection with it.
 class private_display {
  public:
   private_display() {
@@ -42,7 +44,7 @@ class private_display {
       ::dup2(null, 0);
       ::dup2(null, 1);
       ::dup2(null, 2);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x600x24",
+      ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24",
                static_cast<char*>(nullptr));
       ::_exit(127);
     }
