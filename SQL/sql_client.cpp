@@ -2,7 +2,9 @@
 #include "SQL/sql_client.h"
 
 #include <mysql.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -98,13 +100,26 @@ class mysql_client final : public sql_client {
   bool connect(const std::string& host, const std::string& user, const std::string& password,
                unsigned port) override {
     if (!connection_) return false;
-    return mysql_real_connect(connection_, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
-                              nullptr, port, nullptr, CLIENT_REMEMBER_OPTIONS) != nullptr;
+    if (!mysql_real_connect(connection_, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
+                            nullptr, port, nullptr, CLIENT_REMEMBER_OPTIONS))
+      return false;
+    // Kept apart from the connection so that `abandon` need not touch the library's state, which the thread
+    // reading a result ahead may be using.
+    socket_.store(static_cast<int>(mysql_get_socket(connection_)));
+    return true;
   }
 
   void close() override {
+    socket_.store(-1);
     if (connection_) mysql_close(connection_);
     connection_ = nullptr;
+  }
+
+  void abandon() override {
+    // Both ways shut: a read under way or to come ends at once, and the server, whose next write fails, ends
+    // the statement. The descriptor stays open until close, so it cannot be reused meanwhile.
+    const int fd = socket_.load();
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
   }
 
   bool query(const std::string& statement) override {
@@ -165,6 +180,7 @@ class mysql_client final : public sql_client {
 
  private:
   MYSQL* connection_ = nullptr;
+  std::atomic<int> socket_{-1};
 };
 
 }  // namespace

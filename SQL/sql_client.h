@@ -108,6 +108,10 @@ class sql_client {
   virtual unsigned max_bytes_per_char(unsigned charsetnr) = 0;
   virtual unsigned error_number() = 0;
   virtual std::string error_text() = 0;
+  // Gives the connection up at once, from any thread: the rest of a result still streaming is neither read nor
+  // waited for (a read under way on another thread fails), and every later call fails as on a lost connection.
+  // For a run that stops in the middle of a large result, whose rest could take as long to read as the run took.
+  virtual void abandon() = 0;
 
   // The inside of a single-quoted string literal holding the bytes of `text`, escaped by the client library
   // for the connection's character set and the session's sql_mode (quotes doubled instead of backslashed under

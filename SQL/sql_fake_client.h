@@ -36,6 +36,7 @@ class sql_fake_client : public sql_client {
   sql_fake_result_script table_list;  // mysql_list_tables
   int inits = 0;
   int closes = 0;
+  int abandons = 0;
   // Escaping as a server in NO_BACKSLASH_ESCAPES mode wants it (quotes doubled) instead of backslashes.
   bool no_backslash_escapes = false;
   // Prepared statements: each step is logged as "PREPARE <text>", "BIND <b|s>...", "LONG <param> <bytes>",
@@ -60,6 +61,7 @@ class sql_fake_client : public sql_client {
     ++closes;
     if (shared_log) shared_log->push_back("CLOSE");
   }
+  void abandon() override { ++abandons; }
   bool query(const std::string& statement) override {
     log.push_back(statement);
     if (shared_log) shared_log->push_back(statement);

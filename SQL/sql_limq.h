@@ -4,7 +4,7 @@
 // A statement that fails raises sql_exception at once; a stream that breaks in the middle raises it when the
 // broken row is reached. The end of the rows is only ever the server's end of the result, so rows are read
 // until the stream ends whatever was counted before. The result is freed by the destructor (which, for a
-// stream not read to its end, lets the client library read and drop the rest).
+// stream not read to its end, lets the client library read and drop the rest, unless the client was abandoned).
 #pragma once
 
 #include <condition_variable>

@@ -50,7 +50,7 @@ using named_text = std::pair<std::wstring, std::wstring>;
 using named_text_list = std::vector<named_text>;
 
 // The run is the thread functor's operator(); a stop request (request_stop) is looked at between records and
-// between tables.
+// between tables. A stop between records gives the source's connection up instead of reading the rest of the rows.
 class tk_converter : public tk_thread_functor {
  public:
   tk_converter();

@@ -33,6 +33,9 @@ class rwf_source_engine {
   virtual bool is_record_error(const tk_exception& e) const;
   // True when the error says the connection to the server is gone: no later item can be read. None by default.
   virtual bool is_connection_lost(const tk_exception& e) const;
+  // The run is stopping while a table's rows stream: the connection is given up at once, so that the rest of the
+  // rows is not read first (the source cannot be read again afterwards). Nothing by default.
+  virtual void abandon_reading();
 };
 
 // Generations of the Access engine: 0 Jet 4 (Access 2000), 1 Jet 3 (Access 95/97), 3 ACE (Access 2007 and later).

@@ -257,7 +257,12 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
 
     from->reset();
     while (!from->is_eof()) {
-      if (stop_requested()) throw tk_final_exception();
+      if (stop_requested()) {
+        // Nothing more is read: the connection is given up rather than the rest of the rows read to their end,
+        // which for a large table would hold the stop for as long as the run had taken.
+        mysql.abandon_reading();
+        throw tk_final_exception();
+      }
       uint64_t number = current_record.load() + 1;
       tk_trace(1, "Converting %llu record", static_cast<unsigned long long>(number));
       try {

@@ -31,3 +31,5 @@ bool sql_source::is_connection_lost(const tk_exception& e) const {
   const int32_t number = e.code - tk_mysql_code_offset;
   return number == 2006 || number == 2013 || number == 2055;
 }
+
+void sql_source::abandon_reading() { engine_.client().abandon(); }

@@ -24,6 +24,7 @@ class sql_source : public rwf_source_engine {
   bool is_record_error(const tk_exception& e) const override;
   // The client's errors for a server that went away or a connection that broke (2006, 2013, 2055).
   bool is_connection_lost(const tk_exception& e) const override;
+  void abandon_reading() override;
 
   sql_engine& engine() { return engine_; }
 
