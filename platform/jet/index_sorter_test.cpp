@@ -39,6 +39,22 @@ std::vector<entry> merged(index_sorter& s) {
   return out;
 }
 
+// Every entry added, in the order given, as the table writer adds them.
+void add_all(index_sorter& s, const std::vector<entry>& entries) {
+  for (const entry& e : entries) {
+    s.make_room(e.key);
+    s.add(e.key, e.row_pointer);
+  }
+}
+
+// The merge gives exactly the entries of `all`, in the order of one sort.
+void expect_merged_in_order(index_sorter& s, std::vector<entry> all) {
+  std::sort(all.begin(), all.end());
+  const std::vector<entry> got = merged(s);
+  ASSERT_EQ(got.size(), all.size());
+  EXPECT_TRUE(got == all);
+}
+
 // Names in `folder` that are temporaries of `dest_name`.
 size_t temporaries(const std::string& folder, const std::string& dest_name) {
   size_t n = 0;
@@ -60,20 +76,15 @@ TEST(IndexSorterTest, RunsOnDiskMergeIntoTheOrderOfOneSortInMemory) {
   }
   index_sorter small(false, 16 << 10, dir.file("t.mdb"));
   index_sorter big(false, size_t(1) << 30, dir.file("t.mdb"));
-  for (const entry& e : all) {
-    small.make_room(e.key);
-    small.add(e.key, e.row_pointer);
-    big.make_room(e.key);
-    big.add(e.key, e.row_pointer);
-  }
+  add_all(small, all);
+  add_all(big, all);
   EXPECT_GT(small.runs(), 20u);
   EXPECT_EQ(big.runs(), 0u);
   // The budget holds: a run goes out before memory would pass it (a key longer than it excepted).
   EXPECT_LE(small.memory_bytes(), size_t(16 << 10) + 6002);
   EXPECT_EQ(temporaries(dir.path(), "t.mdb"), 1u);
-  std::sort(all.begin(), all.end());
-  EXPECT_EQ(merged(small), all);
-  EXPECT_EQ(merged(big), all);
+  expect_merged_in_order(small, all);
+  expect_merged_in_order(big, all);
   EXPECT_EQ(small.size(), all.size());
 }
 
@@ -101,15 +112,9 @@ TEST(IndexSorterTest, KeysThatTieOnTheirFirstBytesSortAsWholeKeys) {
   for (uint32_t i = 0; i < 50; ++i) all.push_back({bytes(40, 0xFF), make_row_pointer(500 - i, 3)});
   for (uint32_t i = 0; i < 50; ++i) all.push_back({bytes{}, make_row_pointer(600 - i, 4)});
   index_sorter s(false, size_t(1) << 30, dir.file("p.mdb"));
-  for (const entry& e : all) {
-    s.make_room(e.key);
-    s.add(e.key, e.row_pointer);
-  }
+  add_all(s, all);
   EXPECT_EQ(s.runs(), 0u);
-  std::sort(all.begin(), all.end());
-  const std::vector<entry> got = merged(s);
-  ASSERT_EQ(got.size(), all.size());
-  EXPECT_TRUE(got == all);
+  expect_merged_in_order(s, all);
 }
 
 // Keys that arrive in order (an AutoNumber, a table read in its key's order) make runs that follow one
@@ -133,15 +138,9 @@ TEST(IndexSorterTest, RunsOfKeysThatArriveInOrderMergeLikeAnyOthers) {
     if (restart)
       for (uint32_t i = 0; i < 3000; ++i) all.push_back({key_of(i * 7), make_row_pointer(3000 + i / 40, uint8_t(i % 40))});
     index_sorter s(false, 16 << 10, dir.file(restart ? "r.mdb" : "o.mdb"));
-    for (const entry& e : all) {
-      s.make_room(e.key);
-      s.add(e.key, e.row_pointer);
-    }
+    add_all(s, all);
     EXPECT_GT(s.runs(), 10u);
-    std::sort(all.begin(), all.end());
-    const std::vector<entry> got = merged(s);
-    ASSERT_EQ(got.size(), all.size());
-    EXPECT_TRUE(got == all);
+    expect_merged_in_order(s, all);
   }
 }
 
@@ -211,8 +210,7 @@ TEST(IndexSorterTest, EntriesAddedAfterASortAreFoundAndMergedInOrder) {
     for (uint32_t i = 0; i < round * 500 + 500; i += 7) EXPECT_TRUE(s.contains(key(i))) << i;
     EXPECT_FALSE(s.contains(key(round * 500 + 500)));
   }
-  std::sort(all.begin(), all.end());
-  EXPECT_EQ(merged(s), all);
+  expect_merged_in_order(s, all);
 }
 
 TEST(IndexSorterTest, RunFilesLieBesideTheDestinationOrInTheTemporaryFolderAndGoWithTheSorter) {
