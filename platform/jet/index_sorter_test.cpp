@@ -39,6 +39,13 @@ std::vector<entry> merged(index_sorter& s) {
   return out;
 }
 
+// `lead` bytes of `fill`, then n big-endian, so that keys of one lead order as their numbers do.
+bytes numbered_key(size_t lead, uint8_t fill, uint32_t n) {
+  bytes key(lead + 4, fill);
+  for (size_t i = 0; i < 4; ++i) key[lead + i] = uint8_t(n >> (24 - 8 * i));
+  return key;
+}
+
 // Every entry added, in the order given, as the table writer adds them.
 void add_all(index_sorter& s, const std::vector<entry>& entries) {
   for (const entry& e : entries) {
@@ -122,12 +129,7 @@ TEST(IndexSorterTest, KeysThatTieOnTheirFirstBytesSortAsWholeKeys) {
 // order. Once one run starts before the previous one ended, every run is merged again.
 TEST(IndexSorterTest, RunsOfKeysThatArriveInOrderMergeLikeAnyOthers) {
   scratch_folder dir;
-  auto key_of = [](uint32_t n) {
-    bytes key(6, 0);
-    put_u32(key.data() + 2, n);
-    std::reverse(key.begin() + 2, key.end());  // big-endian: byte order is number order
-    return key;
-  };
+  auto key_of = [](uint32_t n) { return numbered_key(2, 0, n); };
   for (const bool restart : {false, true}) {
     SCOPED_TRACE(restart ? "a later run starts among the earlier keys" : "every run follows the one before");
     std::vector<entry> all;
@@ -146,12 +148,7 @@ TEST(IndexSorterTest, RunsOfKeysThatArriveInOrderMergeLikeAnyOthers) {
 
 TEST(IndexSorterTest, UniqueKeysAreFoundInMemoryAndInEveryRun) {
   scratch_folder dir;
-  auto key = [](uint32_t i) {
-    bytes k(12, 0x7F);
-    put_u32(k.data() + 8, i);
-    std::reverse(k.begin() + 8, k.end());  // big-endian: byte order is number order
-    return k;
-  };
+  auto key = [](uint32_t i) { return numbered_key(8, 0x7F, i); };
   index_sorter s(true, 8 << 10, dir.file("u.mdb"));
   uint32_t rp = 0x100;
   // Keys in order first (a primary key read in its own order), then out of order, then in order again.
