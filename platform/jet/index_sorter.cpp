@@ -41,6 +41,14 @@ uint64_t key_prefix(std::span<const uint8_t> key) {
   return p;
 }
 
+// entry_less for keys whose prefixes (key_prefix) are at hand: most comparisons settle on them. Equal
+// prefixes of two keys of 8 bytes or more mean equal first 8 bytes, which need no second look.
+bool prefixed_less(uint64_t pa, std::span<const uint8_t> ka, uint32_t ra, uint64_t pb, std::span<const uint8_t> kb,
+                   uint32_t rb) {
+  if (pa != pb) return pa < pb;
+  const size_t skip = ka.size() >= 8 && kb.size() >= 8 ? 8 : 0;
+  return entry_less(ka.subspan(skip), ra, kb.subspan(skip), rb);
+}
 
 // The folder run files go to when there is no destination.
 std::string temporary_folder() {
@@ -107,6 +115,14 @@ class index_sorter::run_cursor {
     if (pos_ < buffer_.size()) return true;
     return load(block_ + 1);
   }
+  // Gives every entry of the run, from its first block, to fn(key, row pointer).
+  template <class F>
+  void for_each(F fn) {
+    std::span<const uint8_t> key;
+    uint32_t row_pointer = 0;
+    for (bool more = load(0) && entry(key, row_pointer); more; more = advance() && entry(key, row_pointer))
+      fn(key, row_pointer);
+  }
 
  private:
   int fd_;
@@ -155,10 +171,8 @@ bool index_sorter::contains(std::span<const uint8_t> key) const {
     if (compare(key, r->first_key(0)) < 0 || compare(key, r->last_key) > 0) continue;
     if (r->filter.empty()) {
       r->filter = key_filter(r->entries);
-      run_cursor all(file_.fd(), file_.path(), *r);
-      std::span<const uint8_t> k;
-      uint32_t rp = 0;
-      for (bool more = all.load(0); more && all.entry(k, rp); more = all.advance()) r->filter.remember(hash_key(k));
+      run_cursor(file_.fd(), file_.path(), *r).for_each(
+          [&](std::span<const uint8_t> k, uint32_t) { r->filter.remember(hash_key(k)); });
     }
     if (!r->filter.may_hold(h)) continue;
     // The last block whose first key is not after the key.
@@ -179,6 +193,10 @@ bool index_sorter::contains(std::span<const uint8_t> key) const {
     }
   }
   return false;
+}
+
+bool index_sorter::ends_before(const run& r, const ref& e) const {
+  return entry_less(r.last_key, r.last_row_pointer, key_of(e), e.row_pointer);
 }
 
 void index_sorter::hash_insert(uint32_t index) {
@@ -242,8 +260,7 @@ void index_sorter::add(std::span<const uint8_t> key, uint32_t row_pointer) {
   const bool was_in_order = in_order_;
   if (in_order_ && !refs_.empty()) {
     const ref& last = refs_.back();
-    if (prefix != last.prefix ? prefix < last.prefix : entry_less(key, row_pointer, key_of(last), last.row_pointer))
-      in_order_ = false;
+    if (prefixed_less(prefix, key, row_pointer, last.prefix, key_of(last), last.row_pointer)) in_order_ = false;
   }
   refs_.push_back(r);
   sorted_ = false;
@@ -260,10 +277,7 @@ void index_sorter::sort() {
   if (sorted_) return;
   if (!in_order_) {
     std::sort(refs_.begin(), refs_.end(), [&](const ref& a, const ref& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      // Equal prefixes of two keys of 8 bytes or more: their first 8 bytes are equal.
-      const size_t skip = a.length >= 8 && b.length >= 8 ? 8 : 0;
-      return entry_less(key_of(a).subspan(skip), a.row_pointer, key_of(b).subspan(skip), b.row_pointer);
+      return prefixed_less(a.prefix, key_of(a), a.row_pointer, b.prefix, key_of(b), b.row_pointer);
     });
     hash_stale_ = !slots_.empty();
   }
@@ -336,11 +350,7 @@ void index_sorter::spill() {
   r->last_key.assign(last.begin(), last.end());
   r->last_row_pointer = refs_.back().row_pointer;
   file_size_ = offset;
-  if (!runs_.empty()) {
-    const run& before = *runs_.back();
-    chained_ = chained_ && entry_less(before.last_key, before.last_row_pointer, key_of(refs_.front()),
-                                      refs_.front().row_pointer);
-  }
+  if (!runs_.empty()) chained_ = chained_ && ends_before(*runs_.back(), refs_.front());
   if (runs_.empty() || compare(r->first_key(0), runs_first_) < 0) {
     const std::span<const uint8_t> first = r->first_key(0);
     runs_first_.assign(first.begin(), first.end());
@@ -395,16 +405,8 @@ void index_sorter::merge(const std::function<void(const index_entry_ref&)>& out)
   // Runs that follow one another in entry order (keys that came in order, an AutoNumber's) are read
   // one after the other, without comparing anything.
   const run& last_run = *runs_.back();
-  if (chained_ && (refs_.empty() || entry_less(last_run.last_key, last_run.last_row_pointer, key_of(refs_.front()),
-                                               refs_.front().row_pointer))) {
-    std::span<const uint8_t> key;
-    uint32_t row_pointer = 0;
-    for (const auto& r : runs_) {
-      run_cursor c(file_.fd(), file_.path(), *r);
-      for (bool more = c.load(0) && c.entry(key, row_pointer); more;
-           more = c.advance() && c.entry(key, row_pointer))
-        emit(key, row_pointer);
-    }
+  if (chained_ && (refs_.empty() || ends_before(last_run, refs_.front()))) {
+    for (const auto& r : runs_) run_cursor(file_.fd(), file_.path(), *r).for_each(emit);
     emit_memory();
     return;
   }
@@ -441,9 +443,7 @@ void index_sorter::merge(const std::function<void(const index_entry_ref&)>& out)
     const head& x = heads[a];
     const head& y = heads[b];
     if (x.done || y.done) return !x.done;
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
-    const size_t skip = x.key.size() >= 8 && y.key.size() >= 8 ? 8 : 0;
-    return entry_less(x.key.subspan(skip), x.row_pointer, y.key.subspan(skip), y.row_pointer);
+    return prefixed_less(x.prefix, x.key, x.row_pointer, y.prefix, y.key, y.row_pointer);
   };
   // Node n (1 .. sources - 1) holds the loser of the match between its children 2n and 2n + 1; node
   // sources + s stands for source s; loser[0] holds the winner.

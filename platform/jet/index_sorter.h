@@ -106,6 +106,8 @@ class index_sorter {
   // The first capacity of the reference array: a small part of the budget.
   size_t first_refs() const { return std::clamp<size_t>(budget_ / 64 / sizeof(ref), 16, 1024); }
   bool memory_contains(std::span<const uint8_t> key) const;
+  // Whether entry e comes after the last entry of run r.
+  bool ends_before(const run& r, const ref& e) const;
   void hash_insert(uint32_t index);
   void build_hash();
   void spill();
