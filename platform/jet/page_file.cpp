@@ -20,11 +20,6 @@ std::string parent_folder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-namespace {
-
-
-}  // namespace
-
 std::unique_ptr<page_file> page_file::create(const std::string& dest, uint32_t page_size, uint64_t max_size) {
   if (dest.empty() || dest.back() == '/') throw_error(dao_error::not_valid_file_name);
   // A symbolic link stands for its target: the new file appears there and the link stays.
