@@ -66,6 +66,9 @@ const tk_error_entry tk_mysql_error_table[] = {
     {my(1071), kKeyTooLong},        {my(1130), kNotAllowed},          {my(1051), kInUse},
     {my(2003), kCannotConnect},     {my(2005), kCannotConnect},       {my(2006), kTooBig},
     {my(1249), kAuthProtocol},      {my(1250), kAuthProtocol},        {my(1251), kAuthProtocol},
+    // This client library reports a refused TCP connection as 2002 (where others give 2003), and a server that
+    // drops the connection before its greeting as 2013: both are the unreachable-server case.
+    {my(2002), kCannotConnect},     {my(2013), kCannotConnect},
 };
 const int tk_mysql_error_count = static_cast<int>(sizeof tk_mysql_error_table / sizeof tk_mysql_error_table[0]);
 
@@ -108,6 +111,8 @@ std::string tk_error_converter::convert(int32_t code) const {
 // ---- error_handler --------------------------------------------------------------------------------------------
 
 tk_error_ui::~tk_error_ui() = default;
+
+void tk_error_ui::unlisted_error() {}
 
 error_handler::error_handler(int count, const tk_error_entry* table) : map_(count, table) {
   tk_trace(2, "error_handler::ctor");
@@ -186,7 +191,10 @@ void error_handler::handle_ui(const tk_exception& e, bool may_return) {
   for (auto& c : text)
     if (c == '\n') c = ' ';
   const std::wstring wide = to_wide(text);
-  if (ui_->is_initialized() && ui_->error_count() < 20) ui_->add_error(wide);
+  if (ui_->is_initialized()) {
+    if (ui_->error_count() < 20) ui_->add_error(wide);
+    else ui_->unlisted_error();
+  }
 
   if (level == 1) {
     tk_trace(1, "Got 1-level error");

@@ -30,7 +30,7 @@ struct tk_error_entry {
 
 // Engine error tables: code = 0x400000 + MySQL error number, 0x10000 + DAO error number.
 extern const tk_error_entry tk_mysql_error_table[];
-extern const int tk_mysql_error_count;  // 12
+extern const int tk_mysql_error_count;  // 14
 extern const tk_error_entry tk_dao_error_table[];
 extern const int tk_dao_error_count;  // 8
 
@@ -61,9 +61,11 @@ class tk_error_ui {
   virtual bool is_initialized() const = 0;
   // The main window's title ("" when none).
   virtual std::wstring window_title() const = 0;
-  // The window's list of error texts.
+  // The window's list of error texts (the handler lists 20 at most).
   virtual std::size_t error_count() const = 0;
   virtual void add_error(const std::wstring& text) = 0;
+  // An error that the full list could not take (the window says how many more there were). Default: nothing.
+  virtual void unlisted_error();
   // An error box with the text.
   virtual void error(const std::wstring& text) = 0;
   virtual void display_help(uint32_t topic) = 0;

@@ -3,19 +3,24 @@
 // mdb-reader) over the files it writes; and a fixture that holds the server and a scratch folder.
 // Every rwf_e2e*_test.cpp in this folder is built into one test program with RWFAGENT_PATH set.
 #pragma once
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <optional>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TK/tk_test_util.h"
@@ -240,6 +245,57 @@ inline void expect_sound_since(const std::string& file, const std::vector<std::s
 
 // The file format as mdbtools names it ("JET3\n", "JET4\n", "ACE12\n", ...).
 inline std::string mdb_ver(const std::string& file) { return run_program({"/usr/bin/mdb-ver", file}).out; }
+
+// A loopback TCP socket bound to a port of its own; listening or not, as asked. Closed with the object: a
+// connection still waiting in its queue is then reset.
+struct loopback_socket {
+  explicit loopback_socket(bool listening) {
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    if (listening) {
+      EXPECT_EQ(listen(fd, 4), 0);
+    }
+    port = ntohs(a.sin_port);
+  }
+  ~loopback_socket() { close(fd); }
+  loopback_socket(const loopback_socket&) = delete;
+  loopback_socket& operator=(const loopback_socket&) = delete;
+  int fd = -1;
+  unsigned port = 0;
+};
+
+// A server that takes every connection and closes it at once, before any greeting (a server going away during
+// the handshake).
+class hanging_up_server {
+ public:
+  hanging_up_server() : socket_(true) {
+    thread_ = std::thread([this] {
+      for (;;) {
+        pollfd waiting = {socket_.fd, POLLIN, 0};
+        if (poll(&waiting, 1, 100) == 1) {
+          int client = accept(socket_.fd, nullptr, nullptr);
+          if (client >= 0) close(client);
+        }
+        if (stop_) return;
+      }
+    });
+  }
+  ~hanging_up_server() {
+    stop_ = true;
+    thread_.join();
+  }
+  unsigned port() const { return socket_.port; }
+
+ private:
+  loopback_socket socket_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 class rwfagent_fixture : public ::testing::Test {
  protected:

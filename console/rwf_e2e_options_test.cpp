@@ -1,10 +1,7 @@
 // RWFAGENT end to end: what its options mean. Flags never take a value, the port is exactly a number, options
 // after a profile override it, a profile with an unknown mode is refused, and the password leaves the process's
 // visible command line once it is read.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 
 #include "console/e2e_support.h"
 
@@ -12,26 +9,6 @@ namespace {
 
 using namespace tt_e2e;
 using RwfagentOptions = rwfagent_fixture;
-
-// A loopback TCP socket bound to a port of its own; listening or not, as asked. Closed with the object.
-struct loopback_socket {
-  explicit loopback_socket(bool listening) {
-    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
-    if (listening) {
-      EXPECT_EQ(listen(fd, 4), 0);
-    }
-    port = ntohs(a.sin_port);
-  }
-  ~loopback_socket() { close(fd); }
-  int fd = -1;
-  unsigned port = 0;
-};
 
 TEST_F(RwfagentOptions, FlagsWithAValueAndMalformedPortsAreRefusedAndTheFileKept) {
   const std::string file = dir.file("full.mdb");
@@ -123,6 +100,24 @@ TEST_F(RwfagentOptions, AProfileWithAModeOutsideZeroToThreeIsRefused) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(tk_read_file(file), before);
   }
+}
+
+TEST_F(RwfagentOptions, AnUnreachableServerIsExplainedWithAdvice) {
+  // A port nobody listens on (refused), and a server that hangs up before its greeting.
+  loopback_socket refused(false);
+  hanging_up_server hangs_up;
+  const std::string advice =
+      "Error:\nCannot connect to the MySQL server. Check to verify that MySQL server is launched and the correct "
+      "host/port values were given.\n";
+  for (unsigned port : {refused.port, hangs_up.port()}) {
+    program_result r = agent({"--mysqlh=127.0.0.1", "--port=" + std::to_string(port), "--mysqlu=someone",
+                              "--src=tabletide_demo", "--dest=" + dir.file("never"), "--acc_ver=1"},
+                             false);
+    EXPECT_EQ(r.status, 255) << port;
+    EXPECT_EQ(r.out, advice) << port;
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_NE(access(dir.file("never.mdb").c_str(), F_OK), 0);
 }
 
 TEST_F(RwfagentOptions, PasswordLeavesTheProcessListOnceRead) {
