@@ -11,7 +11,7 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTT_SANITIZE=ON 
 cmake --build "$build" -j"$(nproc)" --target tt_wizard_test
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-QT_QPA_PLATFORM=offscreen TT_SCREENS_DIR="$out" "$build/GUI2/tt_wizard_test" \
+LSAN_OPTIONS="suppressions=$here/tests/lsan-system.supp" QT_QPA_PLATFORM=offscreen TT_SCREENS_DIR="$out" "$build/GUI2/tt_wizard_test" \
   --gtest_also_run_disabled_tests --gtest_filter='Screens.DISABLED_EveryPageAndDialog'
 echo "Pictures of the wizard are in $out:"
 ls "$out"

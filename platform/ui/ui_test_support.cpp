@@ -13,9 +13,6 @@
 
 #include "platform/ui/ui_test.h"
 
-// Font configuration keeps caches for the life of the process, which the leak checker would report.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace ui_test {
 
 namespace {
