@@ -7,6 +7,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "converter/rwf_conv.h"
+#include "platform/ui/ui_app.h"
 
 namespace {
 // Every text of the page is read with at most this many characters, so the edits take no more.
@@ -16,6 +17,38 @@ constexpr uint32_t help_auth = 1014;
 }  // namespace
 
 sql_settings_page2::sql_settings_page2() : wizard_page(123, wiz_back_button | wiz_next_button) {}
+
+sql_settings_page2::~sql_settings_page2() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void sql_settings_page2::connect_waiting() {
+  if (thread_.joinable()) thread_.join();
+  auto state = std::make_shared<attempt>();
+  rowferry_convertor& conv = rowferry_convertor::instance();
+  thread_ = std::thread([state, &conv] {
+    try {
+      conv.connect_mysql_server();
+    } catch (...) {
+      state->failure = std::current_exception();
+    }
+    state->finished.store(true, std::memory_order_release);
+  });
+  pf::sheet& sheet = wizard_shell::instance().sheet();
+  sheet.set_wizard_buttons(0);
+  connecting_ = true;
+  pf::wait_busy([&] { return state->finished.load(std::memory_order_acquire) || abandoned_; });
+  connecting_ = false;
+  if (abandoned_) throw tk_final_exception();
+  sheet.set_wizard_buttons(wiz_back_button | wiz_next_button);
+  if (state->failure) std::rethrow_exception(state->failure);
+}
+
+bool sql_settings_page2::on_cancel() {
+  if (!wizard_page::on_cancel()) return false;
+  if (connecting_) abandoned_ = true;
+  return true;
+}
 
 std::vector<pf::control> sql_settings_page2::layout() const {
   return {{-1, pf::kind::group, L" Access mode ", 0, 0, 3},
@@ -84,8 +117,17 @@ int sql_settings_page2::on_next() {
   tk_trace(1, "sql_settings_page2::on_next");
   store_settings();
   wizard_shell& shell = wizard_shell::instance();
+  // The port box takes what the console's --port takes: a plain number from 1 to 65535 (empty means 3306).
+  const std::string port = tk_to_utf8(ctl().text(1015));
+  if (ctl().is_checked(1330) && !port.empty() && tk_small_number(port, 65535) < 1) {
+    shell.error(tk_format("Invalid port number: '%s'", port.c_str()));
+    ctl().focus(1015);
+    return -1;
+  }
   try {
-    rowferry_convertor::instance().connect_mysql_server();
+    connect_waiting();
+  } catch (const tk_final_exception&) {
+    return -1;  // the user left the wizard while it connected
   } catch (const sql_auth_not_supported_exception& e) {
     shell.error(std::string(e.what()));
     shell.display_help(help_auth);

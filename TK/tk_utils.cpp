@@ -300,6 +300,17 @@ std::wstring tk_wrtrim(const std::wstring& text) { return rtrim_blanks(text); }
 std::string tk_trim(const std::string& text) { return trim_blanks(text); }
 std::wstring tk_wtrim(const std::wstring& text) { return trim_blanks(text); }
 
+int tk_small_number(const std::string& value, int max) {
+  if (value.empty() || value.size() > 9) return -1;
+  if (value.size() > 1 && value[0] == '0') return -1;
+  int number = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number <= max ? number : -1;
+}
+
 std::vector<std::string> tk_split(const std::string& text, char separator) {
   std::vector<std::string> pieces;
   if (text.empty()) return pieces;

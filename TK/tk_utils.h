@@ -86,6 +86,9 @@ std::wstring tk_wrtrim(const std::wstring& text);
 std::string tk_trim(const std::string& text);
 std::wstring tk_wtrim(const std::wstring& text);
 
+// value as a plain decimal number in 0..max: digits only, no sign, blank or leading zero. -1 when it is not one.
+int tk_small_number(const std::string& value, int max);
+
 // The pieces between single separators: "a,,b," gives "a", "", "b", ""; "" gives no piece.
 std::vector<std::string> tk_split(const std::string& text, char separator);
 

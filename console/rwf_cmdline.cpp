@@ -72,17 +72,6 @@ const char* flag_prefix(int32_t id) {
 
 }  // namespace
 
-int rwf_small_number(const std::string& value, int max) {
-  if (value.empty() || value.size() > 9) return -1;
-  if (value.size() > 1 && value[0] == '0') return -1;
-  int number = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return -1;
-    number = number * 10 + (c - '0');
-  }
-  return number <= max ? number : -1;
-}
-
 bool parse_cmd_line(int argc, char** argv) {
   tk_trace(1, "parse_cmd_line");
   for (int i = 1; i < argc; ++i) {
@@ -105,7 +94,7 @@ bool parse_cmd_line(int argc, char** argv) {
     switch (cmd.id()) {
       case opt_acc_ver: {
         tk_trace(2, "\tgot format version: %s", value.c_str());
-        int number = rwf_small_number(value, 2);
+        int number = tk_small_number(value, 2);
         if (number < 0) fatal_exit("Invalid format specification");
         conv.destination_format = number;
         break;
@@ -127,7 +116,7 @@ bool parse_cmd_line(int argc, char** argv) {
         conv.set_logfile(value);
         break;
       case opt_mode: {
-        int number = rwf_small_number(value, 3);
+        int number = tk_small_number(value, 3);
         if (number < 0) fatal_exit("Invalid merge/overwrite mode");
         tk_trace(2, "\tgot mode %d", number);
         conv.set_mode(number);
@@ -148,7 +137,7 @@ bool parse_cmd_line(int argc, char** argv) {
         break;
       case opt_port:
         // The whole text must be the port: "3399abc" or " 3399" would otherwise reach another port or none.
-        if (rwf_small_number(value, 65535) < 1) fatal_exit(tk_format("Invalid port number: '%s'", cmd.argument()));
+        if (tk_small_number(value, 65535) < 1) fatal_exit(tk_format("Invalid port number: '%s'", cmd.argument()));
         conv.port = value;
         break;
       case opt_profile: {

@@ -40,6 +40,3 @@ enum rwf_option_id : int {
 // destination or format, a missing table-list file or an unreadable profile.
 // Exceptions of the calls it makes (the trace-file checks, a missing profile) leave it.
 bool parse_cmd_line(int argc, char** argv);
-
-// value as a plain decimal number in 0..max: digits only, no sign, blank or leading zero. -1 when it is not one.
-int rwf_small_number(const std::string& value, int max);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <exception>
 
@@ -86,6 +87,12 @@ bool wait_until(const std::function<bool()>& done, int bound_ms) {
     QThread::msleep(5);
   }
   return true;
+}
+
+void wait_busy(const std::function<bool()>& done) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  wait_until(done, INT_MAX);
+  QApplication::restoreOverrideCursor();
 }
 
 }  // namespace pf

@@ -47,4 +47,8 @@ bool closing();
 // Keeps the window thread's events flowing until done() answers true or bound_ms have passed; true when done.
 bool wait_until(const std::function<bool()>& done, int bound_ms);
 
+// The same without a bound, with the busy cursor shown meanwhile: the window keeps painting and its buttons
+// answer while work on another thread goes on. A box asked for meanwhile shows the usual pointer.
+void wait_busy(const std::function<bool()>& done);
+
 }  // namespace pf

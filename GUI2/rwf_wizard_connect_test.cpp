@@ -1,0 +1,111 @@
+// The connection page against servers that cannot be reached: the advice for a refused or dropped connection, a
+// window that stays alive (busy cursor, painting, Cancel) while an unreachable host keeps it waiting, and the
+// port box that takes what the console's --port takes.
+#include <QCursor>
+#include <QTimer>
+#include <memory>
+
+#include "GUI2/wizard_test_support.h"
+
+namespace {
+
+using namespace wiz_test;
+
+class WizardConnect : public wizard_fixture {
+ protected:
+  // On the connection page with Remote chosen and the test server's account; port as given.
+  void fill(QWidget* w, const std::string& host, const std::string& port) {
+    const tt_test::mariadb_facts& f = server.facts();
+    click(w, 12324);
+    click(w, 1330);
+    type(w, 1012, f.user);
+    type(w, 1013, f.password);
+    type(w, 1014, host);
+    type(w, 1015, port);
+  }
+};
+
+TEST_F(WizardConnect, ARefusedOrDroppedConnectionGivesTheAdvice) {
+  tt_e2e::loopback_socket refused(false);
+  tt_e2e::hanging_up_server hangs_up;
+  std::vector<std::string> boxes;
+  run([&](QWidget* w) {
+    fill(w, "127.0.0.1", std::to_string(refused.port));
+    ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+    click(w, 12324);
+    EXPECT_EQ(page(w), 123);
+    type(w, 1015, std::to_string(hangs_up.port()));
+    ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+    click(w, 12324);
+    EXPECT_EQ(page(w), 123);
+    ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
+    click(w, 2);
+  });
+  const std::string advice =
+      "Tabletide 6.1 Error|Cannot connect to the MySQL server. Check to verify that MySQL server is launched and the "
+      "correct host/port values were given.";
+  EXPECT_EQ(boxes, (std::vector<std::string>{advice, advice,
+                                             "Tabletide 6.1 Question|Are you sure you want to exit the wizard?"}));
+}
+
+TEST_F(WizardConnect, WhileAHostKeepsItWaitingTheWindowStaysAliveAndCancelEndsTheWait) {
+  // A server that takes the connection and never greets: the client waits for its connect timeout.
+  auto silent = std::make_unique<tt_e2e::loopback_socket>(true);
+  std::vector<std::string> boxes;
+  bool busy = false, next_off = true, painted = false, still_waiting = false;
+  const int status = run([&](QWidget* w) {
+    fill(w, "127.0.0.1", std::to_string(silent->port));
+    // Runs while Next waits for the connection.
+    QTimer::singleShot(0, w, [&, w] {
+      busy = QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      next_off = w->findChild<QWidget*>("12324")->isEnabled();
+      painted = !w->grab().isNull();
+      ui_test::expect_modal([&](QWidget* box) {
+        // The question itself takes clicks with the usual pointer.
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+        boxes.push_back(ui_test::box_text(box));
+        ui_test::press(box, "Yes");
+      });
+      click(w, 2);
+    });
+    click(w, 12324);
+    // The wait has ended though the server still holds the attempt in its queue.
+    pollfd queued = {silent->fd, POLLIN, 0};
+    still_waiting = poll(&queued, 1, 0) == 1;
+    silent.reset();  // the attempt now ends at once, and the wizard with it
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(busy);
+  EXPECT_FALSE(next_off);
+  EXPECT_TRUE(painted);
+  EXPECT_TRUE(still_waiting);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Are you sure you want to exit the wizard?"});
+}
+
+TEST_F(WizardConnect, ThePortIsAPlainNumberFromOneTo65535) {
+  std::vector<std::string> boxes;
+  run([&](QWidget* w) {
+    fill(w, server.facts().host, "3399x");
+    for (const char* port : {"3399x", "1n", "0", "65536", "03306", " 3306"}) {
+      type(w, 1015, port);
+      ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+      click(w, 12324);
+      EXPECT_EQ(page(w), 123) << port;
+    }
+    type(w, 1015, std::to_string(server.facts().port));
+    click(w, 12324);
+    EXPECT_EQ(page(w), 105);
+    ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
+    click(w, 2);
+  });
+  ASSERT_EQ(boxes.size(), 7u);
+  EXPECT_EQ(boxes[0], "Tabletide 6.1 Error|Invalid port number: '3399x'");
+  EXPECT_EQ(boxes[1], "Tabletide 6.1 Error|Invalid port number: '1n'");
+  EXPECT_EQ(boxes[2], "Tabletide 6.1 Error|Invalid port number: '0'");
+  EXPECT_EQ(boxes[3], "Tabletide 6.1 Error|Invalid port number: '65536'");
+  EXPECT_EQ(boxes[4], "Tabletide 6.1 Error|Invalid port number: '03306'");
+  EXPECT_EQ(boxes[5], "Tabletide 6.1 Error|Invalid port number: ' 3306'");
+}
+
+}  // namespace
