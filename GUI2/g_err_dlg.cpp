@@ -31,6 +31,10 @@ void wizard_error_ui::add_error(const std::wstring& text) {
   if (wizard_shell::exists()) wizard_shell::instance().add_error(tk_to_utf8(text));
 }
 
+void wizard_error_ui::unlisted_error() {
+  if (wizard_shell::exists()) wizard_shell::instance().add_unlisted_error();
+}
+
 void wizard_error_ui::error(const std::wstring& text) {
   if (wizard_shell::exists()) wizard_shell::instance().error(text);
   else shell_box_error(text);

@@ -11,6 +11,7 @@ class wizard_error_ui : public tk_error_ui {
   std::wstring window_title() const override;
   std::size_t error_count() const override;
   void add_error(const std::wstring& text) override;
+  void unlisted_error() override;
   void error(const std::wstring& text) override;
   void display_help(uint32_t topic) override;
   int internal_error_dialog(const std::wstring& text) override;

@@ -9,6 +9,23 @@
 #include "converter/rwf_conv.h"
 #include "platform/system/files.h"
 
+namespace {
+
+// "Tables converted: <t>, rows written: <r>, record errors: <e>".
+std::wstring finish_summary(uint32_t tables, uint64_t rows, uint64_t record_errors) {
+  return L"Tables converted: " + std::to_wstring(tables) + L", rows written: " + std::to_wstring(rows) +
+         L", record errors: " + std::to_wstring(record_errors);
+}
+
+// Why the run failed (or that it was aborted, when no error ended it), then the Finish line.
+std::wstring finish_failure_text(const std::string& why) {
+  const std::wstring reason = why.empty() ? L"The conversion was aborted; the destination file was left as it was."
+                                          : L"The conversion failed: " + tk_utf8_to_unicode(why);
+  return reason + L"\nClick 'Finish' to exit the wizard.";
+}
+
+}  // namespace
+
 const char* const maker_web_address = "https://www.larkspur-data.example/";
 
 bool wizard_load_profile(const std::wstring& path) {
@@ -71,8 +88,9 @@ gui_finish_page::gui_finish_page(const std::wstring& success_text, const std::ws
 std::vector<pf::control> gui_finish_page::layout() const {
   return {{1313, pf::kind::title, L"Conversion is Completed", 0, 0, 2},
           {1314, pf::kind::label, L"", 1, 0, 2},
-          {1016, pf::kind::multiline, L"", 2, 0, 2, 0, true},
-          {1116, pf::kind::button, L"&Save Settings...", 3, 0}};
+          {1315, pf::kind::label, L"", 2, 0, 2},
+          {1016, pf::kind::wrapping_multiline, L"", 3, 0, 2, 0, true},
+          {1116, pf::kind::button, L"&Save Settings...", 4, 0}};
 }
 
 bool gui_finish_page::page_init() {
@@ -81,6 +99,12 @@ bool gui_finish_page::page_init() {
   wizard_shell& shell = wizard_shell::instance();
   shell.enable_button(pf::button_cancel, false);
   shell.enable_button(pf::button_help, false);
+  const rowferry_convertor& conv = rowferry_convertor::instance();
+  // A run that could not finish says so, and why, whatever else it reported.
+  const bool failed = !conv.completed();
+  ctl().set_text(1313, failed ? L"Conversion Failed" : L"Conversion is Completed");
+  ctl().set_text(1315, finish_summary(conv.tables_converted.load(), conv.records_written.load(),
+                                      conv.record_errors.load()));
   const std::vector<std::string> errors = shell.errors();
   if (!errors.empty()) {
     tk_trace(1, "Display errors");
@@ -92,11 +116,14 @@ bool gui_finish_page::page_init() {
         if (c == '\n') c = ' ';
       ctl().edit_append(1016, tk_utf8_to_unicode(text) + L"\r\n\r\n");
     }
+    if (const std::size_t more = shell.unlisted_errors())
+      ctl().edit_append(1016, L"\u2026 and " + std::to_wstring(more) + L" more\r\n");
     ctl().edit_set_readonly(1016, true);
   } else {
     tk_trace(1, "Display success-message");
     ctl().set_text(1314, success_);
   }
+  if (failed) ctl().set_text(1314, finish_failure_text(shell.run_failure()));
   return true;
 }
 

@@ -4,7 +4,9 @@
 // A profile that cannot be read is reported ("Cannot load the profile: <path>" when it is not a profile the
 // program can read) and changes nothing.
 //
-// Finish (116): the result of the run: the success text, or the error text with the run's errors listed below it.
+// Finish (116): the result of the run: the success text, or the error text with the run's errors listed below it
+// (20 of them, then "… and <n> more"); a run that could not finish is titled "Conversion Failed" and says why
+// (the error that ended it). One summary line counts the tables converted, rows written and record errors.
 // Only Finish is left usable; Escape and the close box do nothing here. "Save Settings..." writes every setting
 // to a profile.
 #pragma once

@@ -31,7 +31,8 @@ std::wstring progress_status(const std::wstring& name) {
   return text;
 }
 
-progress_page::progress_page() : wizard_page(106, wiz_back_button | wiz_next_button), tk_thread(0) {}
+progress_page::progress_page(wizard_front_end& front)
+    : wizard_page(106, wiz_back_button | wiz_next_button), tk_thread(0), front_(front) {}
 
 progress_page::~progress_page() = default;
 
@@ -39,7 +40,7 @@ std::vector<pf::control> progress_page::layout() const {
   return {{-1, pf::kind::label, L"Database conversion is in progress. Please wait until the wizard completes", 0, 0},
           {-1, pf::kind::label, L"converting your MySQL database into MS Access format.", 1, 0},
           {1321, pf::kind::progress, L"", 2, 0},
-          {1323, pf::kind::label, L"", 3, 0},
+          {1323, pf::kind::elided, L"", 3, 0},
           {1016, pf::kind::multiline, L"", 4, 0}};
 }
 
@@ -66,7 +67,8 @@ void progress_page::on_timer() {
                                             conv.records_total.load(), conv.current_record.load()));
   const bool done = conv.is_done();
   ctl().set_text(1323, progress_status(conv.current_name()));
-  if (done) {
+  // A run that ended while the user is asked whether to leave is shown once the question is answered.
+  if (done && !asking_) {
     wizard_shell::instance().kill_timer();
     wait_for_worker();
     wizard_shell::instance().sheet().select_page(116);
@@ -81,12 +83,26 @@ void progress_page::wait_for_worker() {
 void progress_page::on_help() { wizard_shell::instance().display_help(); }
 
 bool progress_page::on_cancel() {
-  if (!wizard_page::on_cancel()) return false;
-  if (is_running()) {
+  front_.hold_commit(true);
+  asking_ = true;
+  bool leave = false;
+  try {
+    leave = wizard_page::on_cancel();
+  } catch (...) {
+    asking_ = false;
+    front_.hold_commit(false);
+    throw;
+  }
+  asking_ = false;
+  const bool running = is_running();
+  if (leave && running) {
     pf::set_closing(true);
     rowferry_convertor::instance().request_stop();
-    wait_for_worker();
   }
+  // The run goes on: to its end after No, to its stop after Yes.
+  front_.hold_commit(false);
+  if (!leave) return false;
+  if (running) wait_for_worker();
   wizard_shell::instance().kill_timer();
   return true;
 }
@@ -100,3 +116,38 @@ void wizard_front_end::run_started() {
 }
 
 void wizard_front_end::progress(const std::wstring& line) { wizard_shell::instance().write_log(line + L"\r\n"); }
+
+void wizard_front_end::stored_as(const std::wstring&, const std::wstring& table) {
+  progress(L"Stored as table '" + table + L"'");
+}
+
+void wizard_front_end::hold_commit(bool hold) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_ = hold;
+  }
+  released_.notify_all();
+}
+
+void wizard_front_end::before_commit() {
+  std::unique_lock<std::mutex> guard(lock_);
+  released_.wait(guard, [this] { return !held_; });
+}
+
+void wizard_front_end::report(const tk_exception& e, bool may_return) {
+  error_handler& handler = error_handler::instance();
+  if (may_return && wizard_shell::exists()) {
+    // The error that ended the run: the finish page says why the run failed.
+    std::string why = handler.compose(e);
+    for (char& c : why)
+      if (c == '\n') c = ' ';
+    wizard_shell::instance().set_run_failure(why);
+  }
+  if (tk_effective_level(e.level) == 2 && dynamic_cast<const tk_mail_assertion*>(&e) == nullptr) {
+    tk_exception shown = e;
+    shown.level = 1;
+    handler.handle(shown, may_return);
+    return;
+  }
+  handler.handle(e, may_return);
+}

@@ -94,7 +94,7 @@ int rwf_wizard_run(const std::string& command_line, const rwf_wizard_setup& setu
       sql_settings_page2 connection;
       sel_file_page databases;
       rwf_sel_tables_page tables(L"There are no tables selected. Continue anyway?", false);
-      progress_page progress;
+      progress_page progress(front);
       gui_finish_page finish(
           L"Wizard has converted your MySQL database into\nMS Access format successfully.\n\nClick 'Finish' to exit "
           L"the wizard.",

@@ -20,6 +20,7 @@ class fake_ui : public tk_error_ui {
   std::wstring window_title() const override { return L"Tabletide"; }
   std::size_t error_count() const override { return errors.size(); }
   void add_error(const std::wstring& text) override { errors.push_back(text); }
+  void unlisted_error() override { ++unlisted; }
   void error(const std::wstring& text) override { boxes.push_back(text); }
   void display_help(uint32_t) override { ++help; }
   int internal_error_dialog(const std::wstring& text) override {
@@ -35,6 +36,7 @@ class fake_ui : public tk_error_ui {
   bool initialized = true;
   std::vector<std::wstring> errors, boxes, internal, questions;
   int help = 0;
+  int unlisted = 0;
   int internal_answer = tk_dlg_ok;
   int continue_answer = tk_dlg_continue;
   bool tick_box = false;
@@ -65,8 +67,8 @@ TEST(ErrorMap, TablesAndLookups) {
   tk_error_converter map(tk_dao_error_count, tk_dao_error_table);
   map.load_map(tk_mysql_error_count, tk_mysql_error_table);
   EXPECT_EQ(tk_dao_error_count, 8);
-  EXPECT_EQ(tk_mysql_error_count, 12);
-  EXPECT_EQ(map.size(), 20u);
+  EXPECT_EQ(tk_mysql_error_count, 14);
+  EXPECT_EQ(map.size(), 22u);
   std::set<std::string> texts;
   for (const auto& [code, text] : map) texts.insert(text);
   EXPECT_EQ(texts.size(), 15u);
@@ -75,6 +77,8 @@ TEST(ErrorMap, TablesAndLookups) {
             "Access denied. Verify the user name and password are correct, and you have\nthe necessary privileges to "
             "connect to the target MySQL server.");
   EXPECT_EQ(map.convert(0x400000 + 2005), map.convert(0x400000 + 2003));
+  EXPECT_EQ(map.convert(0x400000 + 2002), map.convert(0x400000 + 2003));
+  EXPECT_EQ(map.convert(0x400000 + 2013), map.convert(0x400000 + 2003));
   EXPECT_EQ(map.convert(0x400000 + 1250), map.convert(0x400000 + 1249));
   EXPECT_EQ(map.convert(0x400000 + 1251), map.convert(0x400000 + 1249));
   EXPECT_EQ(map.convert(0x10000 + 3022), map.convert(0x400000 + 1062));
@@ -129,6 +133,7 @@ TEST_F(ErrorHandler, ListHoldsTwentyAndOnlyWhenInitialized) {
   ui_.initialized = true;
   for (int i = 0; i < 25; ++i) handler_.handle(error(0, 1), false);
   EXPECT_EQ(ui_.errors.size(), 20u);
+  EXPECT_EQ(ui_.unlisted, 5);
   EXPECT_EQ(ui_.boxes.size(), 26u);
 }
 

@@ -119,3 +119,11 @@ TEST(ProgramLocation, PathAndFolder) {
   EXPECT_EQ(exe, dir + "tt_tk_test");
   EXPECT_EQ(tk_get_module_file_wname(), tk_utf8_to_unicode(exe));
 }
+
+TEST(Utils, SmallNumbersMustBeExact) {
+  EXPECT_EQ(tk_small_number("2", 2), 2);
+  EXPECT_EQ(tk_small_number("0", 3), 0);
+  EXPECT_EQ(tk_small_number("65535", 65535), 65535);
+  for (const char* bad : {"", "3", "01", "+1", " 1", "1 ", "1x", "-0", "-1", "99999999999"})
+    EXPECT_EQ(tk_small_number(bad, 2), -1) << bad;
+}

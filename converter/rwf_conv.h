@@ -7,8 +7,8 @@
 //   rowferry_convertor    all of the above plus the destination format, BLOB-to-memo, the settings store, profile
 //                         loading and storing, the destination checks and the run; registered as a singleton
 //
-// Progress: tables_total, current_table, current_name, records_total, current_record and done are written only by
-// the run and may be read from another thread while it goes on: the numbers and done are atomics (done is set
+// Progress: tables_total, current_table, current_name, records_total, current_record, the summary counts and done
+// are written only by the run and may be read from another thread while it goes on: the numbers and done are atomics (done is set
 // last, with release order), the current name is read through a guarded copy.
 #pragma once
 
@@ -102,6 +102,11 @@ class udb_converter : public tk_converter {
   // The source's record count of the current item; the count may be unknown and is then all ones (-1).
   std::atomic<uint64_t> records_total{0};
   std::atomic<uint64_t> current_record{0};
+  // What the last run achieved, for its summary: items that arrived in the destination (structure only when
+  // the data is not migrated; not those skipped as existing), records written, and records reported as errors.
+  std::atomic<uint32_t> tables_converted{0};
+  std::atomic<uint64_t> records_written{0};
+  std::atomic<uint64_t> record_errors{0};
   std::vector<std::wstring> table_list;
   named_text_list selected_items;
   named_text_list selected_views;

@@ -8,6 +8,10 @@ rwf_front_end::~rwf_front_end() = default;
 
 void rwf_front_end::run_started() {}
 
+void rwf_front_end::stored_as(const std::wstring&, const std::wstring&) {}
+
+void rwf_front_end::before_commit() {}
+
 void rwf_front_end::missing_table(const std::wstring& name) {
   report(tk_exception("Table " + tk_to_utf8(name) + " not exists", 0), false);
 }

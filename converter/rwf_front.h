@@ -20,6 +20,13 @@ class rwf_front_end {
   // False when progress lines are shown nowhere: the run then need not count a table's rows for its line.
   // Default true.
   virtual bool shows_progress() const;
+  // The item called name is stored in the destination as the table called table (a name the destination
+  // refuses, or the safe name an earlier run gave it). Default: nothing.
+  virtual void stored_as(const std::wstring& name, const std::wstring& table);
+  // The run has converted every item and is about to write its result into the destination, the last point at
+  // which it can still be given up; it goes on when this returns (and ends as stopped if a stop was asked for
+  // meanwhile). Default: returns at once.
+  virtual void before_commit();
   // A table of the selection that the source database does not have. The item is skipped either way.
   // Default: a level-0 error "Table <name> not exists" for that item, through report.
   virtual void missing_table(const std::wstring& name);

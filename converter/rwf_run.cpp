@@ -105,6 +105,9 @@ void rowferry_convertor::operator()() {
   tk_trace(2, "rowferry_convertor::operator()");
   rwf_front_end& out = front_end();
   completed_.store(false, std::memory_order_release);
+  tables_converted.store(0);
+  records_written.store(0);
+  record_errors.store(0);
   init_conversion scope(done, out);
   try {
     run();
@@ -182,6 +185,7 @@ void rowferry_convertor::run() {
 
   set_context(L"");
   names.reset();
+  out.before_commit();
   if (stop_requested()) throw tk_final_exception();
   target->close();  // writes the destination file; destroyed without it, the file is given up
   target.reset();
@@ -250,8 +254,10 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
       tk_trace_w(3, L"%s", line.c_str());
       front_end().progress(line.substr(0, line.size() - 2));
     }
+    if (dest_name != name) front_end().stored_as(name, dest_name);
     if (tab_def) {
       current_table.fetch_add(1);
+      tables_converted.fetch_add(1);
       return true;
     }
 
@@ -269,8 +275,10 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
         udb_record* record = from->get_item();
         if (record == nullptr) throw tk_mail_assertion("rwf_run", 200);
         to->append_record(*record);
+        records_written.fetch_add(1);
       } catch (const tk_exception& e) {
         if (!access.is_record_error(e) && !source_engine().is_record_error(e)) throw;
+        record_errors.fetch_add(1);
         tk_trace(2, "mode=%d, error=%d", mode, e.code);
         if (error_handler::exists()) error_handler::instance().set_record_context(name, static_cast<long long>(number));
         front_end().report(e, false);
@@ -282,6 +290,7 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     to.reset();
     from.reset();
     current_table.fetch_add(1);
+    tables_converted.fetch_add(1);
     return true;
   } catch (const tk_exception& e) {
     to.reset();
