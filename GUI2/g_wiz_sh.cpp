@@ -77,9 +77,13 @@ void wizard_shell::display_help(uint32_t topic) {
     error(std::wstring(L"Help file does not exist. Reinstall the program."));
     return;
   }
-  pf::run_on_ui([&] {
-    if (!pf::open_url(url)) tk_trace(1, "No program opened %s", url.c_str());
-  });
+  bool opened = false;
+  pf::run_on_ui([&] { opened = pf::open_url(url); });
+  if (opened) return;
+  // Without a browser the user can still open the page: say where it is.
+  tk_trace(1, "No program opened %s", url.c_str());
+  message(L"No web browser could be started to show the help. The help page is " +
+          tk_utf8_to_unicode(pf::help_path(topic)) + L" - open it with a web browser.");
 }
 
 void wizard_shell::display_help() {
@@ -131,7 +135,29 @@ void wizard_shell::add_error(const std::string& text) {
   if (errors_.size() < 20) errors_.push_back(text);
 }
 
+std::size_t wizard_shell::unlisted_errors() const {
+  std::lock_guard<std::mutex> guard(errors_lock_);
+  return unlisted_;
+}
+
+void wizard_shell::add_unlisted_error() {
+  std::lock_guard<std::mutex> guard(errors_lock_);
+  ++unlisted_;
+}
+
+std::string wizard_shell::run_failure() const {
+  std::lock_guard<std::mutex> guard(errors_lock_);
+  return failure_;
+}
+
+void wizard_shell::set_run_failure(const std::string& text) {
+  std::lock_guard<std::mutex> guard(errors_lock_);
+  failure_ = text;
+}
+
 void wizard_shell::clear_errors() {
   std::lock_guard<std::mutex> guard(errors_lock_);
   errors_.clear();
+  unlisted_ = 0;
+  failure_.clear();
 }

@@ -41,7 +41,8 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   bool question(const std::wstring& text, bool default_no = true);
 
   // Opens the help page of the topic in the user's browser; topic 0 opens the help's first page. A program
-  // without its help pages shows "Help file does not exist. Reinstall the program.".
+  // without its help pages shows "Help file does not exist. Reinstall the program."; where no browser can be
+  // started, a box names the help page's path.
   void display_help(uint32_t topic);
   void display_help();
 
@@ -58,9 +59,15 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   void set_active_page(wizard_page* page) { active_page_ = page; }
   wizard_page* active_page() const { return active_page_; }
 
-  // The errors of the run, at most 20, each with its line feeds made blanks.
+  // The errors of the run, at most 20, each with its line feeds made blanks, and how many more there were.
   std::vector<std::string> errors() const;
   void add_error(const std::string& text);
+  std::size_t unlisted_errors() const;
+  void add_unlisted_error();
+  // The error that ended the run ("" when none did).
+  std::string run_failure() const;
+  void set_run_failure(const std::string& text);
+  // Forgets the errors, their count and the failure: a new run starts.
   void clear_errors();
 
  private:
@@ -72,6 +79,8 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   wizard_page* active_page_ = nullptr;
   mutable std::mutex errors_lock_;
   std::vector<std::string> errors_;
+  std::size_t unlisted_ = 0;
+  std::string failure_;
 };
 
 // Boxes that work with or without a shell (start-up reports errors before the wizard exists).

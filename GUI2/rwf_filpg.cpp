@@ -26,16 +26,17 @@ std::wstring extension_for(int32_t format) { return format == format_access_2007
 sel_file_page::sel_file_page() : wizard_page(105, wiz_back_button | wiz_next_button) {}
 
 std::vector<pf::control> sel_file_page::layout() const {
+  // "Format:" shares its combo box's row, so the two sit level.
   return {{-1, pf::kind::label, L"My&SQL database name:", 0, 0},
           {1317, pf::kind::single_listbox, L"", 1, 0, 1, 0, false, 5},
           {-1, pf::kind::label, L"&Format:", 1, 1},
-          {1302, pf::kind::combo, L"", 2, 1},
-          {1228, pf::kind::check, L"&Do not migrate the data", 3, 1},
-          {1226, pf::kind::check, L"S&kip converting indexes", 4, 1},
-          {1204, pf::kind::check, L"Convert BLOB to &Memo", 5, 1},
-          {-1, pf::kind::label, L"MS &Access destination database name:", 6, 0, 2},
-          {1004, pf::kind::edit, L"", 7, 0, 1, path_limit},
-          {1103, pf::kind::button, L"Browse...", 7, 1}};
+          {1302, pf::kind::combo, L"", 1, 2},
+          {1228, pf::kind::check, L"&Do not migrate the data", 2, 1, 2},
+          {1226, pf::kind::check, L"S&kip converting indexes", 3, 1, 2},
+          {1204, pf::kind::check, L"Convert BLOB to &Memo", 4, 1, 2},
+          {-1, pf::kind::label, L"MS &Access destination database name:", 6, 0, 3},
+          {1004, pf::kind::edit, L"", 7, 0, 2, path_limit},
+          {1103, pf::kind::button, L"Browse...", 7, 2}};
 }
 
 bool sel_file_page::page_init() {

@@ -43,7 +43,8 @@ std::vector<pf::control> sel_tables_page::layout() const {
           {1102, pf::kind::button, L"Add a&ll >", 3, 1},
           {1111, pf::kind::button, L"< &Remove", 4, 1},
           {1110, pf::kind::button, L"< Re&move all", 5, 1},
-          {1114, pf::kind::button, L"&Add Query", 6, 1, 1, 0, true},
+          // Alt+A belongs to "&Available tables".
+          {1114, pf::kind::button, L"Add &Query", 6, 1, 1, 0, true},
           {1117, pf::kind::button, L"^", 7, 1, 1, 0, true},
           {1118, pf::kind::button, L"v", 8, 1, 1, 0, true}};
 }

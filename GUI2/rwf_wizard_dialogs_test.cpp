@@ -21,7 +21,7 @@ TEST_F(WizardDialogs, TheInternalErrorDialogIsLeftOnlyByItsButtons) {
     ui_test::expect_modal([&](QWidget* d) {
       // No shell yet: the plain caption.
       EXPECT_EQ(ui_test::box_caption(d), "Error");
-      EXPECT_EQ(ui_test::box_text(d), "Internal error: \ncode=1");
+      EXPECT_EQ(ui_test::box_text(d), "Internal error: code=1");
       QTest::keyClick(d, Qt::Key_Escape);
       d->close();
       EXPECT_TRUE(d->isVisible());

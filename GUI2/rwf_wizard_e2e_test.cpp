@@ -63,7 +63,7 @@ TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEvery
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(finish_text,
-              "Wizard has converted your MySQL database into\nMS Access format successfully.\n\nClick 'Finish' to "
+              "Wizard has converted your MySQL database into MS Access format successfully.\n\nClick 'Finish' to "
               "exit the wizard.");
     expect_sound(file);
     std::vector<std::string> tables = base_tables("tabletide_demo");

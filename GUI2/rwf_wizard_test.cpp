@@ -117,9 +117,9 @@ TEST_F(Wizard, TheConnectionPageExplainsFailuresAndStaysWithTheSettingsStored) {
   });
   ASSERT_EQ(boxes.size(), 4u);
   EXPECT_EQ(boxes[0],
-            "Tabletide 6.1 Error|Access denied. Verify the user name and password are correct, and you have\nthe "
+            "Tabletide 6.1 Error|Access denied. Verify the user name and password are correct, and you have the "
             "necessary privileges to connect to the target MySQL server.");
-  EXPECT_EQ(boxes[1], "Tabletide 6.1 Error|Invalid port number");
+  EXPECT_EQ(boxes[1], "Tabletide 6.1 Error|Invalid port number: 'abc'");
   EXPECT_EQ(boxes[2].rfind("Tabletide 6.1 Error|", 0), 0u);
 }
 
@@ -171,9 +171,9 @@ TEST_F(Wizard, TheDatabasesPageChecksInOrderAndAsksAboutAnExistingFile) {
   EXPECT_EQ(boxes[0], "Tabletide 6.1 Message|You should select MySQL database");
   EXPECT_EQ(boxes[1], "Tabletide 6.1 Message|You should enter MS Access database name");
   EXPECT_EQ(boxes[2],
-            "Tabletide 6.1 Error|Destination path does not exist.\nPlease verify the correct path was given.");
+            "Tabletide 6.1 Error|Destination path does not exist. Please verify the correct path was given.");
   EXPECT_EQ(boxes[3],
-            "Tabletide 6.1 Warning|The destination database already exists. Select one of the\noptions below. Click "
+            "Tabletide 6.1 Warning|The destination database already exists. Select one of the options below. Click "
             "'Help' button for more information.");
   EXPECT_EQ(boxes[4].rfind("Tabletide 6.1 Error|", 0), 0u);
   EXPECT_EQ(boxes[5], "Tabletide 6.1 Question|Are you sure you want to exit the wizard?");
@@ -367,7 +367,7 @@ TEST_F(Wizard, RunErrorsAreAskedOnTheWindowThreadAndListedOnTheLastPageWhichCann
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0], "Tabletide 6.1 Error|Cannot load the profile: " + profile_dir);
   EXPECT_EQ(boxes[1].rfind("Tabletide 6.1 Error|broken: ", 0), 0u) << boxes[1];
-  EXPECT_EQ(finish_text, "There were some errors while converting the database.\nClick 'Finish' to exit the wizard.");
+  EXPECT_EQ(finish_text, "There were some errors while converting the database. Click 'Finish' to exit the wizard.");
   EXPECT_EQ(listed, boxes[1].substr(std::string("Tabletide 6.1 Error|").size()) + "\n\n");
   EXPECT_EQ(tt_e2e::mdb_tables(dir.file("e.mdb")), std::vector<std::string>{"tags"});
 }

@@ -9,6 +9,7 @@
 
 #include "platform/ui/ui_boxes.h"
 #include "platform/ui/ui_build.h"
+#include "platform/ui/ui_controls.h"
 #include "platform/ui/ui_modal.h"
 #include "platform/ui/ui_test.h"
 
@@ -60,7 +61,7 @@ int message_box(const std::wstring& text, const std::wstring& caption, icon kind
                 bool owned) {
   QMessageBox box(owned ? modal_owner() : nullptr);
   box.setWindowTitle(to_q(caption));
-  box.setText(to_q(text));
+  box.setText(to_q(flowing_text(text)));
   switch (kind) {
     case icon::error:
       box.setIcon(QMessageBox::Critical);
@@ -83,8 +84,12 @@ int message_box(const std::wstring& text, const std::wstring& caption, icon kind
     box.setStandardButtons(QMessageBox::Ok);
   }
   if (!owned) box.setWindowModality(Qt::ApplicationModal);
+  // Asked while the window waits with the busy cursor: the box itself takes clicks.
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   announce_modal(&box);
   const int answer = box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
   if (set == buttons::yes_no) return answer == QMessageBox::Yes ? id_yes : id_no;
   return id_ok;
 }
@@ -111,7 +116,11 @@ std::vector<std::wstring> translate_filter(const filter_list& filters) {
   for (const auto& [description, patterns] : filters) {
     std::wstring list;
     for (const std::wstring& one : split_patterns(patterns)) list += (list.empty() ? L"" : L" ") + (one == L"*.*" ? L"*" : one);
-    out.push_back(description + L" (" + list + L")");
+    // "MS Access Databases (.mdb;.accdb)" names its patterns already: the dialog's own list takes their place.
+    std::wstring name = description;
+    const std::size_t open = name.rfind(L" (");
+    if (!name.empty() && name.back() == L')' && open != std::wstring::npos) name.erase(open);
+    out.push_back(name + L" (" + list + L")");
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct controls::impl {
   QWidget* root = nullptr;
   std::map<int, QWidget*> widgets;
   std::map<int, int> limits;
+  std::set<int> flowing;  // wrapped labels, whose texts are shown flowing (flowing_text)
   command_handler handler;
   int silent = 0;  // > 0 while this layer changes controls itself
 

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QResizeEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -56,6 +58,62 @@ class focus_watch : public QObject {
   int id_;
 };
 
+// A multi-line edit in which Tab moves the focus on (Shift+Tab back) as everywhere else in a dialog; Ctrl+Tab types a
+// tab character.
+class tab_moving_edit : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ControlModifier)) {
+      if (!isReadOnly()) insertPlainText("\t");
+      return;
+    }
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        !(event->modifiers() & ~Qt::ShiftModifier)) {
+      focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+      return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+  }
+  // Ctrl+Tab would otherwise be taken by the window before the edit sees it.
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::ShortcutOverride) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ControlModifier)) {
+        event->accept();
+        return true;
+      }
+    }
+    return QPlainTextEdit::event(event);
+  }
+};
+
+// One line of text cut with "…" at the right where the control is too narrow for it.
+class elided_label : public QLabel {
+ public:
+  explicit elided_label(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setMinimumWidth(1);
+  }
+  void set_full_text(const QString& text) {
+    full_ = text;
+    refresh();
+  }
+  const QString& full_text() const { return full_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    refresh();
+  }
+
+ private:
+  void refresh() { setText(fontMetrics().elidedText(full_, Qt::ElideRight, width())); }
+  QString full_;
+};
+
 struct silence {
   explicit silence(controls::impl& b) : body(b) { ++body.silent; }
   ~silence() { --body.silent; }
@@ -63,13 +121,26 @@ struct silence {
 };
 
 bool is_input(kind k) {
-  return k == kind::edit || k == kind::password || k == kind::multiline || k == kind::listbox ||
+  return k == kind::edit || k == kind::password || k == kind::multiline || k == kind::wrapping_multiline ||
+         k == kind::listbox ||
          k == kind::single_listbox || k == kind::combo;
 }
 
 }  // namespace
 
 void set_name_order(name_order order) { g_order = std::move(order); }
+
+std::wstring flowing_text(const std::wstring& text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    const bool paragraph =
+        c == L'\n' && ((i > 0 && text[i - 1] == L'\n') || (i + 1 < text.size() && text[i + 1] == L'\n'));
+    if (c != L'\n' || paragraph) out += c;
+    else if (!out.empty() && out.back() != L' ') out += L' ';
+  }
+  return out;
+}
 
 QString to_q(const std::wstring& text) { return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -97,13 +168,19 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
     switch (c.type) {
       case kind::label:
       case kind::title: {
-        auto* l = new QLabel(text, root);
+        auto* l = new QLabel(c.type == kind::label ? to_q(flowing_text(c.text)) : text, root);
         l->setWordWrap(true);
         if (c.type == kind::title) {
           QFont f = l->font();
           f.setPointSize(13);
           l->setFont(f);
         }
+        w = l;
+        break;
+      }
+      case kind::elided: {
+        auto* l = new elided_label(root);
+        l->set_full_text(text);
         w = l;
         break;
       }
@@ -145,9 +222,10 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
         w = e;
         break;
       }
-      case kind::multiline: {
-        auto* e = new QPlainTextEdit(root);
-        e->setLineWrapMode(QPlainTextEdit::NoWrap);
+      case kind::multiline:
+      case kind::wrapping_multiline: {
+        auto* e = new tab_moving_edit(root);
+        e->setLineWrapMode(c.type == kind::multiline ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         e->installEventFilter(new focus_watch(e, raw, c.id));
         // Text beyond the limit is refused: the edit goes back to what it held before.
         auto last = std::make_shared<QString>();
@@ -214,6 +292,7 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
     if (c.id != -1) {
       w->setObjectName(QString::number(c.id));
       body->widgets[c.id] = w;
+      if (c.type == kind::label) body->flowing.insert(c.id);
     }
     if (pending_buddy && is_input(c.type)) pending_buddy->setBuddy(w);
     pending_buddy = nullptr;
@@ -242,6 +321,7 @@ std::wstring controls::text(int id) const {
   QWidget* w = body_->get(id);
   if (auto* e = qobject_cast<QLineEdit*>(w)) return from_q(e->text());
   if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return from_q(e->toPlainText());
+  if (auto* l = dynamic_cast<elided_label*>(w)) return from_q(l->full_text());
   if (auto* l = qobject_cast<QLabel*>(w)) return from_q(l->text());
   if (auto* b = qobject_cast<QAbstractButton*>(w)) return from_q(b->text());
   if (auto* c = qobject_cast<QComboBox*>(w)) return from_q(c->currentText());
@@ -253,7 +333,8 @@ void controls::set_text(int id, const std::wstring& text) {
   QWidget* w = body_->get(id);
   if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(to_q(text));
   else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->setPlainText(to_q(text));
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(to_q(text));
+  else if (auto* l = dynamic_cast<elided_label*>(w)) l->set_full_text(to_q(text));
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(to_q(body_->flowing.count(id) ? flowing_text(text) : text));
   else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(to_q(text));
 }
 

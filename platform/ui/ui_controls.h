@@ -21,7 +21,8 @@
 namespace pf {
 
 enum class kind {
-  label,           // static text
+  label,           // static text, wrapped at its width (a single line feed reads as a blank: see flowing_text)
+  elided,          // one line of static text, cut with "…" where it is wider than the control
   title,           // static text in the larger title font
   button,          // push button
   default_button,  // push button that Return presses
@@ -30,7 +31,8 @@ enum class kind {
   radio,           // radio button; every radio of one template forms one group
   edit,            // one-line edit
   password,        // one-line edit that hides what is typed
-  multiline,       // multi-line edit; Return makes a new line
+  multiline,       // multi-line edit; Return makes a new line, Tab moves on (Ctrl+Tab types a tab)
+  wrapping_multiline,  // the same, its long lines wrapped at its width
   listbox,         // sorted list box with extended multiple selection
   single_listbox,  // sorted list box with one selected item
   combo,           // drop-down list
@@ -56,6 +58,11 @@ struct control {
 };
 
 using command_handler = std::function<void(int id, notify what)>;
+
+// A text as wrapped static text shows it: a single line feed becomes a blank (none after a blank), so that the
+// text wraps at the control's width and not at breaks made for another width; an empty line (two line feeds)
+// stays.
+std::wstring flowing_text(const std::wstring& text);
 
 // Order of list-box items: negative, zero or positive as a sorts before, with or after b.
 using name_order = std::function<int(const std::wstring& a, const std::wstring& b)>;

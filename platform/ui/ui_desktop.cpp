@@ -1,6 +1,7 @@
 // Browser, help pages and sound (see ui_desktop.h).
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,11 +42,17 @@ std::string help_folder() {
   return {};
 }
 
-std::string help_url(unsigned topic) {
+std::string help_path(unsigned topic) {
   const std::string folder = help_folder();
   if (folder.empty()) return {};
   std::string page = folder + "/" + std::to_string(topic) + ".html";
   if (topic == 0 || !is_file(page)) page = folder + "/index.html";
+  return QDir::cleanPath(QString::fromStdString(page)).toStdString();
+}
+
+std::string help_url(unsigned topic) {
+  const std::string page = help_path(topic);
+  if (page.empty()) return {};
   return QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString();
 }
 

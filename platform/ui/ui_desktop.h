@@ -15,8 +15,10 @@ bool open_url(const std::string& url);
 // <prefix>/share/rowferry/help beside its bin folder (an installed program). Empty when neither holds index.html.
 std::string help_folder();
 
-// The file:// address of a help page: <topic>.html in the help folder, or index.html when that page is missing or
-// topic is 0. Empty when there is no help folder.
+// The path of a help page: <topic>.html in the help folder, or index.html when that page is missing or topic is 0.
+// Empty when there is no help folder.
+std::string help_path(unsigned topic);
+// The same as a file:// address.
 std::string help_url(unsigned topic);
 
 // The system's alert sound.

@@ -5,6 +5,7 @@
 // the close box all end in reject(), where the page is asked. F1 does not reach QWizard's help signal, so the
 // window sends it itself.
 #include <QAbstractButton>
+#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
@@ -25,22 +26,32 @@ page_events::~page_events() = default;
 
 namespace {
 
-// The side picture of the first and last page, and the small picture of the header.
-QPixmap make_watermark() {
-  QPixmap picture(164, 314);
-  QPainter p(&picture);
-  QLinearGradient fill(0, 0, 0, 314);
-  fill.setColorAt(0, QColor(0x1c, 0x4e, 0x80));
-  fill.setColorAt(1, QColor(0x3f, 0x9c, 0xc4));
-  p.fillRect(picture.rect(), fill);
-  p.setPen(Qt::white);
-  QFont f = p.font();
-  f.setPointSize(15);
-  f.setBold(true);
-  p.setFont(f);
-  p.drawText(QRect(0, 30, 164, 40), Qt::AlignCenter, "Tabletide");
-  return picture;
-}
+// The side picture of the first and last page: drawn to the page's whole height, whatever the window's size.
+class side_picture : public QWidget {
+ public:
+  explicit side_picture(QWidget* parent) : QWidget(parent) {
+    setFixedWidth(164);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    setMinimumHeight(80);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    QLinearGradient fill(0, 0, 0, height());
+    fill.setColorAt(0, QColor(0x1c, 0x4e, 0x80));
+    fill.setColorAt(1, QColor(0x3f, 0x9c, 0xc4));
+    p.fillRect(rect(), fill);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setPointSize(15);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(0, 30, width(), 40), Qt::AlignCenter, "Tabletide");
+  }
+};
+
+// The small picture of the header.
 
 QPixmap make_logo() {
   QPixmap picture(49, 49);
@@ -109,7 +120,6 @@ bool page_widget::validatePage() {
 struct sheet::impl {
   wizard_window window;
   QTimer timer;
-  QPixmap watermark = make_watermark();
   QPixmap logo = make_logo();
   int next_id = 0;
 };
@@ -178,13 +188,20 @@ controls& sheet::add_page(int dialog_id, const std::vector<control>& table, cons
   page->dialog_id = dialog_id;
   page->setObjectName("page" + QString::number(dialog_id));
   page->setProperty("has_help", style.has_help);
+  QWidget* content = page;
   if (style.hide_header) {
-    page->setPixmap(QWizard::WatermarkPixmap, body_->watermark);
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* side = new side_picture(page);
+    side->setObjectName("watermark");
+    row->addWidget(side);
+    content = new QWidget(page);
+    row->addWidget(content, 1);
   } else {
     page->setTitle(to_q(style.title));
     page->setSubTitle(to_q(style.subtitle));
   }
-  page->ctl = std::make_unique<controls>(build_controls(page, table));
+  page->ctl = std::make_unique<controls>(build_controls(content, table));
   page->ctl->set_handler([events](int id, notify what) { events->command(id, what); });
   body_->window.setPage(body_->next_id++, page);
   body_->window.pages[body_->next_id - 1] = page;

@@ -32,7 +32,12 @@ class UiTest : public ::testing::Test {
 TEST_F(UiTest, FiltersAreShownAsTheFileDialogReadsThem) {
   pf::filter_list filters = {{L"MS Access Databases (.mdb;.accdb)", L"*.mdb;*.accdb"}, {L"All Files (*.*)", L"*.*"}};
   EXPECT_EQ(pf::translate_filter(filters),
-            (std::vector<std::wstring>{L"MS Access Databases (.mdb;.accdb) (*.mdb *.accdb)", L"All Files (*.*) (*)"}));
+            (std::vector<std::wstring>{L"MS Access Databases (*.mdb *.accdb)", L"All Files (*)"}));
+  EXPECT_EQ(pf::translate_filter({{L"Profile Files (.rwf)", L"*.rwf"}, {L"Text", L"*.txt;*.csv"}}),
+            (std::vector<std::wstring>{L"Profile Files (*.rwf)", L"Text (*.txt *.csv)"}));
+  // Static texts flow: a single line feed is a blank, an empty line stays.
+  EXPECT_EQ(pf::flowing_text(L"one\ntwo.\n\nthree\n"), L"one two.\n\nthree ");
+  EXPECT_EQ(pf::flowing_text(L"Internal error: \ncode=1"), L"Internal error: code=1");
   EXPECT_EQ(pf::filter_extensions(filters), (std::vector<std::wstring>{L"mdb", L"accdb"}));
 }
 
