@@ -340,7 +340,7 @@ TEST_F(DaoDatabase, ReadingRelationshipsFromTheCatalogue) {
                            L"szReferencedObject", L"szRelationship"}) {
     dao::column_spec c;
     c.name = n;
-    c.type = jet::column_type::text;
+    c.type = n[0] == L's' ? jet::column_type::text : jet::column_type::long_integer;
     rel.columns.push_back(c);
   }
   auto row = [](int32_t grbit, const wchar_t* col, const wchar_t* obj, const wchar_t* refcol, const wchar_t* refobj,

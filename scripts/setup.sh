@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libmariadb-dev mariadb-server mariadb-client
+  libsqlite3-dev
   mdbtools
   clang-14 libclang-rt-14-dev lld-14
   qt6-base-dev

@@ -8,8 +8,8 @@
 // replacing the engine's Errors collection with that one error. Successful calls leave Errors alone.
 // Arguments are VARIANTs and BSTRs as in DAO; out-parameter BSTRs and VARIANTs belong to the caller.
 //
-// Only the calls this system makes exist; everything else of DAO is absent. Statements are limited to the
-// shapes of platform/dao/statement.h. Objects below a database become invalid (3420) once it is closed.
+// Only the calls this system makes exist; everything else of DAO is absent. Statements are Access SELECT statements
+// (platform/dao/sql_query.h). Objects below a database become invalid (3420) once it is closed.
 //
 // Engines are made per file format (`DAOCreateEngine`): Jet 3 (Access 95/97 .mdb), Jet 4 (Access 2000
 // .mdb) and ACE (.accdb). CreateDatabase makes a file of the engine's format; OpenDatabase opens any.

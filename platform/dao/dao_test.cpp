@@ -379,8 +379,8 @@ TEST_F(DaoObjects, ReadingCursorsAndCounts) {
 
   EXPECT_FALSE(open(L"SELECT * FROM [missing]", dbReadOnly));
   EXPECT_EQ(last_error(), 3078);
-  EXPECT_FALSE(open(L"SELECT * FROM t WHERE id = 1", dbReadOnly));
-  EXPECT_EQ(last_error(), 3141);
+  EXPECT_FALSE(open(L"SELECT * FROM t WHERE", dbReadOnly));
+  EXPECT_EQ(last_error(), 3075);
 }
 
 TEST(DaoValues, ConversionIntoColumns) {

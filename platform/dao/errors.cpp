@@ -27,6 +27,20 @@ std::wstring error_text(int n, const std::wstring& name) {
     case err::not_valid_path:
       return L"'" + name + L"' is not a valid path. Make sure that the path name is spelled correctly and that "
              L"you are connected to the server on which the file resides.";
+    case err::too_few_parameters: return L"Too few parameters. Expected " + name + L".";
+    case err::syntax_in_expression:
+      return L"Syntax error (missing operator) in query expression '" + name + L"'.";
+    case err::ambiguous_field:
+      return L"The specified field '" + name + L"' could refer to more than one table listed in the FROM clause "
+             L"of your SQL statement.";
+    case err::undefined_function: return L"Undefined function '" + name + L"' in expression.";
+    case err::not_in_aggregate:
+      return L"You tried to execute a query that does not include the specified expression '" + name +
+             L"' as part of an aggregate function.";
+    case err::type_mismatch_in_criteria: return L"Data type mismatch in criteria expression.";
+    case err::overflow: return L"Overflow.";
+    case err::division_by_zero: return L"Division by zero.";
+    case err::invalid_use_of_null: return L"Invalid use of Null.";
     case err::input_table_not_found:
       return L"The Microsoft Jet database engine cannot find the input table or query '" + name +
              L"'. Make sure it exists and that its name is spelled correctly.";

@@ -28,6 +28,38 @@ namespace {
               L"Operation is not supported for this type of object. " + what, true);
 }
 
+// Columns in the order DAO lists them: by column number.
+std::vector<const jet::column_def*> ordered(const jet::table_def& t) {
+  std::vector<const jet::column_def*> out;
+  for (const auto& c : t.columns) out.push_back(&c);
+  std::stable_sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->number < b->number; });
+  return out;
+}
+
+// A row of the engine (values by column number) in schema order.
+void in_schema_order(const std::vector<const jet::column_def*>& order, const std::vector<jet::value>& values, row& out) {
+  out.clear();
+  for (const jet::column_def* c : order) out.push_back(c->number < values.size() ? values[c->number] : jet::value::null());
+}
+
+// The rows of a stored table in storage order, one data page in memory at a time.
+class table_scan : public row_stream {
+ public:
+  table_scan(const jet::database_reader& reader, jet::table_def t)
+      : table_(std::move(t)), order_(ordered(table_)), cursor_(reader.rows(table_)) {}
+  bool next(row& out) override {
+    if (!cursor_.next(values_)) return false;
+    in_schema_order(order_, values_, out);
+    return true;
+  }
+
+ private:
+  jet::table_def table_;
+  std::vector<const jet::column_def*> order_;
+  jet::database_reader::row_cursor cursor_;
+  std::vector<jet::value> values_;
+};
+
 // ---------------------------------------------------------------------------------------------- files
 
 class file_storage : public storage {
@@ -75,20 +107,17 @@ class file_storage : public storage {
     return db_->row_count(db_->table_handle(stored_name(name)));
   }
   std::vector<row> read_rows(const std::wstring& name) override {
-    if (added(name)) not_supported(L"The rows of a table being written cannot be read back before the file is closed.");
-    const jet::table_def t = stored(name);
-    std::vector<const jet::column_def*> order = ordered(t);
     std::vector<row> out;
-    auto cursor = reader().rows(t);
-    std::vector<jet::value> values;
-    while (cursor.next(values)) {
-      row r;
-      for (const jet::column_def* c : order)
-        r.push_back(c->number < values.size() ? values[c->number] : jet::value::null());
-      out.push_back(std::move(r));
-    }
+    auto rows = scan(name);
+    row r;
+    while (rows->next(r)) out.push_back(std::move(r));
     return out;
   }
+  std::unique_ptr<row_stream> scan(const std::wstring& name) override {
+    if (added(name)) not_supported(L"The rows of a table being written cannot be read back before the file is closed.");
+    return std::make_unique<table_scan>(reader(), stored(name));
+  }
+  jet::sort_order_kind text_order() const override { return db_->fmt().text_sort; }
 
   void create_table(const table_schema& s) override {
     appending_.reset();
@@ -235,13 +264,6 @@ class file_storage : public storage {
     fail(err::input_table_not_found, name);
   }
   jet::table_def stored(const std::wstring& name) const { return reader().table(stored_name(name)); }
-  static std::vector<const jet::column_def*> ordered(const jet::table_def& t) {
-    // Columns in the order DAO lists them: by column number.
-    std::vector<const jet::column_def*> out;
-    for (const auto& c : t.columns) out.push_back(&c);
-    std::stable_sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->number < b->number; });
-    return out;
-  }
 
   table_schema describe_stored(const std::wstring& name) const {
     const jet::table_def t = stored(name);
@@ -297,6 +319,23 @@ class file_storage : public storage {
 };
 
 }  // namespace
+
+std::unique_ptr<row_stream> storage::scan(const std::wstring& table) {
+  class all_rows : public row_stream {
+   public:
+    explicit all_rows(std::vector<row> rows) : rows_(std::move(rows)) {}
+    bool next(row& out) override {
+      if (at_ >= rows_.size()) return false;
+      out = rows_[at_++];
+      return true;
+    }
+
+   private:
+    std::vector<row> rows_;
+    size_t at_ = 0;
+  };
+  return std::make_unique<all_rows>(read_rows(table));
+}
 
 std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, bool exclusive,
                                       const std::wstring& password) {

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "platform/dao/state.h"
-#include "platform/dao/statement.h"
+#include "platform/dao/sql_query.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
 
@@ -11,98 +11,28 @@ using dao::ref;
 namespace err = dao::err;
 
 namespace dao {
-namespace {
 
-// Orders two values of one column: Null first, numbers by value, text ignoring case, the rest as equal.
-bool value_less(const jet::value& a, const jet::value& b) {
-  if (a.is_null() || b.is_null()) return a.is_null() && !b.is_null();
-  if (a.kind_of() == jet::value::kind::text && b.kind_of() == jet::value::kind::text) {
-    const std::wstring &x = a.as_text(), &y = b.as_text();
-    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [](wchar_t p, wchar_t q) {
-      return std::towlower(p) < std::towlower(q);
-    });
-  }
-  auto number = [](const jet::value& v, double& out) {
-    using k = jet::value::kind;
-    switch (v.kind_of()) {
-      case k::boolean: out = v.as_bool() ? -1 : 0; return true;
-      case k::byte: out = v.as_byte(); return true;
-      case k::integer: out = v.as_integer(); return true;
-      case k::long_integer: out = v.as_long(); return true;
-      case k::big_integer: out = static_cast<double>(v.as_big()); return true;
-      case k::single: out = v.as_single(); return true;
-      case k::double_: out = v.as_double(); return true;
-      case k::currency: out = static_cast<double>(v.as_currency().scaled); return true;
-      case k::datetime: out = v.as_datetime().days; return true;
-      default: return false;
-    }
-  };
-  double x, y;
-  return number(a, x) && number(b, y) && x < y;
-}
-
-size_t column_index(const std::vector<column_spec>& cols, const std::wstring& name) {
-  for (size_t i = 0; i < cols.size(); ++i)
-    if (same_name(cols[i].name, name)) return i;
-  fail(err::item_not_found);
-}
-
-std::shared_ptr<cursor> cursor_for(storage& s, const statement& st, bool append_only, bool read_only) {
+std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only) {
+  if (append_only && s.read_only()) fail(err::read_only);
+  query_result q = run_query(s, sql, !append_only);
   auto c = std::make_shared<cursor>();
   c->format = s.format();
-  if (st.what == statement::kind::count) {
-    std::shared_ptr<cursor> inner = cursor_for(s, *st.inner, false, true);
-    column_spec n;
-    n.name = L"Expr1000";
-    n.type = jet::column_type::long_integer;
-    c->columns.push_back(n);
-    c->rows.push_back(row{jet::value::long_integer(static_cast<int32_t>(inner->rows.size()))});
-    return c;
-  }
-  std::wstring table;
-  for (const catalog_entry& e : s.tables())
-    if (same_name(e.name, st.table)) table = e.name;
-  if (table.empty()) fail(err::input_table_not_found, st.table);
-  table_schema schema = s.describe(table);
-  std::vector<size_t> pick;
-  if (st.columns.empty()) {
-    for (size_t i = 0; i < schema.columns.size(); ++i) pick.push_back(i);
-  } else {
-    for (const std::wstring& name : st.columns) pick.push_back(column_index(schema.columns, name));
-  }
-  for (size_t i : pick) c->columns.push_back(schema.columns[i]);
-  // Only a cursor over every column of one table takes new rows.
-  bool whole = st.columns.empty();
+  c->columns = std::move(q.columns);
+  c->rows = std::move(q.rows);
   c->append_only = append_only;
-  c->read_only = read_only || !whole;
-  if (!c->read_only) c->table = table;
-  if (append_only && !c->read_only) s.prepare_append(table);
-  if (!append_only) {
-    for (row& r : s.read_rows(table)) {
-      row picked;
-      for (size_t i : pick) picked.push_back(std::move(r[i]));
-      c->rows.push_back(std::move(picked));
-    }
-    if (!st.order_by.empty()) {
-      size_t k = column_index(c->columns, st.order_by);
-      std::stable_sort(c->rows.begin(), c->rows.end(),
-                       [k](const row& a, const row& b) { return value_less(a[k], b[k]); });
-    }
+  // Only a plain SELECT of one table takes new rows, into that table.
+  c->read_only = read_only || s.read_only() || q.table.empty();
+  if (!c->read_only) {
+    c->table = q.table;
+    c->table_columns = std::move(q.table_columns);
+    c->table_width = q.table_width;
+    if (append_only) s.prepare_append(c->table);
   }
   return c;
 }
 
-}  // namespace
-
-std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only) {
-  statement st = parse_statement(sql);
-  if (append_only && st.what == statement::kind::count) fail(err::invalid_argument);
-  if (append_only && s.read_only()) fail(err::read_only);
-  return cursor_for(s, st, append_only, read_only || s.read_only());
-}
-
 std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql) {
-  return cursor_for(s, parse_statement(sql), true, true)->columns;
+  return run_query(s, sql, false).columns;
 }
 
 }  // namespace dao
@@ -271,7 +201,16 @@ HRESULT DAORecordset::Update(int32_t UpdateType, VARIANT_BOOL Force) {
       if (jet::is_text_type(col.type) && !col.allow_zero_length && !r[i].is_null() && r[i].as_text().empty())
         throw dao::error(3315, L"Field '" + col.name + L"' cannot be a zero-length string.", true);
     }
-    db_->live().append_row(c.table, r);
+    // The row goes to the table with its columns where the table has them; the others stay Null.
+    bool whole = c.table_width == c.columns.size();
+    for (size_t i = 0; i < c.table_columns.size() && whole; ++i) whole = c.table_columns[i] == i;
+    if (whole) {
+      db_->live().append_row(c.table, r);
+    } else {
+      dao::row full(c.table_width);
+      for (size_t i = 0; i < c.table_columns.size(); ++i) full[c.table_columns[i]] = r[i];
+      db_->live().append_row(c.table, full);
+    }
     c.pending.reset();
     ++c.added;
   });

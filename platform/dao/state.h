@@ -65,6 +65,8 @@ struct relation_state {
 // A recordset's rows and position, or (append-only) just its columns and the pending new row.
 struct cursor {
   std::wstring table;              // the table rows are appended to (empty: not updatable)
+  std::vector<size_t> table_columns;  // each column's position among the table's columns
+  size_t table_width = 0;             // the table's columns
   std::vector<column_spec> columns;
   std::vector<row> rows;
   size_t position = 0;             // rows.size() = EOF
@@ -77,7 +79,7 @@ struct cursor {
   file_format format = file_format::jet4;
 };
 
-// A cursor for a statement (3078 unknown table, 3265 unknown column); rows are read unless append_only.
+// A cursor for a SELECT statement (3078 unknown table, 3061 unknown name, ...); rows are read unless append_only.
 std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only);
 // The columns a statement returns, without reading its rows.
 std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql);

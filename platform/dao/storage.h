@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,24 @@ struct query_entry {
 // One row: the values of the table's columns in schema order (jet::value null for Null).
 using row = std::vector<jet::value>;
 
+// Rows handed out one at a time, so that a reader of a large table holds one row, not the table.
+class row_stream {
+ public:
+  virtual ~row_stream() = default;
+  // The next row into `out`; false after the last.
+  virtual bool next(row& out) = 0;
+};
+
+// Rows of a table looked up through one of its indexes (`index`: a position in `table_schema::indexes`):
+// those whose first `equal.size()` index columns equal `equal`, and whose next column lies between `low`
+// and `high` when they are given. Values are of the columns' own types. The rows found may include others
+// (the caller tests its conditions on every row); none that match is left out.
+struct index_probe {
+  size_t index = 0;
+  std::vector<jet::value> equal;
+  std::optional<jet::value> low, high;
+};
+
 class storage {
  public:
   virtual ~storage() = default;
@@ -97,6 +116,16 @@ class storage {
   virtual uint32_t row_count(const std::wstring& table) = 0;
   // Every row of the table, in storage order.
   virtual std::vector<row> read_rows(const std::wstring& table) = 0;
+  // The same rows one at a time (the default reads them all first).
+  virtual std::unique_ptr<row_stream> scan(const std::wstring& table);
+  // Rows through an index, or null when the storage cannot look them up so (the caller scans).
+  virtual std::unique_ptr<row_stream> seek(const std::wstring& table, const index_probe& probe) {
+    (void)table;
+    (void)probe;
+    return nullptr;
+  }
+  // The collation text is compared by in this file.
+  virtual jet::sort_order_kind text_order() const { return jet::sort_order_kind::general_legacy; }
 
   // Creates the table atomically (3010 taken, 3125 bad name, 3190/3191 fields, 3283/3284 indexes, ...).
   virtual void create_table(const table_schema& schema) = 0;

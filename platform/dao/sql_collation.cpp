@@ -1,0 +1,45 @@
+// The `access_text` collation over the sort-order key encoder.
+#include "platform/dao/sql_collation.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "platform/jet/sort_order.h"
+#include "platform/jet/types.h"
+#include "platform/system/codepage.h"
+
+namespace dao {
+namespace {
+
+jet::bytes key_of(jet::sort_order_kind order, const char* text, int size) {
+  jet::bytes key;
+  jet::append_text_key(order, sys_utf8_to_wide(std::string_view(text, static_cast<size_t>(size))), true, key);
+  return key;
+}
+
+int compare(void* order, int a_size, const void* a, int b_size, const void* b) {
+  return compare_access_text(*static_cast<jet::sort_order_kind*>(order), static_cast<const char*>(a), a_size,
+                             static_cast<const char*>(b), b_size);
+}
+
+}  // namespace
+
+int compare_access_text(jet::sort_order_kind order, const char* a, int a_size, const char* b, int b_size) {
+  // Identical texts need no keys (the common case of joins and grouping).
+  if (a_size == b_size && std::memcmp(a, b, static_cast<size_t>(a_size)) == 0) return 0;
+  jet::bytes x = key_of(order, a, a_size), y = key_of(order, b, b_size);
+  int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+  if (c != 0) return c < 0 ? -1 : 1;
+  return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+}
+
+void register_collation(sqlite3* db, jet::sort_order_kind order) {
+  auto* held = new jet::sort_order_kind(order);
+  sqlite3_create_collation_v2(db, "access_text", SQLITE_UTF8, held, compare,
+                              [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
+}
+
+}  // namespace dao

@@ -1,0 +1,60 @@
+// Evaluator messages turned into DAO errors.
+#include "platform/dao/sql_errors.h"
+
+#include <cstdlib>
+
+#include "platform/system/codepage.h"
+
+namespace dao {
+namespace {
+
+const char kTag[] = "access error ";
+
+bool starts(const std::string& s, const char* prefix, std::string* rest) {
+  std::string p(prefix);
+  if (s.compare(0, p.size(), p) != 0) return false;
+  if (rest) *rest = s.substr(p.size());
+  return true;
+}
+
+// A name as the evaluator quotes it: "main.t" or "t.col"; the last part is the name.
+std::wstring last_part(const std::string& s) {
+  size_t dot = s.rfind('.');
+  return sys_utf8_to_wide(dot == std::string::npos ? s : s.substr(dot + 1));
+}
+
+}  // namespace
+
+std::string function_error(int number) { return kTag + std::to_string(number); }
+
+std::wstring missing_table(const std::string& message) {
+  std::string rest;
+  if (!starts(message, "no such table: ", &rest)) return std::wstring();
+  return last_part(rest);
+}
+
+error evaluator_error(const std::string& message, const std::wstring& statement) {
+  std::string rest;
+  if (starts(message, kTag, &rest)) {
+    // "access error N" from a function, "access error N text" from the tables underneath.
+    size_t blank = rest.find(' ');
+    int number = std::atoi(rest.c_str());
+    if (blank == std::string::npos) return error(number);
+    return error(number, sys_utf8_to_wide(rest.substr(blank + 1)), true);
+  }
+  if (starts(message, "no such table: ", &rest)) return error(err::input_table_not_found, last_part(rest));
+  if (starts(message, "no such column: ", &rest)) return error(err::too_few_parameters, L"1");
+  if (starts(message, "ambiguous column name: ", &rest)) return error(err::ambiguous_field, sys_utf8_to_wide(rest));
+  if (starts(message, "wrong number of arguments to function ", &rest))
+    return error(err::syntax_in_expression, statement);
+  if (message.find("syntax error") != std::string::npos) return error(err::syntax_select);
+  if (message.find("misuse of aggregate") != std::string::npos ||
+      message.find("aggregate functions are not allowed") != std::string::npos)
+    return error(3096, L"You tried to use an aggregate function in a place where it is not allowed.", true);
+  if (message.find("SELECTs to the left and right of UNION") != std::string::npos)
+    return error(3307, L"The number of columns in the two selected tables or queries of a union query do not match.",
+                 true);
+  return error(err::operation_not_supported, sys_utf8_to_wide(message), true);
+}
+
+}  // namespace dao

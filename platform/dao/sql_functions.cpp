@@ -1,0 +1,868 @@
+// Access's functions and operators registered on the evaluator (see sql_functions.h).
+#include "platform/dao/sql_functions.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+#include <cwctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dao/errors.h"
+#include "platform/dao/sql_errors.h"
+#include "platform/oleaut/numtext.h"
+#include "platform/oleaut/vardate.h"
+#include "platform/system/codepage.h"
+
+namespace dao {
+namespace {
+
+using arg = sqlite3_value*;
+
+// A refusal inside a function: reported to the evaluator with its DAO number.
+struct refusal {
+  int number;
+};
+[[noreturn]] void refuse(int number) { throw refusal{number}; }
+
+bool null(arg v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::wstring text(arg v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return std::to_wstring(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return access_number_text(sqlite3_value_double(v));
+    case SQLITE_NULL: return std::wstring();
+    default: {
+      const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      return sys_utf8_to_wide(std::string_view(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v))));
+    }
+  }
+}
+
+std::wstring trimmed(const std::wstring& s) {
+  size_t a = s.find_first_not_of(L" \t\r\n"), b = s.find_last_not_of(L" \t\r\n");
+  return a == std::wstring::npos ? std::wstring() : s.substr(a, b - a + 1);
+}
+
+// Case of a character whatever the process locale: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
+wchar_t upper_char(wchar_t c) {
+  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 32);
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+    return static_cast<wchar_t>(c - 32);
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 80);
+  if (c >= 0x100 && c <= 0x17F) {
+    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (odd_upper ? c % 2 == 0 : c % 2 == 1) return static_cast<wchar_t>(c - 1);
+  }
+  return c;
+}
+wchar_t lower_char(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return static_cast<wchar_t>(c + 32);
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+    return static_cast<wchar_t>(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return static_cast<wchar_t>(c + 80);
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
+    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (odd_upper ? c % 2 == 1 : c % 2 == 0) return static_cast<wchar_t>(c + 1);
+  }
+  return c;
+}
+
+std::wstring fold(std::wstring s) {
+  for (wchar_t& ch : s) ch = lower_char(ch);
+  return s;
+}
+
+double number(arg v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_NULL: refuse(err::invalid_use_of_null);
+    default: {
+      std::wstring t = trimmed(text(v));
+      double d = 0;
+      if (oa_parse_double(t, &d)) return d;
+      if (fold(t) == L"true") return -1;
+      if (fold(t) == L"false") return 0;
+      DATE date = 0;
+      if (SUCCEEDED(VarDateFromStr(t, &date))) return date;
+      refuse(err::type_mismatch_in_criteria);
+    }
+  }
+}
+
+// A date argument: a date number, or a text read as a date.
+double date_of(arg v) {
+  if (sqlite3_value_type(v) == SQLITE_TEXT) {
+    DATE d = 0;
+    std::wstring t = trimmed(text(v));
+    if (SUCCEEDED(VarDateFromStr(t, &d))) return d;
+    if (oa_parse_double(t, &d)) return d;
+    refuse(err::type_mismatch_in_criteria);
+  }
+  return number(v);
+}
+
+double round_even(double x) {
+  double r = 0;
+  if (!oa_round_half_even(x, &r)) refuse(err::overflow);
+  return r;
+}
+
+int64_t whole(arg v) {
+  double r = round_even(number(v));
+  if (r < -9.2e18 || r > 9.2e18) refuse(err::overflow);
+  return static_cast<int64_t>(r);
+}
+
+oa_date_parts parts(double serial) {
+  oa_date_parts p;
+  if (!oa_parts_from_serial(serial, &p)) refuse(err::overflow);
+  return p;
+}
+
+double serial(int64_t year, int64_t month, int64_t day, int64_t h = 0, int64_t m = 0, int64_t s = 0) {
+  // Months and days beyond their ranges roll over, as DateSerial rolls them.
+  int64_t m0 = month - 1;
+  year += m0 >= 0 ? m0 / 12 : -((11 - m0) / 12);
+  m0 = ((m0 % 12) + 12) % 12;
+  DATE first = 0;
+  if (year < 100 || year > 9999 || !oa_serial_from_parts(static_cast<int>(year), static_cast<int>(m0 + 1), 1, 0, 0, 0, 0, &first))
+    refuse(err::overflow);
+  double seconds = static_cast<double>(h * 3600 + m * 60 + s);
+  double days = first + static_cast<double>(day - 1);
+  if (days >= 0) return days + seconds / 86400.0;
+  // Before day zero the fraction still counts forward from midnight.
+  double whole_days = std::floor(days + seconds / 86400.0);
+  double frac = std::fmod(seconds / 86400.0, 1.0);
+  if (frac < 0) frac += 1;
+  return whole_days < 0 ? whole_days - frac : whole_days + frac;
+}
+
+void result(sqlite3_context* c, const std::wstring& s) {
+  std::string u = sys_wide_to_utf8(s);
+  sqlite3_result_text(c, u.data(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+}
+void result(sqlite3_context* c, double d) { sqlite3_result_double(c, d); }
+void result_int(sqlite3_context* c, int64_t i) { sqlite3_result_int64(c, i); }
+void result_bool(sqlite3_context* c, bool b) { sqlite3_result_int(c, b ? -1 : 0); }
+
+bool truth(arg v) {
+  if (null(v)) return false;
+  return number(v) != 0;
+}
+
+// ------------------------------------------------------------------------------------------ Format
+
+const wchar_t* const month_names[] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
+                                      L"July",    L"August",   L"September", L"October", L"November", L"December"};
+const wchar_t* const day_names[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
+
+std::wstring two(int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); }
+
+std::wstring format_date(double d, const std::wstring& f) {
+  oa_date_parts p = parts(d);
+  std::wstring out;
+  bool after_hour = false;
+  for (size_t i = 0; i < f.size();) {
+    auto run = [&](wchar_t c) {
+      size_t n = 0;
+      while (i + n < f.size() && static_cast<wchar_t>(std::towlower(f[i + n])) == c) ++n;
+      return n;
+    };
+    wchar_t c = static_cast<wchar_t>(std::towlower(f[i]));
+    if (f.compare(i, 5, L"AM/PM") == 0 || f.compare(i, 5, L"am/pm") == 0) {
+      bool upper = f[i] == L'A';
+      out += p.hour < 12 ? (upper ? L"AM" : L"am") : (upper ? L"PM" : L"pm");
+      i += 5;
+      continue;
+    }
+    if (c == L'y') {
+      size_t n = run(L'y');
+      out += n >= 3 ? std::to_wstring(p.year) : two(p.year % 100);
+      i += n;
+    } else if (c == L'q') {
+      out += std::to_wstring((p.month - 1) / 3 + 1);
+      ++i;
+    } else if (c == L'm') {
+      size_t n = run(L'm');
+      // m right after an hour, or before seconds, is the minute.
+      bool minute = n <= 2 && (after_hour || f.find_first_of(L"sS", i + n) == i + n + 1 ||
+                               (i + n < f.size() && f[i + n] == L':' && i + n + 1 < f.size() &&
+                                std::towlower(f[i + n + 1]) == L's'));
+      if (minute) out += n == 2 ? two(p.minute) : std::to_wstring(p.minute);
+      else if (n >= 4) out += month_names[p.month - 1];
+      else if (n == 3) out += std::wstring(month_names[p.month - 1]).substr(0, 3);
+      else out += n == 2 ? two(p.month) : std::to_wstring(p.month);
+      after_hour = false;
+      i += n;
+    } else if (c == L'd') {
+      size_t n = run(L'd');
+      if (n >= 4) out += day_names[p.day_of_week];
+      else if (n == 3) out += std::wstring(day_names[p.day_of_week]).substr(0, 3);
+      else out += n == 2 ? two(p.day) : std::to_wstring(p.day);
+      i += n;
+    } else if (c == L'h') {
+      size_t n = run(L'h');
+      int h = p.hour;
+      if (f.find(L"AM/PM") != std::wstring::npos || f.find(L"am/pm") != std::wstring::npos) h = h % 12 == 0 ? 12 : h % 12;
+      out += n >= 2 ? two(h) : std::to_wstring(h);
+      after_hour = true;
+      i += n;
+    } else if (c == L'n') {
+      size_t n = run(L'n');
+      out += n >= 2 ? two(p.minute) : std::to_wstring(p.minute);
+      i += n;
+    } else if (c == L's') {
+      size_t n = run(L's');
+      out += n >= 2 ? two(p.second) : std::to_wstring(p.second);
+      i += n;
+    } else if (f[i] == L'\\' && i + 1 < f.size()) {
+      out += f[i + 1];
+      i += 2;
+    } else if (f[i] == L'"') {
+      size_t end = f.find(L'"', i + 1);
+      out += f.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
+      i = end == std::wstring::npos ? f.size() : end + 1;
+    } else {
+      if (c != L':') after_hour = after_hour && c == L' ';
+      out += f[i++];
+    }
+  }
+  return out;
+}
+
+std::wstring group_thousands(const std::wstring& digits) {
+  std::wstring out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += L',';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::wstring format_number(double v, std::wstring f) {
+  // Sections: positive;negative;zero.
+  std::vector<std::wstring> sections;
+  for (size_t start = 0;;) {
+    size_t semi = f.find(L';', start);
+    sections.push_back(f.substr(start, semi == std::wstring::npos ? std::wstring::npos : semi - start));
+    if (semi == std::wstring::npos) break;
+    start = semi + 1;
+  }
+  bool negative = v < 0;
+  std::wstring s = sections[0];
+  if (negative && sections.size() > 1 && !sections[1].empty()) {
+    s = sections[1];
+    v = -v;
+    negative = false;
+  } else if (v == 0 && sections.size() > 2 && !sections[2].empty()) {
+    s = sections[2];
+  }
+  if (s.find(L'%') != std::wstring::npos) v *= 100;
+  size_t point = s.find(L'.');
+  std::wstring int_part = s.substr(0, point), frac_part = point == std::wstring::npos ? L"" : s.substr(point + 1);
+  int min_int = 0, decimals = 0, min_decimals = 0;
+  bool thousands = int_part.find(L',') != std::wstring::npos;
+  for (wchar_t c : int_part)
+    if (c == L'0') ++min_int;
+  for (wchar_t c : frac_part) {
+    if (c == L'0') ++min_decimals, ++decimals;
+    else if (c == L'#') ++decimals;
+  }
+  double scaled = round_even(std::fabs(v) * std::pow(10.0, decimals));
+  std::string digits;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.0f", scaled);
+  digits = buf;
+  while (digits.size() < static_cast<size_t>(decimals) + 1) digits.insert(digits.begin(), '0');
+  std::wstring ip(digits.begin(), digits.end() - decimals), fp(digits.end() - decimals, digits.end());
+  while (fp.size() > static_cast<size_t>(min_decimals) && !fp.empty() && fp.back() == L'0') fp.pop_back();
+  while (ip.size() > 1 && ip[0] == L'0') ip.erase(0, 1);
+  if (ip == L"0" && min_int == 0) ip.clear();
+  while (ip.size() < static_cast<size_t>(min_int)) ip.insert(0, 1, L'0');
+  if (thousands) ip = group_thousands(ip);
+  std::wstring body = ip + (fp.empty() && point != std::wstring::npos && min_decimals == 0 ? L"" : (fp.empty() ? L"" : L"." + fp));
+  // Literal characters before and after the digits stay where they are.
+  std::wstring before, after;
+  size_t first = s.find_first_of(L"0#.,"), last = s.find_last_of(L"0#.,");
+  if (first != std::wstring::npos) {
+    for (wchar_t c : s.substr(0, first))
+      if (c != L'"' && c != L'\\') before += c;
+    for (wchar_t c : s.substr(last + 1))
+      if (c != L'"' && c != L'\\') after += c;
+  }
+  return (negative && (scaled != 0) ? L"-" : L"") + before + body + after;
+}
+
+std::wstring format_value(arg v, const std::wstring& f) {
+  std::wstring name = fold(f);
+  if (name.empty() || name == L"general number") return sqlite3_value_type(v) == SQLITE_TEXT ? text(v) : access_number_text(number(v));
+  if (name == L"currency") return format_number(number(v), L"$#,##0.00;($#,##0.00)");
+  if (name == L"fixed") return format_number(number(v), L"0.00");
+  if (name == L"standard") return format_number(number(v), L"#,##0.00");
+  if (name == L"percent") return format_number(number(v), L"0.00%");
+  if (name == L"scientific") {
+    std::string s;
+    oa_append_e(s, number(v), 2);
+    size_t e = s.find('e');
+    std::string mant = s.substr(0, e), exp = s.substr(e + 1);
+    int x = std::atoi(exp.c_str());
+    std::string out = mant + (x < 0 ? "E-" : "E+") + (std::abs(x) < 10 ? "0" : "") + std::to_string(std::abs(x));
+    return sys_utf8_to_wide(out);
+  }
+  if (name == L"yes/no") return number(v) != 0 ? L"Yes" : L"No";
+  if (name == L"true/false") return number(v) != 0 ? L"True" : L"False";
+  if (name == L"on/off") return number(v) != 0 ? L"On" : L"Off";
+  if (name == L"general date") {
+    double d = date_of(v);
+    double frac = d - std::trunc(d);
+    if (frac == 0) return format_date(d, L"m/d/yyyy");
+    if (std::trunc(d) == 0) return format_date(d, L"h:nn:ss AM/PM");
+    return format_date(d, L"m/d/yyyy h:nn:ss AM/PM");
+  }
+  if (name == L"long date") return format_date(date_of(v), L"dddd, mmmm d, yyyy");
+  if (name == L"medium date") return format_date(date_of(v), L"dd-mmm-yy");
+  if (name == L"short date") return format_date(date_of(v), L"m/d/yyyy");
+  if (name == L"long time") return format_date(date_of(v), L"h:nn:ss AM/PM");
+  if (name == L"medium time") return format_date(date_of(v), L"hh:nn AM/PM");
+  if (name == L"short time") return format_date(date_of(v), L"hh:nn");
+  bool numeric = f.find_first_of(L"0#") != std::wstring::npos;
+  if (numeric) return format_number(number(v), f);
+  return format_date(date_of(v), f);
+}
+
+// ------------------------------------------------------------------------------------------ dates
+
+int64_t interval_months(const std::wstring& i) {
+  std::wstring n = fold(i);
+  if (n == L"yyyy") return 12;
+  if (n == L"q") return 3;
+  if (n == L"m") return 1;
+  return 0;
+}
+double interval_seconds(const std::wstring& i) {
+  std::wstring n = fold(i);
+  if (n == L"d" || n == L"y" || n == L"w") return 86400;
+  if (n == L"ww") return 7 * 86400;
+  if (n == L"h") return 3600;
+  if (n == L"n") return 60;
+  if (n == L"s") return 1;
+  refuse(err::invalid_procedure_call);
+}
+
+double date_add(const std::wstring& interval, double count, double d) {
+  if (int64_t months = interval_months(interval)) {
+    oa_date_parts p = parts(d);
+    int64_t total = static_cast<int64_t>(p.year) * 12 + (p.month - 1) + months * static_cast<int64_t>(std::trunc(count));
+    int64_t year = total / 12, month = total % 12 + 1;
+    int last = oa_days_in_month(static_cast<int>(year), static_cast<int>(month));
+    int day = p.day > last ? last : p.day;
+    return serial(year, month, day, p.hour, p.minute, p.second);
+  }
+  double seconds = interval_seconds(interval) * std::trunc(count);
+  return d + seconds / 86400.0;
+}
+
+int64_t floor_div(double v, double unit) { return static_cast<int64_t>(std::floor(v / unit + 1e-9)); }
+
+int64_t date_diff(const std::wstring& interval, double a, double b) {
+  std::wstring n = fold(interval);
+  if (interval_months(n)) {
+    oa_date_parts p = parts(a), q = parts(b);
+    if (n == L"yyyy") return q.year - p.year;
+    if (n == L"q") return (q.year * 4 + (q.month - 1) / 3) - (p.year * 4 + (p.month - 1) / 3);
+    return (q.year * 12 + q.month) - (p.year * 12 + p.month);
+  }
+  if (n == L"d" || n == L"y") return static_cast<int64_t>(std::floor(b) - std::floor(a));
+  if (n == L"w") return static_cast<int64_t>(std::trunc((std::floor(b) - std::floor(a)) / 7));
+  if (n == L"ww") {
+    // Sundays crossed: weeks counted from a Sunday (day zero was a Saturday).
+    return floor_div(std::floor(b) + 6, 7) - floor_div(std::floor(a) + 6, 7);
+  }
+  double unit = interval_seconds(n);
+  double sa = std::round(a * 86400), sb = std::round(b * 86400);
+  return floor_div(sb, unit) - floor_div(sa, unit);
+}
+
+int64_t date_part(const std::wstring& interval, double d) {
+  std::wstring n = fold(interval);
+  oa_date_parts p = parts(d);
+  if (n == L"yyyy") return p.year;
+  if (n == L"q") return (p.month - 1) / 3 + 1;
+  if (n == L"m") return p.month;
+  if (n == L"d") return p.day;
+  if (n == L"w") return p.day_of_week + 1;
+  if (n == L"h") return p.hour;
+  if (n == L"n") return p.minute;
+  if (n == L"s") return p.second;
+  if (n == L"y") return static_cast<int64_t>(std::floor(d) - std::floor(serial(p.year, 1, 1))) + 1;
+  if (n == L"ww") {
+    double jan1 = std::floor(serial(p.year, 1, 1));
+    return floor_div(std::floor(d) + 6, 7) - floor_div(jan1 + 6, 7) + 1;
+  }
+  refuse(err::invalid_procedure_call);
+}
+
+double local_now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return serial(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+// ------------------------------------------------------------------------------------------ registration
+
+using body = void (*)(sqlite3_context*, int, arg*);
+
+void call(sqlite3_context* c, int n, arg* v) {
+  try {
+    reinterpret_cast<body>(sqlite3_user_data(c))(c, n, v);
+  } catch (const refusal& r) {
+    std::string m = function_error(r.number);
+    sqlite3_result_error(c, m.c_str(), -1);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(c);
+  }
+}
+
+// Functions whose every argument being Null (any of them) gives Null.
+#define NULL_IN_NULL_OUT                           \
+  for (int i = 0; i < n; ++i)                      \
+    if (null(v[i])) return sqlite3_result_null(c);
+
+struct scalar {
+  const char* name;
+  int args;  // -1: any number, checked by the body
+  body fn;
+  bool clock = false;
+};
+
+void need_args(int n, int low, int high) {
+  if (n < low || n > high) refuse(err::invalid_procedure_call);
+}
+
+std::wstring mid(const std::wstring& s, int64_t start, std::optional<int64_t> length) {
+  if (start < 1) refuse(err::invalid_procedure_call);
+  if (static_cast<size_t>(start) > s.size()) return std::wstring();
+  return s.substr(static_cast<size_t>(start - 1), length ? static_cast<size_t>(std::max<int64_t>(0, *length)) : std::wstring::npos);
+}
+
+double val(const std::wstring& s) {
+  std::wstring t;
+  for (wchar_t ch : s)
+    if (ch != L' ' && ch != L'\t' && ch != L'\n' && ch != L'\r') t += ch;
+  if (t.size() > 2 && t[0] == L'&' && (t[1] == L'H' || t[1] == L'h')) {
+    int64_t x = 0;
+    for (size_t i = 2; i < t.size() && std::iswxdigit(t[i]); ++i) x = x * 16 + std::stoi(std::wstring(1, t[i]), nullptr, 16);
+    return static_cast<double>(x);
+  }
+  size_t i = 0;
+  if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) ++i;
+  while (i < t.size() && std::iswdigit(t[i])) ++i;
+  if (i < t.size() && t[i] == L'.') {
+    ++i;
+    while (i < t.size() && std::iswdigit(t[i])) ++i;
+  }
+  if (i < t.size() && (t[i] == L'e' || t[i] == L'E' || t[i] == L'd' || t[i] == L'D')) {
+    size_t k = i + 1;
+    if (k < t.size() && (t[k] == L'+' || t[k] == L'-')) ++k;
+    if (k < t.size() && std::iswdigit(t[k])) {
+      while (k < t.size() && std::iswdigit(t[k])) ++k;
+      i = k;
+    }
+  }
+  std::wstring number_part = t.substr(0, i);
+  for (wchar_t& ch : number_part)
+    if (ch == L'd' || ch == L'D') ch = L'E';
+  double d = 0;
+  return oa_parse_double(number_part, &d) ? d : 0;
+}
+
+int64_t in_range(double r, double low, double high) {
+  if (r < low || r > high) refuse(err::overflow);
+  return static_cast<int64_t>(r);
+}
+
+const scalar scalars[] = {
+    {"acc_iif", 3, [](sqlite3_context* c, int, arg* v) { sqlite3_result_value(c, truth(v[0]) ? v[1] : v[2]); }},
+    {"acc_nz", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 1, 2);
+       if (!null(v[0])) return sqlite3_result_value(c, v[0]);
+       if (n == 2) return sqlite3_result_value(c, v[1]);
+       result(c, std::wstring());
+     }},
+    {"acc_isnull", 1, [](sqlite3_context* c, int, arg* v) { result_bool(c, null(v[0])); }},
+    {"acc_len", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, static_cast<int64_t>(text(v[0]).size())); }},
+    {"acc_left", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t k = whole(v[1]);
+       if (k < 0) refuse(err::invalid_procedure_call);
+       result(c, text(v[0]).substr(0, static_cast<size_t>(k)));
+     }},
+    {"acc_right", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       int64_t k = whole(v[1]);
+       if (k < 0) refuse(err::invalid_procedure_call);
+       result(c, static_cast<size_t>(k) >= s.size() ? s : s.substr(s.size() - static_cast<size_t>(k)));
+     }},
+    {"acc_mid", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 3);
+       NULL_IN_NULL_OUT std::optional<int64_t> length;
+       if (n == 3) length = whole(v[2]);
+       result(c, mid(text(v[0]), whole(v[1]), length));
+     }},
+    {"acc_instr", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 4);
+       int first = 0;
+       int64_t start = 1;
+       if (n >= 3) {
+         if (null(v[0])) refuse(err::invalid_use_of_null);
+         start = whole(v[0]);
+         first = 1;
+       }
+       if (start < 1) refuse(err::invalid_procedure_call);
+       if (null(v[first]) || null(v[first + 1])) return sqlite3_result_null(c);
+       bool binary = n == 4 && !null(v[3]) && whole(v[3]) == 0;
+       std::wstring hay = text(v[first]), needle = text(v[first + 1]);
+       if (!binary) hay = fold(hay), needle = fold(needle);
+       if (static_cast<size_t>(start) > hay.size() + (needle.empty() ? 1 : 0)) return result_int(c, 0);
+       size_t at = hay.find(needle, static_cast<size_t>(start - 1));
+       result_int(c, at == std::wstring::npos ? 0 : static_cast<int64_t>(at + 1));
+     }},
+    {"acc_ucase", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       for (wchar_t& ch : s) ch = upper_char(ch);
+       result(c, s);
+     }},
+    {"acc_lcase", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, fold(text(v[0]))); }},
+    {"acc_trim", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       size_t a = s.find_first_not_of(L' '), b = s.find_last_not_of(L' ');
+       result(c, a == std::wstring::npos ? std::wstring() : s.substr(a, b - a + 1));
+     }},
+    {"acc_ltrim", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       size_t a = s.find_first_not_of(L' ');
+       result(c, a == std::wstring::npos ? std::wstring() : s.substr(a));
+     }},
+    {"acc_rtrim", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       size_t b = s.find_last_not_of(L' ');
+       result(c, b == std::wstring::npos ? std::wstring() : s.substr(0, b + 1));
+     }},
+    {"acc_space", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t k = whole(v[0]);
+       if (k < 0) refuse(err::invalid_procedure_call);
+       result(c, std::wstring(static_cast<size_t>(k), L' '));
+     }},
+    {"acc_string", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t k = whole(v[0]);
+       if (k < 0) refuse(err::invalid_procedure_call);
+       wchar_t ch = 0;
+       if (sqlite3_value_type(v[1]) == SQLITE_TEXT) {
+         std::wstring s = text(v[1]);
+         if (s.empty()) refuse(err::invalid_procedure_call);
+         ch = s[0];
+       } else {
+         ch = static_cast<wchar_t>(whole(v[1]) & 0xFF);
+       }
+       result(c, std::wstring(static_cast<size_t>(k), ch));
+     }},
+    {"acc_replace", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 3, 6);
+       if (null(v[0])) return sqlite3_result_null(c);
+       std::wstring s = text(v[0]), find = text(v[1]), with = text(v[2]);
+       int64_t start = n >= 4 ? whole(v[3]) : 1, count = n >= 5 ? whole(v[4]) : -1;
+       bool textual = n >= 6 && whole(v[5]) == 1;
+       if (start < 1) refuse(err::invalid_procedure_call);
+       s = static_cast<size_t>(start) > s.size() ? std::wstring() : s.substr(static_cast<size_t>(start - 1));
+       if (find.empty()) return result(c, s);
+       std::wstring hay = textual ? fold(s) : s, needle = textual ? fold(find) : find, out;
+       size_t at = 0;
+       for (int64_t done = 0; count < 0 || done < count; ++done) {
+         size_t hit = hay.find(needle, at);
+         if (hit == std::wstring::npos) break;
+         out += s.substr(at, hit - at) + with;
+         at = hit + find.size();
+       }
+       result(c, out + s.substr(at));
+     }},
+    {"acc_strcomp", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 3);
+       if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
+       bool binary = n == 3 && !null(v[2]) && whole(v[2]) == 0;
+       std::wstring a = text(v[0]), b = text(v[1]);
+       if (!binary) a = fold(a), b = fold(b);
+       result_int(c, a < b ? -1 : (a == b ? 0 : 1));
+     }},
+    {"acc_asc", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT std::wstring s = text(v[0]);
+       if (s.empty()) refuse(err::invalid_procedure_call);
+       result_int(c, s[0]);
+     }},
+    {"acc_chr", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t k = whole(v[0]);
+       if (k < 0 || k > 0xFFFF) refuse(err::invalid_procedure_call);
+       result(c, std::wstring(1, static_cast<wchar_t>(k)));
+     }},
+    {"acc_val", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, val(text(v[0]))); }},
+    {"acc_str", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double d = number(v[0]);
+       std::wstring s = sqlite3_value_type(v[0]) == SQLITE_INTEGER ? std::to_wstring(sqlite3_value_int64(v[0]))
+                                                                   : access_number_text(d);
+       result(c, d >= 0 ? L" " + s : s);
+     }},
+    {"acc_cstr", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, text(v[0])); }},
+    {"acc_cint", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, in_range(round_even(number(v[0])), -32768, 32767)); }},
+    {"acc_clng", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT result_int(c, in_range(round_even(number(v[0])), -2147483648.0, 2147483647.0));
+     }},
+    {"acc_cdbl", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, number(v[0])); }},
+    {"acc_csng", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, static_cast<double>(static_cast<float>(number(v[0])))); }},
+    {"acc_ccur", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, round_even(number(v[0]) * 10000) / 10000); }},
+    {"acc_cdate", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, date_of(v[0])); }},
+    {"acc_cbool", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_bool(c, number(v[0]) != 0); }},
+    {"acc_int", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_INTEGER) return sqlite3_result_value(c, v[0]);
+       result(c, std::floor(number(v[0])));
+     }},
+    {"acc_fix", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_INTEGER) return sqlite3_result_value(c, v[0]);
+       result(c, std::trunc(number(v[0])));
+     }},
+    {"acc_abs", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_INTEGER) return result_int(c, std::llabs(sqlite3_value_int64(v[0])));
+       result(c, std::fabs(number(v[0])));
+     }},
+    {"acc_sgn", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double d = number(v[0]);
+       result_int(c, d > 0 ? 1 : (d < 0 ? -1 : 0));
+     }},
+    {"acc_sqr", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double d = number(v[0]);
+       if (d < 0) refuse(err::invalid_procedure_call);
+       result(c, std::sqrt(d));
+     }},
+    {"acc_round", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 1, 2);
+       NULL_IN_NULL_OUT int64_t places = n == 2 ? whole(v[1]) : 0;
+       if (places < 0) refuse(err::invalid_procedure_call);
+       if (sqlite3_value_type(v[0]) == SQLITE_INTEGER) return sqlite3_result_value(c, v[0]);
+       double scale = std::pow(10.0, static_cast<double>(places));
+       // The scaled value as its shortest decimal text reads it, so that 2.675 * 100 counts as 267.5.
+       std::string s;
+       oa_append_g(s, number(v[0]) * scale, 15);
+       double scaled = 0;
+       oa_parse_double(s, &scaled);
+       result(c, round_even(scaled) / scale);
+     }},
+    {"acc_year", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).year); }},
+    {"acc_month", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).month); }},
+    {"acc_day", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).day); }},
+    {"acc_hour", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).hour); }},
+    {"acc_minute", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).minute); }},
+    {"acc_second", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).second); }},
+    {"acc_weekday", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 1, 2);
+       NULL_IN_NULL_OUT int64_t first = n == 2 ? whole(v[1]) : 1;
+       if (first < 1 || first > 7) refuse(err::invalid_procedure_call);
+       result_int(c, (parts(date_of(v[0])).day_of_week + 1 - first + 7) % 7 + 1);
+     }},
+    {"acc_date", 0, [](sqlite3_context* c, int, arg*) { result(c, std::floor(local_now())); }, true},
+    {"acc_time", 0, [](sqlite3_context* c, int, arg*) { double d = local_now(); result(c, d - std::floor(d)); }, true},
+    {"acc_now", 0, [](sqlite3_context* c, int, arg*) { result(c, local_now()); }, true},
+    {"acc_dateserial", 3, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t y = whole(v[0]);
+       if (y >= 0 && y < 30) y += 2000;
+       else if (y >= 30 && y < 100) y += 1900;
+       result(c, serial(y, whole(v[1]), whole(v[2])));
+     }},
+    {"acc_timeserial", 3, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double s = static_cast<double>(whole(v[0]) * 3600 + whole(v[1]) * 60 + whole(v[2]));
+       result(c, s / 86400.0);
+     }},
+    {"acc_dateadd", 3, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT result(c, date_add(text(v[0]), number(v[1]), date_of(v[2])));
+     }},
+    {"acc_datediff", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 3, 5);
+       if (null(v[0]) || null(v[1]) || null(v[2])) return sqlite3_result_null(c);
+       result_int(c, date_diff(text(v[0]), date_of(v[1]), date_of(v[2])));
+     }},
+    {"acc_datepart", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 4);
+       if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
+       result_int(c, date_part(text(v[0]), date_of(v[1])));
+     }},
+    {"acc_format", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 1, 4);
+       if (null(v[0])) return sqlite3_result_null(c);
+       result(c, format_value(v[0], n >= 2 && !null(v[1]) ? text(v[1]) : std::wstring()));
+     }},
+    // Operators.
+    {"acc_concat", 2, [](sqlite3_context* c, int, arg* v) {
+       if (null(v[0]) && null(v[1])) return sqlite3_result_null(c);
+       result(c, text(v[0]) + text(v[1]));
+     }},
+    // A condition of the evaluator (1 or 0): the rewrite makes its value Access's -1 where it is used.
+    {"acc_like", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, access_like(text(v[0]), text(v[1])) ? 1 : 0); }},
+    {"acc_div", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double d = number(v[1]);
+       if (d == 0) refuse(err::division_by_zero);
+       result(c, number(v[0]) / d);
+     }},
+    {"acc_intdiv", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t d = whole(v[1]);
+       if (d == 0) refuse(err::division_by_zero);
+       result_int(c, whole(v[0]) / d);
+     }},
+    {"acc_mod", 2, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT int64_t d = whole(v[1]);
+       if (d == 0) refuse(err::division_by_zero);
+       result_int(c, whole(v[0]) % d);
+     }},
+    {"acc_pow", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, std::pow(number(v[0]), number(v[1]))); }},
+    {"acc_ceiling", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, static_cast<int64_t>(std::ceil(number(v[0]) - 1e-9))); }},
+};
+
+// ------------------------------------------------------------------------------------------ aggregates
+
+struct first_last {
+  sqlite3_value* held = nullptr;
+};
+template <bool last>
+void first_last_step(sqlite3_context* c, int, arg* v) {
+  auto* s = static_cast<first_last*>(sqlite3_aggregate_context(c, sizeof(first_last)));
+  if (!s) return sqlite3_result_error_nomem(c);
+  if (s->held && !last) return;
+  if (s->held) sqlite3_value_free(s->held);
+  s->held = sqlite3_value_dup(v[0]);
+}
+void first_last_final(sqlite3_context* c) {
+  auto* s = static_cast<first_last*>(sqlite3_aggregate_context(c, 0));
+  if (!s || !s->held) return sqlite3_result_null(c);
+  sqlite3_result_value(c, s->held);
+  sqlite3_value_free(s->held);
+  s->held = nullptr;
+}
+
+struct spread {
+  int64_t n = 0;
+  double mean = 0, m2 = 0;  // Welford's running mean and sum of squared deviations
+};
+void spread_step(sqlite3_context* c, int, arg* v) {
+  if (null(v[0])) return;
+  auto* s = static_cast<spread*>(sqlite3_aggregate_context(c, sizeof(spread)));
+  if (!s) return sqlite3_result_error_nomem(c);
+  double x = 0;
+  try {
+    x = number(v[0]);
+  } catch (const refusal& r) {
+    std::string m = function_error(r.number);
+    return sqlite3_result_error(c, m.c_str(), -1);
+  }
+  ++s->n;
+  double d = x - s->mean;
+  s->mean += d / static_cast<double>(s->n);
+  s->m2 += d * (x - s->mean);
+}
+template <bool sample, bool root>
+void spread_final(sqlite3_context* c) {
+  auto* s = static_cast<spread*>(sqlite3_aggregate_context(c, 0));
+  int64_t n = s ? s->n : 0;
+  if (n < (sample ? 2 : 1)) return sqlite3_result_null(c);
+  double var = s->m2 / static_cast<double>(sample ? n - 1 : n);
+  sqlite3_result_double(c, root ? std::sqrt(var) : var);
+}
+
+}  // namespace
+
+std::wstring access_number_text(double v) {
+  if (v == std::trunc(v) && std::fabs(v) < 1e15) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f", v);
+    return sys_utf8_to_wide(buf);
+  }
+  std::string s;
+  oa_append_g(s, v, 15);
+  return sys_utf8_to_wide(s);
+}
+
+bool access_like(const std::wstring& text, const std::wstring& pattern) {
+  // Iterative match with one backtrack point for the last '*'.
+  std::wstring s = fold(text), p = fold(pattern);
+  size_t i = 0, j = 0, star = std::wstring::npos, mark = 0;
+  auto one = [&](size_t& pj, wchar_t ch) -> bool {  // matches one pattern element at pj against ch, advancing pj
+    wchar_t pc = p[pj];
+    if (pc == L'?') {
+      ++pj;
+      return true;
+    }
+    if (pc == L'#') {
+      ++pj;
+      return std::iswdigit(ch) != 0;
+    }
+    if (pc == L'[') {
+      size_t close = p.find(L']', pj + 1);
+      if (close == std::wstring::npos) {
+        ++pj;
+        return ch == L'[';
+      }
+      std::wstring set = p.substr(pj + 1, close - pj - 1);
+      pj = close + 1;
+      bool negate = !set.empty() && set[0] == L'!';
+      if (negate) set.erase(0, 1);
+      bool in = false;
+      for (size_t k = 0; k < set.size(); ++k) {
+        if (k + 2 < set.size() && set[k + 1] == L'-') {
+          in = in || (ch >= set[k] && ch <= set[k + 2]);
+          k += 2;
+        } else {
+          in = in || ch == set[k];
+        }
+      }
+      return negate ? !in : in;
+    }
+    ++pj;
+    return pc == ch;
+  };
+  while (i < s.size()) {
+    if (j < p.size() && p[j] == L'*') {
+      star = ++j;
+      mark = i;
+      continue;
+    }
+    size_t pj = j;
+    if (j < p.size() && one(pj, s[i])) {
+      j = pj;
+      ++i;
+      continue;
+    }
+    if (star == std::wstring::npos) return false;
+    j = star;
+    i = ++mark;
+  }
+  while (j < p.size() && p[j] == L'*') ++j;
+  return j == p.size();
+}
+
+void register_functions(sqlite3* db) {
+  for (const scalar& f : scalars) {
+    int flags = SQLITE_UTF8 | (f.clock ? 0 : SQLITE_DETERMINISTIC);
+    sqlite3_create_function_v2(db, f.name, f.args, flags, reinterpret_cast<void*>(f.fn), call, nullptr, nullptr,
+                               nullptr);
+  }
+  const int flags = SQLITE_UTF8;
+  sqlite3_create_function_v2(db, "acc_first", 1, flags, nullptr, nullptr, first_last_step<false>, first_last_final, nullptr);
+  sqlite3_create_function_v2(db, "acc_last", 1, flags, nullptr, nullptr, first_last_step<true>, first_last_final, nullptr);
+  sqlite3_create_function_v2(db, "acc_stdev", 1, flags, nullptr, nullptr, spread_step, spread_final<true, true>, nullptr);
+  sqlite3_create_function_v2(db, "acc_stdevp", 1, flags, nullptr, nullptr, spread_step, spread_final<false, true>, nullptr);
+  sqlite3_create_function_v2(db, "acc_var", 1, flags, nullptr, nullptr, spread_step, spread_final<true, false>, nullptr);
+  sqlite3_create_function_v2(db, "acc_varp", 1, flags, nullptr, nullptr, spread_step, spread_final<false, false>, nullptr);
+}
+
+}  // namespace dao

@@ -1,0 +1,30 @@
+// Access's functions and operators as functions of the evaluator (SQLite), with Access's rules.
+//
+// Registered under the names the rewrite prints (sql_rewrite.h): acc_<name> for each Access function, the
+// aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_concat (&),
+// acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^). Rules kept from Access:
+//   - Null in, Null out, except where Access says otherwise: Nz, IsNull, IIf and & (Null & "x" is "x");
+//   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, StrComp, Like) ignore case;
+//   - dates are date numbers (days since 1899-12-30, the time as the fraction); a text where a date is
+//     expected is read as a date; a text where a number is expected is read as a number or refused
+//     ("Data type mismatch in criteria expression.", 3464);
+//   - Round, CInt, CLng and the operands of \ and Mod round half to even; / always divides as reals.
+// Functions that depend on the clock (Date, Time, Now) read the local time once per call.
+#pragma once
+
+#include <string>
+
+struct sqlite3;
+
+namespace dao {
+
+void register_functions(sqlite3* db);
+
+// The text of a number as Access converts it (CStr): integers in decimal, reals with 15 significant digits.
+std::wstring access_number_text(double v);
+
+// Access's Like: * any run, ? one character, # one digit, [abc] [a-z] [!abc] one character of (or not of) a
+// list; case does not count.
+bool access_like(const std::wstring& text, const std::wstring& pattern);
+
+}  // namespace dao

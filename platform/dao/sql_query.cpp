@@ -1,0 +1,263 @@
+// The evaluator of Access SELECT statements (see sql_query.h).
+#include "platform/dao/sql_query.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cwctype>
+#include <optional>
+#include <set>
+
+#include "platform/dao/errors.h"
+#include "platform/dao/sql_collation.h"
+#include "platform/dao/sql_errors.h"
+#include "platform/dao/sql_functions.h"
+#include "platform/dao/sql_rewrite.h"
+#include "platform/dao/sql_vtab.h"
+#include "platform/dao/state.h"
+#include "platform/system/codepage.h"
+
+namespace dao {
+namespace {
+
+// One evaluator connection with its tables; closed before the tables it reads go away.
+class evaluation {
+ public:
+  explicit evaluation(storage& s) {
+    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY, nullptr) !=
+        SQLITE_OK) {
+      sqlite3_close(db_);
+      throw std::bad_alloc();
+    }
+    register_collation(db_, s.text_order());
+    register_functions(db_);
+    tables_ = std::make_unique<evaluator_tables>(db_, s);
+  }
+  ~evaluation() {
+    sqlite3_finalize(stmt_);
+    sqlite3_close(db_);
+  }
+  evaluation(const evaluation&) = delete;
+  evaluation& operator=(const evaluation&) = delete;
+
+  // Prepares the text, declaring each table or query it names as the evaluator asks for it.
+  sqlite3_stmt* prepare(const std::string& text, const std::wstring& statement) {
+    std::set<std::wstring> declared;
+    for (;;) {
+      if (sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), &stmt_, nullptr) == SQLITE_OK)
+        return stmt_;
+      std::string message = sqlite3_errmsg(db_);
+      std::wstring missing = missing_table(message);
+      if (missing.empty()) throw evaluator_error(message, statement);
+      if (!declared.insert(missing).second || !tables_->declare_object(missing))
+        fail(err::input_table_not_found, missing);
+    }
+  }
+  void fail_step(const std::wstring& statement) { throw evaluator_error(sqlite3_errmsg(db_), statement); }
+  const evaluator_tables& tables() const { return *tables_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::unique_ptr<evaluator_tables> tables_;
+};
+
+// An ORDER BY value of a row, kept to find the rows tied with the last one TOP keeps.
+struct key_value {
+  int type = SQLITE_NULL;
+  double number = 0;
+  std::string text;
+};
+key_value key_of(sqlite3_stmt* st, int i) {
+  key_value k;
+  k.type = sqlite3_column_type(st, i);
+  if (k.type == SQLITE_INTEGER || k.type == SQLITE_FLOAT) k.number = sqlite3_column_double(st, i);
+  if (k.type == SQLITE_TEXT || k.type == SQLITE_BLOB) {
+    const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+    k.text.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
+  }
+  return k;
+}
+bool tied(const std::vector<key_value>& a, const std::vector<key_value>& b, jet::sort_order_kind order) {
+  for (size_t i = 0; i < a.size(); ++i) {
+    bool an = a[i].type == SQLITE_INTEGER || a[i].type == SQLITE_FLOAT, bn = b[i].type == SQLITE_INTEGER || b[i].type == SQLITE_FLOAT;
+    if (an != bn || (a[i].type == SQLITE_NULL) != (b[i].type == SQLITE_NULL)) return false;
+    if (an && a[i].number != b[i].number) return false;
+    if (a[i].type == SQLITE_TEXT && b[i].type == SQLITE_TEXT &&
+        compare_access_text(order, a[i].text.data(), static_cast<int>(a[i].text.size()), b[i].text.data(),
+                            static_cast<int>(b[i].text.size())) != 0)
+      return false;
+    if (a[i].type == SQLITE_BLOB && a[i].text != b[i].text) return false;
+  }
+  return true;
+}
+
+// A value of a column typed from its values: as the evaluator gives it, settled once every row is read.
+jet::value raw_value(sqlite3_stmt* st, int i) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: return jet::value::big_integer(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return jet::value::double_(sqlite3_column_double(st, i));
+    case SQLITE_TEXT: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      return jet::value::text(sys_utf8_to_wide(std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)))));
+    }
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(st, i));
+      return jet::value::binary(jet::bytes(p, p + sqlite3_column_bytes(st, i)));
+    }
+    default: return jet::value::null();
+  }
+}
+
+// Settles the type of a column typed from its values and converts them.
+void settle(column_spec& c, std::vector<row>& rows, size_t i) {
+  bool integers = false, reals = false, texts = false, blobs = false, wide = false;
+  size_t longest = 0;
+  for (const row& r : rows) {
+    const jet::value& v = r[i];
+    switch (v.kind_of()) {
+      case jet::value::kind::big_integer:
+        integers = true;
+        wide = wide || v.as_big() < INT32_MIN || v.as_big() > INT32_MAX;
+        break;
+      case jet::value::kind::double_: reals = true; break;
+      case jet::value::kind::text: texts = true; longest = std::max(longest, v.as_text().size()); break;
+      case jet::value::kind::binary: blobs = true; break;
+      default: break;
+    }
+  }
+  using ct = jet::column_type;
+  if (texts || (!integers && !reals && !blobs)) {
+    c.type = longest > 255 ? ct::memo : ct::text;
+    c.size = longest > 255 ? 0 : 255;
+  } else if (blobs) {
+    c.type = ct::ole;
+  } else {
+    c.type = reals || wide ? ct::double_ : ct::long_integer;
+  }
+  for (row& r : rows) {
+    jet::value& v = r[i];
+    if (v.is_null()) continue;
+    if (c.type == ct::text || c.type == ct::memo) {
+      if (v.kind_of() == jet::value::kind::big_integer) v = jet::value::text(std::to_wstring(v.as_big()));
+      else if (v.kind_of() == jet::value::kind::double_) v = jet::value::text(access_number_text(v.as_double()));
+    } else if (c.type == ct::long_integer) {
+      v = jet::value::long_integer(static_cast<int32_t>(v.as_big()));
+    } else if (c.type == ct::double_ && v.kind_of() == jet::value::kind::big_integer) {
+      v = jet::value::double_(static_cast<double>(v.as_big()));
+    }
+  }
+}
+
+column_spec counted_column() {
+  column_spec n;
+  n.name = L"Expr1000";
+  n.type = jet::column_type::long_integer;
+  return n;
+}
+
+}  // namespace
+
+query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
+  rewritten_sql rw = rewrite_select(sql);
+  query_result out;
+  if (rw.count_of_top) {
+    // The count of a statement with TOP: its rows, ties included, counted.
+    query_result inner = run_query(s, rw.inner, true);
+    out.columns.push_back(counted_column());
+    if (read_rows) out.rows.push_back(row{jet::value::long_integer(static_cast<int32_t>(inner.rows.size()))});
+    return out;
+  }
+  evaluation e(s);
+  sqlite3_stmt* st = e.prepare(rw.text, sql);
+  int all = sqlite3_column_count(st);
+  int shown = all - static_cast<int>(rw.hidden_columns);
+
+  // Columns: from their source column where they show one.
+  std::vector<bool> typed(static_cast<size_t>(shown), false);
+  std::vector<std::optional<evaluator_tables::source>> sources;
+  std::set<std::wstring> names;
+  bool repeated = false;
+  for (int i = 0; i < shown; ++i) {
+    column_spec c;
+    const char* name = sqlite3_column_name(st, i);
+    c.name = sys_utf8_to_wide(name ? name : "");
+    const char* table = sqlite3_column_table_name(st, i);
+    const char* origin = sqlite3_column_origin_name(st, i);
+    std::optional<evaluator_tables::source> src;
+    if (table && origin) src = e.tables().source_column(table, origin);
+    if (src) {
+      std::wstring result_name = c.name;
+      c = src->column;
+      c.name = result_name;
+      if (c.type == jet::column_type::decimal) c.type = jet::column_type::double_;
+      if (c.type == jet::column_type::guid) {
+        c.type = jet::column_type::text;
+        c.size = 38;
+      }
+      typed[static_cast<size_t>(i)] = true;
+    }
+    std::wstring folded = c.name;
+    for (wchar_t& ch : folded) ch = static_cast<wchar_t>(std::towlower(ch));
+    repeated = repeated || !names.insert(folded).second;
+    sources.push_back(src);
+    out.columns.push_back(c);
+  }
+  // Two columns of one name (SELECT * over a join) are told apart by their tables, as Access names them.
+  if (repeated)
+    for (size_t i = 0; i < out.columns.size(); ++i)
+      if (sources[i]) out.columns[i].name = sources[i]->table + L"." + out.columns[i].name;
+
+  // Appending through the result: a plain SELECT of one stored table whose every column is one of its own.
+  if (!rw.single_table.empty()) {
+    std::wstring table = e.tables().table_name(sys_wide_to_utf8(rw.single_table));
+    bool all_from_it = !table.empty() && shown > 0;
+    for (const auto& src : sources) all_from_it = all_from_it && src && same_name(src->table, table);
+    if (all_from_it) {
+      out.table = table;
+      for (const auto& src : sources) out.table_columns.push_back(src->position);
+      out.table_width = sources[0]->width;
+    }
+  }
+
+  bool untyped = false;
+  for (bool t : typed) untyped = untyped || !t;
+  if (!read_rows && !untyped) return out;
+
+  std::vector<std::vector<key_value>> keys;
+  for (;;) {
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) e.fail_step(sql);
+    row r;
+    r.reserve(static_cast<size_t>(shown));
+    for (int i = 0; i < shown; ++i) {
+      sqlite3_value* v = sqlite3_column_value(st, i);
+      r.push_back(typed[static_cast<size_t>(i)] ? value_for_column(v, out.columns[static_cast<size_t>(i)])
+                                                : raw_value(st, i));
+    }
+    out.rows.push_back(std::move(r));
+    if (rw.has_top && rw.hidden_columns > 0) {
+      std::vector<key_value> k;
+      for (int i = shown; i < all; ++i) k.push_back(key_of(st, i));
+      keys.push_back(std::move(k));
+    }
+    if (!read_rows) break;  // one row types the columns
+  }
+  if (rw.has_top) {
+    double wanted = rw.top_percent ? std::ceil(static_cast<double>(out.rows.size()) * rw.top / 100.0 - 1e-9) : rw.top;
+    size_t n = static_cast<size_t>(std::max(0.0, wanted));
+    if (n < out.rows.size()) {
+      size_t keep = n;
+      if (n > 0 && !keys.empty())
+        while (keep < out.rows.size() && tied(keys[keep], keys[n - 1], s.text_order())) ++keep;
+      out.rows.resize(keep);
+    }
+  }
+  for (size_t i = 0; i < typed.size(); ++i)
+    if (!typed[i]) settle(out.columns[i], out.rows, i);
+  if (!read_rows) out.rows.clear();
+  return out;
+}
+
+}  // namespace dao

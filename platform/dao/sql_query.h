@@ -1,0 +1,35 @@
+// Evaluating an Access SELECT statement over one open file.
+//
+// The statement is rewritten (sql_rewrite.h) and run by an in-memory SQLite connection made for it, whose
+// tables are the file's tables and stored queries (sql_vtab.h), whose functions are Access's
+// (sql_functions.h) and whose text collation is the file's (sql_collation.h). Nothing is written anywhere.
+//
+// Result columns are typed from the column they show when they show one (name, type and size of the source
+// column under the result's name), else from their values: whole numbers as Long (Double beyond its range),
+// reals as Double, texts as Text (Memo beyond 255 characters), blobs as OLE Object; a column of Nulls is Text.
+// Rows come in the order the statement's ORDER BY asks (otherwise as the evaluator reads them); TOP keeps the
+// first rows and every row tied with the last one kept, as Access does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/dao/storage.h"
+
+namespace dao {
+
+struct query_result {
+  std::vector<column_spec> columns;
+  std::vector<row> rows;  // empty when only the columns were asked for
+  // A plain SELECT of one stored table: the table's name and, per result column, its position among the
+  // table's columns (rows appended through the result go there). Empty otherwise.
+  std::wstring table;
+  std::vector<size_t> table_columns;
+  size_t table_width = 0;  // the table's columns
+};
+
+// Runs `sql`; with `read_rows` false only its columns are found (the table is not read when every column
+// is one of a table's). Raises dao::error with Access's number when the statement cannot be run.
+query_result run_query(storage& s, const std::wstring& sql, bool read_rows);
+
+}  // namespace dao

@@ -1,0 +1,50 @@
+// Access SQL turned into the SQL of the evaluator underneath (SQLite), with Access's meaning kept.
+//
+// The statement is read by a small parser of Access's SELECT grammar and printed again; whatever it does
+// not know is refused with the DAO error Access gives, so nothing half-understood reaches the evaluator:
+//   3129  not a statement at all ("Invalid SQL statement; expected 'DELETE', ...")
+//   3219  an action or definition statement (DELETE, INSERT, UPDATE, SELECT ... INTO, CREATE, ...)
+//   3141  a SELECT whose clauses are out of place;  3131  a FROM clause it cannot read
+//   3075  an expression it cannot read ("Syntax error ... in query expression '<text>'.")
+//   3085  a function Access does not have;  3142  text after the end of the statement
+//   3061  a PARAMETERS declaration (its parameters are never given here)
+// What the printed text relies on (registered by sql_functions.h and sql_collation.h):
+//   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
+//     Not, And, Or keep Null as Access does; Like, &, \, Mod and ^ are functions with Access's rules;
+//   - #date# literals become the date number; "text" and 'text' are text literals; True/False are -1/0;
+//   - `a!b` is `a.b`; DISTINCTROW and WITH OWNERACCESS OPTION change nothing for a SELECT;
+//   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
+//   - GROUP BY and ORDER BY expressions group and sort under `access_text`.
+// TOP n [PERCENT] of the outermost SELECT is not printed: it is returned to the caller, who keeps the first
+// rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
+// trailing result columns (`hidden_columns` of them). A TOP inside a subquery or a stored query becomes a
+// plain row limit.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace dao {
+
+struct rewritten_sql {
+  std::string text;           // UTF-8, for the evaluator
+  bool has_top = false;
+  double top = 0;             // TOP n (rows), or percent of the rows when top_percent
+  bool top_percent = false;
+  size_t hidden_columns = 0;  // trailing columns holding the ORDER BY values (TOP with ORDER BY only)
+  // A plain SELECT of one table (no DISTINCT, grouping, aggregate, union, join or subquery): the table as the
+  // statement names it, through which new rows can be appended; else empty.
+  std::wstring single_table;
+  // The statement is `SELECT Count(*) FROM (<inner>)` and the inner statement has a TOP of its own: the
+  // count is that of the inner statement's rows, which the caller evaluates (`inner` is its Access text).
+  bool count_of_top = false;
+  std::wstring inner;
+};
+
+// Rewrites one SELECT statement (a trailing ';' allowed); raises dao::error as listed above.
+rewritten_sql rewrite_select(const std::wstring& access_sql);
+
+// The text of a stored query, for a view: TOP is a plain row limit and no column is hidden.
+std::string rewrite_view(const std::wstring& access_sql);
+
+}  // namespace dao
