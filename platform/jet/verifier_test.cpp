@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/jet/byte_order.h"
+#include "platform/jet/catalog.h"
 #include "platform/jet/database.h"
+#include "platform/jet/index_scan.h"
 #include "platform/jet/new_file.h"
 #include "platform/jet/reader.h"
 #include "platform/jet/test_scratch.h"
@@ -46,10 +49,52 @@ class VerifierTest : public ::testing::Test {
     in.read(reinterpret_cast<char*>(b.data()), std::streamsize(n));
     return b;
   }
+  // A finding of the check itself, not of a verification that stopped on an error nobody caught.
   bool mentions(const verify_report& r, const std::string& what) {
     for (const auto& p : r.problems)
-      if (p.find(what) != std::string::npos) return true;
+      if (p.find(what) != std::string::npos && p.rfind("verification stopped", 0) != 0) return true;
     return false;
+  }
+  void poke_u32(uint64_t offset, uint32_t v) { poke(offset, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
+  uint32_t peek_u32(uint64_t offset) { return get_u32(peek(offset, 4).data()); }
+  uint64_t page_at(uint32_t page) const { return uint64_t(page) * f_.page_size; }
+  // Where the row at a row pointer starts in the file.
+  uint64_t row_at(uint32_t rp) {
+    uint32_t slot = get_u16(peek(page_at(row_pointer_page(rp)) + f_.data_row_table_offset + 2 * row_pointer_row(rp), 2).data());
+    return page_at(row_pointer_page(rp)) + (slot & 0x1FFF);
+  }
+  // Where physical index `i`'s block starts on the (one-page) definition of T.
+  uint64_t index_block_at(size_t i) {
+    uint64_t at = page_at(def_.tdef_page) + f_.tdef_header_size + def_.indexes.size() * f_.index_stats_size +
+                  def_.columns.size() * f_.column_block_size;
+    for (size_t c = 0; c < def_.columns.size(); ++c) at += f_.name_length_size + get_u16(peek(at, 2).data());
+    return at + i * f_.physical_index_block_size;
+  }
+  // Where the Id of the catalog row naming `id` lies.
+  uint64_t catalog_id_at(uint32_t id) {
+    auto r = database_reader::open(path_);
+    table_def objects = r->table_at(msysobjects_tdef_page);
+    const column_def* id_column = nullptr;
+    for (const auto& c : objects.columns)
+      if (c.name == L"Id") id_column = &c;
+    auto cursor = r->rows(objects);
+    std::vector<value> row;
+    while (cursor.next(row))
+      if (row[id_column->number].as_long() == int32_t(id))
+        return row_at(cursor.row_pointer()) + f_.row_count_field_size + id_column->fixed_offset;
+    ADD_FAILURE() << "no catalog row names " << id;
+    return 0;
+  }
+  // The entries of an index's root leaf, with the file offset of each.
+  std::vector<std::pair<index_entry, uint64_t>> root_leaf_entries(size_t i) {
+    auto r = database_reader::open(path_);
+    uint64_t at = page_at(def_.indexes[i].root_page) + f_.index_first_entry_offset;
+    std::vector<std::pair<index_entry, uint64_t>> out;
+    for (const index_entry& e : read_index_entries(f_, r->pages(), def_.indexes[i].root_page)) {
+      out.push_back({e, at});
+      at += e.key.size() + 4;
+    }
+    return out;
   }
 
   const format& f_ = format::jet4();
@@ -83,6 +128,163 @@ TEST_F(VerifierTest, FindsAWrongIndexKey) {
   poke(at, {uint8_t(peek(at, 1)[0] ^ 0x01)});
   auto r = verify_file(path_);
   EXPECT_FALSE(r.ok());
+}
+
+// Each check, alone: the damage it is there for is reported in its own words, so no check can go
+// missing unnoticed behind another that happens to catch the same file.
+TEST_F(VerifierTest, FindsAKeyChangedInPlace) {
+  // The last key of the primary key grows by one: still in order, but no longer its row's key.
+  auto entries = root_leaf_entries(0);
+  ASSERT_EQ(entries.size(), 300u);
+  const auto& [last, at] = entries.back();
+  const uint64_t byte = at + last.key.size() - 1;
+  poke(byte, {uint8_t(peek(byte, 1)[0] + 1)});
+  auto r = verify_file(path_);
+  ASSERT_EQ(r.problems.size(), 1u) << r.text();
+  EXPECT_TRUE(mentions(r, "index 'PrimaryKey': entry 299 does not match the key re-encoded from its row"));
+}
+
+TEST_F(VerifierTest, FindsADuplicateKeyInAUniqueIndex) {
+  auto entries = root_leaf_entries(0);
+  ASSERT_TRUE(def_.indexes[0].is_unique());
+  ASSERT_EQ(entries[0].first.key.size(), entries[1].first.key.size());
+  poke(entries[1].second, entries[0].first.key);  // still ascending: the row pointer orders them
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "index 'PrimaryKey': unique index holds a duplicate key")) << r.text();
+}
+
+TEST_F(VerifierTest, FindsIndexEntriesForRowsThatAreGone) {
+  // Row 0 of the first data page marked deleted: both indexes still hold its entry.
+  const uint64_t slot = page_at(data_page_) + f_.data_row_table_offset;
+  poke(slot, {peek(slot, 1)[0], uint8_t(peek(slot + 1, 1)[0] | 0x80)});
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "index 'ByName': 300 entries for 299 rows")) << r.text();
+}
+
+TEST_F(VerifierTest, FindsAnIndexUsageMapMissingAPageAndDamageInTheTree) {
+  const uint32_t root = def_.indexes[0].root_page;
+  const uint64_t map = row_at(def_.indexes[0].usage_map);
+  const uint32_t start = peek_u32(map + 1);
+  poke(map + 5 + (root - start) / 8, {uint8_t(peek(map + 5 + (root - start) / 8, 1)[0] & ~(1u << ((root - start) % 8)))});
+  EXPECT_TRUE(mentions(verify_file(path_), "index 'PrimaryKey': usage map does not list exactly the pages of the tree"));
+  poke_u32(page_at(root) + 4, 7);  // the tree's owner
+  EXPECT_TRUE(mentions(verify_file(path_), "index 'PrimaryKey': index page " + std::to_string(root) + ": owned by page 7"));
+}
+
+TEST_F(VerifierTest, FindsTwoIndexesOnOneTree) {
+  poke_u32(index_block_at(1) + f_.physical_index_root_offset, def_.indexes[0].root_page);
+  EXPECT_TRUE(mentions(verify_file(path_), "page " + std::to_string(def_.indexes[0].root_page) + " is used by both"));
+}
+
+TEST_F(VerifierTest, FindsDamagedUsageMaps) {
+  const std::string original = slurp(path_);
+  auto reset = [&] { std::ofstream(path_, std::ios::binary | std::ios::trunc) << original; };
+  const uint64_t map = row_at(def_.owned_map);
+  poke(map, {7});
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T': bad usage map"));
+  reset();
+  poke_u32(page_at(row_pointer_page(def_.owned_map)) + f_.data_owner_offset, 9);
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T': its usage map lies on a page not owned by 0"));
+  reset();
+  poke_u32(page_at(def_.tdef_page) + f_.tdef_owned_map_offset, 0x7FFF00);
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "usage-map rows uses page 32767 beyond the end of the file")) << r.text();
+  EXPECT_TRUE(mentions(r, "table 'T': cannot read its usage map")) << r.text();
+  reset();
+  poke_u32(map + 1, 0x100000);  // start page far beyond the file
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T': owned map names page " + std::to_string(0x100000 + data_page_) +
+                                               " beyond the file"));
+}
+
+TEST_F(VerifierTest, FindsMapsListingPagesOfAnotherKind) {
+  const std::string original = slurp(path_);
+  auto reset = [&] { std::ofstream(path_, std::ios::binary | std::ios::trunc) << original; };
+  const column_def& memo = def_.columns[2];
+  std::vector<uint32_t> lval;
+  {
+    auto r = database_reader::open(path_);
+    lval = read_usage_map(f_, r->row_bytes(memo.lv_owned_map), r->pages());
+  }
+  // The memo's pages sit in a reference map (its first bitmap page covers page 0 on), the table's
+  // maps are inline from page 0.
+  ASSERT_GT(lval.size(), 10u);
+  const uint64_t lv_map = row_at(memo.lv_owned_map);
+  ASSERT_EQ(peek(lv_map, 1)[0], usage_map_layout::reference_map);
+  const uint64_t lv_bits = page_at(peek_u32(lv_map + 1)) + 4;
+  auto set_bit = [&](uint64_t bits, uint32_t page) {
+    poke(bits + page / 8, {uint8_t(peek(bits + page / 8, 1)[0] | (1u << (page % 8)))});
+  };
+  ASSERT_EQ(peek_u32(row_at(def_.owned_map) + 1), 0u);
+  set_bit(row_at(def_.owned_map) + 5, lval.front());
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T': owned map lists page " + std::to_string(lval.front()) +
+                                               ", which is not one of its data pages"));
+  reset();
+  set_bit(lv_bits, data_page_);
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T' column 'Memo': long-value map lists page " +
+                                               std::to_string(data_page_) + ", which is not an LVAL page"));
+  reset();
+  ASSERT_NE(memo.lv_free_map, 0u);
+  ASSERT_EQ(peek_u32(row_at(memo.lv_free_map) + 1), 0u);
+  set_bit(row_at(memo.lv_free_map) + 5, def_.tdef_page);
+  EXPECT_TRUE(mentions(verify_file(path_), "column 'Memo': long-value free map lists page " +
+                                               std::to_string(def_.tdef_page) + " it does not own"));
+  reset();
+  // The long-value pages dropped from their column's map: rows point at pages nobody owns.
+  poke(lv_bits, std::vector<uint8_t>(f_.page_size - 4, 0));
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "long value of 'Memo' on page " + std::to_string(lval.front()) + ", which the column does not own"));
+  EXPECT_TRUE(mentions(r, "page " + std::to_string(lval.front()) + " is neither free nor owned by any object"));
+  EXPECT_TRUE(mentions(r, std::to_string(lval.size() - 10) + " more pages neither free nor owned"));
+}
+
+TEST_F(VerifierTest, FindsDamagedPagesRowsAndDefinitions) {
+  const std::string original = slurp(path_);
+  auto reset = [&] { std::ofstream(path_, std::ios::binary | std::ios::trunc) << original; };
+  poke(page_at(data_page_) + f_.data_row_count_offset, {0xFF, 0x0F});
+  EXPECT_TRUE(mentions(verify_file(path_), "page " + std::to_string(data_page_) + ": row count beyond the page"));
+  reset();
+  // Row 0's column count claims more columns than the table has.
+  const uint64_t row = row_at(make_row_pointer(data_page_, 0));
+  poke(row, {0xFF, 0x00});
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "table 'T' row " + std::to_string(data_page_) + ":0: ")) << r.text();
+  reset();
+  poke(page_at(def_.tdef_page), {page_type::data});
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T': "));
+}
+
+TEST_F(VerifierTest, FindsAWrongCatalogAndGlobalMap) {
+  const std::string original = slurp(path_);
+  auto reset = [&] { std::ofstream(path_, std::ios::binary | std::ios::trunc) << original; };
+  poke_u32(catalog_id_at(msysaces_tdef_page), def_.tdef_page);
+  auto r = verify_file(path_);
+  EXPECT_TRUE(mentions(r, "two catalog rows name TDEF page " + std::to_string(def_.tdef_page))) << r.text();
+  EXPECT_TRUE(mentions(r, "the catalog lacks the system table at page " + std::to_string(msysaces_tdef_page)));
+  reset();
+  poke_u32(catalog_id_at(def_.tdef_page), 0x7FFF00);
+  EXPECT_TRUE(mentions(verify_file(path_), "table 'T' names page 8388352"));
+  reset();
+  poke_u32(page_at(1) + f_.data_owner_offset, 0);
+  EXPECT_TRUE(mentions(verify_file(path_), "page 1 is not the global usage map"));
+  reset();
+  poke(page_at(1) + f_.data_row_count_offset, {0, 0});
+  EXPECT_TRUE(mentions(verify_file(path_), "global usage map: Cannot open database 'page 1 holds no map'"));
+  reset();
+  poke(page_at(1) + get_u16(peek(page_at(1) + f_.data_row_table_offset, 2).data()), {7});
+  EXPECT_TRUE(mentions(verify_file(path_), "global usage map: Cannot open database 'unknown usage map type 7'"));
+  reset();
+  std::filesystem::resize_file(path_, f_.max_file_size + f_.page_size);  // sparse: nothing is written
+  EXPECT_TRUE(mentions(verify_file(path_), "the file is larger than its format allows"));
+}
+
+TEST_F(VerifierTest, NotesAnAutoNumberCounterAboveTheRowsAndStaleIndexStatistics) {
+  poke_u32(page_at(def_.tdef_page) + f_.tdef_autonumber_offset, 999);
+  poke_u32(page_at(def_.tdef_page) + f_.tdef_header_size + tdef_const::index_entry_count_offset, 5);
+  auto r = verify_file(path_);
+  EXPECT_TRUE(r.ok()) << r.text();
+  ASSERT_EQ(r.notes.size(), 2u) << r.text();
+  EXPECT_EQ(r.notes[0], "table 'T': AutoNumber counter 999, largest value 300");
+  EXPECT_EQ(r.notes[1], "table 'T' index 'PrimaryKey': statistics say 5 entries, the tree holds 300");
 }
 
 TEST_F(VerifierTest, FindsAWrongFreeSpaceField) {
