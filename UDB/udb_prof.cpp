@@ -129,11 +129,19 @@ bool udb_profile::read(std::istream& in) {
 
 std::string udb_profile::to_text() const {
   std::string out;
+  // A bare line that was read is also one of its section's pairs: it is written once, where its pair stands, as
+  // it was read. Raw lines only the raw list holds still follow under a repeated header.
+  std::map<std::wstring, std::size_t> raw_written;
   for (const auto& [name, pairs] : sections_) {
     append_line(out, L"[" + one_line(name) + L"]");
     const bool bare_keys = name == selected_tables_section;
+    auto raw = raw_sections_.find(name);
+    std::size_t& next_raw = raw_written[name];
     for (const auto& [key, value] : pairs) {
-      if (bare_keys && value.empty()) {
+      if (value.empty() && raw != raw_sections_.end() && next_raw < raw->second.size() &&
+          tk_wtrim(raw->second[next_raw]) == key) {
+        append_line(out, one_line(raw->second[next_raw++]));
+      } else if (bare_keys && value.empty()) {
         append_line(out, one_line(key));
       } else {
         append_line(out, one_line(key) + L"=" + one_line(value));
@@ -142,8 +150,10 @@ std::string udb_profile::to_text() const {
     append_line(out, std::wstring());
   }
   for (const auto& [name, lines] : raw_sections_) {
+    const std::size_t done = raw_written.count(name) ? raw_written[name] : 0;
+    if (done >= lines.size()) continue;
     append_line(out, L"[" + one_line(name) + L"]");
-    for (const auto& line : lines) append_line(out, one_line(line));
+    for (std::size_t i = done; i < lines.size(); ++i) append_line(out, one_line(lines[i]));
   }
   return out;
 }

@@ -5,7 +5,8 @@
 //   "[" name "]"      a section header; later lines belong to that section (a repeated header continues it)
 //   key "=" value     a pair; the first "=" separates, later ones belong to the value; blanks around key and
 //                     value are dropped
-//   anything else     a bare line: kept as read in the section's raw lines, and as the pair (line, "")
+//   anything else     a bare line: kept as read in the section's raw lines, and as the pair (line, ""); it is
+//                     written back once, as it was read, where its pair stands
 // Empty lines are skipped. There is no quoting: a value cannot hold a line break (the writer turns each CR LF,
 // LF or CR into one blank), and a key cannot hold "=" or start or end with a blank.
 //

@@ -139,13 +139,13 @@ TEST(Profile, WritesSectionsInNameOrderAndTablesBare) {
             "[Selected Views]\r\n\r\n");
 }
 
-TEST(Profile, BareLinesAreAlsoKeptAsRead) {
+TEST(Profile, BareLinesAreWrittenBackOnceAsRead) {
   udb_profile p;
   ASSERT_TRUE(parse(p, "[Generic settings]\n  line  \n"));
   EXPECT_EQ(p.get_value(L"Generic settings", L"line"), L"");
   EXPECT_EQ(p.to_text(),
-            "[Available Queries]\r\n\r\n[Generic settings]\r\nline=\r\n\r\n[Selected Tables]\r\n\r\n"
-            "[Selected Views]\r\n\r\n[Generic settings]\r\n  line  \r\n");
+            "[Available Queries]\r\n\r\n[Generic settings]\r\n  line  \r\n\r\n[Selected Tables]\r\n\r\n"
+            "[Selected Views]\r\n\r\n");
 }
 
 TEST_F(ProfileFile, StoreAndLoadRoundTrip) {
@@ -168,6 +168,24 @@ TEST_F(ProfileFile, StoreAndLoadRoundTrip) {
   ASSERT_TRUE(p.store(file));
   EXPECT_EQ(slurp(file), p.to_text());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ProfileFile, LoadAndStoreCyclesKeepEachEntryOnce) {
+  const std::wstring file = path("cycle.rwf");
+  write(file, "[Generic settings]\r\nsrc=shop\r\n  plain  \r\n[Selected Tables]\r\nt1\r\nq1=SELECT 1\r\nt2\r\n");
+  std::string first;
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    udb_profile p;
+    ASSERT_TRUE(p.load(file));
+    EXPECT_EQ(p.get_selected_tables(), (pairs{{L"t1", L""}, {L"q1", L"SELECT 1"}, {L"t2", L""}}));
+    EXPECT_EQ(p.sections().at(L"Generic settings"), (pairs{{L"src", L"shop"}, {L"plain", L""}}));
+    ASSERT_TRUE(p.store(file));
+    if (cycle == 0) first = slurp(file);
+    EXPECT_EQ(slurp(file), first);
+  }
+  EXPECT_EQ(first,
+            "[Available Queries]\r\n\r\n[Generic settings]\r\nsrc=shop\r\n  plain  \r\n\r\n"
+            "[Selected Tables]\r\nt1\r\nq1=SELECT 1\r\nt2\r\n\r\n[Selected Views]\r\n\r\n");
 }
 
 TEST_F(ProfileFile, MissingFileAndFolders) {
