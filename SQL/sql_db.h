@@ -38,6 +38,12 @@ struct sql_long_param {
 };
 class sql_client;
 class sql_tmp_recordset;
+class tk_exception;
+
+// Reports the error of one item of a list (a view, a foreign key, a row of a refused batch) through the error
+// handler, the item named by the context, and answers true; without an error handler it answers false and the
+// caller raises the error itself. may_return false: the user's Abort unwinds the caller (tk_final_exception).
+bool sql_report_item(const std::wstring& context, const tk_exception& e, bool may_return);
 
 class sql_database : public udb_database {
  public:
@@ -83,8 +89,9 @@ class sql_database : public udb_database {
   sql_engine& engine() { return engine_; }
 
  private:
-  // The ALTER TABLE that adds an index over the columns, or "" when an index starts with them already.
-  std::string fk_index_statement(const std::wstring& table, const udb_name_list& columns);
+  // The ALTER TABLE that adds an index over the columns, or "" when an index starts with them already; mapped
+  // receives the table's columns that the (source) column names stand for.
+  std::string fk_index_statement(const std::wstring& table, const udb_name_list& columns, udb_name_list& mapped);
   void init_tables();
   void init_views();
 

@@ -18,15 +18,17 @@ constexpr std::size_t k_long_data_chunk = 0x20000;
 
 // One failed item of a list: reported through the error handler, or kept to be raised once the list is done.
 void report_item(const std::wstring& context, const tk_exception& e, std::optional<tk_exception>& first) {
-  if (error_handler::exists()) {
-    error_handler::instance().set_context(context);
-    error_handler::instance().handle(e, false);
-  } else if (!first) {
-    first = e;
-  }
+  if (!sql_report_item(context, e, false) && !first) first = e;
 }
 
 }  // namespace
+
+bool sql_report_item(const std::wstring& context, const tk_exception& e, bool may_return) {
+  if (!error_handler::exists()) return false;
+  error_handler::instance().set_context(context);
+  error_handler::instance().handle(e, may_return);
+  return true;
+}
 
 void sql_database::query_append(const std::string& text) {
   tk_trace(2, "sql_database::query_append(q_len=%d)", static_cast<int>(text.size()));
@@ -158,12 +160,18 @@ void sql_database::create_views(const udb_view_list& list) {
   if (first) throw *first;
 }
 
-std::string sql_database::fk_index_statement(const std::wstring& table, const udb_name_list& columns) {
+std::string sql_database::fk_index_statement(const std::wstring& table, const udb_name_list& columns,
+                                             udb_name_list& mapped) {
   tk_trace_w(1, L"sql_database::create_fk_index_if(%s)", table.c_str());
   // The table's indexes as the server has them now (its foreign keys are not read again).
   const sql_table current(this, table, nullptr, 1);
-  udb_name_list mapped;
-  for (const std::wstring& c : columns) mapped.push_back(names_map.get_fn_mapped_name(table, c));
+  // Each column as create_table named it (Name stays Name beside name00000).
+  const udb_names_map::name_map* renamings = sql_field_finder::renamings_of(names_map, table);
+  mapped.clear();
+  for (const std::wstring& c : columns) {
+    const t_ftd* column = sql_field_finder::resolve(renamings, current.schema, c);
+    mapped.push_back(column ? column->name : c);
+  }
   if (current.indexes.has_index_on_fields(mapped, false)) {
     tk_trace_w(1, L"Index for table '%s' exists", table.c_str());
     return std::string();
@@ -175,7 +183,8 @@ std::string sql_database::fk_index_statement(const std::wstring& table, const ud
 }
 
 void sql_database::create_fk_index_if(const std::wstring& table, const udb_name_list& columns) {
-  const std::string statement = fk_index_statement(table, columns);
+  udb_name_list mapped;
+  const std::string statement = fk_index_statement(table, columns, mapped);
   if (!statement.empty()) query_append(statement);
 }
 
@@ -227,20 +236,20 @@ void sql_database::create_relationships(const udb_relationships& list) {
         tk_trace_w(2, L"Store generated index name '%s'", constraint.c_str());
       }
       validator->add_existing_name(constraint);
-      auto column_list = [&](const std::wstring& table, const udb_name_list& columns) {
+      // The indexes a foreign key needs are looked up before the tables are locked (the look-up reads other
+      // tables than the two locked ones).
+      udb_name_list fk_columns, pk_columns;
+      const std::string fk_index = fk_index_statement(fk_table, r.fk_flds, fk_columns);
+      const std::string pk_index = fk_index_statement(pk_table, r.pk_flds, pk_columns);
+      auto column_list = [&](const udb_name_list& columns) {
         std::wstring text;
-        for (const std::wstring& c : columns)
-          text += (text.empty() ? L"" : L", ") + engine_.get_safe_name(names_map.get_fn_mapped_name(table, c));
+        for (const std::wstring& c : columns) text += (text.empty() ? L"" : L", ") + engine_.get_safe_name(c);
         return text;
       };
       const std::wstring alter = L"ALTER TABLE " + engine_.get_safe_name(fk_table) + L" ADD CONSTRAINT " +
-                                 engine_.get_safe_name(constraint) + L" FOREIGN KEY(" +
-                                 column_list(r.table, r.fk_flds) + L") REFERENCES " +
-                                 engine_.get_safe_name(pk_table) + L"(" + column_list(r.ref_table, r.pk_flds) + L")";
-      // The indexes a foreign key needs are looked up before the tables are locked (the look-up reads other
-      // tables than the two locked ones).
-      const std::string fk_index = fk_index_statement(fk_table, r.fk_flds);
-      const std::string pk_index = fk_index_statement(pk_table, r.pk_flds);
+                                 engine_.get_safe_name(constraint) + L" FOREIGN KEY(" + column_list(fk_columns) +
+                                 L") REFERENCES " + engine_.get_safe_name(pk_table) + L"(" +
+                                 column_list(pk_columns) + L")";
       query_append(tk_to_utf8(lock));
       // The locks end with this key, whatever happens: a lock left behind refuses every other table.
       try {

@@ -98,8 +98,15 @@ bool date_text(const ole_variant& value, const t_ftd& column, std::string& out) 
                      0);
 }
 
+// A floating value that is no number: its text form reads "0", which would stand for it unnoticed.
+bool is_nan(const ole_variant& value) {
+  return (value.vt() == VT_R8 && std::isnan(value.variant.dblVal)) ||
+         (value.vt() == VT_R4 && std::isnan(value.variant.fltVal));
+}
+
 // A number's literal for a numeric column (or a number-like kind without a column).
 std::string number_literal(const ole_variant& value, VARTYPE column_vt, const t_ftd* column) {
+  if (is_nan(value)) not_a_number("NaN", column);
   if (column_vt == VT_BOOL) {
     bool on = false;
     if (value.vt() == VT_BSTR) {
@@ -131,6 +138,7 @@ std::string to_mysql_str(sql_client& client, const ole_variant& value) {
     tk_trace(1, "special processing for BLOBs");
     return bytes_literal(value_bytes(value));
   }
+  if (is_nan(value)) not_a_number("NaN", nullptr);
   return to_mysql_str(client, value.to_wstring(), value.vt());
 }
 

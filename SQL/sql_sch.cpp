@@ -2,9 +2,11 @@
 #include "SQL/sql_sch.h"
 
 #include <algorithm>
+#include <map>
 
 #include "SQL/sql_engi.h"
 #include "SQL/sql_lit.h"
+#include "SQL/sql_tab.h"
 #include "SQL/sql_util.h"
 #include "TK/tk_log.h"
 #include "TK/tk_nocase.h"
@@ -74,8 +76,10 @@ sql_schema_initializer::sql_schema_initializer(sql_engine& engine, const std::ws
       validator_(engine.create_fn_validator(source)) {
   tk_trace(1, "sql_schema_initializer::ctor");
   for (const t_ftd& column : source) {
-    const std::wstring name =
-        validator_->is_acceptable(column.name) ? column.name : validator_->get_safe_name(column.name);
+    // Column names are one name to the server whatever their case: a later Name beside name is renamed.
+    const std::wstring name = validator_->is_acceptable(column.name) && !schema_.find_descriptor(column.name)
+                                  ? column.name
+                                  : validator_->get_safe_name(column.name);
     t_ftd copy = column;
     copy.name = name;
     tk_trace_w(1, L"GOT FIELD: name=%s, type=%d, size=%d, flags=%d, description=%s", name.c_str(), copy.vartype,
@@ -151,17 +155,19 @@ sql_indexes_initializer::sql_indexes_initializer(sql_engine& engine, const udb_i
   for (const udb_index& index : source) {
     tk_trace_w(1, L"Processing '%s'", index.name.c_str());
     std::wstring name = index.name;
-    const bool generated = name.empty() || !validator->is_acceptable(name);
+    // Index names, too, are one name to the server whatever their case.
+    bool taken = false;
+    for (const udb_index& made : indexes_) taken = taken || tk_equal_nocase(made.name, name);
+    const bool generated = name.empty() || !validator->is_acceptable(name) || taken;
     if (generated) {
       name = validator->get_safe_name(name);
       tk_trace_w(1, L"new_name=%s", name.c_str());
     }
     udb_name_list columns;
     for (const std::wstring& column : index.columns) {
-      std::wstring mapped = column;
-      for (const auto& [from, to] : names)
-        if (tk_equal_nocase(from, column)) mapped = to;
-      columns.push_back(mapped);
+      // The column made for that source column (Name and name00000 for Name, name).
+      const t_ftd* made = sql_field_finder::resolve(&names, schema, column);
+      columns.push_back(made ? made->name : column);
     }
     indexes_.push_back(udb_index(name, index.unique, index.primary, columns));
     if (generated) {
@@ -175,7 +181,24 @@ sql_indexes_initializer::sql_indexes_initializer(sql_engine& engine, const udb_i
 void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks) {
   tk_trace(1, "sql_indexes_initializer::get_init_chunks(n_indexes=%d)", static_cast<int>(indexes_.size()));
   const bool old = engine_.is_old_version();
-  const int32_t key_limit = old ? 256 : 1536;
+  // The server's limit counts bytes: a text column takes as many per character as its character set needs at
+  // most (the tables written here take the engine's character set; before 4.1.0 a character was a byte).
+  const int64_t key_limit = old ? 256 : 3072;
+  int64_t text_width = 0;
+  auto width_of_text = [&]() -> int64_t {
+    if (text_width) return text_width;
+    text_width = old ? 1 : 4;
+    if (!old && engine_.get_version() >= sql_version_5_0_1) {
+      try {
+        const std::map<std::string, unsigned>& widths = engine_.character_set_widths();
+        auto it = widths.find(tk_to_utf8(engine_.get_charset()));
+        if (it != widths.end() && it->second > 0) text_width = it->second;
+      } catch (const tk_exception& e) {
+        tk_trace(2, "The character sets' widths are unknown: %s", e.what());
+      }
+    }
+    return text_width;
+  };
   const std::size_t max_indexes = old ? 15 : 63;
   bool auto_seen = false;
   std::size_t handled = 0;
@@ -194,7 +217,7 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks)
     std::wstring clause = index.primary ? L"PRIMARY KEY"
                                         : (index.unique ? L"UNIQUE " : L"INDEX ") + engine_.get_safe_name(index.name);
     clause += L" (";
-    int32_t key_sum = 0;
+    int64_t key_sum = 0;
     bool complete = true;
     bool auto_here = false;
     for (std::size_t i = 0; i < index.columns.size() && complete; ++i) {
@@ -211,7 +234,7 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks)
                  (d->vartype == VT_BSTR && (d->size <= 0 || d->size > k_index_text_limit))) {
         tk_trace_w(3, L"Index '%s' built on LOB column(s) is not allowed", index.name.c_str());
         complete = false;
-      } else if ((key_sum += d->size) > key_limit) {
+      } else if ((key_sum += d->vartype == VT_BSTR ? d->size * width_of_text() : d->size) > key_limit) {
         tk_trace_w(3, L"Index '%s' is too big, skip it", index.name.c_str());
         complete = false;
       }

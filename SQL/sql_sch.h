@@ -14,8 +14,11 @@
 // `sql_indexes_initializer` renames the source indexes (index-name validator) and their columns (the
 // renamings above) and gives one clause per index: PRIMARY KEY (...), UNIQUE `n` (...) or INDEX `n` (...).
 // Indexes without columns, with more than 16 columns, over binary or long text columns (size 0 or above 768),
-// over a column the table lacks, or whose column sizes sum above 1,536 (256 before 4.1.0) are left out with a
-// trace; at most 63 (15 before 4.1.0) are handled. An auto-increment column in no index gets INDEX `c` (`c`).
+// over a column the table lacks, or whose key takes more than 3,072 bytes (256 before 4.1.0; a text column
+// counts its characters times the most bytes a character of the engine's character set takes, any other column
+// its size) are left out with a trace; at most 63 (15 before 4.1.0) are handled. An auto-increment column in no
+// index gets INDEX `c` (`c`). Column and index names that differ from an earlier one only in case get a safe
+// name, as the server takes them for one name.
 #pragma once
 
 #include <cstdint>

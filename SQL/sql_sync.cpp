@@ -65,6 +65,11 @@ std::wstring sql_sync::get_filter_subquery(const std::wstring& table_name, const
 }
 
 std::wstring sql_sync::build_filter(const udb_schema& schema, const std::wstring& key) {
+  return build_filter(key, [&](const std::wstring& name) { return schema.find_descriptor(name); });
+}
+
+std::wstring sql_sync::build_filter(const std::wstring& key,
+                                    const std::function<const t_ftd*(const std::wstring&)>& column_of) {
   std::wstring result, name, value;
   int opened = 0;
   bool name_closed = false;
@@ -73,7 +78,7 @@ std::wstring sql_sync::build_filter(const udb_schema& schema, const std::wstring
     if (c == L'<') {
       if (++opened == 2) {
         // The closing tag starts: the element's value is complete.
-        const t_ftd* column = schema.find_descriptor(name);
+        const t_ftd* column = column_of(name);
         const VARTYPE vt = column ? column->vartype : VT_BSTR;
         if (column && udb_is_numeric_type(vt)) {
           if (!is_number(value)) bad_value(name, value);
@@ -92,7 +97,8 @@ std::wstring sql_sync::build_filter(const udb_schema& schema, const std::wstring
     } else if (c == L'>') {
       if (!name_closed) {
         if (!result.empty()) result += L" and ";
-        result += sql_quote_name(name);
+        const t_ftd* column = column_of(name);
+        result += sql_quote_name(column ? column->name : name);
         name_closed = true;
       } else {
         name_closed = false;

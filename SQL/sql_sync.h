@@ -9,10 +9,12 @@
 // level-0 tk_exception. The column types come from the table's schema.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class sql_database;
 class udb_schema;
+struct t_ftd;
 
 class sql_sync {
  public:
@@ -21,8 +23,12 @@ class sql_sync {
   // Opens the table to learn its columns, then builds the condition (see above). An empty key gives "".
   std::wstring get_filter_subquery(const std::wstring& table_name, const std::wstring& key);
 
-  // The condition over a known schema.
+  // The condition over a known schema, each name of the key standing for the schema's column of that name
+  // (ignoring case).
   static std::wstring build_filter(const udb_schema& schema, const std::wstring& key);
+  // The same, the column of each name given by column_of (the name itself written when it gives none).
+  static std::wstring build_filter(const std::wstring& key,
+                                   const std::function<const t_ftd*(const std::wstring&)>& column_of);
 
  private:
   sql_database& database_;

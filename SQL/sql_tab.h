@@ -11,20 +11,27 @@
 // and so can be told from expressions; on other servers SHOW COLUMNS' Extra column marks expressions.
 // A failing statement raises sql_exception and the table is not opened.
 //
-// Writing (sql_tabw.cpp). Record fields are matched to the table's columns by name (through the field-name
-// validator's safe names, ignoring case), each value written for its own column; a record lacking a column of
-// the table (or, when it has fewer fields than the table, holding a field the table lacks) raises a level-0
-// tk_exception. Rows are appended:
+// Writing (sql_tabw.cpp). Each record field is written to, and each key compared against, the column that
+// create_table made for that field's name: the database's names map for this table says which source names
+// were renamed; a name it does not hold (and every name of a table opened without one) takes the column of
+// exactly that name, else the one matching it ignoring case. A record lacking a column of the table (or, when
+// it has fewer fields than the table, holding a field the table lacks) raises a level-0 tk_exception. Rows are
+// appended:
 //   - batched while the engine allows it: rows with the same column list join one multi-row INSERT of up to
 //     1,000,000 bytes, sent when the next row would pass that size or has another column list, by flush(), by
-//     an update or delete of the table, or by the destructor. A batch the server refuses raises sql_exception
-//     when it is sent (flush() is how a caller learns about the last one; the destructor can only trace it);
+//     an update or delete of the table, or by the destructor. When the server refuses a batch, its rows are
+//     sent again one by one, so that only the rows it refuses are lost; each of them is a record error naming
+//     the row (its number among the rows appended to this object): reported through the error handler when
+//     there is one (context "<table>, record #<n>"), else raised together by flush() as one level-0
+//     tk_exception. A batch the destructor sends is handled the same way (without an error handler its
+//     failures can only be traced). An error of the connection itself stops the retry: the rows not written
+//     are raised as one error;
 //   - one by one after the engine met a row of more than 1,000,000 bytes (from then on, for every table of the
 //     engine): an INSERT per row, whose values above 1 MiB travel as long data of a prepared statement; a row
 //     larger than the server's max_allowed_packet raises "Row size exceeds 'max_allowed_packet'" (level 0).
 // INSERT is plain (REPLACE with database mode bit 0x100): duplicates and refused values are errors, never
 // skipped. Updates and deletes (by the record's key, by a key text, by all the record's fields) raise every
-// failure; a NULL field matches with IS NULL.
+// failure; a NULL field matches with IS NULL. A key text names its columns as a record names its fields.
 #pragma once
 
 #include <cstdint>
@@ -34,32 +41,39 @@
 
 #include "SQL/sql_db.h"
 #include "SQL/sql_recs.h"
-#include "UDB/udb_vali.h"
+#include "UDB/udb_names.h"
 
 class sql_engine;
 
-// The MySQL column name of each field of a record: its name when the server accepts it, else its safe name.
+// The column of each field of a record: the field's name through the table's renamings (source field name to
+// column name, or null when the table has none), then the column of exactly that name, else the one matching it
+// ignoring case (renamings are tried exactly first, ignoring case after the exact column).
 class sql_field_finder {
  public:
-  sql_field_finder(sql_engine& engine, const udb_record& record);
-  // The position of the field whose name equals name (ignoring case), or -1.
-  int get_field_idx(const std::wstring& name) const;
-  const std::wstring& name(std::size_t i) const { return names_[i]; }
+  sql_field_finder(const udb_names_map::name_map* renamings, const udb_schema& schema, const udb_record& record);
+  // The position of the field written to the column of that name (as the schema spells it), or -1.
+  int get_field_idx(const std::wstring& column) const;
+  // The column of field i, or null when the table has none for it.
+  const t_ftd* column(std::size_t i) const { return columns_[i]; }
+  // The column a name stands for, or null.
+  static const t_ftd* resolve(const udb_names_map::name_map* renamings, const udb_schema& schema,
+                              const std::wstring& name);
+  // The renamings create_table recorded for a table (its name exactly, else ignoring case), or null.
+  static const udb_names_map::name_map* renamings_of(const udb_names_map& names, const std::wstring& table);
 
  private:
-  std::unique_ptr<udb_validator> validator_;
-  std::vector<std::wstring> names_;
+  std::vector<const t_ftd*> columns_;
 };
 
 class sql_table : public sql_recordset {
  public:
   sql_table(sql_database* database, const std::wstring& table_name, udb_relationships* relationships,
             int32_t mode);
-  // Sends a pending batch; a failure is traced (call flush() first to learn of it).
+  // Sends a pending batch (see above).
   ~sql_table() override;
 
   void append_record(const udb_record& record) override;
-  // Sends the pending batch; a failure raises sql_exception (the batch is dropped).
+  // Sends the pending batch (see above).
   void flush() override;
   void update1(const udb_record& record) override;
   void update2(const udb_record& record, const std::wstring& key) override;
@@ -79,14 +93,26 @@ class sql_table : public sql_recordset {
                    std::vector<sql_long_param>* long_params);
   void fast_append(const udb_record& record);
   void slow_append(const udb_record& record);
+  // Sends the pending batch; when the server refuses it, its rows one by one (see above). in_destructor: the
+  // error handler may not unwind the caller.
+  void send_pending(bool in_destructor);
+  // The renamings create_table recorded for this table, or null.
+  const udb_names_map::name_map* renamings();
   // The assignments or conditions "`c`=literal" (or "`c` IS NULL" when null_is) of the record's fields that
   // are columns of the table: all of them, those of the key, or the others.
   enum class field_choice { all, key, non_key };
   std::string where_or_set(const udb_record& record, field_choice which, const char* separator, bool null_is);
+  // The condition a key text makes, its names resolved as field names are.
+  std::string key_filter(const std::wstring& key);
 
-  std::string pending_;       // the batch not sent yet
-  std::string pending_head_;  // its INSERT head with the column list
-  int64_t pending_rows_ = 0;
-  bool restarted_ = false;  // a batch was sent for the next row: its statement has no blank before VALUES
+  struct pending_row {
+    std::string values;  // "(1, 'x')"
+    int64_t number;      // among the rows appended to this object, from 1
+  };
+  std::string pending_head_;  // the INSERT head with the column list of the batch not sent yet
+  std::vector<pending_row> pending_;
+  std::size_t pending_size_ = 0;  // the batch's statement length
+  bool pending_restarted_ = false;  // sent for a row of another layout: no blank before VALUES
+  bool restarted_ = false;  // a batch was sent for the next row
   int64_t appended_ = 0;
 };

@@ -21,6 +21,9 @@ constexpr std::size_t k_batch_limit = 1000000;
       0);
 }
 
+// An error of the client library (the connection lost, the server gone), not one the server gave a statement.
+bool is_connection_error(const tk_exception& e) { return e.code >= 0x400000 + 2000 && e.code < 0x400000 + 3000; }
+
 const udb_field& field_or_null(const udb_field* field) {
   static const udb_field null_field;
   return field ? *field : null_field;
@@ -30,28 +33,52 @@ const udb_field& field_or_null(const udb_field* field) {
 
 // ---- sql_field_finder ---------------------------------------------------------------------------------------------
 
-sql_field_finder::sql_field_finder(sql_engine& engine, const udb_record& record)
-    : validator_(engine.create_fn_validator(record)) {
-  tk_trace(1, "sql_field_finder::ctor");
-  tk_trace(1, "sql_field_finder::initialize");
-  for (std::size_t i = 0; i < record.size(); ++i) {
-    std::wstring name = record[i] ? record[i]->get_name() : std::wstring();
-    if (!validator_->is_acceptable(name)) {
-      const std::wstring safe = validator_->get_safe_name(name);
-      tk_trace_w(1, L"GOT SAFE NAME: %s->%s", name.c_str(), safe.c_str());
-      validator_->add_existing_name(safe);
-      name = safe;
+namespace {
+
+const t_ftd* column_named(const udb_schema& schema, const std::wstring& name, bool exact) {
+  for (const t_ftd& c : schema)
+    if (exact ? c.name == name : tk_equal_nocase(c.name, name)) return &c;
+  return nullptr;
+}
+
+const std::wstring* renamed(const udb_names_map::name_map* renamings, const std::wstring& name, bool exact) {
+  if (!renamings) return nullptr;
+  for (const auto& [from, to] : *renamings)
+    if (exact ? from == name : tk_equal_nocase(from, name)) return &to;
+  return nullptr;
+}
+
+}  // namespace
+
+const t_ftd* sql_field_finder::resolve(const udb_names_map::name_map* renamings, const udb_schema& schema,
+                                       const std::wstring& name) {
+  // A renamed field never stands for the column of its old name: that one belongs to another field (a_b, when
+  // a`b became a_b00000). Case-blind matches come after every exact one (Name and name00000 for Name, name).
+  for (const bool exact : {true, false}) {
+    if (const std::wstring* to = renamed(renamings, name, exact)) {
+      if (const t_ftd* c = column_named(schema, *to, true)) return c;
+      return column_named(schema, *to, false);
     }
-    names_.push_back(name);
-    // No later field may take this name.
-    validator_->add_restricted_name(name);
+    if (const t_ftd* c = column_named(schema, name, exact)) return c;
+  }
+  return nullptr;
+}
+
+sql_field_finder::sql_field_finder(const udb_names_map::name_map* renamings, const udb_schema& schema,
+                                   const udb_record& record) {
+  tk_trace(1, "sql_field_finder::ctor");
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    const t_ftd* c = record[i] ? resolve(renamings, schema, record[i]->get_name()) : nullptr;
+    tk_trace_w(1, L"Name=%s, mapped name=%s", record[i] ? record[i]->get_name().c_str() : L"",
+               c ? c->name.c_str() : L"");
+    columns_.push_back(c);
   }
 }
 
-int sql_field_finder::get_field_idx(const std::wstring& name) const {
-  tk_trace_w(1, L"sql_field_finder::get_field_idx(%s)", name.c_str());
-  for (std::size_t i = 0; i < names_.size(); ++i)
-    if (tk_equal_nocase(names_[i], name)) return static_cast<int>(i);
+int sql_field_finder::get_field_idx(const std::wstring& column) const {
+  tk_trace_w(1, L"sql_field_finder::get_field_idx(%s)", column.c_str());
+  for (std::size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i] && columns_[i]->name == column) return static_cast<int>(i);
   return -1;
 }
 
@@ -61,35 +88,87 @@ sql_table::~sql_table() {
   tk_trace(2, "sql_table::dtor");
   if (pending_.empty()) return;
   try {
-    flush();
+    send_pending(true);
   } catch (const std::exception& e) {
     tk_trace_w(3, L"Table '%s': ERROR '%s'", table_name.c_str(), tk_utf8_to_unicode(e.what()).c_str());
   }
 }
 
-void sql_table::flush() {
+void sql_table::flush() { send_pending(false); }
+
+const udb_names_map::name_map* sql_field_finder::renamings_of(const udb_names_map& names,
+                                                               const std::wstring& table) {
+  const auto& maps = names.field_maps();
+  auto it = maps.find(table);
+  if (it != maps.end()) return &it->second;
+  for (const auto& [name, fields] : maps)
+    if (tk_equal_nocase(name, table)) return &fields;
+  return nullptr;
+}
+
+const udb_names_map::name_map* sql_table::renamings() {
+  return sql_field_finder::renamings_of(db().names_map, table_name);
+}
+
+void sql_table::send_pending(bool in_destructor) {
   if (pending_.empty()) return;
-  tk_trace(1, "Run SQL query: [%s]", pending_.size() > 2000 ? pending_.substr(0, 2000).c_str() : pending_.c_str());
-  std::string statement;
-  statement.swap(pending_);
-  const int64_t rows = pending_rows_;
-  pending_rows_ = 0;
+  std::vector<pending_row> rows;
+  rows.swap(pending_);
+  const std::string head = pending_head_;
+  const bool restarted = pending_restarted_;
   pending_head_.clear();
+  pending_size_ = 0;
+  std::string statement = head + (restarted ? "VALUES" : " VALUES");
+  for (std::size_t i = 0; i < rows.size(); ++i) statement += (i ? ", " : "") + rows[i].values;
+  tk_trace(1, "Run SQL query: [%s]", statement.size() > 2000 ? statement.substr(0, 2000).c_str() : statement.c_str());
+  auto rows_not_written = [&](tk_exception& e, std::size_t count) {
+    e.message = tk_format("Table '%s': %lld rows were not written: ", tk_to_utf8(table_name).c_str(),
+                          static_cast<long long>(count)) +
+                e.message;
+  };
   try {
     db().query_append(statement);
+    return;
   } catch (tk_exception& e) {
-    e.message = tk_format("Table '%s': %lld rows were not written: ", tk_to_utf8(table_name).c_str(),
-                          static_cast<long long>(rows)) +
-                e.message;
-    throw;
+    if (is_connection_error(e)) {
+      rows_not_written(e, rows.size());
+      throw;
+    }
+    tk_trace(3, "Table '%s': the batch of %d rows was refused (%s); its rows are written one by one",
+             tk_to_utf8(table_name).c_str(), static_cast<int>(rows.size()), e.what());
   }
+  std::optional<tk_exception> refused;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    try {
+      db().query_append(head + " VALUES" + rows[i].values);
+    } catch (tk_exception& e) {
+      // The connection failed, not the row: the rows left are not tried.
+      if (is_connection_error(e)) {
+        rows_not_written(e, rows.size() - i);
+        if (refused) e.message += "\n" + refused->message;
+        throw;
+      }
+      const std::wstring context = tk_wformat(L"%s, record #%lld", table_name.c_str(),
+                                              static_cast<long long>(rows[i].number));
+      if (sql_report_item(context, e, in_destructor)) continue;
+      tk_trace_w(3, L"%s: %s", context.c_str(), tk_utf8_to_unicode(e.message).c_str());
+      const std::string line = tk_to_utf8(context) + ": " + e.message;
+      if (!refused) {
+        refused = e;
+        refused->message = line;
+      } else {
+        refused->message += "\n" + line;
+      }
+    }
+  }
+  if (refused) throw *refused;
 }
 
 void sql_table::build_lists(const udb_record& record, bool placeholders, std::string& columns, std::string& values,
                             std::vector<sql_long_param>* long_params) {
   sql_engine& engine = db().engine();
   const bool quote = !engine.is_old_version();
-  const sql_field_finder finder(engine, record);
+  const sql_field_finder finder(renamings(), schema, record);
   auto add = [&](const std::wstring& column, const udb_field& field, const t_ftd& descriptor) {
     if (!columns.empty()) {
       columns += ", ";
@@ -106,11 +185,9 @@ void sql_table::build_lists(const udb_record& record, bool placeholders, std::st
   if (record.size() < schema.size()) {
     tk_trace(1, "Size of record is less than size of schema");
     for (std::size_t i = 0; i < record.size(); ++i) {
-      const t_ftd* descriptor = schema.find_descriptor(finder.name(i));
-      tk_trace_w(1, L"Name=%s, mapped name=%s", record[i] ? record[i]->get_name().c_str() : L"",
-                 finder.name(i).c_str());
+      const t_ftd* descriptor = finder.column(i);
       if (!descriptor) {
-        tk_trace_w(1, L"Field %s not found", finder.name(i).c_str());
+        tk_trace_w(1, L"Field %s not found", record[i] ? record[i]->get_name().c_str() : L"");
         does_not_conform();
       }
       add(descriptor->name, field_or_null(record[i]), *descriptor);
@@ -163,9 +240,9 @@ void sql_table::fast_append(const udb_record& record) {
   build_lists(record, false, columns, values, nullptr);
   const std::string head = std::string(db().mode & 0x100 ? "REPLACE INTO " : "INSERT INTO ") +
                            db().engine().table_ref(table_name) + "(" + columns + ")";
-  const std::string row = "(" + values + ")";
+  std::string row = "(" + values + ")";
   std::optional<tk_exception> batch_error;
-  if (!pending_.empty() && (head != pending_head_ || pending_.size() + 2 + row.size() > k_batch_limit)) {
+  if (!pending_.empty() && (head != pending_head_ || pending_size_ + 2 + row.size() > k_batch_limit)) {
     tk_trace(1, "Initialize new query...");
     restarted_ = true;
     try {
@@ -176,13 +253,14 @@ void sql_table::fast_append(const udb_record& record) {
   }
   tk_trace(1, "*** FAST INSERT MODE ***");
   if (pending_.empty()) {
-    pending_ = head + (restarted_ ? "VALUES" : " VALUES") + row;
     pending_head_ = head;
+    pending_restarted_ = restarted_;
+    pending_size_ = head.size() + (restarted_ ? 6 : 7) + row.size();
     restarted_ = false;
   } else {
-    pending_ += ", " + row;
+    pending_size_ += 2 + row.size();
   }
-  ++pending_rows_;
+  pending_.push_back({std::move(row), appended_ + 1});
   if (batch_error) throw *batch_error;
 }
 
@@ -214,17 +292,16 @@ void sql_table::slow_append(const udb_record& record) {
 std::string sql_table::where_or_set(const udb_record& record, field_choice which, const char* separator,
                                     bool null_is) {
   sql_engine& engine = db().engine();
-  const sql_field_finder finder(engine, record);
+  const sql_field_finder finder(renamings(), schema, record);
   const udb_index* key = key_index >= 0 ? &indexes.at(static_cast<std::size_t>(key_index)) : nullptr;
   std::string text;
   for (std::size_t i = 0; i < record.size(); ++i) {
-    const std::wstring& name = finder.name(i);
-    tk_trace_w(1, L"Got mappend fn: %s", name.c_str());
-    const t_ftd* column = schema.find_descriptor(name);
+    const t_ftd* column = finder.column(i);
     if (!column) {
-      tk_trace_w(1, L"Field '%s' is not found in schema", name.c_str());
+      tk_trace_w(1, L"Field '%s' is not found in schema", record[i] ? record[i]->get_name().c_str() : L"");
       continue;
     }
+    tk_trace_w(1, L"Got mappend fn: %s", column->name.c_str());
     bool in_key = false;
     if (key)
       for (const std::wstring& k : key->columns)
@@ -237,6 +314,13 @@ std::string sql_table::where_or_set(const udb_record& record, field_choice which
     else text += "=" + sql_value_literal(engine.client(), field, *column);
   }
   return text;
+}
+
+std::string sql_table::key_filter(const std::wstring& key) {
+  const udb_names_map::name_map* map = renamings();
+  return tk_to_utf8(sql_sync::build_filter(key, [&](const std::wstring& name) {
+    return sql_field_finder::resolve(map, schema, name);
+  }));
 }
 
 void sql_table::update1(const udb_record& record) {
@@ -272,7 +356,7 @@ void sql_table::update2(const udb_record& record, const std::wstring& key) {
   const std::string assignments = where_or_set(record, field_choice::all, ", ", false);
   if (assignments.empty()) return;
   const std::string statement = "UPDATE " + tk_to_utf8(db().engine().get_safe_name(table_name)) + " SET " +
-                                assignments + " WHERE " + tk_to_utf8(sql_sync::build_filter(schema, key));
+                                assignments + " WHERE " + key_filter(key);
   tk_trace(2, "UPDATE QUERY: %s", statement.c_str());
   db().query_append(statement);
 }
@@ -280,10 +364,9 @@ void sql_table::update2(const udb_record& record, const std::wstring& key) {
 void sql_table::delete_key(const std::wstring& key) {
   tk_trace_w(1, L"sql_table::delete_key(%s)", key.c_str());
   flush();
-  const std::wstring filter = sql_sync::build_filter(schema, key);
+  const std::string filter = key_filter(key);
   if (filter.empty()) throw tk_exception("Table '%s': no key names the rows to delete", tk_to_utf8(table_name), 0);
-  db().query_append("delete from " + tk_to_utf8(db().engine().get_safe_name(table_name)) + " where " +
-                    tk_to_utf8(filter));
+  db().query_append("delete from " + tk_to_utf8(db().engine().get_safe_name(table_name)) + " where " + filter);
 }
 
 void sql_table::delete_key(const udb_record& record) {

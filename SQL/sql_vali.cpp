@@ -35,6 +35,9 @@ constexpr const wchar_t* k_reserved[] = {
     L"unique", L"unlock", L"unsigned", L"update", L"values", L"varchar", L"varying", L"varbinary", L"with",
     L"write", L"when", L"where", L"year_month", L"zerofill", L""};
 
+// The server's names hold characters of the Basic Multilingual Plane only (and no NUL).
+bool outside_bmp(wchar_t c) { return c == 0 || static_cast<uint32_t>(c) > 0xFFFF; }
+
 bool old_name_char(wchar_t c) { return c == L'_' || c == L'$' || tk_is_alnum(c); }
 
 bool digits_only(const std::wstring& name) {
@@ -88,12 +91,21 @@ bool sql_new_validator::is_acceptable(const std::wstring& name) const {
     tk_trace(1, "ID cannot starts or ends with ' '");
     return false;
   }
+  for (wchar_t c : name) {
+    if (outside_bmp(c)) {
+      tk_trace(1, "The name holds a character outside the BMP");
+      return false;
+    }
+  }
   return udb_validator::is_acceptable(name);
 }
 
 std::wstring sql_new_validator::get_safe_name(const std::wstring& name) const {
   tk_trace_w(2, L"sql_new_validator::get_safe_name(%s)", name.c_str());
-  return udb_validator::get_safe_name(tk_wtrim(name));
+  std::wstring safe = tk_wtrim(name);
+  for (wchar_t& c : safe)
+    if (outside_bmp(c)) c = L'_';
+  return udb_validator::get_safe_name(safe);
 }
 
 sql_new_fn_validator::sql_new_fn_validator(const udb_record& record) : sql_new_validator(false) {

@@ -2,11 +2,14 @@
 // safe name that stands in for one it does not.
 //
 // Two families, chosen by the server's version (sql_engine::create_*_validator): servers from 4.1.0 on
-// (`sql_new_*`) take any name of 1 to 64 characters that neither starts nor ends with a blank and holds none
-// of ` " ' ^ * \ ; + (table names neither | : < > ? /); older servers (`sql_old_*`) take names of letters,
-// digits, "_" and "$" that are not digits only and not one of their reserved words. A safe name of the new
-// family is the name without its outer blanks; of the old family, the name with every other character made
-// "_" (and a leading "_" for digits only); both then follow the base rules (lower case, numbered when taken).
+// (`sql_new_*`) take any name of 1 to 64 characters of the Basic Multilingual Plane (no NUL) that neither
+// starts nor ends with a blank and holds none of ` " ' ^ * \ ; + (table names neither | : < > ? /); older
+// servers (`sql_old_*`) take names of letters, digits, "_" and "$" that are not digits only and not one of
+// their reserved words. A safe name of the new family is the name without its outer blanks, each character
+// outside the BMP made "_"; of the old family, the name with every other character made "_" (and a leading
+// "_" for digits only); both then follow the base rules (lower case, numbered when taken). Two names that
+// differ only in case are one name to the server: whoever writes a list of names gives the later one a safe
+// name (sql_sch.h).
 //
 // Each constructor takes the names already in use (the fields of a record or schema, the indexes of a table,
 // the table and view names of a statement batch) as existing names.

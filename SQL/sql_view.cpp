@@ -105,6 +105,58 @@ bool two_arguments(const std::wstring& text, std::size_t pos) {
   return sql_view_converter::check_isnull_for_replace(text, static_cast<std::ptrdiff_t>(pos));
 }
 
+// MySQL's unit of a DATEDIFF unit, written as a word (day) or as an interval code in quotes ('d'), or "".
+std::wstring timestampdiff_unit(std::wstring unit) {
+  unit = tk_wtrim(unit);
+  if (unit.size() >= 2 && (unit.front() == L'\'' || unit.front() == L'"') && unit.back() == unit.front())
+    unit = unit.substr(1, unit.size() - 2);
+  static const std::pair<const wchar_t*, const wchar_t*> units[] = {
+      {L"day", L"DAY"},       {L"d", L"DAY"},          {L"week", L"WEEK"},     {L"ww", L"WEEK"},
+      {L"month", L"MONTH"},   {L"m", L"MONTH"},        {L"quarter", L"QUARTER"}, {L"q", L"QUARTER"},
+      {L"year", L"YEAR"},     {L"yyyy", L"YEAR"},      {L"hour", L"HOUR"},     {L"h", L"HOUR"},
+      {L"minute", L"MINUTE"}, {L"n", L"MINUTE"},       {L"second", L"SECOND"}, {L"s", L"SECOND"}};
+  for (const auto& [from, to] : units)
+    if (tk_equal_nocase(unit, from)) return to;
+  return std::wstring();
+}
+
+// DATEDIFF(unit, a, b) of the other dialects counts from a to b in the unit; MySQL's DATEDIFF takes two dates
+// and counts the other way, so the three-argument form becomes TIMESTAMPDIFF(UNIT, a, b). A unit MySQL lacks
+// leaves the call as it is, for the server to refuse.
+std::wstring rewrite_datediff(std::wstring text) {
+  const std::wstring call = L"datediff";
+  std::size_t pos = 0;
+  while ((pos = tk_find_nocase(text, call, pos)) != std::wstring::npos) {
+    const std::size_t start = pos;
+    pos += call.size();
+    const std::vector<bool> outside = outside_literals(text);
+    if (!outside[start] || (start > 0 && is_name_char(text[start - 1]))) continue;
+    std::size_t open = pos;
+    while (open < text.size() && text[open] == L' ') ++open;
+    if (open >= text.size() || text[open] != L'(') continue;
+    // The top-level commas and the closing parenthesis of the call.
+    std::vector<std::size_t> commas;
+    std::size_t close = std::wstring::npos;
+    int depth = 0;
+    for (std::size_t i = open + 1; i < text.size() && close == std::wstring::npos; ++i) {
+      if (!outside[i]) continue;
+      if (text[i] == L'(') ++depth;
+      else if (text[i] == L')' && depth-- == 0) close = i;
+      else if (text[i] == L',' && depth == 0) commas.push_back(i);
+    }
+    if (close == std::wstring::npos || commas.size() != 2) continue;
+    const std::wstring unit = timestampdiff_unit(text.substr(open + 1, commas[0] - open - 1));
+    if (unit.empty()) continue;
+    std::size_t rest = commas[0] + 1;
+    if (rest < text.size() && text[rest] == L' ') ++rest;
+    const std::wstring replacement = L"TIMESTAMPDIFF(" + unit + L", ";
+    tk_trace(1, "Rewrite DATEDIFF at pos=%d", static_cast<int>(start));
+    text.replace(start, rest - start, replacement);
+    pos = start + replacement.size();
+  }
+  return text;
+}
+
 }  // namespace
 
 std::wstring collapse_blanks(const std::wstring& text) {
@@ -159,22 +211,7 @@ std::wstring sql_refine_view_in(const std::wstring& sql, const udb_names_map& na
   text = replace_calls(text, L"isnull", L"ifnull", two_arguments);
   text = replace_calls(text, L"getdate", L"curdate", nullptr);
   text = replace_calls(text, L"len(", L"length(", nullptr);
-  // DATEDIFF of the other dialect takes the unit first: MySQL's takes the two dates alone.
-  {
-    const std::wstring call = L"datediff(";
-    std::size_t pos = 0;
-    while ((pos = tk_find_nocase(text, call, pos)) != std::wstring::npos) {
-      const std::vector<bool> outside = outside_literals(text);
-      pos += call.size();
-      if (!outside[pos - 1] || (pos > call.size() && is_name_char(text[pos - call.size() - 1]))) continue;
-      const std::size_t comma = text.find(L',', pos);
-      if (comma == std::wstring::npos) break;
-      std::size_t end = comma + 1;
-      if (end < text.size() && text[end] == L' ') ++end;
-      tk_trace(1, "Erase at pos=%d, len=%d", static_cast<int>(pos), static_cast<int>(end - pos));
-      text.erase(pos, end - pos);
-    }
-  }
+  text = rewrite_datediff(text);
   text = replace_calls(text, L"dateadd", L"date_add", two_arguments);
   text = replace_calls(text, L"replicate", L"repeat", two_arguments);
   return text + L";";

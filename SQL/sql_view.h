@@ -8,7 +8,9 @@
 // `sql_refine_view_in` applies, in order: collapse_blanks; the names map's renamings (bare names through its
 // global replace, back-quoted names by their mapped name, literals untouched); "[" and "]"
 // as back quotes; the function names isnull → ifnull (two arguments), getdate → curdate, len( → length(,
-// datediff( without its first argument, dateadd → date_add and replicate → repeat (where the call has two
+// datediff(unit, a, b) → TIMESTAMPDIFF(UNIT, a, b) (units day, week, month, quarter, year, hour, minute, second
+// and their interval codes 'd', 'ww', 'm', 'q', 'yyyy', 'h', 'n', 's'; any other unit stays for the server to
+// refuse), dateadd → date_add and replicate → repeat (where the call has two
 // arguments); then a closing ";". Brackets and function names are rewritten only outside quoted literals and
 // only where a name starts (so a literal '[x]' or a column my_len( stay as they are).
 #pragma once

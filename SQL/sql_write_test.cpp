@@ -115,7 +115,13 @@ TEST(SqlViewText, ViewsAreRewrittenForMySqlOutsideLiterals) {
                                names),
             L"SELECT `a`, ifnull(b, 0), isnull(c), length(d), my_len(e), '[x]  getdate()' FROM `t`;");
   EXPECT_EQ(sql_refine_view_in(L"select datediff(day, a, b), dateadd(x, 1), replicate('a', 3) from t", names),
-            L"select datediff(a, b), date_add(x, 1), repeat('a', 3) from t;");
+            L"select TIMESTAMPDIFF(DAY, a, b), date_add(x, 1), repeat('a', 3) from t;");
+  // Access interval codes; a unit MySQL lacks and MySQL's own two-date form stay as they are.
+  EXPECT_EQ(sql_refine_view_in(L"select DateDiff('ww', f(a, ','), b), datediff(\"yyyy\",a,b), datediff('w', a, b), "
+                               L"datediff(a, b) from t",
+                               names),
+            L"select TIMESTAMPDIFF(WEEK, f(a, ','), b), TIMESTAMPDIFF(YEAR, a,b), datediff('w', a, b), "
+            L"datediff(a, b) from t;");
   // Renamed tables and fields: bare names get back-quotes, back-quoted names keep theirs.
   EXPECT_EQ(sql_refine_view_in(L"select `it's`, getdate() from `Old Table`", names),
             L"select `it_s`, curdate() from `old_table`;");
