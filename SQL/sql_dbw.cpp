@@ -112,7 +112,8 @@ std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& ta
 
   tables.push_back(table);
   tk_trace(2, "Step #1");
-  if (!columns.names().empty()) names_map.add_fn_map(table, columns.names());
+  // Stored even when empty: the renamings of a table of that name dropped before no longer hold.
+  names_map.add_fn_map(table, columns.names());
   tk_trace(2, "Step #2");
   return get_table(table, 2);
 }

@@ -519,6 +519,11 @@ TEST(SqlWriteLive, EachValueGoesToTheColumnMadeForItsField) {
   EXPECT_THROW(t->append_record(*fields(5, {{L"a`b", L"lost"}})), tk_exception);
   t->flush();
   EXPECT_EQ(rows("t1"), "2/z/y,4/upper");
+  // Made again without renamings, the table forgets those of the one dropped before.
+  t.reset();
+  ASSERT_TRUE(db->delete_tab(L"t1"));
+  auto remade = text_table(*db, L"t1", {L"a_b00000", L"a_b"});
+  EXPECT_THROW(remade->append_record(*fields(5, {{L"a`b", L"stale"}})), tk_exception);
 }
 
 TEST(SqlWriteLive, NamesAndKeysTheServerWouldRefuseStillMakeTheTable) {
