@@ -66,6 +66,8 @@ class ole_variant {
   ole_variant& operator=(const ole_variant& that);
   ole_variant& operator=(ole_variant&& that) noexcept;
   ole_variant& operator=(const std::vector<uint8_t>& bytes);
+  // Exchanges the two values whole (tag, payload, the 64-bit integers and the date); nothing is copied.
+  void swap(ole_variant& that) noexcept;
 
   VARTYPE vt() const { return variant.vt; }
   bool is_empty() const { return variant.vt == VT_EMPTY || variant.vt == VT_NULL; }
@@ -80,7 +82,7 @@ class ole_variant {
   // kept), anything else is replaced by a new zeroed array.
   void allocate_safe_array(uint32_t size);
 
-  // Changes the kind in place (the rules are in ole_var.cpp's change_type). Raises ole_cast_exception.
+  // Changes the kind in place (the rules are in ole_var_change.cpp's change_type). Raises ole_cast_exception.
   void change_type(VARTYPE new_type);
 
   // A value of `type` from text. An empty text gives VT_EMPTY (an empty text for VT_BSTR). Numbers read by the

@@ -202,6 +202,15 @@ TEST(OleVariant, CopiesKeepSideValuesAndPayloads) {
   ole_variant u(std::numeric_limits<uint64_t>::max());
   ole_variant u2(u);
   EXPECT_EQ(u2.to_string(), "18446744073709551615");
+  // A swap exchanges whole values: the text's own string changes hands, the side values go with their tags.
+  BSTR held = moved.variant.bstrVal;
+  moved.swap(a);
+  EXPECT_EQ(a.variant.bstrVal, held);
+  EXPECT_EQ(moved.to_string(), "-5000000000");
+  a.swap(b);
+  EXPECT_EQ(a.to_string(), "2021-03-04 05:06:07.250000");
+  EXPECT_EQ(b.to_wstring(), L"abc");
+  static_assert(noexcept(a.swap(b)));
 }
 
 struct change_row {

@@ -131,10 +131,7 @@ void sql_block_values::take(std::size_t r, const std::vector<sql_cell_plan>& pla
     // Exchanged, not moved: the field's last value goes back to the buffer, to be freed by the reader when it
     // converts the next block there.
     ole_variant& value = values_[r * width_ + i];
-    std::swap(field.variant, value.variant);
-    std::swap(field.i64_value, value.i64_value);
-    std::swap(field.ui64_value, value.ui64_value);
-    std::swap(field.date, value.date);
+    field.swap(value);
     field.size = sizes_[r * width_ + i];
   }
   taken_[r] = 1;
