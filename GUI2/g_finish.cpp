@@ -19,8 +19,9 @@ std::wstring finish_summary(uint32_t tables, uint64_t rows, uint64_t record_erro
 
 // Why the run failed (or that it was aborted, when no error ended it), then the Finish line.
 std::wstring finish_failure_text(const std::string& why) {
-  const std::wstring reason = why.empty() ? L"The conversion was aborted; the destination file was left as it was."
-                                          : L"The conversion failed: " + tk_utf8_to_unicode(why);
+  std::wstring reason = why.empty() ? L"The conversion was aborted; the destination file was left as it was."
+                                    : L"The conversion failed: " + tk_utf8_to_unicode(why);
+  if (reason.back() != L'.') reason += L'.';
   return reason + L"\nClick 'Finish' to exit the wizard.";
 }
 

@@ -82,8 +82,8 @@ void wizard_shell::display_help(uint32_t topic) {
   if (opened) return;
   // Without a browser the user can still open the page: say where it is.
   tk_trace(1, "No program opened %s", url.c_str());
-  message(L"No web browser could be started to show the help. The help page is " +
-          tk_utf8_to_unicode(pf::help_path(topic)) + L" - open it with a web browser.");
+  message(L"No web browser could be started to show the help. Open this page with a web browser:\n\n" +
+          tk_utf8_to_unicode(pf::help_path(topic)));
 }
 
 void wizard_shell::display_help() {

@@ -34,6 +34,13 @@ void sql_settings_page2::connect_waiting() {
     }
     state->finished.store(true, std::memory_order_release);
   });
+  // Nothing on the page changes while the settings it stored are in use; Cancel and Help stay.
+  static const int inputs[] = {1329, 1330, 1012, 1013, 1014, 1015};
+  std::vector<bool> enabled;
+  for (int id : inputs) {
+    enabled.push_back(ctl().is_enabled(id));
+    ctl().enable(id, false);
+  }
   pf::sheet& sheet = wizard_shell::instance().sheet();
   sheet.set_wizard_buttons(0);
   connecting_ = true;
@@ -41,6 +48,7 @@ void sql_settings_page2::connect_waiting() {
   connecting_ = false;
   if (abandoned_) throw tk_final_exception();
   sheet.set_wizard_buttons(wiz_back_button | wiz_next_button);
+  for (std::size_t i = 0; i < enabled.size(); ++i) ctl().enable(inputs[i], enabled[i]);
   if (state->failure) std::rethrow_exception(state->failure);
 }
 

@@ -58,7 +58,7 @@ TEST_F(WizardConnect, WhileAHostKeepsItWaitingTheWindowStaysAliveAndCancelEndsTh
     // Runs while Next waits for the connection.
     QTimer::singleShot(0, w, [&, w] {
       busy = QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-      next_off = w->findChild<QWidget*>("12324")->isEnabled();
+      next_off = w->findChild<QWidget*>("12324")->isEnabled() || on_page<QWidget>(w, 1014)->isEnabled();
       painted = !w->grab().isNull();
       ui_test::expect_modal([&](QWidget* box) {
         // The question itself takes clicks with the usual pointer.
@@ -84,10 +84,12 @@ TEST_F(WizardConnect, WhileAHostKeepsItWaitingTheWindowStaysAliveAndCancelEndsTh
 }
 
 TEST_F(WizardConnect, ThePortIsAPlainNumberFromOneTo65535) {
-  std::vector<std::string> boxes;
+  const std::vector<std::string> refused = {"3399x", "1n", "0", "65536", "03306", " 3306"};
+  std::vector<std::string> boxes, expected;
+  for (const std::string& port : refused) expected.push_back("Tabletide 6.1 Error|Invalid port number: '" + port + "'");
   run([&](QWidget* w) {
-    fill(w, server.facts().host, "3399x");
-    for (const char* port : {"3399x", "1n", "0", "65536", "03306", " 3306"}) {
+    fill(w, server.facts().host, "");
+    for (const std::string& port : refused) {
       type(w, 1015, port);
       ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
       click(w, 12324);
@@ -96,16 +98,10 @@ TEST_F(WizardConnect, ThePortIsAPlainNumberFromOneTo65535) {
     type(w, 1015, std::to_string(server.facts().port));
     click(w, 12324);
     EXPECT_EQ(page(w), 105);
-    ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
+    ui_test::expect_modal([](QWidget* box) { ui_test::press(box, "Yes"); });
     click(w, 2);
   });
-  ASSERT_EQ(boxes.size(), 7u);
-  EXPECT_EQ(boxes[0], "Tabletide 6.1 Error|Invalid port number: '3399x'");
-  EXPECT_EQ(boxes[1], "Tabletide 6.1 Error|Invalid port number: '1n'");
-  EXPECT_EQ(boxes[2], "Tabletide 6.1 Error|Invalid port number: '0'");
-  EXPECT_EQ(boxes[3], "Tabletide 6.1 Error|Invalid port number: '65536'");
-  EXPECT_EQ(boxes[4], "Tabletide 6.1 Error|Invalid port number: '03306'");
-  EXPECT_EQ(boxes[5], "Tabletide 6.1 Error|Invalid port number: ' 3306'");
+  EXPECT_EQ(boxes, expected);
 }
 
 }  // namespace

@@ -25,6 +25,14 @@ TEST_F(Screens, DISABLED_EveryPageAndDialog) {
   run([&](QWidget* w) {
     w->resize(720, 520);
     shot(w, "01-welcome-103");
+    // Help where no browser can be started.
+    pf::test::set_url_opener([](const std::string&) { return false; });
+    ui_test::expect_modal([&](QWidget* box) {
+      shot(box, "01b-help-without-browser");
+      ui_test::press(box, "OK");
+    });
+    QTest::keyClick(w, Qt::Key_F1);
+    pf::test::set_url_opener([](const std::string&) { return true; });
     ui_test::expect_modal([&](QWidget* box) {
       shot(box, "02-cancel-question");
       ui_test::press(box, "No");
@@ -67,6 +75,16 @@ TEST_F(Screens, DISABLED_EveryPageAndDialog) {
     shot(w, "10-finish-116");
     click(w, 12325);
   });
+  // A run that cannot finish: a quick launch whose source database is not on the server.
+  run(
+      [&](QWidget* w) {
+        w->resize(720, 520);
+        ui_test::expect_modal([](QWidget* d) { ui_test::press(d, "Continue"); });
+        wait_for_finish(w);
+        shot(w, "10b-finish-failed-116");
+        click(w, 12325);
+      },
+      quick_profile("no_such_db", dir.file("never.mdb"), {"tags"}));
   ui_test::expect_modal([&](QWidget* d) {
     shot(d, "11-internal-error-114");
     ui_test::press(d, "OK");

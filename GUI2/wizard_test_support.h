@@ -138,12 +138,27 @@ class wizard_fixture : public tt_e2e::rwfagent_fixture {
     EXPECT_EQ(page(w), 127);
   }
 
+  // A profile for a quick launch against the test server: source src, destination dest (Access 2000, mode 0),
+  // and the items to convert, each "name" for a table or "name=SELECT ..." for a query. Its path.
+  std::string quick_profile(const std::string& src, const std::string& dest, const std::vector<std::string>& items) {
+    const tt_test::mariadb_facts& f = server.facts();
+    std::string text = "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest + "\r\nmode=0\r\n";
+    text += "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user + "\r\npassword=" + f.password +
+            "\r\nport=" + std::to_string(f.port) + "\r\n";
+    text += "[MS Access settings]\r\ndestination format=1\r\n[Selected Tables]\r\n";
+    for (const std::string& item : items) text += item + "\r\n";
+    const std::string path = dir.file("quick" + std::to_string(++profiles_) + ".rwf");
+    tk_write_file(path, text);
+    return path;
+  }
+
   // Waits on the progress page until the finish page is in front.
   void wait_for_finish(QWidget* w) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return page(w) == 116; }, 120000));
   }
 
   std::vector<std::string> urls;
+  int profiles_ = 0;
 };
 
 }  // namespace wiz_test

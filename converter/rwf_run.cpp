@@ -179,11 +179,12 @@ void rowferry_convertor::run() {
     if (!convert_item(item, *source, *target, *names, *access, mysql)) ++failed;
   }
   if (stop_requested()) throw tk_final_exception();
+  // What follows concerns the whole run, not the last item.
+  set_context(L"");
   // Every item was reported as failed: an empty (or unchanged) file is no result, and the destination stays.
   if (count > 0 && failed == count)
     throw tk_exception("Nothing could be converted: the destination file was left as it was.", 1);
 
-  set_context(L"");
   names.reset();
   out.before_commit();
   if (stop_requested()) throw tk_final_exception();

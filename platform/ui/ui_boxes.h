@@ -6,8 +6,8 @@
 // File-dialog filters come as (description, patterns) pairs with patterns separated by ";", as in
 // ("MS Access Databases (.mdb;.accdb)", "*.mdb;*.accdb"); they are shown as "description (p1 p2)", "*.*" meaning
 // every file, a bracketed end of the description giving way to the patterns ("MS Access Databases (*.mdb *.accdb)").
-// A box's text is shown flowing (flowing_text in ui_controls.h). The save dialog neither asks before choosing an existing file nor appends an extension: the
-// caller's rules decide.
+// The save dialog neither asks before choosing an existing file nor appends an extension: the caller's rules decide.
+// A box's text is shown flowing (flowing_text in ui_controls.h).
 #pragma once
 
 #include <optional>

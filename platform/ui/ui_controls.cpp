@@ -19,6 +19,8 @@
 #include <QStyle>
 #include <QTextCursor>
 
+#include <algorithm>
+
 #include "platform/ui/ui_build.h"
 #include "platform/ui/ui_desktop.h"
 
@@ -120,6 +122,11 @@ struct silence {
   controls::impl& body;
 };
 
+// Controls that take the extra height of their page.
+bool is_tall(kind k) {
+  return k == kind::multiline || k == kind::wrapping_multiline || k == kind::listbox || k == kind::single_listbox;
+}
+
 bool is_input(kind k) {
   return k == kind::edit || k == kind::password || k == kind::multiline || k == kind::wrapping_multiline ||
          k == kind::listbox ||
@@ -162,6 +169,8 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
   auto* grid = new QGridLayout(root);
   controls::impl* raw = body.get();
   QLabel* pending_buddy = nullptr;
+  bool grows = false;
+  int last_row = 0;
   for (const control& c : table) {
     QWidget* w = nullptr;
     const QString text = to_q(c.text);
@@ -260,6 +269,8 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
       }
       case kind::combo: {
         auto* b = new QComboBox(root);
+        // Items come after the page is laid out: the box widens to its longest item then.
+        b->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         w = b;
         break;
       }
@@ -285,6 +296,9 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
         QStyle::StandardPixmap p =
             c.type == kind::icon_warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxCritical;
         l->setPixmap(root->style()->standardIcon(p).pixmap(32, 32));
+        // The icon keeps its size; the width left goes to the text beside it.
+        l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        l->setAlignment(Qt::AlignTop);
         w = l;
         break;
       }
@@ -294,12 +308,22 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
       body->widgets[c.id] = w;
       if (c.type == kind::label) body->flowing.insert(c.id);
     }
-    if (pending_buddy && is_input(c.type)) pending_buddy->setBuddy(w);
+    const bool tall = is_tall(c.type);
+    if (pending_buddy && is_input(c.type)) {
+      pending_buddy->setBuddy(w);
+      // The caption of a box several lines high stands by its first line.
+      if (tall) grid->setAlignment(pending_buddy, Qt::AlignTop);
+    }
     pending_buddy = nullptr;
     if (c.type == kind::label) pending_buddy = static_cast<QLabel*>(w);
     if (c.hidden) w->hide();
     grid->addWidget(w, c.row, c.col, c.row_span, c.span);
+    if (tall) grows = true;
+    if (tall) grid->setRowStretch(c.row + c.row_span - 1, 1);
+    last_row = std::max(last_row, c.row + c.row_span - 1);
   }
+  // Extra height goes to the lists and edit boxes; a page without any keeps its controls together at the top.
+  if (!grows) grid->setRowStretch(last_row + 1, 1);
   return body;
 }
 

@@ -34,6 +34,8 @@ dialog::dialog(const std::vector<control>& table, int escape_command) : body_(st
   body_->escape_command = escape_command;
   body_->ctl = std::make_unique<controls>(build_controls(&body_->window, table));
   body_->window.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  // Wide enough that a message reads in a few full lines rather than many short ones.
+  body_->window.setMinimumWidth(380);
   impl* raw = body_.get();
   body_->window.on_escape = [raw] {
     if (raw->escape_command != 0) raw->ctl->body().fire(raw->escape_command, notify::clicked);

@@ -37,7 +37,7 @@ class page_events {
 };
 
 struct page_style {
-  bool hide_header = false;  // a welcome or closing page: the side picture instead of a title
+  bool hide_header = false;  // a welcome or closing page: the side picture (its whole height) instead of a title
   bool has_help = false;     // the Help button is usable on this page
   std::wstring title;        // header title and subtitle of the other pages
   std::wstring subtitle;
