@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <cwctype>
+#include <vector>
 
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
@@ -12,6 +13,7 @@
 #include "console/rwf_usage.h"
 #include "console/tk_cmdli.h"
 #include "converter/rwf_conv.h"
+#include "converter/rwf_dest.h"
 #include "platform/system/files.h"
 
 namespace {
@@ -37,6 +39,7 @@ bool ends_with_nocase(const std::wstring& text, const std::wstring& suffix) {
 struct dest_option {
   std::wstring path;   // the path as it stands after the option
   bool needs_extension = false;
+  bool extension_dropped = false;  // the name had another extension, which the Access one replaces
 };
 
 dest_option make_dest(const std::string& value) {
@@ -54,7 +57,8 @@ dest_option make_dest(const std::string& value) {
     return result;
   }
   std::size_t dot = file.rfind(L'.');
-  if (dot != std::wstring::npos && dot > 0) path.erase(path.size() - (file.size() - dot));
+  result.extension_dropped = dot != std::wstring::npos && dot > 0;
+  if (result.extension_dropped) path.erase(path.size() - (file.size() - dot));
   result.path = path;
   result.needs_extension = true;
   return result;
@@ -68,6 +72,21 @@ const char* flag_prefix(int32_t id) {
     return entry->prefix[n - 1] == '=' ? nullptr : entry->prefix;
   }
   return nullptr;
+}
+
+// A file the run reads or writes, with the option that named it.
+struct named_file {
+  std::string path;
+  std::string option;
+};
+
+// The trace file is emptied by its first line: one that is also the destination, a profile or a table list would
+// be lost to it, so that is refused before a line is written.
+void refuse_trace_over(const named_file& trace, const std::vector<named_file>& files) {
+  for (const named_file& file : files)
+    if (names_same_file(trace.path, file.path))
+      fatal_exit(tk_format("Options %s and %s name the same file '%s': the trace would overwrite it.",
+                           trace.option.c_str(), file.option.c_str(), file.path.c_str()));
 }
 
 }  // namespace
@@ -84,6 +103,11 @@ bool parse_cmd_line(int argc, char** argv) {
   bool usage = false;
   dest_option dest;
   bool dest_given = false;
+  // The trace file is switched on only once every option is read and it names none of the files below.
+  conv.hold_logfile(true);
+  named_file trace;
+  std::vector<named_file> inputs;
+  std::string dest_option_name = "--dest=";
 
   for (ansi_cmd_line cmd(argc, argv, option_table); cmd.has_more(); cmd.next()) {
     const std::string value = cmd.value();
@@ -106,6 +130,7 @@ bool parse_cmd_line(int argc, char** argv) {
         }
         dest = make_dest(value);
         dest_given = true;
+        dest_option_name = "--dest=";
         conv.dest = dest.path + (dest.needs_extension ? L".mdb" : L"");
         tk_trace_w(1, L"parse_cmd_line - got dest %s", conv.dest.c_str());
         break;
@@ -114,6 +139,7 @@ bool parse_cmd_line(int argc, char** argv) {
       case opt_logfile:
         tk_trace(1, "parse_cmd_line - got logfile %s", value.c_str());
         conv.set_logfile(value);
+        trace = {conv.pending_logfile(), "--logfile="};
         break;
       case opt_mode: {
         int number = tk_small_number(value, 3);
@@ -144,7 +170,15 @@ bool parse_cmd_line(int argc, char** argv) {
         std::wstring path = tk_ansi_to_unicode_acp(value);
         tk_trace_w(1, L"parse_cmd_line - got profile %s", path.c_str());
         // A profile that cannot be parsed must not let the run go on with other settings than the user saved.
+        const std::string trace_before = conv.pending_logfile();
+        const std::wstring dest_before = conv.dest;
         if (!conv.load_profile_file(path)) fatal_exit(tk_format("Cannot read profile '%s'", value.c_str()));
+        inputs.push_back({value, "--profile="});
+        if (conv.pending_logfile() != trace_before) trace = {conv.pending_logfile(), "--profile= (its logfile)"};
+        if (conv.dest != dest_before) {
+          dest_option_name = "--profile= (its dest)";
+          dest_given = false;
+        }
         break;
       }
       case opt_silent:
@@ -167,6 +201,7 @@ bool parse_cmd_line(int argc, char** argv) {
       case opt_tab_file:
         tk_trace(2, "\tparse_cmd_line - got tab_file %s", value.c_str());
         process_tab_file(value);
+        inputs.push_back({value, "--tab_file="});
         break;
       default:
         usage = true;
@@ -177,13 +212,25 @@ bool parse_cmd_line(int argc, char** argv) {
 
   // The extension follows the format, whichever of the two options came first, unless a later profile replaced
   // the destination.
-  if (dest_given && dest.needs_extension && conv.dest == dest.path + L".mdb" &&
-      conv.destination_format == format_access_2007)
+  if (dest_given && dest.needs_extension && conv.destination_format == format_access_2007)
     conv.dest = dest.path + L".accdb";
 
   if (conv.src.empty()) fatal_exit("You should enter source MySQL database name");
   if (conv.dest.empty()) fatal_exit("You should enter destination MS Access database name");
   if (conv.destination_format == format_not_given)
     fatal_exit("You should specify MS Access format version (use '--acc_ver' option)");
+
+  if (!conv.pending_logfile().empty()) {
+    inputs.push_back({tk_to_utf8(conv.dest), dest_option_name});
+    refuse_trace_over(trace, inputs);
+  }
+  conv.hold_logfile(false);
+  // The file written is not the one the user named ("shop.2024" writes, and may replace, "shop.mdb"): say which
+  // one before anything happens to it.
+  if (dest_given && dest.extension_dropped) {
+    const std::string line = "Destination file: " + tk_to_utf8(conv.dest);
+    tk_trace(3, "%s", line.c_str());
+    if (!conv.is_silent()) rwf_write_line(rwf_console().out, line);
+  }
   return true;
 }

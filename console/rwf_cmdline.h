@@ -11,7 +11,12 @@
 //
 // "--dest=" keeps an extension ".mdb" or ".accdb" (any case) as given; a path with another or no extension gets
 // ".mdb", or ".accdb" when the destination format is 2 (whichever order the options came in). The path is made
-// absolute. An empty "--dest=" is a usage error; a path naming a folder is refused.
+// absolute. An empty "--dest=" is a usage error; a path naming a folder is refused. When another extension was
+// replaced ("shop.2024" writes "shop.mdb"), "Destination file: <path>" is printed before the run.
+//
+// The trace file ("--logfile=", or a profile's "logfile") is switched on only once every option has been read, and
+// never over a file the run uses: one that names the destination, a profile or a table-list file (also through a
+// link) ends the program with a message naming both options before any file is touched.
 #pragma once
 
 #include <string>

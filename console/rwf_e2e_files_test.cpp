@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <filesystem>
@@ -164,6 +166,44 @@ TEST_F(RwfagentFiles, SecondRunOnTheSameFileIsRefused) {
   expect_sound(file);
 }
 
+// The lock does not need the file: while the first run writes a destination that does not exist yet, every
+// other run on it is refused; its lock file beside the destination goes with it, and one that a killed run left
+// is taken over.
+TEST_F(RwfagentFiles, ASecondRunOnADestinationNotYetWrittenIsRefused) {
+  const std::string file = dir.file("fresh.mdb");
+  auto first = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=0", slow_list()});
+  wait_for_rows(*first);
+  EXPECT_TRUE(fs::exists(dir.file(".fresh.mdb.lock")));
+  tk_write_file(dir.file("tags.txt"), "tags\n");
+  for (const std::string mode : {"0", "1", "3"}) {
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=" + mode,
+                              "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 255) << mode << r.out << r.err;
+    EXPECT_EQ(r.out, "Error:\nCould not use '" + file + "'; file already in use.\n") << mode;
+    EXPECT_FALSE(fs::exists(file)) << mode;
+  }
+  program_result r = first->finish();
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(mdb_tables(file), std::vector<std::string>{"slow"});
+  EXPECT_EQ(mdb_export(file, "slow").size(), 150000u);
+  EXPECT_EQ(mdb_reader_rows(file, "slow").size(), 150000u);
+  expect_sound(file);
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"fresh.mdb", "home", "slow.txt", "tags.txt"}));
+
+  const std::string other = dir.file("other.mdb");
+  auto killed = start({"--src=tt_slow", "--dest=" + other, "--acc_ver=1", slow_list()});
+  wait_for_rows(*killed);
+  kill(killed->pid(), SIGKILL);
+  EXPECT_EQ(killed->finish().status, 128 + SIGKILL);
+  EXPECT_TRUE(fs::exists(dir.file(".other.mdb.lock")));
+  r = agent({"--src=tabletide_demo", "--dest=" + other, "--acc_ver=1", "--tab_file=" + dir.file("tags.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  expect_sound(other);
+  expect_same_rows(other, "tabletide_demo", "tags");
+  EXPECT_EQ(folder_names(dir.path()),
+            (std::vector<std::string>{"fresh.mdb", "home", "other.mdb", "slow.txt", "tags.txt"}));
+}
+
 TEST_F(RwfagentFiles, AFileThatAppearsMeanwhileIsNeverOverwritten) {
   const std::string file = dir.file("appears.mdb");
   auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=0", slow_list()});
@@ -300,6 +340,129 @@ TEST_F(RwfagentFiles, FullDiskIsAFailureAndLeavesTheFile) {
   program_result r = agent({"--src=tt_slow", "--dest=" + small + "/new.mdb", "--acc_ver=1", slow_table});
   EXPECT_EQ(r.status, 255) << r.out << r.err;
   EXPECT_EQ(folder_names(small), std::vector<std::string>{"full.mdb"});
+}
+
+}  // namespace
+
+namespace {
+
+class RwfagentDestinationRefusals : public RwfagentFiles {
+ protected:
+  // Each file of the folder with its sha256 (or its kind, for what is no regular file).
+  std::vector<std::string> folder_state() {
+    std::vector<std::string> state;
+    for (const std::string& name : folder_names(dir.path())) {
+      const fs::path path = dir.file(name);
+      state.push_back(name + " " + (fs::is_symlink(path)           ? "link"
+                                    : fs::is_regular_file(path)    ? sha256(path)
+                                    : fs::is_directory(path)       ? "folder"
+                                                                   : "special"));
+    }
+    return state;
+  }
+};
+
+// A trace file that is the destination (also through a link, or as the name the extension rule makes), a profile
+// or a table list is refused before anything is read or written: every file stays as it was.
+TEST_F(RwfagentDestinationRefusals, ATraceFileOverAFileTheRunUsesIsRefused) {
+  const std::string file = dir.file("shop.mdb");
+  made_file(file);
+  fs::create_symlink("shop.mdb", dir.file("link.mdb"));
+  fs::create_hard_link(file, dir.file("hard.mdb"));
+  tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\n[MS Access settings]\r\n"
+                                   "destination format=1\r\n[Selected Tables]\r\ntags\r\n");
+  tk_write_file(dir.file("q.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\ndest=" + file + "\r\nlogfile=" +
+                                       dir.file("link.mdb") + "\r\n[MS Access settings]\r\ndestination format=1\r\n");
+  const std::vector<std::string> before = folder_state();
+  const std::string src = "--src=tabletide_demo", format = "--acc_ver=1";
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{src, format, "--logfile=" + file, "--dest=" + file}, "--logfile= and --dest= name the same file '" + file},
+      {{src, format, "--dest=" + file, "--logfile=" + dir.file("link.mdb")},
+       "--logfile= and --dest= name the same file '" + file},
+      {{src, format, "--dest=" + file, "--logfile=" + dir.file("hard.mdb")},
+       "--logfile= and --dest= name the same file '" + file},
+      {{src, format, "--dest=" + dir.file("shop.2024"), "--logfile=" + dir.file("./shop.mdb")},
+       "--logfile= and --dest= name the same file '" + file},
+      {{"--logfile=" + dir.file("p.rwf"), "--profile=" + dir.file("p.rwf"), "--dest=" + dir.file("new.mdb")},
+       "--logfile= and --profile= name the same file '" + dir.file("p.rwf")},
+      {{src, format, "--tab_file=" + dir.file("tags.txt"), "--dest=" + dir.file("new.mdb"),
+        "--logfile=" + dir.file("tags.txt")},
+       "--logfile= and --tab_file= name the same file '" + dir.file("tags.txt")},
+      {{"--profile=" + dir.file("q.rwf")},
+       "--profile= (its logfile) and --profile= (its dest) name the same file '" + file},
+  };
+  for (const auto& c : cases) {
+    program_result r = agent(c.args);
+    EXPECT_EQ(r.status, 255) << c.message;
+    EXPECT_EQ(r.err, "Options " + c.message + "': the trace would overwrite it.\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(folder_state(), before) << c.message;
+  }
+}
+
+// What cannot be made into the destination is refused with the reason before the run reads a table (the report
+// holds nothing else), in every mode, and nothing in the folder changes.
+TEST_F(RwfagentDestinationRefusals, ADestinationThatCannotBeWrittenIsRefusedFirst) {
+  ASSERT_EQ(mkfifo(dir.file("fifo.mdb").c_str(), 0644), 0);
+  fs::create_symlink("/dev/null", dir.file("device.mdb"));
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socket_path = dir.file("socket.mdb");
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  std::copy(socket_path.begin(), socket_path.end(), address.sun_path);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  mkdir(dir.file("folder.mdb").c_str(), 0755);
+  fs::create_symlink("loop2.mdb", dir.file("loop1.mdb"));
+  fs::create_symlink("loop1.mdb", dir.file("loop2.mdb"));
+  const std::vector<std::string> before = folder_state();
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.file(std::string(296, 'n') + ".mdb"), "Cannot use the destination name: File name too long"},
+      {dir.file("none/shop.mdb"), "Destination path does not exist. Please verify the correct path was given."},
+      {dir.file("fifo.mdb"), "Destination name specifies a FIFO, not a file."},
+      {dir.file("device.mdb"), "Destination name specifies a device, not a file."},
+      {socket_path, "Destination name specifies a socket, not a file."},
+      {dir.file("folder.mdb"), "Destination name should specify a file, not folder."},
+      {dir.file("loop1.mdb"), "Cannot use the destination name: Too many levels of symbolic links"},
+  };
+  for (const auto& [dest, message] : cases) {
+    for (const std::string mode : {"0", "1", "3"}) {
+      program_result r = agent({"--src=tabletide_demo", "--dest=" + dest, "--acc_ver=1", "--mode=" + mode});
+      EXPECT_EQ(r.status, 255) << dest << " mode " << mode;
+      EXPECT_EQ(r.out, "Error:\n" + message + "\n") << dest << " mode " << mode;
+      EXPECT_EQ(r.err, "");
+    }
+  }
+  EXPECT_EQ(folder_state(), before);
+  close(listener);
+}
+
+// "shop.2024" is written as "shop.mdb" (an existing one would be replaced): the report names that file first.
+TEST_F(RwfagentDestinationRefusals, AReplacedExtensionIsNamedBeforeTheRun) {
+  tk_write_file(dir.file("tags.txt"), "tags\n");
+  for (const auto& [format, extension] : {std::pair{"1", ".mdb"}, std::pair{"2", ".accdb"}}) {
+    const std::string written = dir.file("shop" + std::string(extension));
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("shop.2024"), "--acc_ver=" +
+                              std::string(format), "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Destination file: " + written +
+                         "\nConverting database tabletide_demo (1 tables)\nConverting table tags (4 records)\n");
+    expect_sound(written);
+    EXPECT_EQ(mdb_tables(written), std::vector<std::string>{"tags"});
+    expect_same_rows(written, "tabletide_demo", "tags");
+  }
+  EXPECT_FALSE(fs::exists(dir.file("shop.2024")));
+  // Silent runs print nothing; a name that only gets the extension added is no surprise and is not named.
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + dir.file("shop.2024"), "--acc_ver=1",
+                            "--tab_file=" + dir.file("tags.txt"), "--silent"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  r = agent({"--src=tabletide_demo", "--dest=" + dir.file("plain"), "--acc_ver=1", "--tab_file=" + dir.file("tags.txt")});
+  EXPECT_EQ(r.out, "Converting database tabletide_demo (1 tables)\nConverting table tags (4 records)\n");
+  expect_sound(dir.file("plain.mdb"));
 }
 
 }  // namespace

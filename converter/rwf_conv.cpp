@@ -36,7 +36,15 @@ void tk_converter::set_logfile(const std::string& name) {
   std::string folder = sys_folder_of(name);
   if (sys_stat_kind(folder) != sys_path_kind::folder) throw tk_exception(tk_msg_logfile_no_path, 1);
   if (!sys_may_access(folder, W_OK | X_OK)) throw tk_exception(tk_msg_logfile_cannot_create, 1);
-  tk_logger::instance().enable(name);
+  if (logfile_held_) pending_logfile_ = name;
+  else tk_logger::instance().enable(name);
+}
+
+void tk_converter::hold_logfile(bool hold) {
+  logfile_held_ = hold;
+  if (hold || pending_logfile_.empty()) return;
+  if (tk_logger::exists()) tk_logger::instance().enable(pending_logfile_);
+  pending_logfile_.clear();
 }
 
 udb_converter::udb_converter() { tk_trace(2, "udb_converter::ctor"); }

@@ -64,13 +64,23 @@ class tk_converter : public tk_thread_functor {
   // Checks the trace-file name and switches the trace log to it. Does nothing without a logger; an empty name is
   // stored and leaves the logger as it is. Raises tk_exception level 1 for an existing folder, a read-only file,
   // a missing folder, or a folder the user may not write into.
+  // While the trace file is held (hold_logfile(true)), a name that passes the checks becomes the pending one
+  // instead of being switched on; hold_logfile(false) switches the log to the pending name, if any. The console
+  // holds it while it reads its options, so that a trace file naming one of the user's files is refused before
+  // a line is written into it.
   void set_logfile(const std::string& name);
+  void hold_logfile(bool hold);
+  const std::string& pending_logfile() const { return pending_logfile_; }
 
   std::atomic<bool> done{false};
   std::atomic<bool> silent{false};
   std::wstring src;
   std::wstring dest;
   std::string logfile;
+
+ private:
+  bool logfile_held_ = false;
+  std::string pending_logfile_;
 };
 
 class udb_converter : public tk_converter {

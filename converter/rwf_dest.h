@@ -4,6 +4,9 @@
 #include <string>
 
 // Raises tk_exception level 1 with the first of these that applies to path:
+//   a name the system refuses  "Cannot use the destination name: " and the system's reason (a name too long, a
+//                              loop of symbolic links, a folder that may not be searched)
+//   a FIFO, device or socket   "Destination name specifies a FIFO, not a file." ("a device", "a socket")
 //   an existing folder         "Destination name should specify a file, not folder."
 //   an existing read-only file "Destination name specifies an existing read-only file."
 //   a missing folder           "Destination path does not exist.\nPlease verify the correct path was given."
@@ -11,6 +14,11 @@
 //                              "Cannot create or write into the destination file.\nRun the program as
 //                               Administrator or change folder."
 void common_check_dest(const std::wstring& path);
+
+// True when the two narrow paths name one file: the same file through symbolic or hard links, or two spellings of
+// one path. A path that does not exist yet (its final target, for a link) is compared by its resolved folder and
+// its name.
+bool names_same_file(const std::string& a, const std::string& b);
 
 // name unchanged when keep is true; otherwise the folder of path (or, when path has no folder, the working
 // folder) joined with name and extension (a leading "." is added when extension lacks one).

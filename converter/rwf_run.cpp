@@ -8,7 +8,8 @@
 //
 // A new file is written under a hidden temporary name beside the destination and renamed over it only when the
 // run has gone through: a run that fails, or that the user aborts, leaves an existing destination as it was and
-// leaves no half-written file behind.
+// leaves no half-written file behind. From its start to its end the run holds the destination's lock file
+// (destination_lock.h), so a second run on the same destination is refused whether the file exists or not.
 //
 // Error boundaries, innermost first: one record (a source value that cannot be converted or a record the
 // destination refuses: the run goes on with the next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
@@ -31,6 +32,7 @@
 #include "converter/rwf_engines.h"
 #include "converter/rwf_front.h"
 #include "platform/system/atomic_file.h"
+#include "platform/system/destination_lock.h"
 #include "platform/system/files.h"
 
 namespace {
@@ -45,6 +47,12 @@ int32_t generation_of(int32_t destination_format) {
     default:
       return access_generation_jet3;
   }
+}
+
+// What a run says when another run writes its destination: the text the Access engine gives for a file it
+// finds locked.
+tk_exception in_use(const std::string& dest) {
+  return tk_exception("Could not use '" + dest + "'; file already in use.", 1);
 }
 
 // The destination of a run that writes a new file (mode 0, or any mode when no file is there yet). The new file is
@@ -62,7 +70,7 @@ class new_destination {
         ::close(lock_fd_);
         lock_fd_ = -1;
       } else if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
-        throw tk_exception("Could not use '" + dest_ + "'; file already in use.", 1);
+        throw in_use(dest_);
       }
     }
     path_ = sys_temporary_name(dest_);
@@ -130,6 +138,13 @@ void rowferry_convertor::run() {
   if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
   // A symbolic link stands for its target: the target is written and replaced, the link stays.
   const std::string target_path = sys_final_target(tk_to_utf8(dest));
+  // Held for the whole run, before anything is read or written: a second run on the destination is refused even
+  // while the file does not exist yet (the flock on an existing file below only covers a file that is there).
+  sys_destination_lock lock;
+  if (int err = lock.acquire(target_path)) {
+    if (err == EWOULDBLOCK) throw in_use(target_path);
+    throw tk_exception_ex(err, "Cannot make the lock file beside the destination: ", 1);
+  }
   // What a run that was killed (or a machine that lost power) left beside this destination goes first.
   if (int removed = sys_remove_stale_temporaries(target_path))
     tk_trace(2, "Removed %d temporary files of ended runs", removed);

@@ -38,6 +38,11 @@ std::string name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// What goes before a name made beside `dest`: its folder and a slash, or nothing for a name without folder.
+std::string folder_prefix(const std::string& dest) {
+  return dest.find('/') == std::string::npos ? std::string() : folder_of(dest) + "/";
+}
+
 // Makes a rename in the folder of `path` survive a power cut.
 void sync_folder_of(const std::string& path) {
   const int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -137,7 +142,7 @@ std::string sys_final_target(const std::string& path) {
 }
 
 std::string sys_temporary_name(const std::string& dest) {
-  const std::string folder = dest.find('/') == std::string::npos ? std::string() : folder_of(dest) + "/";
+  const std::string folder = folder_prefix(dest);
   const std::string pid = std::to_string(static_cast<long>(::getpid()));
   const std::size_t fixed = 1 + 1 + pid.size() + 1 + random_letters + temporary_suffix.size();
   const std::size_t name_max = NAME_MAX;
@@ -147,6 +152,13 @@ std::string sys_temporary_name(const std::string& dest) {
   out += "." + pid + "." + random_letters_text();
   out += temporary_suffix;
   return out;
+}
+
+std::string sys_lock_file_name(const std::string& dest) {
+  constexpr std::string_view suffix = ".lock";
+  const std::string folder = folder_prefix(dest);
+  const std::size_t name_max = NAME_MAX;
+  return folder + "." + std::string(cut_utf8(name_of(dest), name_max - 1 - suffix.size())) + std::string(suffix);
 }
 
 bool sys_is_temporary_name_of(std::string_view name, std::string_view dest_name) {

@@ -32,6 +32,10 @@ std::string sys_final_target(const std::string& path);
 // A fresh temporary name for `dest` (in its folder, not created).
 std::string sys_temporary_name(const std::string& dest);
 
+// The name of the lock file of `dest` (see destination_lock.h): ".<destination name, cut to fit>.lock" in its
+// folder. Two names that share their first 249 bytes share a lock file.
+std::string sys_lock_file_name(const std::string& dest);
+
 // True when `name` (a file name without folder) has the form of a temporary name made for a destination whose
 // file name is `dest_name` (cut names and temporaries of temporaries included).
 bool sys_is_temporary_name_of(std::string_view name, std::string_view dest_name);
