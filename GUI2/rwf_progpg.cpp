@@ -97,7 +97,7 @@ bool progress_page::on_cancel() {
   const bool running = is_running();
   if (leave && running) {
     pf::set_closing(true);
-    rowferry_convertor::instance().request_stop();
+    rowferry_convertor::instance().stop_now();
   }
   // The run goes on: to its end after No, to its stop after Yes.
   front_.hold_commit(false);

@@ -4,9 +4,10 @@
 //
 // Cancel during the run asks the usual question. While it is open the run goes on but does not write its result
 // into the destination: a run that gets there waits for the answer. Yes asks the run to stop at its next record
-// or table (or there), waits for it while the window stays responsive (boxes the run asks for meanwhile are not
-// shown), and then closes the wizard: the destination is left as it was. No lets the run go on and finish. The
-// worker is never killed.
+// or table (or there) and gives the source's connection up, so that a server that sends nothing is not waited
+// for; it waits for the run while the window stays responsive (boxes the run asks for meanwhile are not shown),
+// and then closes the wizard: the destination is left as it was. No lets the run go on and finish. The worker is
+// never killed.
 #pragma once
 
 #include <condition_variable>

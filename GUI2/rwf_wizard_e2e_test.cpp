@@ -4,6 +4,7 @@
 #include <dirent.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "GUI2/wizard_test_support.h"
 #include "converter/dao_destination.h"
@@ -34,7 +35,54 @@ std::vector<std::pair<int, std::string>> writable_formats() {
   return formats;
 }
 
-class WizardE2E : public wizard_fixture {};
+class WizardE2E : public wizard_fixture {
+ protected:
+  // An Access file made by RWFAGENT (the demo's tags table); its bytes.
+  std::string made_file(const std::string& path) {
+    tk_write_file(dir.file("tags.txt"), "tags\n");
+    EXPECT_EQ(agent({"--src=tabletide_demo", "--dest=" + path, "--acc_ver=1", "--tab_file=" + dir.file("tags.txt")})
+                  .status,
+              0);
+    return tk_read_file(path);
+  }
+
+  // A run that replaces `dest` as a whole (mode 0) with the query `sql` (and every table after it when
+  // with_tables), cancelled with Yes once `running` returns on the progress page; the wizard's status.
+  int cancelled_run(const std::string& dest, const std::string& sql, bool with_tables,
+                    const std::function<void()>& running, std::vector<std::string>& boxes) {
+    return run([&](QWidget* w) {
+      to_databases(w);
+      pick(w, 1317, "tabletide_demo");
+      type(w, 1004, dest);
+      ui_test::expect_modal([](QWidget* dialog) { ui_test::press(dialog, "OK"); });  // overwrite the entire database
+      click(w, 12324);
+      ASSERT_EQ(page(w), 127);
+      ui_test::expect_modal([&](QWidget* dialog) {
+        QTest::keyClicks(ui_test::control<QLineEdit>(dialog, 1019), "query");
+        QTest::keyClicks(ui_test::control<QPlainTextEdit>(dialog, 1020), QString::fromStdString(sql));
+        ui_test::press(dialog, "OK");
+      });
+      click(w, 1114);
+      if (with_tables) click(w, 1102);
+      click(w, 12324);
+      ASSERT_EQ(page(w), 106);
+      running();
+      ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
+      click(w, 2);
+    });
+  }
+};
+
+// The names of the files in the folder whose names hold `part`.
+std::vector<std::string> files_naming(const std::string& folder_path, const std::string& part) {
+  std::vector<std::string> names;
+  if (DIR* folder = opendir(folder_path.c_str())) {
+    while (dirent* entry = readdir(folder))
+      if (std::string(entry->d_name).find(part) != std::string::npos) names.push_back(entry->d_name);
+    closedir(folder);
+  }
+  return names;
+}
 
 TEST_F(WizardE2E, AWholeConversionClickedThroughEveryPageGivesTheSameRowsInEveryWritableFormat) {
   const auto formats = writable_formats();
@@ -181,45 +229,38 @@ TEST_F(WizardE2E, AQuickLaunchWhoseProfileCannotBeReadSaysSoAndTouchesNothing) {
 TEST_F(WizardE2E, CancelDuringARunStopsTheWorkerAndKeepsTheFileItWasToReplace) {
   // An existing Access file, to be replaced as a whole (mode 0) by a run that is cancelled.
   const std::string dest = dir.file("old.mdb");
-  ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + dest, "--acc_ver=1", "--tab_file=" + [&] {
-                     tk_write_file(dir.file("tags.txt"), "tags\n");
-                     return dir.file("tags.txt");
-                   }()}).status,
-            0);
-  const std::string before = tk_read_file(dest);
+  const std::string before = made_file(dest);
   std::vector<std::string> boxes;
-  const int status = run([&](QWidget* w) {
-    to_databases(w);
-    pick(w, 1317, "tabletide_demo");
-    type(w, 1004, dest);
-    ui_test::expect_modal([](QWidget* dialog) { ui_test::press(dialog, "OK"); });  // overwrite the entire database
-    click(w, 12324);
-    ASSERT_EQ(page(w), 127);
-    // A query that keeps the server busy for a while, then the tables.
-    ui_test::expect_modal([](QWidget* dialog) {
-      QTest::keyClicks(ui_test::control<QLineEdit>(dialog, 1019), "slow");
-      QTest::keyClicks(ui_test::control<QPlainTextEdit>(dialog, 1020), "SELECT SLEEP(3) AS pause");
-      ui_test::press(dialog, "OK");
-    });
-    click(w, 1114);
-    click(w, 1102);
-    click(w, 12324);
-    ASSERT_EQ(page(w), 106);
-    QTest::qWait(500);
-    ui_test::expect_modal(ui_test::answer_box(boxes, "Yes"));
-    click(w, 2);
-  });
+  // A query that keeps the server busy for a while, then the tables.
+  const int status = cancelled_run(dest, "SELECT SLEEP(3) AS pause", true, [] { QTest::qWait(500); }, boxes);
   EXPECT_EQ(status, 255);
   EXPECT_EQ(boxes, std::vector<std::string>{"Tabletide 6.1 Question|Are you sure you want to exit the wizard?"});
   EXPECT_EQ(tk_read_file(dest), before);
   // No partial file is left beside it.
-  std::vector<std::string> left;
-  if (DIR* folder = opendir(dir.path().c_str())) {
-    while (dirent* entry = readdir(folder))
-      if (std::string(entry->d_name).find("old") != std::string::npos) left.push_back(entry->d_name);
-    closedir(folder);
-  }
-  EXPECT_EQ(left, std::vector<std::string>{"old.mdb"});
+  EXPECT_EQ(files_naming(dir.path(), "old"), std::vector<std::string>{"old.mdb"});
+}
+
+// Cancel while the server sends nothing (the row count waits for a lock the test holds): the run gives the source's
+// connection up and ends at once. The lock still held when the wizard has closed shows it did not wait for the
+// server.
+TEST_F(WizardE2E, CancelWhileTheServerSendsNothingEndsTheRunWithoutWaitingForIt) {
+  const std::string dest = dir.file("held.mdb");
+  const std::string before = made_file(dest);
+  tt_e2e::server_lock lock(server, "tt_stall_wizard");
+  std::vector<std::string> boxes;
+  const int status = cancelled_run(
+      dest, "SELECT * FROM tags WHERE GET_LOCK('tt_stall_wizard', 3600) = 1", false,
+      [&] {
+        ASSERT_FALSE(lock.wait_for_waiter("SELECT COUNT(*) FROM (SELECT * FROM tags WHERE GET_LOCK", [] {
+                           QTest::qWait(10);
+                         }).empty());
+      },
+      boxes);
+  EXPECT_TRUE(lock.held());
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Tabletide 6.1 Question|Are you sure you want to exit the wizard?"});
+  EXPECT_EQ(tk_read_file(dest), before);
+  EXPECT_EQ(files_naming(dir.path(), "held"), std::vector<std::string>{"held.mdb"});
 }
 
 TEST(WizardProgram, WithoutADisplayItSaysWhyAndEnds) {

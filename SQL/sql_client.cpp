@@ -91,6 +91,7 @@ class mysql_client final : public sql_client {
 
   void init(const std::string& option_group, unsigned connect_timeout_seconds) override {
     close();
+    abandoned_.store(false);
     connection_ = mysql_init(nullptr);
     if (!connection_) return;
     if (!option_group.empty()) mysql_options(connection_, MYSQL_READ_DEFAULT_GROUP, option_group.c_str());
@@ -105,7 +106,10 @@ class mysql_client final : public sql_client {
       return false;
     // Kept apart from the connection so that `abandon` need not touch the library's state, which the thread
     // reading a result ahead may be using.
-    socket_.store(static_cast<int>(mysql_get_socket(connection_)));
+    const int fd = static_cast<int>(mysql_get_socket(connection_));
+    socket_.store(fd);
+    // Given up while it was being made: the connection is shut as soon as it exists.
+    if (abandoned_.load()) ::shutdown(fd, SHUT_RDWR);
     return true;
   }
 
@@ -118,6 +122,7 @@ class mysql_client final : public sql_client {
   void abandon() override {
     // Both ways shut: a read under way or to come ends at once, and the server, whose next write fails, ends
     // the statement. The descriptor stays open until close, so it cannot be reused meanwhile.
+    abandoned_.store(true);
     const int fd = socket_.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
   }
@@ -181,6 +186,7 @@ class mysql_client final : public sql_client {
  private:
   MYSQL* connection_ = nullptr;
   std::atomic<int> socket_{-1};
+  std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace

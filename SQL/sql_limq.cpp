@@ -83,6 +83,7 @@ std::size_t sql_limited_query::store_to(sql_row_block& block, std::size_t max) {
       throw sql_exception(client_);
     }
     block.append(row);
+    rows_read_.fetch_add(1, std::memory_order_relaxed);
   }
   return block.size();
 }

@@ -7,8 +7,10 @@
 // stream not read to its end, lets the client library read and drop the rest, unless the client was abandoned).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -85,11 +87,15 @@ class sql_limited_query {
   // stream has ended.
   std::size_t store_to(sql_row_block& block, std::size_t max);
   bool at_end() const { return ended_; }
+  // The rows the server has delivered so far, those of a block that broke before it was full included. May be
+  // read from another thread than the one storing.
+  uint64_t rows_read() const { return rows_read_.load(std::memory_order_relaxed); }
 
  private:
   sql_client& client_;
   std::unique_ptr<sql_result> result_;
   bool ended_ = false;
+  std::atomic<uint64_t> rows_read_{0};
 };
 
 // Reads a stream's blocks ahead on a thread of its own: while the caller converts and writes the rows of one

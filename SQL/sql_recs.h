@@ -105,6 +105,9 @@ class sql_recordset : public udb_recordset {
   // The number of rows now in the table or query result (SELECT COUNT(*)), for progress only: reading does
   // not stop at it. -1 when the count is not a number. While a stream is pending the last count is returned.
   int64_t get_rec_count();
+  // The rows the server has delivered since the stream last started: those taken, those read ahead and those of a
+  // block that broke before it was full.
+  uint64_t rows_read() const { return stream_ ? stream_->rows_read() : 0; }
 
   void append_record(const udb_record& record) override;  // read-only: internal error
   // The current row (owned by the record set, valid until another row is taken); null at the end. A cell that

@@ -17,8 +17,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -295,6 +297,77 @@ class hanging_up_server {
   loopback_socket socket_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+};
+
+// A user-level lock (GET_LOCK) that a connection of the test's own holds on the server until the object goes away:
+// a run's statement that asks for it waits on the server, which meanwhile sends that run nothing.
+class server_lock {
+ public:
+  server_lock(const tt_test::mariadb_server& server, std::string name)
+      : server_(server), name_(std::move(name)), statement_("DO GET_LOCK('" + name_ + "', 0), SLEEP(3600)") {
+    holder_ = std::thread([this] {
+      try {
+        server_.exec(statement_);
+      } catch (const std::exception&) {
+        // Ended by the destructor's KILL.
+      }
+    });
+    for (int i = 0; i < 6000 && !held(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!held()) ADD_FAILURE() << "the lock " << name_ << " was never taken";
+  }
+  ~server_lock() {
+    for (int i = 0; i < 6000; ++i) {
+      const std::string id = holder_connection();
+      if (!id.empty()) {
+        server_.exec("KILL " + id);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    holder_.join();
+  }
+  server_lock(const server_lock&) = delete;
+  server_lock& operator=(const server_lock&) = delete;
+
+  // True while the test's own connection holds the lock.
+  bool held() const {
+    return !server_
+                .query("SELECT ID FROM information_schema.PROCESSLIST WHERE INFO = '" + quoted(statement_) +
+                       "' AND ID = IS_USED_LOCK('" + name_ + "')")
+                .empty();
+  }
+
+  // The connection of a statement that begins with `start` and waits for the lock, once there is one; empty when
+  // none came within a minute. `pause` passes the time between looks (a test with a window keeps it going).
+  std::string wait_for_waiter(const std::string& start, const std::function<void()>& pause = [] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }) const {
+    for (int i = 0; i < 6000; ++i) {
+      std::vector<tt_test::mariadb_row> rows = server_.query(
+          "SELECT ID FROM information_schema.PROCESSLIST WHERE STATE = 'User lock' AND LOCATE('" + quoted(start) +
+          "', INFO) = 1");
+      if (!rows.empty()) return *rows[0][0];
+      pause();
+    }
+    return {};
+  }
+
+ private:
+  static std::string quoted(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out;
+  }
+  std::string holder_connection() const {
+    std::vector<tt_test::mariadb_row> rows =
+        server_.query("SELECT ID FROM information_schema.PROCESSLIST WHERE INFO = '" + quoted(statement_) + "'");
+    return rows.empty() ? std::string() : *rows[0][0];
+  }
+
+  const tt_test::mariadb_server& server_;
+  std::string name_;
+  std::string statement_;
+  std::thread holder_;
 };
 
 class rwfagent_fixture : public ::testing::Test {

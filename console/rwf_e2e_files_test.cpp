@@ -72,10 +72,14 @@ class RwfagentFiles : public rwfagent_fixture {
   // The profile that converts the slow table, then the other items given, over the server `f` (a profile sets
   // the connection); the options after it on the command line set the rest.
   std::string slow_list(const std::string& more = "", const tt_test::mariadb_facts* facts = nullptr) {
+    return profile(slow_item + more, facts);
+  }
+  // The profile that converts the items given (lines of name=SELECT or table names).
+  std::string profile(const std::string& items, const tt_test::mariadb_facts* facts = nullptr) {
     const tt_test::mariadb_facts& f = facts ? *facts : server.facts();
     tk_write_file(dir.file("slow.txt"), "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
                                             "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
-                                            "\r\n[Selected Tables]\r\n" + slow_item + more);
+                                            "\r\n[Selected Tables]\r\n" + items);
     return "--profile=" + dir.file("slow.txt");
   }
 };
@@ -103,7 +107,8 @@ TEST_F(RwfagentFiles, LostServerEndsTheRunAndKeepsTheDestination) {
     own.stop();  // the server dies while the rows stream
     program_result r = run->finish();
     EXPECT_EQ(r.status, 255) << r.out << r.err;
-    EXPECT_NE(r.out.find("Internal error: Lost connection"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Internal error: Reading table slow failed after "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" rows had arrived: Lost connection"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Converting table tags"), std::string::npos) << r.out;
     EXPECT_EQ(r.err.find("tags"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("too big"), std::string::npos) << r.out;
@@ -146,6 +151,82 @@ TEST_F(RwfagentFiles, SignalsStopTheRunAndKilledRunsAreCleanedUp) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"home", "sig.mdb", "slow.txt", "tags.txt"}));
   expect_sound(file);
+}
+
+// A table is whole or the run fails: a server error once a table's rows stream ends the run as a lost connection
+// does, naming the table and counting every row that had arrived, those of a block cut short included; the
+// destination stays as it was and the next item never starts.
+TEST_F(RwfagentFiles, AServerErrorInATablesRowsEndsTheRunAndKeepsTheDestination) {
+  const std::string file = dir.file("broken.mdb");
+  const std::string before = made_file(file);
+  // A SELECT that fails at its 123,457th row, after the 123,456 before it were sent (no block size divides that).
+  const std::string failing =
+      "broken=SELECT id, label, (SELECT 1 UNION SELECT 2 FROM DUAL WHERE slow.id = 123457) AS f FROM slow\r\nslow\r\n";
+  for (const std::string mode : {"0", "1"}) {
+    SCOPED_TRACE("mode " + mode);
+    program_result r =
+        start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, profile(failing)})->finish();
+    EXPECT_EQ(r.status, 255) << r.out << r.err;
+    EXPECT_EQ(r.out, "Converting database tt_slow (2 tables)\nConverting table broken (150000 records)\nInternal error: "
+                     "Reading table broken failed after 123456 rows had arrived: Subquery returns more than 1 row\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(sha256(file), before);
+  }
+  // KILL QUERY while the server holds the stream after 1,999 rows (the statement waits for a lock the test holds).
+  server_lock lock(server, "tt_kill_stall");
+  auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=3", "--silent",
+                    profile("held=SELECT id, label FROM slow WHERE id <> 2000 OR GET_LOCK('tt_kill_stall', 3600) = 1"
+                            "\r\nslow\r\n")});
+  const std::string waiting = lock.wait_for_waiter("SELECT id, label FROM slow WHERE id <> 2000");
+  ASSERT_FALSE(waiting.empty());
+  server.exec("KILL QUERY " + waiting);
+  program_result r = run->finish();
+  EXPECT_EQ(r.status, 255) << r.out << r.err;
+  EXPECT_EQ(r.out, "Internal error: Reading table held failed after 1999 rows had arrived: Query execution was "
+                   "interrupted\n");
+  EXPECT_EQ(sha256(file), before);
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"broken.mdb", "home", "slow.txt", "tags.txt"}));
+}
+
+// A stop ends the run while the server sends nothing: the thread that sees it gives the source's connection up. The
+// run's statement waits for a lock the test holds; that the lock is still held when the program has exited shows
+// the program did not wait for the server.
+TEST_F(RwfagentFiles, AStopEndsTheRunWhileTheServerSendsNothing) {
+  const std::string file = dir.file("stalled.mdb");
+  const std::string before = made_file(file);
+  struct stall {
+    int signal;
+    std::string mode;
+    bool silent;  // no progress line, so no row count either
+    std::string rows_from;  // the rows the statement waits at, as the text of the statement
+  };
+  const stall stalls[] = {
+      // The row count's own statement, which waits at the first row.
+      {SIGINT, "1", false, "SELECT COUNT(*) FROM (SELECT id, label FROM slow WHERE id <> 1 "},
+      // The statement of the rows, before its first row.
+      {SIGTERM, "0", true, "SELECT id, label FROM slow WHERE id <> 1 "},
+      // The statement of the rows, after its first 1,999 rows.
+      {SIGHUP, "1", true, "SELECT id, label FROM slow WHERE id <> 2000 "},
+  };
+  for (const stall& s : stalls) {
+    SCOPED_TRACE(strsignal(s.signal));
+    const std::string name = "tt_stall_" + std::to_string(s.signal);
+    const std::string select = s.rows_from.substr(s.rows_from.find("SELECT id")) + "OR GET_LOCK('" + name + "', 3600) = 1";
+    server_lock lock(server, name);
+    std::vector<std::string> args = {"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + s.mode,
+                                     profile("stalled=" + select + "\r\n")};
+    if (s.silent) args.push_back("--silent");
+    auto run = start(args);
+    ASSERT_FALSE(lock.wait_for_waiter(s.rows_from).empty());
+    kill(run->pid(), s.signal);
+    program_result r = run->finish();
+    EXPECT_TRUE(lock.held());
+    EXPECT_EQ(r.status, 255) << r.out << r.err;
+    EXPECT_EQ(r.out, s.silent ? "" : "Converting database tt_slow (1 tables)\n");
+    EXPECT_EQ(r.err, s.silent ? "" : "The conversion was stopped; the destination file was left as it was.\n");
+    EXPECT_EQ(sha256(file), before);
+    EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"home", "slow.txt", "stalled.mdb", "tags.txt"}));
+  }
 }
 
 TEST_F(RwfagentFiles, SecondRunOnTheSameFileIsRefused) {

@@ -40,7 +40,13 @@ void mysql_converter_impl::store_mysql_settings(const std::string& new_host, con
 }
 
 void mysql_converter_impl::set_source_engine(std::unique_ptr<rwf_source_engine> engine) {
+  abandonable_.store(nullptr);
   source_ = std::move(engine);
+  abandonable_.store(source_.get());
+}
+
+void mysql_converter_impl::abandon_source() {
+  if (rwf_source_engine* engine = abandonable_.load()) engine->abandon_reading();
 }
 
 rwf_source_engine& mysql_converter_impl::source_engine() const {

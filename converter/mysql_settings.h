@@ -2,6 +2,7 @@
 // profiles carry, with their profile keys under "MySQL settings".
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +44,9 @@ class mysql_converter_impl {
   void set_source_engine(std::unique_ptr<rwf_source_engine> engine);
   rwf_source_engine& source_engine() const;
   bool has_source_engine() const { return source_ != nullptr; }
+  // Gives the source's connection up at once (rwf_source_engine::abandon_reading), from any thread, also while
+  // the engine is being set; nothing without an engine.
+  void abandon_source();
 
   // Connects the source engine with the stored settings. A port text that names no port in 1 to 65535 raises
   // tk_exception level 1 "Invalid port number"; the engine's own errors (authentication, an unreachable server)
@@ -59,4 +63,5 @@ class mysql_converter_impl {
 
  private:
   std::unique_ptr<rwf_source_engine> source_;
+  std::atomic<rwf_source_engine*> abandonable_{nullptr};  // source_, for abandon_source on other threads
 };

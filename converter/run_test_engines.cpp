@@ -114,6 +114,10 @@ int64_t fake_source::record_count(udb_recordset& recordset) {
   return static_cast<int64_t>(static_cast<fake_recordset&>(recordset).count());
 }
 
+uint64_t fake_source::rows_read(udb_recordset& recordset) {
+  return static_cast<fake_recordset&>(recordset).count();  // all in memory from the start
+}
+
 fake_store* fake_access::store_of(const std::string& path) {
   std::string text = tk_read_file(path);
   if (text.compare(0, 8, "FAKEMDB ") != 0) return nullptr;

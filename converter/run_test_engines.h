@@ -40,6 +40,7 @@ class fake_source : public rwf_source_engine {
   // "shop" is the one database; any other name is unknown.
   std::unique_ptr<udb_database> open_db(const std::wstring& name) override;
   int64_t record_count(udb_recordset& recordset) override;
+  uint64_t rows_read(udb_recordset& recordset) override;
 
   bool blob_to_text = false;
   int counts = 0;  // record_count calls

@@ -105,6 +105,12 @@ bool rowferry_convertor::serialize(bool store) {
   return all;
 }
 
+void rowferry_convertor::stop_now() {
+  tk_trace(2, "rowferry_convertor::stop_now");
+  request_stop();  // first: whatever fails once the connection is gone is then taken for the stop
+  abandon_source();
+}
+
 rwf_front_end& rowferry_convertor::front_end() const {
   if (front_end_ == nullptr) throw tk_mail_assertion("rwf_conv", 120);
   return *front_end_;

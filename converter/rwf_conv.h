@@ -50,7 +50,8 @@ using named_text = std::pair<std::wstring, std::wstring>;
 using named_text_list = std::vector<named_text>;
 
 // The run is the thread functor's operator(); a stop request (request_stop) is looked at between records and
-// between tables. A stop between records gives the source's connection up instead of reading the rest of the rows.
+// between tables. A stop between records gives the source's connection up instead of reading the rest of the rows;
+// rowferry_convertor::stop_now gives it up at once, for a run that waits on the server.
 class tk_converter : public tk_thread_functor {
  public:
   tk_converter();
@@ -168,6 +169,11 @@ class rowferry_convertor : public udb_converter,
   void check_dest();
 
   converter_build build() const { return build_; }
+
+  // Asks the run to stop and gives the source's connection up at once, so that the stop waits neither for the
+  // server (a statement it is still working on, rows that do not come) nor for the rest of a table's rows: the
+  // run ends, leaving the destination as it was. From any thread but a signal handler's.
+  void stop_now();
 
   // Builds the Access engine of each run (on the run's thread). Must be set before a run.
   void set_destination_factory(rwf_destination_factory factory) { destination_factory_ = std::move(factory); }

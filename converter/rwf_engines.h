@@ -28,13 +28,17 @@ class rwf_source_engine {
   virtual std::unique_ptr<udb_database> open_db(const std::wstring& name) = 0;
   // The number of rows of a recordset of this engine; -1 when unknown.
   virtual int64_t record_count(udb_recordset& recordset) = 0;
+  // The rows of the recordset's stream that the server has delivered so far, also those not taken yet and those
+  // that arrived before the stream broke.
+  virtual uint64_t rows_read(udb_recordset& recordset) = 0;
   // True for an error that concerns the one record being read (a value that cannot be converted): the run then
   // goes on with the next record. None by default.
   virtual bool is_record_error(const tk_exception& e) const;
   // True when the error says the connection to the server is gone: no later item can be read. None by default.
   virtual bool is_connection_lost(const tk_exception& e) const;
-  // The run is stopping while a table's rows stream: the connection is given up at once, so that the rest of the
-  // rows is not read first (the source cannot be read again afterwards). Nothing by default.
+  // The run is stopping: the connection is given up at once, from any thread, so that neither the rest of the
+  // rows nor a statement the server is still working on is waited for (the source cannot be read again
+  // afterwards). Nothing by default.
   virtual void abandon_reading();
 };
 

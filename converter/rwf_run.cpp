@@ -12,8 +12,10 @@
 // (destination_lock.h), so a second run on the same destination is refused whether the file exists or not.
 //
 // Error boundaries, innermost first: one record (a source value that cannot be converted or a record the
-// destination refuses: the run goes on with the next record), one item (any tk_exception: the item is counted and the run goes on with the next one), the run
-// (the run ends). A stop request or Abort ends the run through tk_final_exception.
+// destination refuses: the run goes on with the next record), one item (any tk_exception: the item is counted and
+// the run goes on with the next one, unless the source failed once the item's table was created, which ends the
+// run), the run (the run ends). A stop request or Abort ends the run through tk_final_exception; an error raised
+// after a stop request is taken for the stop's doing and not reported.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,6 +23,7 @@
 
 #include <cerrno>
 #include <set>
+#include <string>
 
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
@@ -123,7 +126,8 @@ void rowferry_convertor::operator()() {
   } catch (const tk_final_exception&) {
     // The user chose Abort (or asked the run to stop): nothing more to say.
   } catch (const tk_exception& e) {
-    out.report(e, true);
+    // After a stop the error is what the stop did (the source's connection given up), not one to report.
+    if (!stop_requested()) out.report(e, true);
   } catch (const std::exception& e) {
     out.std_error(e.what());
   }
@@ -134,6 +138,7 @@ void rowferry_convertor::run() {
   rwf_source_engine& mysql = source_engine();
   rwf_front_end& out = front_end();
 
+  if (stop_requested()) throw tk_final_exception();  // stopped while the program was connecting
   std::unique_ptr<rwf_destination_engine> access = destination_factory_();
   if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
   // A symbolic link stands for its target: the target is written and replaced, the link stays.
@@ -261,10 +266,25 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     names.add_restricted_name(dest_name);
 
     tk_trace(1, "Table structure has been written");
+    // From here on the destination holds the table. An error of the source before the last row (the server's own,
+    // or a lost connection) ends the run, so that no table is kept with only the rows that came before the error;
+    // the message says how many had arrived, those of a block the error cut short included.
+    const auto from_source = [&](const auto& step) {
+      try {
+        step();
+      } catch (const tk_exception& e) {
+        if (stop_requested()) throw tk_final_exception();
+        const uint64_t arrived = mysql.rows_read(*from);
+        throw tk_exception("Reading table " + tk_to_utf8(name) + " failed after " + std::to_string(arrived) +
+                               (arrived == 1 ? " row had" : " rows had") + " arrived: " + e.message,
+                           2);
+      }
+    };
     // The count serves only the progress line (and the wizard's bar). Where that line is shown nowhere and no
     // trace is written, the statement is not sent: the server would read the whole table for it.
     if (front_end().shows_progress() || tk_trace_wanted(3)) {
-      int64_t total = source_engine().record_count(*from);
+      int64_t total = 0;
+      from_source([&] { total = source_engine().record_count(*from); });
       records_total.store(static_cast<uint64_t>(total));
       std::wstring line = tk_wformat(L"Converting table %s (%I64d records)\r\n", name.c_str(), total);
       tk_trace_w(3, L"%s", line.c_str());
@@ -277,7 +297,7 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
       return true;
     }
 
-    from->reset();
+    from_source([&] { from->reset(); });
     while (!from->is_eof()) {
       if (stop_requested()) {
         // Nothing more is read: the connection is given up rather than the rest of the rows read to their end,
@@ -299,7 +319,7 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
         if (error_handler::exists()) error_handler::instance().set_record_context(name, static_cast<long long>(number));
         front_end().report(e, false);
       }
-      from->next();
+      from_source([&] { from->next(); });
       current_record.fetch_add(1);
     }
     tk_trace(2, "Table #%u has been processed", current_table.load());
@@ -311,9 +331,12 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
   } catch (const tk_exception& e) {
     to.reset();
     from.reset();
+    if (stop_requested()) throw tk_final_exception();
     // Without the server, or with a destination that can no longer be written, no later item can succeed: the
-    // run ends (and the destination is left as it was).
+    // run ends (and the destination is left as it was). So it does after an error that leaves a table partly
+    // read (level 2).
     set_context(name);
+    if (e.level == 2) throw;
     if (mysql.is_connection_lost(e)) throw tk_exception(e.message, 2);
     if (access.is_file_error(e)) throw;
     front_end().report(e, false);

@@ -16,11 +16,19 @@ void sql_source::set_blob_to_text(bool value) { engine_.set_blob_to_text(value);
 
 std::unique_ptr<udb_database> sql_source::open_db(const std::wstring& name) { return engine_.open_db(name, 1, L""); }
 
-int64_t sql_source::record_count(udb_recordset& recordset) {
+namespace {
+
+sql_recordset& rows_of(udb_recordset& recordset) {
   auto* rows = dynamic_cast<sql_recordset*>(&recordset);
   if (rows == nullptr) throw tk_mail_assertion("sql_source", 24);
-  return rows->get_rec_count();
+  return *rows;
 }
+
+}  // namespace
+
+int64_t sql_source::record_count(udb_recordset& recordset) { return rows_of(recordset).get_rec_count(); }
+
+uint64_t sql_source::rows_read(udb_recordset& recordset) { return rows_of(recordset).rows_read(); }
 
 bool sql_source::is_record_error(const tk_exception& e) const {
   return dynamic_cast<const sql_value_exception*>(&e) != nullptr;

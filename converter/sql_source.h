@@ -20,6 +20,7 @@ class sql_source : public rwf_source_engine {
   std::unique_ptr<udb_database> open_db(const std::wstring& name) override;
   // The recordset must be one of this engine's.
   int64_t record_count(udb_recordset& recordset) override;
+  uint64_t rows_read(udb_recordset& recordset) override;
   // A cell that cannot be converted (sql_value_exception).
   bool is_record_error(const tk_exception& e) const override;
   // The client's errors for a server that went away or a connection that broke (2006, 2013, 2055).
