@@ -106,7 +106,6 @@ bool is_nan(const ole_variant& value) {
 
 // A number's literal for a numeric column (or a number-like kind without a column).
 std::string number_literal(const ole_variant& value, VARTYPE column_vt, const t_ftd* column) {
-  if (is_nan(value)) not_a_number("NaN", column);
   if (column_vt == VT_BOOL) {
     bool on = false;
     if (value.vt() == VT_BSTR) {
@@ -184,6 +183,8 @@ std::wstring to_mysql_wstr(sql_client& client, const std::wstring& text, VARTYPE
 
 std::string sql_value_literal(sql_client& client, const ole_variant& value, const t_ftd& column) {
   if (value.is_empty()) return "NULL";
+  // Whatever the column, a NaN would arrive as the 0 of its text form.
+  if (is_nan(value)) not_a_number("NaN", &column);
   const VARTYPE vt = column.vartype;
   if (udb_is_binary_type(vt)) return bytes_literal(value_bytes(value));
   if (vt == VT_BSTR) {

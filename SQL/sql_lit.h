@@ -4,7 +4,8 @@
 // sql_client::escape_string) and written in single quotes, so quotes, backslashes and NUL bytes are safe under
 // the default sql_mode as under NO_BACKSLASH_ESCAPES and ANSI_QUOTES; statements are sent with their length.
 // Bytes are written as hexadecimal literals (X'', the empty value, included). A value given as text for a
-// numeric column must be a plain number (sign, digits, point, exponent), else a level-0 tk_exception names it.
+// numeric column must be a plain number (sign, digits, point, exponent), else a level-0 tk_exception names it;
+// a floating value that is not a number (NaN) is refused the same way, whatever the column.
 //
 // Literals for a column (`sql_value_literal`) follow the column's kind: an empty value is NULL; numbers bare;
 // dates in the column's form (DATE 'YYYY-MM-DD', TIME 'H:MM:SS[.ffffff]' with hours beyond 24 kept,
