@@ -25,7 +25,9 @@
 //     there is one (context "<table>, record #<n>"), else raised together by flush() as one level-0
 //     tk_exception. A batch the destructor sends is handled the same way (without an error handler its
 //     failures can only be traced). An error of the connection itself stops the retry: the rows not written
-//     are raised as one error;
+//     are raised as one error. A table whose storage engine has no transactions (MyISAM) keeps the rows the
+//     refused statement wrote before the refused one, so its batch is not sent again: the refusal is raised
+//     with the numbers of the batch's first and last rows;
 //   - one by one after the engine met a row of more than 1,000,000 bytes (from then on, for every table of the
 //     engine): an INSERT per row, whose values above 1 MiB travel as long data of a prepared statement; a row
 //     larger than the server's max_allowed_packet raises "Row size exceeds 'max_allowed_packet'" (level 0).
@@ -96,6 +98,8 @@ class sql_table : public sql_recordset {
   // Sends the pending batch; when the server refuses it, its rows one by one (see above). in_destructor: the
   // error handler may not unwind the caller.
   void send_pending(bool in_destructor);
+  // True when the table's storage engine undoes a whole refused statement (it has transactions).
+  bool refused_batch_is_undone();
   // The renamings create_table recorded for this table, or null.
   const udb_names_map::name_map* renamings();
   // The assignments or conditions "`c`=literal" (or "`c` IS NULL" when null_is) of the record's fields that

@@ -4,7 +4,9 @@
 #include "SQL/sql_db.h"
 #include "SQL/sql_engi.h"
 #include "SQL/sql_lit.h"
+#include "SQL/sql_recs.h"
 #include "SQL/sql_sync.h"
+#include "SQL/sql_util.h"
 #include "SQL/sql_tab.h"
 #include "TK/tk_log.h"
 #include "TK/tk_nocase.h"
@@ -134,6 +136,15 @@ void sql_table::send_pending(bool in_destructor) {
       rows_not_written(e, rows.size());
       throw;
     }
+    if (!refused_batch_is_undone()) {
+      // MyISAM and its kind keep the rows before the refused one: sent again, they would be there twice.
+      e.message = tk_format("Table '%s': the server refused a batch of rows #%lld to #%lld; its storage engine keeps "
+                            "those before the refused one: ",
+                            tk_to_utf8(table_name).c_str(), static_cast<long long>(rows.front().number),
+                            static_cast<long long>(rows.back().number)) +
+                  e.message;
+      throw;
+    }
     tk_trace(3, "Table '%s': the batch of %d rows was refused (%s); its rows are written one by one",
              tk_to_utf8(table_name).c_str(), static_cast<int>(rows.size()), e.what());
   }
@@ -162,6 +173,21 @@ void sql_table::send_pending(bool in_destructor) {
     }
   }
   if (refused) throw *refused;
+}
+
+bool sql_table::refused_batch_is_undone() {
+  if (db().engine().get_version() < sql_version_5_0_1) return false;
+  try {
+    std::unique_ptr<sql_tmp_recordset> answer = db().run(
+        "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e ON e.ENGINE = "
+        "t.ENGINE WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = " + sql_hex_literal(tk_to_utf8(table_name)));
+    const bool undone = answer && !answer->is_eof() && answer->get_item()->at(0)->to_string() == "YES";
+    tk_trace(2, "The table's engine has transactions: %d", undone ? 1 : 0);
+    return undone;
+  } catch (const tk_exception& e) {
+    tk_trace(2, "The table's engine is unknown: %s", e.what());
+    return false;
+  }
 }
 
 void sql_table::build_lists(const udb_record& record, bool placeholders, std::string& columns, std::string& values,

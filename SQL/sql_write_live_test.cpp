@@ -460,6 +460,23 @@ TEST(SqlWriteLive, ARefusedRowCostsOnlyItselfAndIsNamed) {
   EXPECT_EQ(ui.shown[2].rfind(L"t, record #6: Duplicate entry '4'", 0), 0u) << tk_to_utf8(ui.shown[2]);
   EXPECT_EQ(cell("SELECT GROUP_CONCAT(id ORDER BY id) FROM t WHERE id >= 2000", "tt_wrefused"), "2000,2001,2002");
   handler.set_ui(nullptr);
+
+  // MyISAM keeps what a refused statement wrote before the refused row: the batch is not sent again (it would
+  // write those rows twice), and the error names the batch's rows.
+  const udb_engine_properties myisam = {{L"engine", L"MyISAM"}};
+  engine->set_properties(&myisam);
+  auto m = make_table(*db, L"m");
+  engine->set_properties(nullptr);
+  m->append_record(*row(1, ole_variant(L"a"), ole_variant()));
+  m->append_record(*row(1, ole_variant(L"b"), ole_variant()));
+  m->append_record(*row(2, ole_variant(L"c"), ole_variant()));
+  try {
+    m->flush();
+    FAIL() << "a duplicate key was accepted";
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.message.rfind("Table 'm': the server refused a batch of rows #1 to #3;", 0), 0u) << e.message;
+  }
+  EXPECT_EQ(cell("SELECT GROUP_CONCAT(CONCAT(id, t)) FROM m", "tt_wrefused"), "1a");
 }
 
 // A record of the given fields (name, value), each a text field but the first, an integer id.
