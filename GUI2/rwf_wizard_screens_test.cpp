@@ -58,7 +58,9 @@ TEST_F(Screens, DISABLED_EveryPageAndDialog) {
     pick(w, 1317, "customers");
     click(w, 1101);
     ui_test::expect_modal([&](QWidget* d) {
-      QTest::keyClicks(ui_test::control<QLineEdit>(d, 1019), "broken");
+      // A long name, as the status line and the error texts show it.
+      QTest::keyClicks(ui_test::control<QLineEdit>(d, 1019),
+                       "broken_query_whose_name_is_much_longer_than_the_status_line_of_the_progress_page_can_show");
       QTest::keyClicks(ui_test::control<QPlainTextEdit>(d, 1020), "SELECT * FROM no_such_table");
       shot(d, "07-add-query-128");
       ui_test::press(d, "OK");
@@ -66,6 +68,7 @@ TEST_F(Screens, DISABLED_EveryPageAndDialog) {
     click(w, 1114);
     shot(w, "06-tables-127");
     ui_test::expect_modal([&](QWidget* d) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !text_of(w, 1323).empty(); }, 5000));
       shot(w, "08-progress-106");
       shot(d, "09-continue-abort-115");
       ui_test::press(d, "Continue");

@@ -149,6 +149,29 @@ std::wstring flowing_text(const std::wstring& text) {
   return out;
 }
 
+namespace {
+
+// A static text as a wrapped label shows it: flowing, and a word longer than 40 characters (a long table name)
+// gets a zero-width space after every 40, where the line may break instead of running out of the window. Labels
+// cannot be selected, so nothing copied from them carries these.
+QString label_text(const std::wstring& text) {
+  constexpr std::size_t long_word = 40;
+  std::wstring out;
+  std::size_t word = 0;
+  for (wchar_t c : flowing_text(text)) {
+    if (c == L' ' || c == L'\n') {
+      word = 0;
+    } else if (++word > long_word) {
+      out += L'\u200b';
+      word = 1;
+    }
+    out += c;
+  }
+  return to_q(out);
+}
+
+}  // namespace
+
 QString to_q(const std::wstring& text) { return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::wstring from_q(const QString& text) { return text.toStdWString(); }
@@ -177,7 +200,7 @@ std::shared_ptr<controls::impl> build_controls(QWidget* root, const std::vector<
     switch (c.type) {
       case kind::label:
       case kind::title: {
-        auto* l = new QLabel(c.type == kind::label ? to_q(flowing_text(c.text)) : text, root);
+        auto* l = new QLabel(c.type == kind::label ? label_text(c.text) : text, root);
         l->setWordWrap(true);
         if (c.type == kind::title) {
           QFont f = l->font();
@@ -358,7 +381,7 @@ void controls::set_text(int id, const std::wstring& text) {
   if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(to_q(text));
   else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->setPlainText(to_q(text));
   else if (auto* l = dynamic_cast<elided_label*>(w)) l->set_full_text(to_q(text));
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(to_q(body_->flowing.count(id) ? flowing_text(text) : text));
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(body_->flowing.count(id) ? label_text(text) : to_q(text));
   else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(to_q(text));
 }
 

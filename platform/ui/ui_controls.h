@@ -61,7 +61,7 @@ using command_handler = std::function<void(int id, notify what)>;
 
 // A text as wrapped static text shows it: a single line feed becomes a blank (none after a blank), so that the
 // text wraps at the control's width and not at breaks made for another width; an empty line (two line feeds)
-// stays.
+// stays. In a label, a word longer than 40 characters (a long table name) may also break after every 40.
 std::wstring flowing_text(const std::wstring& text);
 
 // Order of list-box items: negative, zero or positive as a sorts before, with or after b.

@@ -38,6 +38,11 @@ TEST_F(UiTest, FiltersAreShownAsTheFileDialogReadsThem) {
   // Static texts flow: a single line feed is a blank, an empty line stays.
   EXPECT_EQ(pf::flowing_text(L"one\ntwo.\n\nthree\n"), L"one two.\n\nthree ");
   EXPECT_EQ(pf::flowing_text(L"Internal error: \ncode=1"), L"Internal error: code=1");
+  // A label lets a long word (a long table name) break every 40 characters.
+  pf::dialog d({{7, pf::kind::label, L"", 0, 0}}, 0);
+  d.ctl().set_text(7, L"a\n" + std::wstring(90, L'n') + L": x");
+  EXPECT_EQ(d.ctl().text(7), L"a " + std::wstring(40, L'n') + L"\u200b" + std::wstring(40, L'n') + L"\u200b" +
+                                 std::wstring(10, L'n') + L": x");
   EXPECT_EQ(pf::filter_extensions(filters), (std::vector<std::wstring>{L"mdb", L"accdb"}));
 }
 
