@@ -16,6 +16,10 @@
 #include "platform/jet/catalog_listing.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/jet/index_key.h"
+#include "platform/jet/index_seek.h"
+#include "platform/jet/row_reader.h"
+#include "platform/jet/byte_order.h"
 #include "platform/jet/reader.h"
 #include "platform/system/codepage.h"
 
@@ -52,12 +56,47 @@ class table_scan : public row_stream {
     in_schema_order(order_, values_, out);
     return true;
   }
+  int64_t row_id() const override { return cursor_.row_pointer(); }
 
  private:
   jet::table_def table_;
   std::vector<const jet::column_def*> order_;
   jet::database_reader::row_cursor cursor_;
   std::vector<jet::value> values_;
+};
+
+// The rows an index finds from a key on, while their keys start with `prefix` and do not pass `high`: one leaf
+// page and one row in memory at a time.
+class index_rows : public row_stream {
+ public:
+  index_rows(const jet::database_reader& reader, jet::table_def t, const jet::index_def& index, jet::bytes from,
+             jet::bytes prefix, std::optional<jet::bytes> high)
+      : reader_(reader), table_(std::move(t)), order_(ordered(table_)),
+        seek_(reader.fmt(), reader.pages(), index.root_page, from), prefix_(std::move(prefix)), high_(std::move(high)) {}
+  bool next(row& out) override {
+    const jet::index_entry* e = seek_.next();
+    if (!e || !starts_with(e->key, prefix_)) return false;
+    if (high_ && jet::index_entry_ref::compare_keys(e->key, *high_) > 0 && !starts_with(e->key, *high_)) return false;
+    id_ = jet::make_row_pointer(e->page, e->row);
+    std::vector<uint8_t> bytes = reader_.row_bytes(id_);
+    values_ = jet::read_row(reader_.fmt(), table_, bytes, [&](uint32_t p) { return reader_.pages().read(p); });
+    in_schema_order(order_, values_, out);
+    return true;
+  }
+  int64_t row_id() const override { return id_; }
+
+ private:
+  static bool starts_with(const jet::bytes& key, const jet::bytes& prefix) {
+    return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
+  }
+  const jet::database_reader& reader_;
+  jet::table_def table_;
+  std::vector<const jet::column_def*> order_;
+  jet::index_seek seek_;
+  jet::bytes prefix_;
+  std::optional<jet::bytes> high_;
+  std::vector<jet::value> values_;
+  uint32_t id_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------- files
@@ -118,6 +157,45 @@ class file_storage : public storage {
     return std::make_unique<table_scan>(reader(), stored(name));
   }
   jet::sort_order_kind text_order() const override { return db_->fmt().text_sort; }
+
+  std::unique_ptr<row_stream> seek(const std::wstring& name, const index_probe& probe) override {
+    if (created_ || added(name)) return nullptr;
+    jet::table_def t = stored(name);
+    // The index as describe() numbers them: logical indexes over an existing physical one.
+    const jet::index_def* x = nullptr;
+    size_t n = 0;
+    for (const jet::logical_index_def& l : t.logical_indexes) {
+      if (l.physical >= t.indexes.size()) continue;
+      if (n++ == probe.index) x = &t.indexes[l.physical];
+    }
+    if (!x || x->root_page == 0 || probe.equal.size() > x->columns.size()) return nullptr;
+    const jet::format& f = reader().fmt();
+    auto part = [&](size_t i, const jet::value& v, jet::bytes& out) {
+      const jet::column_def* c = t.column_by_number(x->columns[i].column_number);
+      if (!c || !jet::is_indexable_column(f, *c)) return false;
+      jet::append_column_key(out, f, *c, x->columns[i].ascending, v);
+      return true;
+    };
+    jet::bytes prefix;
+    try {
+      for (size_t i = 0; i < probe.equal.size(); ++i)
+        if (!part(i, probe.equal[i], prefix)) return nullptr;
+      jet::bytes from = prefix;
+      std::optional<jet::bytes> high;
+      size_t k = probe.equal.size();
+      // A range on the next column narrows the walk where that column ascends (a descending one is walked whole).
+      if (k < x->columns.size() && x->columns[k].ascending) {
+        if (probe.low && !part(k, *probe.low, from)) return nullptr;
+        if (probe.high) {
+          high = prefix;
+          if (!part(k, *probe.high, *high)) return nullptr;
+        }
+      }
+      return std::make_unique<index_rows>(reader(), t, *x, from, prefix, high);
+    } catch (const jet::error&) {
+      return nullptr;  // a value the key cannot hold: the caller scans
+    }
+  }
 
   void create_table(const table_schema& s) override {
     appending_.reset();
@@ -329,6 +407,7 @@ std::unique_ptr<row_stream> storage::scan(const std::wstring& table) {
       out = rows_[at_++];
       return true;
     }
+    int64_t row_id() const override { return static_cast<int64_t>(at_); }
 
    private:
     std::vector<row> rows_;

@@ -187,13 +187,18 @@ class parser {
  public:
   parser(const std::wstring& sql, bool nested_top) : sql_(sql), t_(lex(sql)), nested_top_(nested_top) {}
 
-  rewritten_sql statement() {
-    rewritten_sql out;
+  // Action and definition statements give no rows: Access refuses to open them as a recordset.
+  void refuse_other_statements() {
     if (t_[pos_].what == token::type::end || t_[pos_].what != token::type::word) fail(err::syntax_expected_select);
     static const wchar_t* const actions[] = {L"delete", L"insert", L"update", L"create", L"drop", L"alter",
                                              L"transform", L"grant", L"revoke", L"add"};
     for (const wchar_t* a : actions)
       if (word(a)) fail(err::invalid_operation);
+  }
+
+  rewritten_sql statement() {
+    rewritten_sql out;
+    refuse_other_statements();
     if (word(L"parameters")) {
       // Declared parameters are never given values here.
       int count = 0;
@@ -219,6 +224,7 @@ class parser {
   }
 
   std::string view() {
+    refuse_other_statements();
     if (!word(L"select")) fail(err::syntax_expected_select);
     std::string text = query(nullptr);
     if (op(L";")) ++pos_;
@@ -474,6 +480,7 @@ class parser {
     if (take_op(L"(")) {
       if (word(L"select")) {
         out = "(" + query(nullptr) + ")";
+        take_op(L";");  // a whole statement put in parentheses (the count of a statement) keeps its end mark
       } else {
         out = "(" + joined() + ")";
       }
@@ -707,8 +714,10 @@ class parser {
       if (!take_op(L")")) fail_in(where_);
       return {"(EXISTS (" + inner + "))", true};
     }
+    // Left, Asc, ... are functions before they are keywords.
+    if (op_at(pos_ + 1, L"(") && (!is_reserved(k.text) || aggregate_function(k.text) || scalar_function(k.text)))
+      return plain(call());
     if (is_reserved(k.text)) fail_in(where_);
-    if (op_at(pos_ + 1, L"(")) return plain(call());
     return plain(reference());
   }
 

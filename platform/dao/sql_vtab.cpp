@@ -240,7 +240,7 @@ int step(sqlite3_vtab_cursor* cur) {
   auto* c = reinterpret_cast<table_cursor*>(cur);
   return guarded_call(cur->pVtab, [&] {
     c->eof = !c->rows->next(c->current);
-    ++c->rowid;
+    if (!c->eof) c->rowid = c->rows->row_id();
     return SQLITE_OK;
   });
 }
@@ -250,7 +250,6 @@ int filter(sqlite3_vtab_cursor* cur, int idx, const char*, int argc, sqlite3_val
   auto* vt = reinterpret_cast<table_vtab*>(cur->pVtab);
   return guarded_call(cur->pVtab, [&] {
     c->rows.reset();
-    c->rowid = 0;
     const table_schema& s = vt->table->schema;
     if (idx != 0) {
       index_probe probe;
@@ -274,6 +273,7 @@ int filter(sqlite3_vtab_cursor* cur, int idx, const char*, int argc, sqlite3_val
     }
     if (!c->rows) c->rows = vt->catalog->store.scan(vt->table->name);
     c->eof = !c->rows->next(c->current);
+    if (!c->eof) c->rowid = c->rows->row_id();
     return SQLITE_OK;
   });
 }

@@ -88,6 +88,8 @@ class row_stream {
   virtual ~row_stream() = default;
   // The next row into `out`; false after the last.
   virtual bool next(row& out) = 0;
+  // The identity of the row `next` gave last, the same however the row was found (its place in the file).
+  virtual int64_t row_id() const = 0;
 };
 
 // Rows of a table looked up through one of its indexes (`index`: a position in `table_schema::indexes`):
