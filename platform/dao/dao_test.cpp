@@ -324,6 +324,29 @@ TEST_F(DaoObjects, AppendingRowsConvertsAndChecks) {
   EXPECT_EQ(first[4], jet::value::double_(2.5));
 }
 
+TEST_F(DaoObjects, RowsAppendedThroughAOneTableQueryGoToItsTable) {
+  make_table();
+  // Two of the table's columns, named in another order: the others stay Null (Yes/No: No).
+  ref<DAORecordset> r = open(L"SELECT name, id FROM t WHERE id > 100", dbAppendOnly);
+  ASSERT_TRUE(r);
+  ASSERT_EQ(r->AddNew(), S_OK);
+  ASSERT_EQ(r->put_Collect(arg(text(L"id")), arg(i4(7))), S_OK);
+  ASSERT_EQ(r->put_Collect(arg(text(L"name")), arg(text(L"viq"))), S_OK);
+  ASSERT_EQ(r->Update(dbUpdateRegular, VARIANT_FALSE), S_OK);
+  ASSERT_EQ(store->tables_[0].rows.size(), 1u);
+  const dao::row& row = store->tables_[0].rows[0];
+  EXPECT_EQ(row[0], jet::value::long_integer(7));
+  EXPECT_EQ(row[1], jet::value::text(L"viq"));
+  EXPECT_TRUE(row[2].is_null());
+  // A query over more than one table, or one that computes its rows, takes none.
+  for (const wchar_t* sql : {L"SELECT a.name FROM t AS a INNER JOIN t AS b ON a.id = b.id",
+                             L"SELECT DISTINCT name FROM t", L"SELECT name & '' AS n FROM t", L"SELECT Count(*) FROM t"}) {
+    ref<DAORecordset> q = open(sql, dbAppendOnly);
+    ASSERT_TRUE(q) << sql;
+    EXPECT_EQ(q->AddNew(), dao::hresult_of(3027)) << sql;
+  }
+}
+
 TEST_F(DaoObjects, ReadingCursorsAndCounts) {
   make_table();
   {

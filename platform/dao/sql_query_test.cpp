@@ -150,6 +150,29 @@ TEST_P(SqlQuery, RefusalsCarryAccessNumbers) {
   EXPECT_EQ(error_of(s, L"SELECT id FROM People WHERE CInt(name) = 1"), err::type_mismatch_in_criteria);
 }
 
+TEST_P(SqlQuery, TheFileLooksRowsUpThroughItsIndexes) {
+  auto ids = [&](const index_probe& p) {
+    std::unique_ptr<row_stream> rows = store->seek(L"People", p);
+    std::wstring out;
+    row r;
+    while (rows && rows->next(r)) out += std::to_wstring(r[0].as_long()) + L";";
+    return rows ? out : L"no index";
+  };
+  index_probe by_name;
+  by_name.index = 1;
+  by_name.equal = {jet::value::text(L"ANN")};
+  EXPECT_EQ(ids(by_name), L"1;4;");  // the key ignores case, as Access compares
+  index_probe range;
+  range.low = jet::value::long_integer(3);
+  range.high = jet::value::long_integer(5);
+  EXPECT_EQ(ids(range), L"3;4;5;");
+  index_probe one;
+  one.equal = {jet::value::long_integer(6)};
+  EXPECT_EQ(ids(one), L"6;");
+  one.equal = {jet::value::long_integer(60)};
+  EXPECT_EQ(ids(one), L"");
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, SqlQuery,
                          ::testing::Values(file_format::jet3, file_format::jet4, file_format::ace));
 
