@@ -225,6 +225,14 @@ const question questions[] = {
      "SELECT order_id, line_no FROM order_lines ORDER BY product_id DESC, order_id, line_no"},
     {L"SELECT sku FROM products ORDER BY LCase(sku) DESC", "SELECT sku FROM products ORDER BY LOWER(sku) DESC"},
     {L"SELECT * FROM tags ORDER BY tag", "SELECT tag, color, year_added FROM tags ORDER BY tag"},
+    {L"SELECT DateAdd('d', 1, ordered_on), DateSerial(2024, 2, 30) FROM orders ORDER BY order_id",
+     "SELECT DATE_ADD(ordered_on, INTERVAL 1 DAY), '2024-03-01' FROM orders ORDER BY order_id"},
+    {L"SELECT CSng(weight_kg), Time() >= 0 FROM products ORDER BY product_id",
+     "SELECT weight_kg, -1 FROM products ORDER BY product_id"},
+    {L"SELECT customer_id, vip + 0 FROM customers ORDER BY customer_id",
+     "SELECT customer_id, -vip FROM customers ORDER BY customer_id"},
+    {L"SELECT product_id FROM products WHERE (stock > 1000) = False ORDER BY product_id",
+     "SELECT product_id FROM products WHERE NOT stock > 1000 ORDER BY product_id"},
 };
 
 TEST_F(RwfagentQueries, StatementsAnswerAsTheServerDoes) {

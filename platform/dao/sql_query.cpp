@@ -149,6 +149,16 @@ void settle(column_spec& c, std::vector<row>& rows, size_t i) {
   }
 }
 
+// A column whose values are date numbers.
+void as_dates(column_spec& c, std::vector<row>& rows, size_t i) {
+  c.type = jet::column_type::datetime;
+  for (row& r : rows) {
+    jet::value& v = r[i];
+    if (v.kind_of() == jet::value::kind::double_) v = jet::value::datetime({v.as_double()});
+    else if (v.kind_of() == jet::value::kind::big_integer) v = jet::value::datetime({static_cast<double>(v.as_big())});
+  }
+}
+
 column_spec counted_column() {
   column_spec n;
   n.name = L"Expr1000";
@@ -254,8 +264,14 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
       out.rows.resize(keep);
     }
   }
-  for (size_t i = 0; i < typed.size(); ++i)
-    if (!typed[i]) settle(out.columns[i], out.rows, i);
+  for (size_t i = 0; i < typed.size(); ++i) {
+    if (typed[i]) continue;
+    if (i < rw.date_columns.size() && rw.date_columns[i]) {
+      as_dates(out.columns[i], out.rows, i);
+    } else {
+      settle(out.columns[i], out.rows, i);
+    }
+  }
   if (!read_rows) out.rows.clear();
   return out;
 }

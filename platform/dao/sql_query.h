@@ -5,7 +5,8 @@
 // (sql_functions.h) and whose text collation is the file's (sql_collation.h). Nothing is written anywhere.
 //
 // Result columns are typed from the column they show when they show one (name, type and size of the source
-// column under the result's name), else from their values: whole numbers as Long (Double beyond its range),
+// column under the result's name), as dates when they are the value of a function that gives dates, else from
+// their values: whole numbers as Long (Double beyond its range),
 // reals as Double, texts as Text (Memo beyond 255 characters), blobs as OLE Object; a column of Nulls is Text.
 // Rows come in the order the statement's ORDER BY asks (otherwise as the evaluator reads them); TOP keeps the
 // first rows and every row tied with the last one kept, as Access does.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cctype>
 #include <cwctype>
 #include <map>
 #include <optional>
@@ -301,6 +302,21 @@ class parser {
 
   std::string select_core(rewritten_sql* top) {
     if (!take_word(L"select")) fail(err::syntax_select);
+    // A subquery's columns are its own business, even inside an aggregate of the outer statement.
+    struct restore {
+      parser& p;
+      std::vector<std::string>* refs;
+      int depth, aggregates;
+      bool nested;
+      ~restore() {
+        p.bare_refs_ = refs;
+        p.aggregate_depth_ = depth;
+        if (nested) p.aggregates_ = aggregates;
+        --p.select_depth_;
+      }
+    } saved{*this, bare_refs_, aggregate_depth_, aggregates_, select_depth_++ > 0};
+    bare_refs_ = nullptr;
+    aggregate_depth_ = 0;
     std::string out = "SELECT ";
     bool outermost = top_level_;
     int selects_before = selects_++, aggregates_before = aggregates_, refs_before = table_refs_;
@@ -320,20 +336,35 @@ class parser {
       percent = take_word(L"percent");
       if (!percent && *limit != std::floor(*limit)) fail(err::syntax_select);
     }
-    std::vector<std::string> items = select_list();
+    std::vector<std::vector<std::string>> item_refs;
+    std::vector<bool> dates;
+    int aggregates_in_list = aggregates_;
+    std::vector<std::string> items = select_list(item_refs, dates);
+    aggregates_in_list = aggregates_ - aggregates_in_list;
     std::string from;
     if (take_word(L"into")) fail(err::invalid_operation);
     if (take_word(L"from")) from = " FROM " + from_list();
     std::string rest;
     if (take_word(L"where")) rest += " WHERE " + clause_expr(true);
+    std::vector<std::string> grouped;
     if (word(L"group")) {
       ++pos_;
       if (!take_word(L"by")) fail(err::syntax_select);
       rest += " GROUP BY ";
       for (;;) {
-        rest += clause_expr() + collate;
+        grouped.push_back(clause_expr());
+        rest += grouped.back() + collate;
         if (!take_op(L",")) break;
         rest += ", ";
+      }
+    }
+    // A grouped SELECT shows each row of a group only through aggregates and what it groups by.
+    if (!grouped.empty() || aggregates_in_list > 0) {
+      for (size_t i = 0; i < items.size(); ++i) {
+        std::string item = items[i].substr(0, items[i].rfind(" AS ["));
+        if (in_group(item, grouped)) continue;
+        for (const std::string& ref : item_refs[i])
+          if (!in_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
       }
     }
     if (take_word(L"having")) rest += " HAVING " + clause_expr(true);
@@ -354,6 +385,9 @@ class parser {
       top->top_percent = percent;
       for (size_t k = 0; k < keys.size(); ++k) items.push_back(keys[k] + " AS [__tt_key" + std::to_string(k) + "]");
       top->hidden_columns = keys.size();
+    }
+    if (top && outermost && !word(L"union")) {
+      top->date_columns = dates;
       limit.reset();
     }
     top_level_ = false;
@@ -369,21 +403,35 @@ class parser {
     return out;
   }
 
-  std::vector<std::string> select_list() {
+  // The items of the select list; per item, the columns it names outside aggregates and whether its value is a
+  // date (one of the functions that give dates, outermost). `dates` is emptied when an item is a `*`.
+  std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates) {
     std::vector<std::string> items;
+    std::vector<std::string>* outer_refs = bare_refs_;
+    bool stars = false;
     for (;;) {
       expr_start_ = pos_;
+      refs.emplace_back();
       if (op(L"*")) {
         ++pos_;
         items.push_back("*");
+        stars = true;
       } else if ((cur().what == token::type::word || cur().what == token::type::name) && op_at(pos_ + 1, L".") &&
                  op_at(pos_ + 2, L"*")) {
         items.push_back(quote_name(cur().text) + ".*");
         pos_ += 3;
+        stars = true;
       } else {
         if (at_end() || word(L"from")) fail(err::syntax_select);
         size_t start = pos_;
+        bare_refs_ = &refs.back();
         std::string e = value(expression(clause::select_list));
+        bare_refs_ = outer_refs;
+        bool date = false;
+        for (const char* f : {"acc_dateadd(", "acc_dateserial(", "acc_timeserial(", "acc_cdate(", "acc_date(",
+                              "acc_time(", "acc_now("})
+          date = date || e.rfind(f, 0) == 0;
+        dates.push_back(date);
         bool column = is_column_ref(start, pos_);
         if (take_word(L"as")) {
           if (cur().what != token::type::word && cur().what != token::type::name) fail_in(clause::select_list);
@@ -397,6 +445,7 @@ class parser {
       }
       if (!take_op(L",")) break;
     }
+    if (stars) dates.clear();
     if (!at_end() && !word(L"from") && !word(L"into") && !op(L";") && !op(L")") && !word(L"union") &&
         !word(L"where") && !word(L"order") && !word(L"group") && !word(L"having"))
       fail_in(clause::select_list);
@@ -729,7 +778,34 @@ class parser {
       out += "." + quote_name(t_[pos_ + 1].text);
       pos_ += 2;
     }
+    if (bare_refs_ && aggregate_depth_ == 0) bare_refs_->push_back(out);
     return out;
+  }
+
+  // Whether an item or a column it names is among the GROUP BY expressions (a column by its own name, whatever
+  // table it is qualified with; names ignoring case).
+  static std::string last_name(const std::string& e) {
+    if (e.empty() || e.back() != ']') return e;
+    size_t open = e.rfind('[');
+    return open == std::string::npos ? e : e.substr(open);
+  }
+  static bool same_ascii_nocase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+  }
+  static bool in_group(const std::string& e, const std::vector<std::string>& grouped) {
+    for (const std::string& g : grouped)
+      if (same_ascii_nocase(e, g) || (e.back() == ']' && g.back() == ']' && same_ascii_nocase(last_name(e), last_name(g))))
+        return true;
+    return false;
+  }
+  static std::wstring unquoted(const std::string& ref) {
+    std::string out;
+    for (char c : ref)
+      if (c != '[' && c != ']') out += c;
+    return sys_utf8_to_wide(out);
   }
 
   std::string call() {
@@ -744,6 +820,7 @@ class parser {
       return "count(*)";
     }
     std::string args;
+    if (aggregate) ++aggregate_depth_;
     if (!op(L")")) {
       for (;;) {
         args += value(logical());
@@ -751,6 +828,7 @@ class parser {
         args += ", ";
       }
     }
+    if (aggregate) --aggregate_depth_;
     if (!take_op(L")")) fail_in(where_);
     return (aggregate ? *aggregate : *scalar) + "(" + args + ")";
   }
@@ -763,6 +841,9 @@ class parser {
   int expr_number_ = 0;
   int selects_ = 0, aggregates_ = 0, table_refs_ = 0;
   std::wstring plain_table_;  // the name of the last table reference, when it was a plain name
+  std::vector<std::string>* bare_refs_ = nullptr;  // where the item being read lists the columns it names
+  int aggregate_depth_ = 0;                        // inside the arguments of an aggregate
+  int select_depth_ = 0;                           // SELECTs being read, the outermost first
   bool top_level_ = false;
   bool nested_top_;
 };

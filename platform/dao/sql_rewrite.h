@@ -7,6 +7,7 @@
 //   3141  a SELECT whose clauses are out of place;  3131  a FROM clause it cannot read
 //   3075  an expression it cannot read ("Syntax error ... in query expression '<text>'.")
 //   3085  a function Access does not have;  3142  text after the end of the statement
+//   3122  a grouped SELECT showing a column it neither groups by nor aggregates
 //   3061  a PARAMETERS declaration (its parameters are never given here)
 // What the printed text relies on (registered by sql_functions.h and sql_collation.h):
 //   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
@@ -23,6 +24,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace dao {
 
@@ -32,6 +34,9 @@ struct rewritten_sql {
   double top = 0;             // TOP n (rows), or percent of the rows when top_percent
   bool top_percent = false;
   size_t hidden_columns = 0;  // trailing columns holding the ORDER BY values (TOP with ORDER BY only)
+  // Per result column of the outermost SELECT: its value is a date (DateAdd, DateSerial, CDate, Now, ...); empty
+  // when the columns cannot be told apart here (a `*`, a union).
+  std::vector<bool> date_columns;
   // A plain SELECT of one table (no DISTINCT, grouping, aggregate, union, join or subquery): the table as the
   // statement names it, through which new rows can be appended; else empty.
   std::wstring single_table;

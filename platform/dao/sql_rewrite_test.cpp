@@ -52,6 +52,9 @@ TEST(SqlRewrite, TopHidesItsOrderValuesOutermostAndLimitsInside) {
   EXPECT_TRUE(rewrite_select(L"select count(*) from (SELECT TOP 1 a FROM t ORDER BY a)").count_of_top);
   EXPECT_EQ(rewrite_select(L"SELECT a FROM t INNER JOIN u ON t.k = u.k").single_table, L"");
   EXPECT_EQ(rewrite_select(L"SELECT Count(*) FROM t").single_table, L"");
+  EXPECT_EQ(rewrite_select(L"SELECT a, DateAdd('d', 1, b), Now() FROM t").date_columns,
+            (std::vector<bool>{false, true, true}));
+  EXPECT_TRUE(rewrite_select(L"SELECT *, Now() FROM t").date_columns.empty());
 }
 
 TEST(SqlRewrite, WhatAccessRefusesGetsAccessNumbers) {
@@ -70,6 +73,12 @@ TEST(SqlRewrite, WhatAccessRefusesGetsAccessNumbers) {
   EXPECT_EQ(error_of(L"SELECT a FROM t ORDER a"), err::syntax_select);
   EXPECT_EQ(error_of(L"SELECT a FROM t; SELECT 1"), err::characters_after_end);
   EXPECT_EQ(error_of(L"SELECT Frob(a) FROM t"), err::undefined_function);
+  EXPECT_EQ(error_of(L"SELECT a, Count(*) FROM t"), err::not_in_aggregate);
+  EXPECT_EQ(error_of(L"SELECT a, b FROM t GROUP BY a"), err::not_in_aggregate);
+  EXPECT_EQ(error_of(L"SELECT t.a & b, Sum(c) FROM t GROUP BY A, t.b"), 0);
+  EXPECT_EQ(error_of(L"SELECT a + 1, Max(b) FROM t GROUP BY a + 1"), 0);
+  EXPECT_EQ(error_of(L"SELECT a, (SELECT Max(x) FROM u WHERE u.y = t.a) FROM t GROUP BY a"), 0);
+  EXPECT_EQ(error_of(L"SELECT a, a - (SELECT Avg(x) FROM u) FROM t"), 0);
   try {
     rewrite_select(L"SELECT a + FROM t");
     FAIL();
