@@ -230,6 +230,26 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
     }
   }
 
+  // Aggregates of one column: Min, Max, First and Last keep its type, Sum and Avg of Currency stay Currency.
+  for (size_t k = 0; k < rw.probes.size(); ++k) {
+    size_t i = rw.probes[k].column;
+    int probe = shown + static_cast<int>(k);
+    const char* table = sqlite3_column_table_name(st, probe);
+    const char* origin = sqlite3_column_origin_name(st, probe);
+    if (i >= typed.size() || typed[i] || !table || !origin) continue;
+    std::optional<evaluator_tables::source> src = e.tables().source_column(table, origin);
+    if (!src) continue;
+    const std::string& a = rw.probes[k].aggregate;
+    bool keeps = a == "min" || a == "max" || a == "acc_first" || a == "acc_last" ||
+                 src->column.type == jet::column_type::currency;
+    if (!keeps || src->column.type == jet::column_type::decimal || src->column.type == jet::column_type::guid) continue;
+    std::wstring name = out.columns[i].name;
+    out.columns[i] = src->column;
+    out.columns[i].name = name;
+    out.columns[i].required = out.columns[i].autonumber = false;
+    typed[i] = true;
+  }
+
   bool untyped = false;
   for (bool t : typed) untyped = untyped || !t;
   if (!read_rows && !untyped) return out;
@@ -249,7 +269,7 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
     out.rows.push_back(std::move(r));
     if (rw.has_top && rw.hidden_columns > 0) {
       std::vector<key_value> k;
-      for (int i = shown; i < all; ++i) k.push_back(key_of(st, i));
+      for (int i = shown + static_cast<int>(rw.probes.size()); i < all; ++i) k.push_back(key_of(st, i));
       keys.push_back(std::move(k));
     }
     if (!read_rows) break;  // one row types the columns

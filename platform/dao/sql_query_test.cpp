@@ -98,7 +98,7 @@ TEST_P(SqlQuery, FiltersSortsAndGroupsAsAccess) {
   EXPECT_EQ(rows_of(s, L"SELECT name FROM People WHERE id <= 3 ORDER BY name DESC"), L"cy;Bob;ann;");
   EXPECT_EQ(rows_of(s, L"SELECT count(*) FROM People"), L"6;");
   EXPECT_EQ(rows_of(s, L"SELECT name, Count(*) AS n FROM People GROUP BY name HAVING Count(*) > 1"), L"ann,2;");
-  EXPECT_EQ(rows_of(s, L"SELECT Sum(pay) FROM People WHERE member"), L"9.000000;");
+  EXPECT_EQ(rows_of(s, L"SELECT Sum(pay) FROM People WHERE member"), L"90000;");  // Currency: 9 exactly
   EXPECT_EQ(rows_of(s, L"SELECT [People].[name] & '/' & Pets!kind FROM People INNER JOIN Pets ON People.id = "
                        L"Pets.owner ORDER BY Pets.kind"),
             L"cy/;ann/cat;ann/dog;");
@@ -120,6 +120,16 @@ TEST_P(SqlQuery, ColumnsKeepTheirSourceTypes) {
   EXPECT_EQ(q.columns[3].name, L"twice");
   EXPECT_EQ(q.columns[4].name, L"Expr1000");
   EXPECT_EQ(q.rows[0][2].kind_of(), jet::value::kind::boolean);
+  // Aggregates of one column keep its type where Access keeps it.
+  query_result a = run_query(*store, L"SELECT Max(born), Sum(pay), First(name), Avg(id) FROM People", true);
+  ASSERT_EQ(a.columns.size(), 4u);
+  EXPECT_EQ(a.columns[0].type, jet::column_type::datetime);
+  EXPECT_EQ(a.columns[1].type, jet::column_type::currency);
+  EXPECT_EQ(a.rows[0][1].as_currency().scaled, 180000);
+  EXPECT_EQ(a.columns[2].type, jet::column_type::text);
+  EXPECT_EQ(a.columns[3].type, jet::column_type::double_);
+  EXPECT_EQ(run_query(*store, L"SELECT TOP 1 Max(pay) AS m, name FROM People GROUP BY name ORDER BY Max(pay) DESC",
+                      true).rows.size(), 2u);  // cy and Eve tie at 4.5
   // Only the columns: the rows are not read.
   query_result shape = run_query(*store, L"SELECT name FROM People", false);
   EXPECT_TRUE(shape.rows.empty());

@@ -338,8 +338,9 @@ class parser {
     }
     std::vector<std::vector<std::string>> item_refs;
     std::vector<bool> dates;
+    std::vector<std::pair<std::string, std::string>> probes;  // per item: its aggregate and the column it takes
     int aggregates_in_list = aggregates_;
-    std::vector<std::string> items = select_list(item_refs, dates);
+    std::vector<std::string> items = select_list(item_refs, dates, probes);
     aggregates_in_list = aggregates_ - aggregates_in_list;
     std::string from;
     if (take_word(L"into")) fail(err::invalid_operation);
@@ -383,12 +384,22 @@ class parser {
       top->has_top = true;
       top->top = *limit;
       top->top_percent = percent;
-      for (size_t k = 0; k < keys.size(); ++k) items.push_back(keys[k] + " AS [__tt_key" + std::to_string(k) + "]");
       top->hidden_columns = keys.size();
+      limit.reset();
     }
     if (top && outermost && !word(L"union")) {
       top->date_columns = dates;
-      limit.reset();
+      // The column an aggregate of one column sums up or picks from, shown hidden so that its type is known.
+      if (!distinct && !dates.empty()) {
+        for (size_t i = 0; i < probes.size(); ++i) {
+          if (probes[i].second.empty()) continue;
+          top->probes.push_back({i, probes[i].first});
+          items.push_back(probes[i].second + " AS [__tt_type" + std::to_string(i) + "]");
+        }
+        top->hidden_columns += top->probes.size();
+      }
+      for (size_t k = 0; top->has_top && k < keys.size(); ++k)
+        items.push_back(keys[k] + " AS [__tt_key" + std::to_string(k) + "]");
     }
     top_level_ = false;
     for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + items[i];
@@ -405,7 +416,8 @@ class parser {
 
   // The items of the select list; per item, the columns it names outside aggregates and whether its value is a
   // date (one of the functions that give dates, outermost). `dates` is emptied when an item is a `*`.
-  std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates) {
+  std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates,
+                                       std::vector<std::pair<std::string, std::string>>& probes) {
     std::vector<std::string> items;
     std::vector<std::string>* outer_refs = bare_refs_;
     bool stars = false;
@@ -415,10 +427,12 @@ class parser {
       if (op(L"*")) {
         ++pos_;
         items.push_back("*");
+        probes.emplace_back();
         stars = true;
       } else if ((cur().what == token::type::word || cur().what == token::type::name) && op_at(pos_ + 1, L".") &&
                  op_at(pos_ + 2, L"*")) {
         items.push_back(quote_name(cur().text) + ".*");
+        probes.emplace_back();
         pos_ += 3;
         stars = true;
       } else {
@@ -432,6 +446,14 @@ class parser {
                               "acc_time(", "acc_now("})
           date = date || e.rfind(f, 0) == 0;
         dates.push_back(date);
+        // Sum, Avg, Min, Max, First or Last of one column.
+        probes.emplace_back();
+        if (pos_ - start >= 4 && t_[start].what == token::type::word && op_at(start + 1, L"(") && op_at(pos_ - 1, L")") &&
+            is_column_ref(start + 2, pos_ - 1)) {
+          std::optional<std::string> a = aggregate_function(t_[start].text);
+          if (a && *a != "count" && *a != "acc_stdev" && *a != "acc_stdevp" && *a != "acc_var" && *a != "acc_varp")
+            probes.back() = {*a, e.substr(e.find('(') + 1, e.size() - e.find('(') - 2)};
+        }
         bool column = is_column_ref(start, pos_);
         if (take_word(L"as")) {
           if (cur().what != token::type::word && cur().what != token::type::name) fail_in(clause::select_list);

@@ -33,7 +33,16 @@ struct rewritten_sql {
   bool has_top = false;
   double top = 0;             // TOP n (rows), or percent of the rows when top_percent
   bool top_percent = false;
-  size_t hidden_columns = 0;  // trailing columns holding the ORDER BY values (TOP with ORDER BY only)
+  // Trailing columns the caller does not show: first one per `probes` entry, then (TOP with ORDER BY) the ORDER BY
+  // values.
+  size_t hidden_columns = 0;
+  // Result columns that are Sum, Avg, Min, Max, First or Last of one column: the column itself is shown hidden, in
+  // this order, so that the result can take its type.
+  struct probe {
+    size_t column;
+    std::string aggregate;  // sum, avg, min, max, acc_first, acc_last
+  };
+  std::vector<probe> probes;
   // Per result column of the outermost SELECT: its value is a date (DateAdd, DateSerial, CDate, Now, ...); empty
   // when the columns cannot be told apart here (a `*`, a union).
   std::vector<bool> date_columns;
