@@ -20,6 +20,28 @@
 namespace dao {
 namespace {
 
+// The name the evaluator says is no column ("no such column: t.x"), as the rewrite prints it ("[t].[x]").
+std::string unknown_column(const std::string& message) {
+  const std::string prefix = "no such column: ";
+  if (message.compare(0, prefix.size(), prefix) != 0) return std::string();
+  std::string name = message.substr(prefix.size()), out = "[";
+  for (char c : name) out += c == '.' ? std::string("].[") : std::string(1, c);
+  return out + "]";
+}
+
+// Replaces each use of the printed name (not a part of a longer qualified name) by Null; false when none is found.
+bool take_as_null(std::string& text, const std::string& name) {
+  bool found = false;
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    bool qualified = at > 0 && text[at - 1] == '.';
+    bool longer = at + name.size() < text.size() && text[at + name.size()] == '.';
+    if (qualified || longer) continue;
+    text.replace(at, name.size(), "NULL");
+    found = true;
+  }
+  return found;
+}
+
 // One evaluator connection with its tables; closed before the tables it reads go away.
 class evaluation {
  public:
@@ -41,12 +63,20 @@ class evaluation {
   evaluation& operator=(const evaluation&) = delete;
 
   // Prepares the text, declaring each table or query it names as the evaluator asks for it.
-  sqlite3_stmt* prepare(const std::string& text, const std::wstring& statement) {
+  // Names that are no column are parameters to Access, which counts them all: each is taken for a Null and the
+  // text prepared again, so that the error tells how many there are.
+  sqlite3_stmt* prepare(std::string text, const std::wstring& statement) {
     std::set<std::wstring> declared;
+    std::set<std::string> parameters;
     for (;;) {
-      if (sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), &stmt_, nullptr) == SQLITE_OK)
-        return stmt_;
+      if (sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), &stmt_, nullptr) == SQLITE_OK) {
+        if (parameters.empty()) return stmt_;
+        fail(err::too_few_parameters, std::to_wstring(parameters.size()));
+      }
       std::string message = sqlite3_errmsg(db_);
+      std::string column = unknown_column(message);
+      if (!column.empty() && parameters.insert(column).second && take_as_null(text, column)) continue;
+      if (!parameters.empty()) fail(err::too_few_parameters, std::to_wstring(parameters.size()));
       std::wstring missing = missing_table(message);
       if (missing.empty()) throw evaluator_error(message, statement);
       if (!declared.insert(missing).second || !tables_->declare_object(missing))

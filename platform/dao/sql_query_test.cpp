@@ -151,6 +151,12 @@ TEST_P(SqlQuery, RefusalsCarryAccessNumbers) {
   storage& s = *store;
   EXPECT_EQ(error_of(s, L"SELECT * FROM Nowhere"), err::input_table_not_found);
   EXPECT_EQ(error_of(s, L"SELECT nothing FROM People"), err::too_few_parameters);
+  try {
+    run_query(s, L"SELECT id FROM People WHERE name = [Which name?] OR People.nope = [Which name?] OR [other] > 1", true);
+    FAIL();
+  } catch (const error& e) {
+    EXPECT_EQ(e.description(), L"Too few parameters. Expected 3.");
+  }
   EXPECT_EQ(error_of(s, L"SELECT id FROM People, Pets WHERE owner = id AND id = 1 AND kind = name AND "
                         L"People.id = Pets.owner AND 1 = 1 AND id = id"),
             0);
