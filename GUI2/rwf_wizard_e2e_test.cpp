@@ -226,6 +226,35 @@ TEST_F(WizardE2E, AQuickLaunchWhoseProfileCannotBeReadSaysSoAndTouchesNothing) {
   EXPECT_EQ(tk_read_file(dest), "precious");
 }
 
+// The wizard's run takes the same lock as RWFAGENT's: while RWFAGENT writes a destination that does not exist yet,
+// a quick launch on it is refused and writes nothing.
+TEST_F(WizardE2E, ARunOnADestinationThatRwfagentWritesIsRefused) {
+  const tt_test::mariadb_facts& f = server.facts();
+  const std::string dest = dir.file("fresh.mdb");
+  const std::string connection = "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
+                                 "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
+                                 "\r\n[MS Access settings]\r\ndestination format=1\r\n";
+  const std::string generic = "[Generic settings]\r\nsrc=tabletide_demo\r\ndest=" + dest + "\r\nmode=0\r\n";
+  // RWFAGENT holds the destination while the server answers its query (killed when the test ends).
+  tk_write_file(dir.file("hold.rwf"), generic + connection + "[Selected Tables]\r\npause=SELECT SLEEP(30) AS p\r\n");
+  tt_e2e::program_process holder({RWFAGENT_PATH, "--profile=" + dir.file("hold.rwf")}, {"HOME=" + home});
+  ASSERT_TRUE(holder.wait_for("Converting database tabletide_demo")) << holder.finish().out;
+  tk_write_file(dir.file("quick.rwf"), generic + connection + "[Selected Tables]\r\ntags\r\n");
+  std::vector<std::string> boxes;
+  std::string finish_text;
+  ui_test::expect_modal([&](QWidget* w) {
+    wait_for_finish(w);
+    finish_text = text_of(w, 1314);
+    click(w, 12325);
+  });
+  ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+  EXPECT_EQ(rwf_wizard_run(dir.file("quick.rwf"), rwf_real_engines()), 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Tabletide 6.1 Error|Could not use '" + dest + "'; file already in use."});
+  EXPECT_EQ(finish_text.rfind("The conversion failed:", 0), 0u) << finish_text;
+  EXPECT_NE(finish_text.find("file already in use"), std::string::npos) << finish_text;
+  EXPECT_FALSE(tk_file_exists(dest));
+}
+
 TEST_F(WizardE2E, CancelDuringARunStopsTheWorkerAndKeepsTheFileItWasToReplace) {
   // An existing Access file, to be replaced as a whole (mode 0) by a run that is cancelled.
   const std::string dest = dir.file("old.mdb");
