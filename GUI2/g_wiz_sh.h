@@ -52,12 +52,10 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   // The progress timer: ticks go to the page in front. A second start while it runs is an internal error.
   void set_timer(int interval_ms);
   void kill_timer();
-  bool timer_running() const { return timer_running_; }
 
   void enable_button(int id, bool on);
 
   void set_active_page(wizard_page* page) { active_page_ = page; }
-  wizard_page* active_page() const { return active_page_; }
 
   // The errors of the run, at most 20, each with its line feeds made blanks, and how many more there were.
   std::vector<std::string> errors() const;

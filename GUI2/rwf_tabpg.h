@@ -63,7 +63,6 @@ class sel_tables_page_ex : public sel_tables_page {
   void on_command(int id, pf::notify what) override;
   void on_help() override;
 
-  const named_text_list& selected_queries() const { return selected_; }
   const named_text_list& available_queries() const { return available_; }
 
  protected:

@@ -11,7 +11,7 @@
 // and so can be told from expressions; on other servers SHOW COLUMNS' Extra column marks expressions.
 // A failing statement raises sql_exception and the table is not opened.
 //
-// Writing (sql_tabw.cpp). Each record field is written to, and each key compared against, the column that
+// Writing (sql_tabw.cpp; no program writes to MySQL yet: the converter reads from it only). Each record field is written to, and each key compared against, the column that
 // create_table made for that field's name: the database's names map for this table says which source names
 // were renamed; a name it does not hold (and every name of a table opened without one) takes the column of
 // exactly that name, else the one matching it ignoring case. A record lacking a column of the table (or, when
@@ -82,7 +82,6 @@ class sql_table : public sql_recordset {
   void delete_key(const std::wstring& key) override;
   void delete_key(const udb_record& record) override;
 
-  int64_t appended_count() const { return appended_; }
 
  private:
   void initialize(int32_t mode);

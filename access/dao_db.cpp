@@ -20,10 +20,6 @@ namespace {
 constexpr int32_t linked_table = 0x40000000;
 constexpr int32_t system_table = static_cast<int32_t>(0x80000002u);
 
-void check(HRESULT hr) {
-  if (FAILED(hr)) throw dao_exception();
-}
-
 template <class T>
 void need_object(const ole_com_ptr<T>& p) {
   if (!p) throw tk_exception("Unknown exception", 1);
@@ -34,7 +30,7 @@ void need_object(const ole_com_ptr<T>& p) {
 ole_com_ptr<DAOIndexFields> index_fields(_DAOIndex* index) {
   VARIANT v;
   VariantInit(&v);
-  check(index->get_Fields(&v));
+  dao_check(index->get_Fields(&v));
   ole_com_ptr<DAOIndexFields> out;
   if (v.vt == VT_DISPATCH && v.pdispVal)
     v.pdispVal->QueryInterface(IID_DAOIndexFields, reinterpret_cast<void**>(out.put()));
@@ -96,20 +92,20 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* database, int3
   tk_trace_w(2, L"dao_database::dao_database( %s, mode=%d )", path.c_str(), mode);
   if (!database) throw tk_mail_assertion("dao_db", 59);
   dao_bstr version;
-  check(database_->get_Version(&version));
+  dao_check(database_->get_Version(&version));
   text_in_code_page_ = version.str() == L"3.0";
-  check(database_->get_TableDefs(table_defs_.put()));
+  dao_check(database_->get_TableDefs(table_defs_.put()));
   need_object(table_defs_);
   short count = 0;
-  check(table_defs_->get_Count(&count));
+  dao_check(table_defs_->get_Count(&count));
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOTableDef> t;
-    check(table_defs_->get_Item(ole_variant(static_cast<int>(i)).variant, t.put()));
+    dao_check(table_defs_->get_Item(ole_variant(static_cast<int>(i)).variant, t.put()));
     need_object(t);
     dao_bstr name;
-    check(t->get_Name(&name));
+    dao_check(t->get_Name(&name));
     int32_t attributes = 0;
-    check(t->get_Attributes(&attributes));
+    dao_check(t->get_Attributes(&attributes));
     std::wstring n = name.str();
     if (attributes & linked_table) {
       tk_trace_w(2, L"Skip linked table '%s'", n.c_str());
@@ -155,24 +151,24 @@ void dao_database::close() {
   closed_ = true;
   table_defs_.reset();
   query_defs_.reset();
-  check(database_->Close());
+  dao_check(database_->Close());
 }
 
 void dao_database::init_views() {
   tk_trace(2, "dao_database::init_views");
-  check(database_->get_QueryDefs(query_defs_.put()));
+  dao_check(database_->get_QueryDefs(query_defs_.put()));
   need_object(query_defs_);
   short count = 0;
-  check(query_defs_->get_Count(&count));
+  dao_check(query_defs_->get_Count(&count));
   tk_trace(2, "Got %d queries", count);
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOQueryDef> q;
-    check(query_defs_->get_Item(ole_variant(static_cast<int>(i)).variant, q.put()));
+    dao_check(query_defs_->get_Item(ole_variant(static_cast<int>(i)).variant, q.put()));
     need_object(q);
     dao_bstr name, sql;
-    check(q->get_Name(&name));
+    dao_check(q->get_Name(&name));
     tk_trace_w(2, L"Got query name: '%s'", name.str().c_str());
-    check(q->get_SQL(&sql));
+    dao_check(q->get_SQL(&sql));
     tk_trace_w(2, L"Got query SQL: '%s'", sql.str().c_str());
     views.emplace_back(name.str(), rewrite_access_query(sql.str()));
   }
@@ -180,10 +176,10 @@ void dao_database::init_views() {
 
 ole_com_ptr<DAORecordset> dao_database::open_statement(const std::wstring& sql, VARIANT type, int32_t options) {
   ole_com_ptr<_DAOQueryDef> q;
-  check(database_->CreateQueryDef(ole_variant(L"").variant, ole_variant(sql).variant, q.put()));
+  dao_check(database_->CreateQueryDef(ole_variant(L"").variant, ole_variant(sql).variant, q.put()));
   need_object(q);
   ole_com_ptr<DAORecordset> r;
-  check(q->OpenRecordset(type, ole_variant(static_cast<int>(options)).variant, r.put()));
+  dao_check(q->OpenRecordset(type, ole_variant(static_cast<int>(options)).variant, r.put()));
   need_object(r);
   return r;
 }
@@ -197,7 +193,7 @@ std::unique_ptr<udb_recordset> dao_database::create_table(const std::wstring& na
     throw tk_mail_assertion("dao_db", 159);
   }
   ole_com_ptr<_DAOTableDef> t;
-  check(database_->CreateTableDef(ole_variant(name).variant, ole_variant(0).variant, ole_variant(L"").variant,
+  dao_check(database_->CreateTableDef(ole_variant(name).variant, ole_variant(0).variant, ole_variant(L"").variant,
                                   ole_variant(L"").variant, t.put()));
   need_object(t);
   dao_schema_initializer columns(t.get(), schema, text_in_code_page_);
@@ -205,7 +201,7 @@ std::unique_ptr<udb_recordset> dao_database::create_table(const std::wstring& na
   dao_indexes_initializer keys(t.get(), columns, indexes, columns.renamings());
   keys.initialize();
   tk_trace(1, "Right before Append");
-  check(table_defs_->Append(t.get()));
+  dao_check(table_defs_->Append(t.get()));
   t.reset();
   tables.push_back(name);
   tk_trace_w(2, L"udb_names_map::add_fn_map(%s)", name.c_str());
@@ -221,11 +217,11 @@ std::unique_ptr<udb_recordset> dao_database::get_table(const std::wstring& name,
   }
   if (!table_defs_) throw tk_mail_assertion("dao_db", 308);
   ole_com_ptr<_DAOTableDef> t;
-  check(table_defs_->get_Item(ole_variant(name).variant, t.put()));
+  dao_check(table_defs_->get_Item(ole_variant(name).variant, t.put()));
   need_object(t);
   tk_trace(1, "Right after tdfs->getItem");
   int32_t attributes = 0;
-  check(t->get_Attributes(&attributes));
+  dao_check(t->get_Attributes(&attributes));
   if ((attributes & linked_table) || (attributes & system_table)) return nullptr;
   ole_com_ptr<DAORecordset> r =
       open_statement(L"SELECT * FROM [" + name + L"]", ole_variant(2).variant, (flag & 0x01) ? 4 : 8);
@@ -237,11 +233,11 @@ std::unique_ptr<udb_recordset> dao_database::get_query(const std::wstring& name,
                                                        int32_t flag) {
   tk_trace_w(2, L"dao_database::get_query(%s, %s, %d)", name.c_str(), sql.c_str(), flag);
   ole_com_ptr<_DAOQueryDef> q;
-  check(database_->CreateQueryDef(ole_variant(L"").variant, ole_variant(sql).variant, q.put()));
+  dao_check(database_->CreateQueryDef(ole_variant(L"").variant, ole_variant(sql).variant, q.put()));
   need_object(q);
   get_records_count(sql);
   ole_com_ptr<DAORecordset> r;
-  check(q->OpenRecordset(ole_variant(2).variant, ole_variant((flag & 0x01) ? 4 : 8).variant, r.put()));
+  dao_check(q->OpenRecordset(ole_variant(2).variant, ole_variant((flag & 0x01) ? 4 : 8).variant, r.put()));
   need_object(r);
   uint32_t count = get_records_count(sql);
   return std::make_unique<dao_recordset>(this, name, sql, r.get(), q.get(), count);
@@ -250,17 +246,17 @@ std::unique_ptr<udb_recordset> dao_database::get_query(const std::wstring& name,
 uint32_t dao_database::get_records_count(const std::wstring& sql) {
   ole_com_ptr<DAORecordset> r =
       open_statement(L"select count(*) from (" + sql + L")", ole_variant(static_cast<short>(2)).variant, 4);
-  check(r->MoveFirst());
+  dao_check(r->MoveFirst());
   ole_com_ptr<DAOFields> fields;
-  check(r->get_Fields(fields.put()));
+  dao_check(r->get_Fields(fields.put()));
   need_object(fields);
   ole_com_ptr<_DAOField> f;
-  check(fields->get_Item(ole_variant(0).variant, f.put()));
+  dao_check(fields->get_Item(ole_variant(0).variant, f.put()));
   need_object(f);
   VARIANT v, n;
   VariantInit(&v);
   VariantInit(&n);
-  check(f->get_Value(&v));
+  dao_check(f->get_Value(&v));
   HRESULT hr = VariantChangeType(&n, &v, 0, VT_UI4);
   VariantClear(&v);
   return SUCCEEDED(hr) ? n.ulVal : 0;
@@ -280,7 +276,7 @@ bool dao_database::delete_tab(const std::wstring& name) {
   if (mode & 0x01) throw tk_mail_assertion("dao_db", 203);
   if (!is_table_exist(name)) throw tk_mail_assertion("dao_db", 204);
   dao_bstr n(name);
-  check(table_defs_->Delete(n));
+  dao_check(table_defs_->Delete(n));
   return udb_database::delete_tab(name);
 }
 
@@ -320,12 +316,12 @@ std::wstring dao_schema_initializer::quote_def_value(const std::wstring& text) {
 void dao_schema_initializer::put_default(_DAOField* field, const t_ftd& column, short dao_type) {
   if (column.vartype == VT_DATE && column.reserved == udb_kind_default_now) {
     tk_trace(2, "Processing def.value NOW()");
-    check(field->put_DefaultValue(ole_variant(L"Now()").variant));
+    dao_check(field->put_DefaultValue(ole_variant(L"Now()").variant));
     return;
   }
   if (column.vartype == VT_DATE && column.reserved == udb_kind_default_date) {
     tk_trace(2, "Processing def.value Date()");
-    check(field->put_DefaultValue(ole_variant(L"Date()").variant));
+    dao_check(field->put_DefaultValue(ole_variant(L"Date()").variant));
     return;
   }
   std::wstring text = column.def_value.to_wstring();
@@ -335,7 +331,7 @@ void dao_schema_initializer::put_default(_DAOField* field, const t_ftd& column, 
   VARTYPE kind = column.def_value.vt();
   tk_trace_w(2, L"Putting default value: (%d, %s)", static_cast<int>(kind), text.c_str());
   if (kind == VT_I1 || kind == VT_UI2 || kind == VT_UI4 || kind == VT_I8 || kind == VT_UI8) {
-    check(field->put_DefaultValue(dao_get_valid_variant(column.def_value).variant));
+    dao_check(field->put_DefaultValue(dao_get_valid_variant(column.def_value).variant));
   } else if (column.vartype == VT_DATE || column.vartype == VT_BSTR) {
     if (column.vartype == VT_DATE) {
       tk_trace(2, "Got DATE def value");
@@ -343,16 +339,16 @@ void dao_schema_initializer::put_default(_DAOField* field, const t_ftd& column, 
       tk_trace_w(1, L"After canonization: %s", text.c_str());
       if (text.empty()) return;
     }
-    check(field->put_DefaultValue(ole_variant(quote_def_value(text)).variant));
+    dao_check(field->put_DefaultValue(ole_variant(quote_def_value(text)).variant));
   } else {
-    check(field->put_DefaultValue(column.def_value.variant));
+    dao_check(field->put_DefaultValue(column.def_value.variant));
   }
 }
 
 void dao_schema_initializer::initialize() {
   tk_trace(2, "dao_schema_initializer::initialize");
   ole_com_ptr<DAOFields> fields;
-  check(table_->get_Fields(fields.put()));
+  dao_check(table_->get_Fields(fields.put()));
   need_object(fields);
   int32_t total = 0;
   int n = 0;
@@ -362,21 +358,21 @@ void dao_schema_initializer::initialize() {
              total);
     short type = dao_field::get_native_type(c);
     ole_com_ptr<_DAOField> f;
-    check(table_->CreateField(ole_variant(c.name).variant, ole_variant(static_cast<int>(type)).variant,
+    dao_check(table_->CreateField(ole_variant(c.name).variant, ole_variant(static_cast<int>(type)).variant,
                               ole_variant(static_cast<int>(dao_field::get_native_size(c))).variant, f.put()));
     need_object(f);
-    check(f->put_Required(c.b_not_null ? VARIANT_TRUE : VARIANT_FALSE));
+    dao_check(f->put_Required(c.b_not_null ? VARIANT_TRUE : VARIANT_FALSE));
     if (type == dbText || type == dbMemo) {
       tk_trace(2, "Set AllowZeroLength flag");
-      check(f->put_AllowZeroLength(VARIANT_TRUE));
+      dao_check(f->put_AllowZeroLength(VARIANT_TRUE));
     }
     put_default(f.get(), c, type);
     if (type == dbLong && c.auto_increment) {
       int32_t attributes = 0;
-      check(f->get_Attributes(&attributes));
-      check(f->put_Attributes(attributes | dbAutoIncrField));
+      dao_check(f->get_Attributes(&attributes));
+      dao_check(f->put_Attributes(attributes | dbAutoIncrField));
     }
-    check(fields->Append(f.get()));
+    dao_check(fields->Append(f.get()));
   }
 }
 
@@ -433,29 +429,29 @@ dao_indexes_initializer::dao_indexes_initializer(_DAOTableDef* table, const dao_
 void dao_indexes_initializer::initialize() {
   tk_trace(2, "dao_indexes_initializer::initialize");
   ole_com_ptr<DAOIndexes> indexes;
-  check(table_->get_Indexes(indexes.put()));
+  dao_check(table_->get_Indexes(indexes.put()));
   need_object(indexes);
   size_t made = 0;
   for (const udb_index& x : list_) {
     if (made++ == 32) break;
     tk_trace_w(2, L"Process index %s, primary=%d, unique=%d", x.name.c_str(), x.primary, x.unique);
     ole_com_ptr<_DAOIndex> index;
-    check(table_->CreateIndex(ole_variant(x.name).variant, index.put()));
+    dao_check(table_->CreateIndex(ole_variant(x.name).variant, index.put()));
     need_object(index);
     ole_com_ptr<DAOIndexFields> fields = index_fields(index.get());
     for (const std::wstring& col : x.columns) {
       tk_trace_w(2, L"\tProcess index field %s", col.c_str());
       const t_ftd& d = schema_.get_field1(col);
       ole_com_ptr<_DAOField> f;
-      check(index->CreateField(ole_variant(col).variant,
+      dao_check(index->CreateField(ole_variant(col).variant,
                                ole_variant(static_cast<int>(dao_field::get_native_type(d))).variant,
                                ole_variant(static_cast<int>(dao_field::get_native_size(d))).variant, f.put()));
       need_object(f);
-      check(fields->Append(f.get()));
+      dao_check(fields->Append(f.get()));
     }
-    check(index->put_Primary(x.primary ? VARIANT_TRUE : VARIANT_FALSE));
-    check(index->put_Unique(x.unique ? VARIANT_TRUE : VARIANT_FALSE));
-    check(indexes->Append(index.get()));
+    dao_check(index->put_Primary(x.primary ? VARIANT_TRUE : VARIANT_FALSE));
+    dao_check(index->put_Unique(x.unique ? VARIANT_TRUE : VARIANT_FALSE));
+    dao_check(indexes->Append(index.get()));
   }
 }
 
@@ -509,12 +505,12 @@ void dao_database::init_fkeys() {
     relationships.push_back(rel);
   };
   VARIANT_BOOL eof = VARIANT_TRUE;
-  check(r->get_EOF(&eof));
-  if (!eof) check(r->MoveFirst());
+  dao_check(r->get_EOF(&eof));
+  if (!eof) dao_check(r->MoveFirst());
   while (!eof) {
     tk_trace(1, "Reading next record from MSysRelationships");
     ole_com_ptr<DAOFields> fields;
-    check(r->get_Fields(fields.put()));
+    dao_check(r->get_Fields(fields.put()));
     need_object(fields);
     dao_record row(fields.get());
     if (row.size() != 6) throw tk_mail_assertion("dao_db", 557);
@@ -531,8 +527,8 @@ void dao_database::init_fkeys() {
     }
     tk_trace_w(2, L"rels_name=%s, src=%s.%s, dest=%s.%s, grbit=%08X", name.c_str(), object.c_str(), column.c_str(),
                referenced.c_str(), referenced_column.c_str(), static_cast<unsigned>(grbit));
-    check(r->MoveNext());
-    check(r->get_EOF(&eof));
+    dao_check(r->MoveNext());
+    dao_check(r->get_EOF(&eof));
   }
   finish();
 }
@@ -544,7 +540,7 @@ void dao_database::create_relationships(const udb_relationships& list) {
     return;
   }
   ole_com_ptr<DAORelations> relations;
-  check(database_->get_Relations(relations.put()));
+  dao_check(database_->get_Relations(relations.put()));
   need_object(relations);
   for (const udb_relationship& rel : list) {
     tk_trace_w(3, L"Processing '%s'", rel.name.c_str());
@@ -568,13 +564,13 @@ void dao_database::create_relationships(const udb_relationships& list) {
       ole_com_ptr<_DAOIndex> new_index;
       if (!has_unique) {
         tk_trace_w(2, L"Table %s does not have unique index on FK columns, add it", rel.ref_table.c_str());
-        check(table_defs_->get_Item(ole_variant(rel.ref_table).variant, ref_def.put()));
+        dao_check(table_defs_->get_Item(ole_variant(rel.ref_table).variant, ref_def.put()));
         need_object(ref_def);
-        check(ref_def->get_Indexes(ref_indexes.put()));
+        dao_check(ref_def->get_Indexes(ref_indexes.put()));
         need_object(ref_indexes);
         std::wstring name = gen_ui_name(rel.ref_table);
         tk_trace_w(2, L"Gen.name=%s", name.c_str());
-        check(ref_def->CreateIndex(ole_variant(name).variant, new_index.put()));
+        dao_check(ref_def->CreateIndex(ole_variant(name).variant, new_index.put()));
         need_object(new_index);
         tk_trace(2, "Step #1");
         ole_com_ptr<DAOIndexFields> fields = index_fields(new_index.get());
@@ -583,40 +579,40 @@ void dao_database::create_relationships(const udb_relationships& list) {
           tk_trace_w(2, L"\tProcess unique index field %s", col.c_str());
           const t_ftd& d = referenced->schema.get_field1(col);
           ole_com_ptr<_DAOField> f;
-          check(new_index->CreateField(ole_variant(col).variant,
+          dao_check(new_index->CreateField(ole_variant(col).variant,
                                        ole_variant(static_cast<int>(dao_field::get_native_type(d))).variant,
                                        ole_variant(static_cast<int>(d.size)).variant, f.put()));
           need_object(f);
-          check(fields->Append(f.get()));
+          dao_check(fields->Append(f.get()));
         }
-        check(new_index->put_Primary(VARIANT_FALSE));
-        check(new_index->put_Unique(VARIANT_TRUE));
+        dao_check(new_index->put_Primary(VARIANT_FALSE));
+        dao_check(new_index->put_Unique(VARIANT_TRUE));
       }
       tk_trace(2, "Step #3");
       ole_com_ptr<_DAORelation> relation;
-      check(database_->CreateRelation(ole_variant(rel.name).variant, ole_variant(rel.ref_table).variant,
+      dao_check(database_->CreateRelation(ole_variant(rel.name).variant, ole_variant(rel.ref_table).variant,
                                       ole_variant(rel.table).variant, ole_variant(0).variant, relation.put()));
       need_object(relation);
       tk_trace(2, "Step #4");
       ole_com_ptr<DAOFields> rel_fields;
-      check(relation->get_Fields(rel_fields.put()));
+      dao_check(relation->get_Fields(rel_fields.put()));
       need_object(rel_fields);
       if (rel.fk_flds.size() != rel.pk_flds.size()) throw tk_mail_assertion("dao_db", 449);
       for (size_t i = 0; i < rel.fk_flds.size(); ++i) {
         tk_trace_w(1, L"Adding fields (%s,%s)", rel.fk_flds[i].c_str(), rel.pk_flds[i].c_str());
         const t_ftd& d = referenced->schema.get_field1(rel.pk_flds[i]);
         ole_com_ptr<_DAOField> f;
-        check(relation->CreateField(ole_variant(rel.pk_flds[i]).variant,
+        dao_check(relation->CreateField(ole_variant(rel.pk_flds[i]).variant,
                                     ole_variant(static_cast<int>(dao_field::get_native_type(d))).variant,
                                     ole_variant(0).variant, f.put()));
         need_object(f);
         dao_bstr foreign(rel.fk_flds[i]);
-        check(f->put_ForeignName(foreign));
-        check(rel_fields->Append(f.get()));
+        dao_check(f->put_ForeignName(foreign));
+        dao_check(rel_fields->Append(f.get()));
       }
       referenced.reset();
-      if (new_index) check(ref_indexes->Append(new_index.get()));
-      check(relations->Append(relation.get()));
+      if (new_index) dao_check(ref_indexes->Append(new_index.get()));
+      dao_check(relations->Append(relation.get()));
     } catch (const tk_exception& e) {
       tk_trace(2, "ERROR:\n%s", e.message.c_str());
       error_handler::instance().set_context(rel.name);

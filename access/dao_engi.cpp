@@ -19,10 +19,10 @@ struct engine_class {
   dao::file_format format;
 };
 const engine_class dao_engine_classes[] = {
-    {2, dao::file_format::jet3},
-    {1, dao::file_format::jet3},
-    {0, dao::file_format::jet4},
-    {3, dao::file_format::ace},
+    {access_generation_jet3_b, dao::file_format::jet3},
+    {access_generation_jet3, dao::file_format::jet3},
+    {access_generation_jet4, dao::file_format::jet4},
+    {access_generation_ace, dao::file_format::ace},
 };
 
 // The text as a file in code page 1252 holds it: one character for each, '?' for those the code page lacks.
@@ -128,10 +128,10 @@ dao_engine::~dao_engine() {
 }
 
 void dao_engine::uninitialize() {
-  if (generation_ == 4) return;
+  if (generation_ == access_generation_none) return;
   tk_trace(2, "dao_engine::uninitialize");
   engine_.reset();
-  generation_ = 4;
+  generation_ = access_generation_none;
 }
 
 int32_t dao_engine::get_acc_version(const std::wstring& path) {
@@ -147,14 +147,14 @@ int32_t dao_engine::get_acc_version(const std::wstring& path) {
   switch (byte) {
     case 0:
       tk_trace(2, "This is MS Access 7.0/97 file");
-      return 1;
+      return access_generation_jet3;
     case 1:
       tk_trace(2, "This is MS Access 2000 file");
-      return 0;
+      return access_generation_jet4;
     case 2: case 3: case 4: case 5: case 6:
       // 2 is Access 2007; 3 to 6 are the files of Access 2010 to 365, all of the ACE generation.
       tk_trace(2, "This is MS Access 2007+ file");
-      return 3;
+      return access_generation_ace;
   }
   throw tk_exception(refusal.c_str(), narrow, 1);
 }
@@ -162,7 +162,7 @@ int32_t dao_engine::get_acc_version(const std::wstring& path) {
 void dao_engine::set_version(int32_t generation) {
   tk_trace(2, "dao_engine::set_version(%d)", generation);
   if (set_version_if(generation)) return;
-  if (generation == 3) throw dao_required_exception();
+  if (generation == access_generation_ace) throw dao_required_exception();
   throw tk_exception(failed_to_load, 1);
 }
 
@@ -190,7 +190,7 @@ bool dao_engine::set_version_if(int32_t generation) {
 std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
   tk_trace_w(2, L"dao_engine::create_db (%s)", path.c_str());
   tk_trace_w(3, L"Creating MS Access database '%s'", path.c_str());
-  if (generation_ == 4) throw tk_mail_assertion("dao_engi", 163);
+  if (generation_ == access_generation_none) throw tk_mail_assertion("dao_engi", 163);
   if (!engine_) throw tk_mail_assertion("dao_engi", 166);
   dao_bstr name(path);
   dao_bstr locale(std::wstring(L";LANGID=0x0409;CP=1252;COUNTRY=0"));
@@ -205,7 +205,7 @@ std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
     throw tk_exception(
         "Failed to load Data Access Objects (DAO) support library.\n%s installation is required to proceed\nwith "
         "the application.\n",
-        generation_ == 0 ? "Microsoft Access 2000" : "Microsoft Access 95/97", 1);
+        generation_ == access_generation_jet4 ? "Microsoft Access 2000" : "Microsoft Access 95/97", 1);
   }
   if (FAILED(hr)) throw dao_exception();
   if (!db) throw tk_exception("Unknown exception", 1);
@@ -216,7 +216,7 @@ std::unique_ptr<udb_database> dao_engine::open_db(const std::wstring& path, int3
                                                   const std::wstring& password) {
   tk_trace_w(2, L"dao_engine::open_db(%s, mode=%d)", path.c_str(), mode);
   tk_trace_w(3, L"Opening MS Access database '%s'", path.c_str());
-  if (generation_ == 4) throw tk_mail_assertion("dao_engi", 239);
+  if (generation_ == access_generation_none) throw tk_mail_assertion("dao_engi", 239);
   if (!engine_) throw tk_mail_assertion("dao_engi", 242);
   VARIANT exclusive, read_only, connect;
   VariantInit(&exclusive);

@@ -2,7 +2,7 @@
 // the format test of an existing file, DAO errors as `dao_exception`, the BSTR holder `dao_bstr`, the
 // temporary-file guard `dao_generator`, and the Access name validators.
 //
-// Generations: 1 (and 2) Access 95/97, 0 Access 2000, 3 Access 2007 and later; 4 = none. One engine object
+// Generations are numbered as access_generation (dao_generation.h) says. One engine object
 // exists per run (it registers as the tk_singleton<dao_engine>); `dao_exception` reads the first error of its
 // DBEngine's Errors collection.
 #pragma once
@@ -16,6 +16,7 @@
 #include "TK/tk_singl.h"
 #include "UDB/udb_db.h"
 #include "UDB/udb_vali.h"
+#include "access/dao_generation.h"
 #include "platform/dao/dao.h"
 
 // A DAO failure: message = the first DAO error's description, code = 0x10000 + its number, level 0.
@@ -25,6 +26,11 @@ class dao_exception : public tk_exception {
   dao_exception();
   ~dao_exception() override;
 };
+
+// Raises dao_exception for a DAO call that failed.
+inline void dao_check(HRESULT hr) {
+  if (FAILED(hr)) throw dao_exception();
+}
 
 // The newest engine generation cannot be created (the run offers the download of the runtime).
 class dao_required_exception {};
@@ -77,7 +83,7 @@ class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
   void uninitialize();
 
   ole_com_ptr<_DBEngine> engine_;
-  int32_t generation_ = 4;
+  int32_t generation_ = access_generation_none;
   dao_generator generator_;
   int32_t com_initialised_by_caller_;
 };

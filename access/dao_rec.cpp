@@ -7,10 +7,6 @@
 #include "platform/oleaut/variant.h"
 
 namespace {
-void check(HRESULT hr) {
-  if (FAILED(hr)) throw dao_exception();
-}
-
 // Replaces DAO's day zero in a date text: "1899-12-30 10:30:00" -> "0000-00-00 10:30:00", "1899-12-30" ->
 // "00:00:00".
 template <class S>
@@ -29,19 +25,19 @@ dao_field::dao_field(_DAOField* field) {
   tk_trace(1, "dao_field::ctor");
   field_.reset(field);
   dao_bstr field_name;
-  check(field->get_Name(&field_name));
+  dao_check(field->get_Name(&field_name));
   name = field_name.str();
   int32_t dao_size = 0;
-  check(field->get_Size(&dao_size));
+  dao_check(field->get_Size(&dao_size));
   size = static_cast<uint32_t>(dao_size);
   short native = 0;
-  check(field->get_Type(&native));
+  dao_check(field->get_Type(&native));
   tk_trace_w(1, L"Field name='%s', size=%d, native type=%d", name.c_str(), dao_size, native);
   VARIANT_BOOL required = VARIANT_FALSE;
-  check(field->get_Required(&required));
+  dao_check(field->get_Required(&required));
   b_not_null = required == VARIANT_TRUE;
   int32_t attributes = 0;
-  check(field->get_Attributes(&attributes));
+  dao_check(field->get_Attributes(&attributes));
   auto_increment = (attributes & dbAutoIncrField) != 0;
   VARIANT v;
   VariantInit(&v);
@@ -127,7 +123,7 @@ VARTYPE dao_field::get_type() const {
   if (!field_) throw tk_mail_assertion("dao_rec", 388);
   tk_trace(1, "Use DAO methods to extract field type");
   short t = 0;
-  check(field_->get_Type(&t));
+  dao_check(field_->get_Type(&t));
   VARTYPE out = get_vartype(t);
   tk_trace(1, "vt2=%08X", out);
   return out;
@@ -137,7 +133,7 @@ std::string dao_field::to_string() const {
   tk_trace(1, "dao_field::to_string(vt=%08X)", get_type());
   if (!field_) throw tk_mail_assertion("dao_rec", 255);
   short t = 0;
-  check(field_->get_Type(&t));
+  dao_check(field_->get_Type(&t));
   std::string text = ole_variant::to_string();
   if (get_type() != VT_DATE) return text;
   return unfake_date<std::string>(text, "1899-12-30", "0000-00-00", "00:00:00");
@@ -155,7 +151,7 @@ dao_record::dao_record(DAOFields* fields) {
   fields_.reset(fields);
   tk_trace(1, "dao_record::dao_record: n_refs = %d", static_cast<int>(get_com_ref_count(fields)));
   short count = 0;
-  check(fields->get_Count(&count));
+  dao_check(fields->get_Count(&count));
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOField> f;
     fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put());

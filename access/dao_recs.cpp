@@ -9,10 +9,6 @@
 #include "platform/system/codepage.h"
 
 namespace {
-void check(HRESULT hr) {
-  if (FAILED(hr)) throw dao_exception();
-}
-
 bool enclosed(const std::wstring& s, wchar_t open, wchar_t close) {
   return s.size() >= 2 && s.front() == open && s.back() == close;
 }
@@ -69,12 +65,12 @@ dao_recordset::dao_recordset(udb_database* database, const std::wstring& name, D
   tk_trace_w(2, L"dao_recordset::dao_recordset(%s)", name.c_str());
   if (!recordset) throw tk_mail_assertion("dao_recs", 46);
   int32_t n = 0;
-  check(table_->get_RecordCount(&n));
+  dao_check(table_->get_RecordCount(&n));
   count_ = static_cast<uint32_t>(n);
   tk_trace(2, "Got records count: %d", n);
   init_schema(table_.get());
   init_indexes(table_.get());
-  check(recordset_->get_EOF(&end_));
+  dao_check(recordset_->get_EOF(&end_));
   tk_trace(2, "dao_recordset::dao_recordset - END");
 }
 
@@ -88,7 +84,7 @@ dao_recordset::dao_recordset(udb_database* database, const std::wstring& name, c
   count_ = count;
   tk_trace(2, "Got records count: %d", static_cast<int>(count));
   init_schema(query_.get());
-  check(recordset_->get_EOF(&end_));
+  dao_check(recordset_->get_EOF(&end_));
 }
 
 dao_recordset::~dao_recordset() {
@@ -104,25 +100,25 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
   tk_trace(2, "dao_recordset::init_schema( DAOTableDef * )");
   if (!table) throw tk_mail_assertion("dao_recs", 317);
   ole_com_ptr<DAOFields> fields;
-  check(table->get_Fields(fields.put()));
+  dao_check(table->get_Fields(fields.put()));
   short count = 0;
-  check(fields->get_Count(&count));
+  dao_check(fields->get_Count(&count));
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOField> f;
-    check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
+    dao_check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
     if (!f) throw tk_exception("Unknown exception", 1);
     int32_t kind = udb_kind_none;
     short type = 0;
-    check(f->get_Type(&type));
+    dao_check(f->get_Type(&type));
     if (type == dbDate) {
       tk_trace(2, "Make date field more precise");
       kind = udb_kind_datetime;
     }
     int32_t size = 0;
-    check(f->get_Size(&size));
+    dao_check(f->get_Size(&size));
     VARIANT dv;
     VariantInit(&dv);
-    check(f->get_DefaultValue(&dv));
+    dao_check(f->get_DefaultValue(&dv));
     std::wstring def_text = ole_variant::from_variant(dv).to_wstring();
     VariantClear(&dv);
     if (type == dbText && enclosed(def_text, L'"', L'"')) {
@@ -191,18 +187,18 @@ void dao_recordset::init_schema(_DAOQueryDef* query) {
   tk_trace(2, "dao_recordset::init_schema( DAOQueryDef * )");
   if (!query) throw tk_mail_assertion("dao_recs", 634);
   ole_com_ptr<DAOFields> fields;
-  check(query->get_Fields(fields.put()));
+  dao_check(query->get_Fields(fields.put()));
   short count = 0;
-  check(fields->get_Count(&count));
+  dao_check(fields->get_Count(&count));
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOField> f;
-    check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
+    dao_check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
     if (!f) throw tk_exception("Unknown exception", 1);
     short type = 0;
-    check(f->get_Type(&type));
+    dao_check(f->get_Type(&type));
     VARIANT dv;
     VariantInit(&dv);
-    check(f->get_DefaultValue(&dv));
+    dao_check(f->get_DefaultValue(&dv));
     std::wstring def_text = ole_variant::from_variant(dv).to_wstring();
     VariantClear(&dv);
     std::wstring comment = property_text(f.get(), L"Description", "ERROR1:\n%s");
@@ -220,7 +216,7 @@ void dao_recordset::init_schema(_DAOQueryDef* query) {
     dao_field column(f.get());
     t_ftd d(column, default_of(def_text, dao_field::get_vartype(type)), kind);
     int32_t size = 0;
-    check(f->get_Size(&size));
+    dao_check(f->get_Size(&size));
     finish_descriptor(d, type, size, comment, false);
     schema.push_back(d);
   }
@@ -231,48 +227,48 @@ void dao_recordset::init_indexes(_DAOTableDef* table) {
   tk_trace(2, "dao_recordset::init_indexes");
   if (!table) throw tk_mail_assertion("dao_recs", 540);
   ole_com_ptr<DAOIndexes> indexes;
-  check(table->get_Indexes(indexes.put()));
+  dao_check(table->get_Indexes(indexes.put()));
   short count = 0;
-  check(indexes->get_Count(&count));
+  dao_check(indexes->get_Count(&count));
   tk_trace(2, "Got %d indexes", count);
   for (short i = 0; i < count; ++i) {
     tk_trace(2, "Processing index %d", i);
     ole_com_ptr<_DAOIndex> x;
-    check(indexes->get_Item(ole_variant(static_cast<int>(i)).variant, x.put()));
+    dao_check(indexes->get_Item(ole_variant(static_cast<int>(i)).variant, x.put()));
     dao_bstr name;
-    check(x->get_Name(&name));
+    dao_check(x->get_Name(&name));
     VARIANT_BOOL foreign = 0, primary = 0, unique = 0;
-    check(x->get_Foreign(&foreign));
+    dao_check(x->get_Foreign(&foreign));
     tk_trace(2, "tmp_val=%d", foreign);
     if (foreign) {
       tk_trace_w(2, L"Index '%s' is a FK, skip it", name.str().c_str());
       continue;
     }
-    check(x->get_Primary(&primary));
+    dao_check(x->get_Primary(&primary));
     tk_trace(2, "tmp_val=%d", primary);
-    check(x->get_Unique(&unique));
+    dao_check(x->get_Unique(&unique));
     tk_trace(2, "tmp_val=%d", unique);
     tk_trace_w(2, L"Name=%s, is_primary=%d, is_unique=%d", name.str().c_str(), primary, unique);
     VARIANT v;
     VariantInit(&v);
-    check(x->get_Fields(&v));
+    dao_check(x->get_Fields(&v));
     ole_com_ptr<DAOIndexFields> fields;
     if (v.vt == VT_DISPATCH && v.pdispVal)
       v.pdispVal->QueryInterface(IID_DAOIndexFields, reinterpret_cast<void**>(fields.put()));
     VariantClear(&v);
     short n = 0;
-    check(fields->get_Count(&n));
+    dao_check(fields->get_Count(&n));
     udb_name_list columns;
     for (short k = 0; k < n; ++k) {
       VARIANT item;
       VariantInit(&item);
-      check(fields->get_Item(ole_variant(static_cast<int>(k)).variant, &item));
+      dao_check(fields->get_Item(ole_variant(static_cast<int>(k)).variant, &item));
       ole_com_ptr<_DAOField> f;
       if (item.vt == VT_DISPATCH && item.pdispVal)
         item.pdispVal->QueryInterface(IID__DAOField, reinterpret_cast<void**>(f.put()));
       VariantClear(&item);
       dao_bstr column;
-      check(f->get_Name(&column));
+      dao_check(f->get_Name(&column));
       tk_trace_w(1, L"got index field: %s", column.str().c_str());
       columns.push_back(column.str());
     }
@@ -283,17 +279,17 @@ void dao_recordset::init_indexes(_DAOTableDef* table) {
 
 void dao_recordset::resolve_items() {
   ole_com_ptr<DAOFields> fields;
-  check(recordset_->get_Fields(fields.put()));
+  dao_check(recordset_->get_Fields(fields.put()));
   if (!fields) throw tk_exception("Unknown exception", 1);
   short count = 0;
-  check(fields->get_Count(&count));
+  dao_check(fields->get_Count(&count));
   std::vector<std::wstring> names;
   for (short i = 0; i < count; ++i) {
     ole_com_ptr<_DAOField> f;
-    check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
+    dao_check(fields->get_Item(ole_variant(static_cast<int>(i)).variant, f.put()));
     if (!f) throw tk_exception("Unknown exception", 1);
     dao_bstr name;
-    check(f->get_Name(&name));
+    dao_check(f->get_Name(&name));
     names.push_back(name.str());
   }
   items_.clear();
@@ -310,7 +306,7 @@ void dao_recordset::resolve_items() {
 void dao_recordset::append_record(const udb_record& record) {
   tk_trace(2, "dao_recordset::append_record");
   if (items_.size() != schema.size()) resolve_items();
-  check(recordset_->AddNew());
+  dao_check(recordset_->AddNew());
   tk_trace(2, "\tAdd blank DAO record");
   if (record.size() != schema.size())
     throw tk_exception("The structures of data source does not conform to the destination table.", 0);
@@ -323,10 +319,10 @@ void dao_recordset::append_record(const udb_record& record) {
     if (column.b_not_null && (kind == VT_EMPTY || kind == VT_NULL)) {
       tk_trace(1, "Got NULL value for not null field");
       ole_variant value = ole_variant::from_wstring(L"", column.vartype);
-      check(recordset_->put_Collect(items_[d].variant, value.variant));
+      dao_check(recordset_->put_Collect(items_[d].variant, value.variant));
     } else if (kind == VT_I1 || kind == VT_UI2 || kind == VT_UI4 || kind == VT_I8 || kind == VT_UI8) {
       ole_variant value = dao_get_valid_variant(field);
-      check(recordset_->put_Collect(items_[d].variant, value.variant));
+      dao_check(recordset_->put_Collect(items_[d].variant, value.variant));
     } else {
       if (kind == VT_DATE && tk_trace_wanted(2)) {
         std::string text = field.to_string();
@@ -338,12 +334,12 @@ void dao_recordset::append_record(const udb_record& record) {
         tk_trace(2, "Got date: '%s'", text.c_str());
       }
       // The field's own value, not a copy: DAO copies what it keeps.
-      check(recordset_->put_Collect(items_[d].variant, field.variant));
+      dao_check(recordset_->put_Collect(items_[d].variant, field.variant));
     }
   }
   ++count_;
   tk_trace(2, "Commit new record into database");
-  check(recordset_->Update(dbUpdateRegular, VARIANT_FALSE));
+  dao_check(recordset_->Update(dbUpdateRegular, VARIANT_FALSE));
   tk_trace(2, "dao_recordset::append_record - END");
 }
 
@@ -352,7 +348,7 @@ udb_record* dao_recordset::get_item() {
   if (!recordset_) throw tk_mail_assertion("dao_recs", 120);
   current_.reset();
   ole_com_ptr<DAOFields> fields;
-  check(recordset_->get_Fields(fields.put()));
+  dao_check(recordset_->get_Fields(fields.put()));
   if (!fields) throw tk_exception("Unknown exception", 1);
   tk_trace(1, "dao_recordset::get_item - END");
   current_ = std::make_unique<dao_record>(fields.get());
@@ -361,22 +357,22 @@ udb_record* dao_recordset::get_item() {
 
 void dao_recordset::next() {
   if (!recordset_) throw tk_mail_assertion("dao_recs", 157);
-  check(recordset_->MoveNext());
-  check(recordset_->get_EOF(&end_));
+  dao_check(recordset_->MoveNext());
+  dao_check(recordset_->get_EOF(&end_));
 }
 
 int32_t dao_recordset::prev() {
   if (!recordset_) throw tk_mail_assertion("dao_recs", 168);
   VARIANT_BOOL bof = VARIANT_FALSE;
-  check(recordset_->get_BOF(&bof));
-  if (!bof) check(recordset_->MovePrevious());
+  dao_check(recordset_->get_BOF(&bof));
+  if (!bof) dao_check(recordset_->MovePrevious());
   return 0;
 }
 
 void dao_recordset::reset() {
   if (!recordset_) throw tk_mail_assertion("dao_recs", 181);
   if (count_ == 0) return;
-  check(recordset_->MoveFirst());
+  dao_check(recordset_->MoveFirst());
   // The end flag follows the position, so a reset cursor reads from its first row again.
-  check(recordset_->get_EOF(&end_));
+  dao_check(recordset_->get_EOF(&end_));
 }

@@ -43,7 +43,6 @@ class mysql_converter_impl {
   // The MySQL engine the converter reads from (owned). The program sets it once, before connecting.
   void set_source_engine(std::unique_ptr<rwf_source_engine> engine);
   rwf_source_engine& source_engine() const;
-  bool has_source_engine() const { return source_ != nullptr; }
   // Gives the source's connection up at once (rwf_source_engine::abandon_reading), from any thread, also while
   // the engine is being set; nothing without an engine.
   void abandon_source();

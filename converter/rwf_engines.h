@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "access/dao_generation.h"
+
 class tk_exception;
 class udb_database;
 class udb_recordset;
@@ -42,12 +44,6 @@ class rwf_source_engine {
   virtual void abandon_reading();
 };
 
-// Generations of the Access engine: 0 Jet 4 (Access 2000), 1 Jet 3 (Access 95/97), 3 ACE (Access 2007 and later).
-enum rwf_access_generation : int32_t {
-  access_generation_jet4 = 0,
-  access_generation_jet3 = 1,
-  access_generation_ace = 3,
-};
 
 class rwf_destination_engine {
  public:

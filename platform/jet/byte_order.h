@@ -61,7 +61,6 @@ inline void put_be32(uint8_t* p, uint32_t v) {
 }
 
 // Appending forms for building variable-length structures.
-inline void append_u8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
 inline void append_u16(std::vector<uint8_t>& out, uint16_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); }
 inline void append_u32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));

@@ -54,9 +54,9 @@ data_page_info read_data_page(const format& f, std::span<const uint8_t> page, ui
   for (uint32_t i = 0; i < n; ++i) {
     uint16_t raw = get_u16(page.data() + f.data_row_table_offset + 2 * i);
     row_slot s;
-    s.deleted = (raw & 0x8000) != 0;
-    s.overflow = (raw & 0x4000) != 0;
-    s.offset = raw & 0x1FFF;
+    s.deleted = (raw & row_slot_bits::deleted) != 0;
+    s.overflow = (raw & row_slot_bits::overflow) != 0;
+    s.offset = raw & row_slot_bits::offset_mask;
     if (s.offset < f.data_row_table_offset + 2 * n || s.offset > end) bad("row offset out of order");
     s.length = end - s.offset;
     end = s.offset;

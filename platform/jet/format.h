@@ -177,7 +177,6 @@ struct format {
   // Access 2007 writes and every later Access opens; Jet 3: Access 97 with code page 1252).
   static const format* for_generation(generation g);
 
-  uint32_t pages_for_bytes(uint64_t bytes) const { return uint32_t((bytes + page_size - 1) / page_size); }
 };
 
 // Constant values of structures that the format fixes (Jet 4 and ACE share them).
@@ -213,6 +212,21 @@ namespace column_ext_flag {
 inline constexpr uint8_t compressed_unicode = 0x01;
 inline constexpr uint8_t attachment = 0x10;  // the fields of ACE attachment tables
 }
+
+// Entries of a data page's row offset table: flags in the top bits, the row's offset below.
+namespace row_slot_bits {
+inline constexpr uint16_t deleted = 0x8000;
+inline constexpr uint16_t overflow = 0x4000;  // the row holds the row pointer of where the row lives now
+inline constexpr uint16_t offset_mask = 0x1FFF;
+}  // namespace row_slot_bits
+
+// Chunk types of a property blob (after its magic): the list of property names, the object's own
+// properties, and one chunk per column.
+namespace property_chunk {
+inline constexpr uint16_t object = 0x0000;
+inline constexpr uint16_t column = 0x0001;
+inline constexpr uint16_t name_list = 0x0080;
+}  // namespace property_chunk
 
 // Owner field of long-value pages: the ASCII bytes "LVAL".
 inline constexpr uint32_t lval_owner = 0x4C41564C;

@@ -85,9 +85,9 @@ std::vector<uint8_t> encode_properties(const format& f, const property_blob& blo
   };
   std::vector<uint8_t> chunks;
   // The object's own properties first, then one chunk per column.
-  put_chunk(chunks, 0x0000, set_body(blob.object));
+  put_chunk(chunks, property_chunk::object, set_body(blob.object));
   for (const auto& c : blob.columns)
-    if (!c.items.empty()) put_chunk(chunks, 0x0001, set_body(c));
+    if (!c.items.empty()) put_chunk(chunks, property_chunk::column, set_body(c));
   std::vector<uint8_t> list;
   for (const auto& n : names) {
     auto nb = name_bytes(f, n);
@@ -95,7 +95,7 @@ std::vector<uint8_t> encode_properties(const format& f, const property_blob& blo
     list.insert(list.end(), nb.begin(), nb.end());
   }
   std::vector<uint8_t> out(f.property_magic.begin(), f.property_magic.end());
-  put_chunk(out, 0x0080, list);
+  put_chunk(out, property_chunk::name_list, list);
   out.insert(out.end(), chunks.begin(), chunks.end());
   return out;
 }
@@ -113,7 +113,7 @@ property_blob decode_properties(const format& f, std::span<const uint8_t> b) {
     if (len < 6 || at + len > b.size()) bad("chunk length");
     std::span<const uint8_t> c = b.subspan(at + 6, len - 6);
     at += len;
-    if (type == 0x0080) {
+    if (type == property_chunk::name_list) {
       size_t i = 0;
       while (i + 2 <= c.size()) {
         uint16_t n = get_u16(c.data() + i);
@@ -123,7 +123,7 @@ property_blob decode_properties(const format& f, std::span<const uint8_t> b) {
       }
       continue;
     }
-    if (type != 0x0000 && type != 0x0001) continue;  // chunks of other kinds are not ours to read
+    if (type != property_chunk::object && type != property_chunk::column) continue;  // chunks of other kinds are not ours to read
     if (c.size() < 6) bad("property chunk");
     uint32_t block = get_u32(c.data());
     uint16_t nlen = get_u16(c.data() + 4);
@@ -153,7 +153,7 @@ property_blob decode_properties(const format& f, std::span<const uint8_t> b) {
       s.items.push_back(std::move(p));
       i += elen;
     }
-    if (type == 0x0000 && !object_seen) {
+    if (type == property_chunk::object && !object_seen) {
       blob.object = std::move(s);
       object_seen = true;
     } else {

@@ -49,7 +49,6 @@ class working_copy : public page_allocator, public page_source {
   bool has_room_for(uint64_t n) const { return (uint64_t(page_count()) + n) * page_size_ <= max_size_; }
   const std::string& temp_path() const { return temp_.path(); }
   // The original's status (device, inode, size, modification time) as the copy began.
-  const struct stat& original_stat() const { return original_stat_; }
   // Bytes written to the copy by changes (the initial copy not counted).
   uint64_t bytes_written() const { return bytes_written_; }
 
