@@ -450,6 +450,7 @@ TEST_F(RwfagentDestinationRefusals, ATraceFileOverAFileTheRunUsesIsRefused) {
   made_file(file);
   fs::create_symlink("shop.mdb", dir.file("link.mdb"));
   fs::create_hard_link(file, dir.file("hard.mdb"));
+  fs::create_directory_symlink(".", dir.file("alias"));
   tk_write_file(dir.file("p.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\n[MS Access settings]\r\n"
                                    "destination format=1\r\n[Selected Tables]\r\ntags\r\n");
   tk_write_file(dir.file("q.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\ndest=" + file + "\r\nlogfile=" +
@@ -474,6 +475,9 @@ TEST_F(RwfagentDestinationRefusals, ATraceFileOverAFileTheRunUsesIsRefused) {
        "--logfile= and --tab_file= name the same file '" + dir.file("tags.txt")},
       {{"--profile=" + dir.file("q.rwf")},
        "--profile= (its logfile) and --profile= (its dest) name the same file '" + file},
+      // Neither file exists yet: one names it through a link to the folder.
+      {{src, format, "--dest=" + dir.file("fresh.mdb"), "--logfile=" + dir.file("alias/fresh.mdb")},
+       "--logfile= and --dest= name the same file '" + dir.file("fresh.mdb")},
   };
   for (const auto& c : cases) {
     program_result r = agent(c.args);
