@@ -231,6 +231,8 @@ const question questions[] = {
      "SELECT weight_kg, -1 FROM products ORDER BY product_id"},
     {L"SELECT customer_id, vip + 0 FROM customers ORDER BY customer_id",
      "SELECT customer_id, -vip FROM customers ORDER BY customer_id"},
+    {L"SELECT sku + ': ' + title, description + '!' FROM products ORDER BY product_id",
+     "SELECT CONCAT(sku, ': ', title), CONCAT(description, '!') FROM products ORDER BY product_id"},
     {L"SELECT product_id FROM products WHERE (stock > 1000) = False ORDER BY product_id",
      "SELECT product_id FROM products WHERE NOT stock > 1000 ORDER BY product_id"},
 };

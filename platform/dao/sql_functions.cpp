@@ -704,6 +704,16 @@ const scalar scalars[] = {
        result(c, format_value(v[0], n >= 2 && !null(v[1]) ? text(v[1]) : std::wstring()));
      }},
     // Operators.
+    {"acc_add", 2, [](sqlite3_context* c, int n, arg* v) {
+       // Two texts are joined; otherwise the sum, a text counting as the number it reads as.
+       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_TEXT && sqlite3_value_type(v[1]) == SQLITE_TEXT)
+           return result(c, text(v[0]) + text(v[1]));
+       if (sqlite3_value_type(v[0]) == SQLITE_INTEGER && sqlite3_value_type(v[1]) == SQLITE_INTEGER) {
+         sqlite3_int64 sum = 0;
+         if (!__builtin_add_overflow(sqlite3_value_int64(v[0]), sqlite3_value_int64(v[1]), &sum)) return result_int(c, sum);
+       }
+       result(c, number(v[0]) + number(v[1]));
+     }},
     {"acc_concat", 2, [](sqlite3_context* c, int, arg* v) {
        if (null(v[0]) && null(v[1])) return sqlite3_result_null(c);
        result(c, text(v[0]) + text(v[1]));

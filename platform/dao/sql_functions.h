@@ -1,7 +1,8 @@
 // Access's functions and operators as functions of the evaluator (SQLite), with Access's rules.
 //
 // Registered under the names the rewrite prints (sql_rewrite.h): acc_<name> for each Access function, the
-// aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_concat (&),
+// aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_add (+: two texts
+// are joined), acc_concat (&),
 // acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^). Rules kept from Access:
 //   - Null in, Null out, except where Access says otherwise: Nz, IsNull, IIf and & (Null & "x" is "x");
 //   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, StrComp, Like) ignore case;

@@ -66,6 +66,10 @@ TEST_F(Functions, NumbersRoundHalfToEven) {
   EXPECT_EQ(eval("acc_intdiv(7.5, 2) || ' ' || acc_mod(-7, 3) || ' ' || acc_mod(5.5, 2) || ' ' || acc_div(7, 2)"),
             "4 -1 0 3.5");
   EXPECT_EQ(eval("acc_div(1, 0)"), "error");
+  EXPECT_EQ(eval("acc_add('ab', 'c') || ' ' || acc_add('2', 3) || ' ' || acc_add(2, 3) || ' ' || acc_add(1.5, 1)"),
+            "abc 5.0 5 2.5");
+  EXPECT_EQ(eval("acc_add(NULL, 'x')"), "Null");
+  EXPECT_EQ(eval("acc_add('x', 1)"), "error");
   EXPECT_EQ(eval("acc_ccur(1.23456) || ' ' || acc_cbool(5) || ' ' || acc_cdbl('2.5')"), "1.2346 -1 2.5");
   EXPECT_EQ(eval("acc_cdbl('abc')"), "error");
 }

@@ -694,7 +694,7 @@ class parser {
   expr additive() {
     expr left = modulo();
     for (;;) {
-      if (take_op(L"+")) left = plain("(" + value(left) + " + " + value(modulo()) + ")");
+      if (take_op(L"+")) left = plain("acc_add(" + value(left) + ", " + value(modulo()) + ")");
       else if (take_op(L"-")) left = plain("(" + value(left) + " - " + value(modulo()) + ")");
       else return left;
     }

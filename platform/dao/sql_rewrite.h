@@ -11,7 +11,7 @@
 //   3061  a PARAMETERS declaration (its parameters are never given here)
 // What the printed text relies on (registered by sql_functions.h and sql_collation.h):
 //   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
-//     Not, And, Or keep Null as Access does; Like, &, \, Mod and ^ are functions with Access's rules;
+//     Not, And, Or keep Null as Access does; Like, +, &, /, \, Mod and ^ are functions with Access's rules;
 //   - #date# literals become the date number; "text" and 'text' are text literals; True/False are -1/0;
 //   - `a!b` is `a.b`; DISTINCTROW and WITH OWNERACCESS OPTION change nothing for a SELECT;
 //   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
