@@ -38,9 +38,6 @@ constexpr const char* kAuthProtocol =
     "The program does not support authentication protocol requested by server.\nSee 'Troubleshooting' article of "
     "the product documentation.";
 
-constexpr const char* kFormat =
-    "Cannot recognize MS Access database format. See 'Troubleshooting'\narticle of the product documentation for "
-    "solution.";
 constexpr const char* kBadName =
     "Not a valid MS Access database name. Use the following characters\nto compose new database name: "
     "alphanumerics (A-Z, a-z, 0-9),\nunderscore characters (_) and spaces.";
@@ -72,10 +69,11 @@ const tk_error_entry tk_mysql_error_table[] = {
 };
 const int tk_mysql_error_count = static_cast<int>(sizeof tk_mysql_error_table / sizeof tk_mysql_error_table[0]);
 
-// 3343 (a format the engine refuses) has no row: the engine's own text names the file and, where it knows
-// them, its format and why it cannot be read or changed, which the generic format text would hide.
+// 3343 (a format the engine refuses) and 3049 (a damaged file) have no row: the engine's own text names the
+// file and, where it knows them, its format and why it cannot be read or changed, or what is damaged, which a
+// generic text would hide.
 const tk_error_entry tk_dao_error_table[] = {
-    {dao(3049), kFormat},     {dao(3055), kBadName},   {dao(3022), kDuplicate},
+    {dao(3055), kBadName},   {dao(3022), kDuplicate},
     {dao(3029), kAccount},    {dao(3112), kRelations}, {dao(3173), kWorkgroup},
     {dao(3358), kWorkgroup},  {dao(3421), kConversion},
 };

@@ -9,6 +9,10 @@
 // Locks (flock on the original): an exclusive open holds an exclusive lock, any other open a shared
 // one; the first change takes the exclusive lock (3045 while another session has the file open).
 //
+// Before the first change the file's structure is checked (check_structure in verifier.h): a damaged file is
+// refused with 3049 naming what is wrong, and every later change with it, so that no change builds on pages a
+// damaged file's maps or indexes still point to. The original stays as it was.
+//
 // Changes go to a working copy (working_copy.h) made at the first change, or on another thread ahead
 // of it once the caller has said that rows are coming (`prepare_appending`); the reader is then
 // reopened over the copy. `close` renames the copy over the original when something was changed;
@@ -141,6 +145,8 @@ class existing_file final : public database {
   mutable std::optional<std::vector<catalog_object>> objects_;  // likewise
   mutable std::optional<std::vector<relationship>> relationships_;  // likewise
   std::string change_refusal_;  // why the file cannot be changed (empty when it can)
+  bool structure_checked_ = false;  // the original's structure was checked before the first change
+  std::string damage_;              // what that check found wrong (empty when nothing)
   std::unique_ptr<preparation> preparation_;  // work started ahead of the first change
   // The survey made with the working copy, for the first table rows are appended to (valid while nothing has
   // been written to the copy).

@@ -30,6 +30,7 @@
 #include "platform/jet/table_writer.h"
 #include "platform/jet/tdef_reader.h"
 #include "platform/jet/value_codec.h"
+#include "platform/jet/verifier.h"
 
 namespace jet {
 
@@ -198,6 +199,16 @@ void existing_file::begin_changes() {
     if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) throw_error(dao_error::file_in_use, path_);
     exclusive_locked_ = true;
   }
+  // New pages go where a damaged file's surviving indexes or maps may still point, and pages given back are
+  // those its maps name: a change could only make the damage worse. The original is checked once, while a
+  // working copy prepared ahead is still being made.
+  if (!structure_checked_) {
+    std::vector<std::string> problems = check_structure(*reader_);
+    if (!problems.empty()) damage_ = problems.front();
+    structure_checked_ = true;
+  }
+  if (!damage_.empty())
+    throw error(dao_error::corrupt, "The database '" + path_ + "' is damaged and cannot be changed: " + damage_ + ".");
   const format& f = fmt();
   copy_ = take_prepared_copy();
   if (!copy_) copy_ = working_copy::start(path_, f.page_size, f.max_file_size);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "platform/jet/byte_order.h"
@@ -33,7 +34,9 @@ namespace {
 
 class verifier {
  public:
-  explicit verifier(const database_reader& db) : db_(db), f_(db.fmt()), src_(db.pages()) {}
+  // `rows`: also decode every row and compare the indexes with the keys of the rows; without it only the
+  // structure is checked (see check_structure).
+  verifier(const database_reader& db, bool rows) : db_(db), f_(db.fmt()), src_(db.pages()), rows_(rows) {}
 
   void run(verify_report& r);
 
@@ -44,12 +47,17 @@ class verifier {
   void claim(uint32_t page, const std::string& owner, bool shared_kind = false);
   std::vector<uint32_t> map_pages(uint32_t row_pointer, const std::string& what);
   void check_table(const catalog_entry* entry, uint32_t tdef_page);
-  // The page's owner is checked by the caller, which picks the page by it.
-  void check_data_page(uint32_t page, const std::vector<uint8_t>& bytes);
+  static std::string index_label(const table_def& t, const std::string& what, size_t physical);
+  // The tree's own problems (rows included), its usage map against its pages, and the pages claimed for the index.
+  void check_index_pages(const std::string& iw, const index_def& ix, uint32_t tdef_page, const index_tree_report& tree);
+  // The page's row slots, or nothing when it cannot be read as a data page (reported). The page's owner is
+  // checked by the caller, which picks the page by it.
+  std::optional<data_page_info> check_data_page(uint32_t page, const std::vector<uint8_t>& bytes);
 
   const database_reader& db_;
   const format& f_;
   const page_source& src_;
+  const bool rows_;
   verify_report* report_ = nullptr;
   std::map<uint32_t, std::string> owner_of_;
   std::set<uint32_t> shared_pages_;
@@ -95,7 +103,7 @@ std::vector<uint32_t> verifier::map_pages(uint32_t rp, const std::string& what) 
   return pages;
 }
 
-void verifier::check_data_page(uint32_t page, const std::vector<uint8_t>& bytes) {
+std::optional<data_page_info> verifier::check_data_page(uint32_t page, const std::vector<uint8_t>& bytes) {
   try {
     auto info = read_data_page(f_, bytes, page);
     uint32_t lowest = f_.page_size;
@@ -104,9 +112,43 @@ void verifier::check_data_page(uint32_t page, const std::vector<uint8_t>& bytes)
     if (info.free_space != expected)
       problem("page " + std::to_string(page) + ": free space field " + std::to_string(info.free_space) + ", expected " +
               std::to_string(expected));
+    return info;
   } catch (const error& e) {
     problem(e.what());
+    return std::nullopt;
   }
+}
+
+std::string verifier::index_label(const table_def& t, const std::string& what, size_t physical) {
+  for (const auto& li : t.logical_indexes)
+    if (li.physical == physical) return what + " index '" + to_utf8(li.name) + "'";
+  return what + " index " + std::to_string(physical);
+}
+
+void verifier::check_index_pages(const std::string& iw, const index_def& ix, uint32_t tdef_page,
+                                 const index_tree_report& tree) {
+  // A change rewrites a table whose tree it cannot read back whole: for the structure, only the tree's pages
+  // count.
+  if (rows_)
+    for (const auto& pr : tree.problems) problem(iw + ": " + pr);
+  std::vector<uint32_t> listed = map_pages(ix.usage_map, iw);
+  for (uint32_t p : listed) {
+    if (p >= src_.page_count()) {
+      problem(iw + ": usage map lists page " + std::to_string(p) + " beyond the end of the file");
+      break;
+    }
+    auto bytes = src_.read(p);
+    if ((bytes[0] != page_type::index_node && bytes[0] != page_type::index_leaf) ||
+        get_u32(bytes.data() + f_.index_owner_offset) != tdef_page) {
+      problem(iw + ": usage map lists page " + std::to_string(p) + ", which is not one of its index pages");
+      break;
+    }
+  }
+  std::vector<uint32_t> tree_pages = tree.pages;
+  std::sort(listed.begin(), listed.end());
+  std::sort(tree_pages.begin(), tree_pages.end());
+  if (listed != tree_pages) problem(iw + ": usage map does not list exactly the pages of the tree");
+  for (uint32_t p : tree_pages) claim(p, iw);
 }
 
 void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
@@ -141,6 +183,7 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
   for (uint32_t p : free_pages)
     if (!owned_set.count(p)) problem(what + ": free-space map lists page " + std::to_string(p) + " it does not own");
   std::vector<uint32_t> data_pages;
+  std::map<uint32_t, std::vector<bool>> live_rows;  // by data page: which row slots hold a row
   for (uint32_t p : owned) {
     if (p >= src_.page_count()) { problem(what + ": owned map names page " + std::to_string(p) + " beyond the file"); continue; }
     auto bytes = src_.read(p);
@@ -149,7 +192,10 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
       continue;
     }
     claim(p, what + " (data)");
-    check_data_page(p, bytes);
+    if (auto info = check_data_page(p, bytes); info && !rows_) {
+      std::vector<bool>& live = live_rows[p];
+      for (const row_slot& s : info->rows) live.push_back(!s.deleted);
+    }
     data_pages.push_back(p);
   }
   // Long-value columns.
@@ -173,6 +219,23 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
       check_data_page(p, bytes);
     }
     lv_pages[c.number] = std::move(s);
+  }
+
+  if (!rows_) {
+    // The indexes: trees listed exactly by their usage maps, whose entries name rows of the table.
+    for (size_t i = 0; i < t.indexes.size(); ++i) {
+      const std::string iw = index_label(t, what, i);
+      std::string missing;
+      index_tree_report tree = check_index_tree(f_, src_, t.indexes[i].root_page, tdef_page, [&](const index_entry& e) {
+        auto page = live_rows.find(e.page);
+        if (missing.empty() && (page == live_rows.end() || e.row >= page->second.size() || !page->second[e.row]))
+          missing = iw + ": an entry names row " + std::to_string(e.page) + ":" + std::to_string(e.row) +
+                    ", which the table does not hold";
+      });
+      check_index_pages(iw, t.indexes[i], tdef_page, tree);
+      if (!missing.empty()) problem(missing);
+    }
+    return;
   }
 
   // Rows: decode each, collect expected index entries and AutoNumber values.
@@ -254,19 +317,11 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
   // Indexes.
   for (size_t i = 0; i < t.indexes.size(); ++i) {
     const index_def& ix = t.indexes[i];
-    std::string iw = what + " index " + std::to_string(i);
-    for (const auto& li : t.logical_indexes)
-      if (li.physical == i) { iw = what + " index '" + to_utf8(li.name) + "'"; break; }
+    const std::string iw = index_label(t, what, i);
     std::vector<index_entry> found;
     index_tree_report tree = check_index_tree(f_, src_, ix.root_page, tdef_page,
                                               [&](const index_entry& e) { found.push_back(e); });
-    for (const auto& pr : tree.problems) problem(iw + ": " + pr);
-    std::vector<uint32_t> listed = map_pages(ix.usage_map, iw);
-    std::vector<uint32_t> tree_pages = tree.pages;
-    std::sort(listed.begin(), listed.end());
-    std::sort(tree_pages.begin(), tree_pages.end());
-    if (listed != tree_pages) problem(iw + ": usage map does not list exactly the pages of the tree");
-    for (uint32_t p : tree_pages) claim(p, iw);
+    check_index_pages(iw, ix, tdef_page, tree);
     if (ix.is_unique())
       for (size_t k = 1; k < found.size(); ++k)
         if (found[k].key == found[k - 1].key) {
@@ -283,17 +338,25 @@ void verifier::check_table(const catalog_entry* entry, uint32_t tdef_page) {
       note(iw + ": keys not re-encoded (column type or sort order not supported)");
       continue;
     }
-    std::sort(expected[i].begin(), expected[i].end());
-    if (expected[i].size() != found.size()) {
-      problem(iw + ": " + std::to_string(found.size()) + " entries for " + std::to_string(expected[i].size()) + " rows");
-    } else {
-      for (size_t k = 0; k < found.size(); ++k) {
-        if (found[k].key != expected[i][k].key || found[k].page != expected[i][k].page || found[k].row != expected[i][k].row) {
-          problem(iw + ": entry " + std::to_string(k) + " does not match the key re-encoded from its row");
-          break;
-        }
+    // Entries and rows are matched by the row they name, so that a finding names a row (which stays where it is
+    // while rows are added) rather than a position in the index. The first mismatch is reported.
+    std::map<uint32_t, const bytes*> keys_of_rows;
+    for (const index_entry& e : expected[i]) keys_of_rows.emplace(make_row_pointer(e.page, e.row), &e.key);
+    auto row_text = [](uint32_t rp) { return std::to_string(row_pointer_page(rp)) + ":" + std::to_string(row_pointer_row(rp)); };
+    bool matched = true;
+    for (const index_entry& e : found) {
+      const uint32_t rp = make_row_pointer(e.page, e.row);
+      auto it = keys_of_rows.find(rp);
+      if (it == keys_of_rows.end() || *it->second != e.key) {
+        problem(iw + (it == keys_of_rows.end() ? ": an entry names row " + row_text(rp) + ", which holds no row with a key in this index"
+                                               : ": the entry of row " + row_text(rp) +
+                                                     " does not match the key re-encoded from the row"));
+        matched = false;
+        break;
       }
+      keys_of_rows.erase(it);
     }
+    if (matched && !keys_of_rows.empty()) problem(iw + ": row " + row_text(keys_of_rows.begin()->first) + " has no entry");
     if (ix.entry_count != 0 && ix.entry_count != found.size())
       note(iw + ": statistics say " + std::to_string(ix.entry_count) + " entries, the tree holds " + std::to_string(found.size()));
   }
@@ -366,12 +429,23 @@ verify_report verify_file(const std::string& path) {
     return r;
   }
   try {
-    verifier v(*db);
+    verifier v(*db, true);
     v.run(r);
   } catch (const std::exception& e) {
     r.problems.push_back(std::string("verification stopped: ") + e.what());
   }
   return r;
+}
+
+std::vector<std::string> check_structure(const database_reader& db) {
+  verify_report r;
+  try {
+    verifier v(db, false);
+    v.run(r);
+  } catch (const std::exception& e) {
+    r.problems.push_back(std::string("the check stopped: ") + e.what());
+  }
+  return r.problems;
 }
 
 }  // namespace jet

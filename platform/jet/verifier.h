@@ -32,4 +32,15 @@ struct verify_report {
 
 verify_report verify_file(const std::string& path);
 
+class database_reader;
+
+// The structure a change to an existing file builds on, checked by the same rules as verify_file leaving the
+// rows out: every page an object uses lies inside the file and belongs to that object alone, every usage map
+// lists pages of the kind and owner it claims, every table of the catalog has a readable definition, every
+// index tree is listed exactly by its usage map and names only rows its table holds (a tree that is otherwise
+// unsound is one a change rebuilds), and the global
+// map marks free exactly the pages no object owns. About one read of every page of the file. Returns the
+// problems found, in the verifier's words; none for a sound file.
+std::vector<std::string> check_structure(const database_reader& db);
+
 }  // namespace jet
