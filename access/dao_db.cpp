@@ -544,6 +544,9 @@ void dao_database::create_relationships(const udb_relationships& list) {
   need_object(relations);
   for (const udb_relationship& rel : list) {
     tk_trace_w(3, L"Processing '%s'", rel.name.c_str());
+    // The unique index made for the relationship, once it is stored: a refused relationship takes it back.
+    ole_com_ptr<DAOIndexes> ref_indexes;
+    std::wstring gen_name, made_index;
     try {
       // The referenced table must be an ordinary table of this file: a missing, linked or system table is a
       // reportable error of this relationship, not an internal one.
@@ -560,7 +563,6 @@ void dao_database::create_relationships(const udb_relationships& list) {
         if ((x.unique || x.primary) && x.starts_with_fields(rel.pk_flds) && x.columns.size() == rel.pk_flds.size())
           has_unique = true;
       ole_com_ptr<_DAOTableDef> ref_def;
-      ole_com_ptr<DAOIndexes> ref_indexes;
       ole_com_ptr<_DAOIndex> new_index;
       if (!has_unique) {
         tk_trace_w(2, L"Table %s does not have unique index on FK columns, add it", rel.ref_table.c_str());
@@ -568,9 +570,9 @@ void dao_database::create_relationships(const udb_relationships& list) {
         need_object(ref_def);
         dao_check(ref_def->get_Indexes(ref_indexes.put()));
         need_object(ref_indexes);
-        std::wstring name = gen_ui_name(rel.ref_table);
-        tk_trace_w(2, L"Gen.name=%s", name.c_str());
-        dao_check(ref_def->CreateIndex(ole_variant(name).variant, new_index.put()));
+        gen_name = gen_ui_name(rel.ref_table);
+        tk_trace_w(2, L"Gen.name=%s", gen_name.c_str());
+        dao_check(ref_def->CreateIndex(ole_variant(gen_name).variant, new_index.put()));
         need_object(new_index);
         tk_trace(2, "Step #1");
         ole_com_ptr<DAOIndexFields> fields = index_fields(new_index.get());
@@ -611,10 +613,17 @@ void dao_database::create_relationships(const udb_relationships& list) {
         dao_check(rel_fields->Append(f.get()));
       }
       referenced.reset();
-      if (new_index) dao_check(ref_indexes->Append(new_index.get()));
+      if (new_index) {
+        dao_check(ref_indexes->Append(new_index.get()));
+        made_index = gen_name;
+      }
       dao_check(relations->Append(relation.get()));
     } catch (const tk_exception& e) {
       tk_trace(2, "ERROR:\n%s", e.message.c_str());
+      if (!made_index.empty()) {
+        dao_bstr name(made_index);
+        if (FAILED(ref_indexes->Delete(name))) tk_trace_w(1, L"The index '%s' could not be taken back", made_index.c_str());
+      }
       error_handler::instance().set_context(rel.name);
       error_handler::instance().handle(e, true);
     }

@@ -149,6 +149,28 @@ TEST_P(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
   // mdbtools prints a relationship of two column pairs as one line per pair.
   EXPECT_NE(schema.find("FOREIGN KEY (`region`) REFERENCES `customers`(`region`)"), std::string::npos) << schema;
   EXPECT_NE(schema.find("FOREIGN KEY (`code`) REFERENCES `customers`(`code`)"), std::string::npos) << schema;
+  // customers already held the first relationship's foreign-key entry when the unique index was added: the index
+  // is numbered before that entry, as Access numbers them, and mdbtools finds its columns.
+  size_t ui = schema.find("`ui_customers");
+  ASSERT_NE(ui, std::string::npos) << schema;
+  EXPECT_NE(schema.substr(ui, schema.find('\n', ui) - ui).find("(`region`, `code`)"), std::string::npos) << schema;
+  // Every foreign-key entry names the entry of the other table that names it back.
+  {
+    auto reader = jet::database::open(path, {.read_only = true});
+    for (const wchar_t* name : {L"customers", L"orders"}) {
+      const uint32_t page = reader->reader().find_table(name)->id;
+      for (const auto& li : reader->reader().table_at(page).logical_indexes) {
+        if (li.type != jet::logical_index_type::foreign_key) continue;
+        const jet::table_def other = reader->reader().table_at(li.other_tdef);
+        auto back = std::find_if(other.logical_indexes.begin(), other.logical_indexes.end(),
+                                 [&](const jet::logical_index_def& o) { return int32_t(o.number) == li.other_index; });
+        ASSERT_NE(back, other.logical_indexes.end());
+        EXPECT_EQ(back->type, jet::logical_index_type::foreign_key);
+        EXPECT_EQ(back->other_tdef, page);
+        EXPECT_EQ(back->other_index, int32_t(li.number));
+      }
+    }
+  }
   int code = -1;
   std::string dump = output_of({"node", std::string(TT_SOURCE_DIR) + "/tools/readers/dump.mjs", path}, &code);
   EXPECT_EQ(code, 0) << "mdb-reader could not read the file";
@@ -158,6 +180,9 @@ TEST_P(CreateRelationships, WritesTheMissingUniqueIndexThenTheRelationships) {
 
 TEST_P(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten) {
   udb_relationships list;
+  // (code, region) is unique in customers, so a unique index is made for it; no order's (region, code) is one.
+  list.push_back(udb_relationship(L"FK_swapped", L"", L"orders", L"customers", {L"region", L"code"},
+                                  {L"code", L"region"}, L""));
   // Orders ids 1..12 refer to customers 1..4 only: the rows break it.
   list.push_back(udb_relationship(L"FK_ids", L"", L"orders", L"customers", {L"id"}, {L"id"}, L""));
   // Customer codes repeat: no unique index can be built over them.
@@ -172,6 +197,10 @@ TEST_P(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten
                        "'customers'."),
               std::string::npos)
         << out;
+    EXPECT_NE(out.find("FK_swapped: You cannot add or change a record because a related record is required in table "
+                       "'customers'."),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("FK_codes: Duplicate field values being used for an unique index"), std::string::npos) << out;
     EXPECT_EQ(out.find("FK_customers_orders"), std::string::npos) << out;
     db->close();
@@ -182,7 +211,7 @@ TEST_P(CreateRelationships, EachRefusedRelationshipIsReportedAndTheOthersWritten
   auto rels = reader->relationships();
   ASSERT_EQ(rels.size(), 1u);
   EXPECT_EQ(rels[0].name, L"FK_customers_orders");
-  // The index that could not be built left nothing behind.
+  // Neither the index that could not be built nor the one made for the refused relationship is left behind.
   for (const auto& li : reader->reader().table(L"customers").logical_indexes) EXPECT_NE(li.name.rfind(L"ui_", 0), 0u);
 }
 

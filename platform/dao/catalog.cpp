@@ -2,6 +2,8 @@
 //
 // A TableDef made by CreateTableDef is a definition in memory until TableDefs.Append creates the table in
 // one step; a TableDef taken from TableDefs describes a stored table, read from the file on first use.
+#include <algorithm>
+
 #include "platform/dao/state.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
@@ -457,6 +459,22 @@ HRESULT DAOIndexes::Append(IDispatch* Object) {
       for (auto& f : s.fields) f->state()->appended = true;
     }
     owner_->indexes.push_back(ref<_DAOIndex>::share(x));
+  });
+}
+
+HRESULT DAOIndexes::Delete(BSTR Name) {
+  return call([&] {
+    db_->live();
+    std::wstring name(oa_bstr_view(Name));
+    auto it = std::find_if(owner_->indexes.begin(), owner_->indexes.end(),
+                           [&](auto& x) { return dao::same_name(x->state()->name, name); });
+    if (it == owner_->indexes.end()) fail(err::item_not_found);
+    if (owner_->appended) {
+      dao::storage& store = db_->live();
+      if (store.read_only()) fail(err::read_only);
+      store.delete_index(owner_->name, (*it)->state()->name);
+    }
+    owner_->indexes.erase(it);
   });
 }
 

@@ -262,6 +262,9 @@ class DAOIndexes : public dao::object {
   // rows at once: 3284 name taken, 3283 second primary key, 3264 no fields, 3027 read-only, then the
   // engine's refusals (3265 missing field, 3022 equal keys in a unique index, ...), which change nothing.
   HRESULT Append(IDispatch* Object);
+  // Deletes an index of a stored table (or takes it out of an unappended TableDef): 3265 when there is none,
+  // 3027 read-only, then the engine's refusals (an index a relationship uses).
+  HRESULT Delete(BSTR Name);
 
  private:
   const wchar_t* source() const override { return L"DAO.Indexes"; }

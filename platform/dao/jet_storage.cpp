@@ -290,6 +290,14 @@ class file_storage : public storage {
     if (t) t->schema.indexes.push_back(x);
   }
 
+  void delete_index(const std::wstring& name, const std::wstring& index) override {
+    appending_.reset();
+    if (created_) not_supported(L"Indexes are deleted from tables of a database once it has been written and opened again.");
+    db_->delete_index(name, index);
+    if (session_table* t = added(name))
+      std::erase_if(t->schema.indexes, [&](const index_spec& x) { return same_name(x.name, index); });
+  }
+
   void add_relation(const relation_spec& r) override {
     appending_.reset();
     if (created_) not_supported(L"Relationships are added to a database once it has been written and opened again.");

@@ -71,6 +71,9 @@ class memory_storage : public storage {
     t.rows.push_back(r);
   }
   void add_index(const std::wstring& name, const dao::index_spec& x) override { find(name).schema.indexes.push_back(x); }
+  void delete_index(const std::wstring& name, const std::wstring& index) override {
+    std::erase_if(find(name).schema.indexes, [&](const dao::index_spec& x) { return dao::same_name(x.name, index); });
+  }
   void add_relation(const dao::relation_spec& r) override { relations_.push_back(r); }
   void flush() override {}
   void close() override { ++closes; }

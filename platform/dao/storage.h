@@ -142,6 +142,8 @@ class storage {
   // Adds an index to a stored table, built over its rows: 3284 name taken, 3283 second primary key,
   // 3265 field missing, 3022 a unique index over equal keys, 3058 a primary key over a Null, ...
   virtual void add_index(const std::wstring& table, const index_spec& index) = 0;
+  // Deletes an index of a stored table: 3265 table or index missing, 3251 an index a relationship uses.
+  virtual void delete_index(const std::wstring& table, const std::wstring& index) = 0;
   // Adds a relationship between two stored tables (with its foreign-key indexes when enforced): 3012 name
   // taken, 3265 table or field missing, 3368 field types differ, 3173 no unique index on the referenced
   // fields, 3201 rows that refer to nothing.

@@ -173,6 +173,11 @@ class database {
   // (or primary key) over a row with a Null, 3251 a system table.
   virtual void add_index(const std::wstring& table, const index_spec& index) = 0;
 
+  // Deletes an index of a table of an opened file; its tree goes with it unless another index of the table
+  // uses it. Refusals, before anything is written: 3265 table or index missing, 3251 a system table or an
+  // index a relationship uses.
+  virtual void delete_index(const std::wstring& table, const std::wstring& index) = 0;
+
   // Writes everything and renames the file into place. Idempotent.
   virtual void close() = 0;
   // Drops the file being written; the destination is left as it was.

@@ -78,6 +78,7 @@ class existing_file final : public database {
   void add_relationship(const relationship_spec& r) override;
   // Adds an index to a table of the file, built over its rows (existing_file_indexes.cpp).
   void add_index(const std::wstring& table, const index_spec& index) override;
+  void delete_index(const std::wstring& table, const std::wstring& index) override;
 
   void close() override;
   void abandon() override;
@@ -110,6 +111,14 @@ class existing_file final : public database {
   // over a sort order we have no collation for, a field of a type we cannot write.
   void check_rewritable(const table_def& def, const std::string& refusal) const;
   void start_appending(open_table& t);
+  // The stored table an index is added to or deleted from (`change`: "added to", "deleted from"), its rows
+  // written if they were being added: 3265 when there is none, 3251 a system table or one check_rewritable refuses.
+  struct indexed_table {
+    uint32_t page;
+    std::wstring name;
+    table_def def;
+  };
+  indexed_table table_for_index(const std::wstring& name, const std::string& change);
   // Waits for the work `prepare_appending` started; its working copy (null when there is none, rethrowing the
   // error that stopped it) and survey are handed over to the session.
   std::unique_ptr<working_copy> take_prepared_copy();

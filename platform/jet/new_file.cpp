@@ -169,6 +169,11 @@ void new_file::add_index(const std::wstring&, const index_spec&) {
   throw_error(dao_error::not_supported);
 }
 
+void new_file::delete_index(const std::wstring&, const std::wstring&) {
+  if (closed_) throw_error(dao_error::object_invalid);
+  throw_error(dao_error::not_supported);
+}
+
 void new_file::delete_table(const std::wstring&) {
   if (closed_) throw_error(dao_error::object_invalid);
   throw_error(dao_error::field_not_found);  // a new file has no stored table to delete

@@ -49,6 +49,7 @@ class new_file final : public database {
   void delete_table(const std::wstring& name) override;
   void add_relationship(const relationship_spec& r) override;
   void add_index(const std::wstring& table, const index_spec& index) override;
+  void delete_index(const std::wstring& table, const std::wstring& index) override;
 
   void close() override;
   void abandon() override;
