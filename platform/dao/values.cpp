@@ -6,6 +6,7 @@
 #include "platform/oleaut/bstr.h"
 #include "platform/system/codepage.h"
 #include "platform/oleaut/safearray.h"
+#include "platform/oleaut/vardate.h"
 #include "platform/oleaut/variant.h"
 
 namespace dao {
@@ -291,9 +292,18 @@ jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format f
     case column_type::currency:
       change(t, v, VT_CY);
       return jet::value::currency(jet::currency{t.v.cyVal.int64});
-    case column_type::datetime:
+    case column_type::datetime: {
       change(t, v, VT_DATE);
-      return jet::value::datetime(jet::datetime{t.v.date});
+      // Access's last instant is 9999-12-31 23:59:59, and Access and its readers show dates to the second (or
+      // millisecond): a fraction of a second past it would be rounded out of Access's range, into the year 10000.
+      static const DATE last_instant = [] {
+        DATE d = 0;
+        oa_serial_from_parts(9999, 12, 31, 23, 59, 59, 0, &d);
+        return d;
+      }();
+      const bool past_last = t.v.date > last_instant && t.v.date < 2958466.0;  // still on 9999-12-31
+      return jet::value::datetime(jet::datetime{past_last ? last_instant : t.v.date});
+    }
     case column_type::decimal: {
       change(t, v, VT_DECIMAL);
       jet::decimal d;

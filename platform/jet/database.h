@@ -154,9 +154,9 @@ class database {
   // can be appended to it afterwards. `close` finishes every table that is still open.
   virtual void finish_table(size_t handle) = 0;
 
-  // Deletes a table (local or linked) of an opened file with its rows, indexes, permissions and the
-  // relationships that name it; the other table of an enforced one loses its foreign-key index to
-  // it (3265 when there is none, 3251 for system tables).
+  // Deletes a table (local or linked) of an opened file with its rows, indexes and permissions (3265
+  // when there is none, 3251 for system tables). A table that a relationship names is refused with
+  // 3303, naming the table and its relationships, and the file is not changed.
   virtual void delete_table(const std::wstring& name) = 0;
 
   // Adds a relationship between two tables of an opened file: its MSysRelationships rows and catalog

@@ -54,6 +54,8 @@ std::string error_text(int n, const std::string& name) {
     case dao_error::too_many_indexes: return "The operation failed. There are too many indexes on table '" + name +
                                            "'. Delete some of the indexes on the table and try the operation again.";
     case dao_error::too_many_index_fields: return "Too many fields defined in index '" + name + "'.";
+    case dao_error::part_of_relationship:
+      return "Cannot delete this field. It is part of one or more relationships.";
     case dao_error::required_null:
       return "The field '" + name + "' cannot contain a Null value because the Required property for this field "
              "is set to True. Enter a value in this field.";

@@ -41,6 +41,7 @@ inline constexpr int primary_key_exists = 3283;
 inline constexpr int index_exists = 3284;
 inline constexpr int too_many_indexes = 3626;
 inline constexpr int too_many_index_fields = 3631;     // reported by Jet for > 10 fields in an index
+inline constexpr int part_of_relationship = 3303;   // "Cannot delete this field. It is part of one or more relationships."
 inline constexpr int required_null = 3314;
 inline constexpr int zero_length = 3315;
 inline constexpr int unrecognized_format = 3343;

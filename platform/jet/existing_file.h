@@ -147,6 +147,10 @@ class existing_file final : public database {
   std::vector<bool> original_free_;     // the global map's free bits as opened
   std::vector<uint32_t> global_bitmaps_;
   std::map<uint32_t, std::set<uint8_t>> released_map_rows_;  // map page -> rows of given-back maps
+  // The usage-map rows the tables' definitions point at, read once when first needed (null: unreadable).
+  const std::set<uint32_t>* inherited_map_rows();
+  bool inherited_map_rows_known_ = false;
+  std::optional<std::set<uint32_t>> inherited_map_rows_;
   std::vector<std::unique_ptr<open_table>> tables_;
   // Keys of the rows of tables that enforced relationships refer to: (TDEF page, physical index).
   std::map<std::pair<uint32_t, uint32_t>, std::set<bytes>> referenced_keys_;

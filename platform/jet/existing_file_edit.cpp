@@ -43,12 +43,14 @@ class existing_file::recycler : public page_allocator {
     if (!reusable_.empty()) {
       uint32_t p = *reusable_.begin();
       reusable_.erase(reusable_.begin());
+      reused_.insert(p);
       return p;
     }
     return file_.allocate();
   }
   void write(uint32_t page, std::span<const uint8_t> bytes) override { file_.write(page, bytes); }
   std::set<uint32_t> reusable_;
+  std::set<uint32_t> reused_;  // pages handed out again: what they hold now was written in this session
 
  private:
   working_copy& file_;
@@ -273,18 +275,46 @@ void existing_file::give_back(const table_pages& pages, bool with_definition) {
   // A map page whose rows all belonged to given-back maps is free too.
   for (uint32_t rp : pages.map_rows) released_map_rows_[row_pointer_page(rp)].insert(uint8_t(rp & 0xFF));
   for (auto it = released_map_rows_.begin(); it != released_map_rows_.end();) {
-    auto bytes = copy_->read(it->first);
-    auto info = read_data_page(fmt(), bytes, it->first);
+    const uint32_t page = it->first;
+    auto bytes = copy_->read(page);
+    auto info = read_data_page(fmt(), bytes, page);
+    // Nothing marks the rows that earlier sessions gave back: on a map page the file held before this session,
+    // a row lives only while some table's definition points at it.
+    const std::set<uint32_t>* inherited =
+        page < original_pages_ && !alloc_->reused_.count(page) ? inherited_map_rows() : nullptr;
     size_t live = 0;
     for (size_t r = 0; r < info.rows.size(); ++r)
-      if (!info.rows[r].deleted && !it->second.count(uint8_t(r))) ++live;
+      if (!info.rows[r].deleted && !it->second.count(uint8_t(r)) &&
+          (!inherited || inherited->count(make_row_pointer(page, uint8_t(r)))))
+        ++live;
     if (live == 0) {
-      alloc_->reusable_.insert(it->first);
+      alloc_->reusable_.insert(page);
       it = released_map_rows_.erase(it);
     } else {
       ++it;
     }
   }
+}
+
+const std::set<uint32_t>* existing_file::inherited_map_rows() {
+  if (!inherited_map_rows_known_) {
+    inherited_map_rows_known_ = true;
+    try {
+      // Every table's maps, the catalog's own included. Only rows on pages this session has not written are
+      // asked about, and no row is added to such a page later: the set stays true for them.
+      std::set<uint32_t> tdefs = {msysobjects_tdef_page};
+      for (const auto& e : reader_->objects())
+        if (e.type == object_type_table) tdefs.insert(e.id);
+      std::set<uint32_t> rows;
+      for (uint32_t t : tdefs)
+        for (uint32_t rp : map_rows_of(read_tdef(fmt(), *copy_, t))) rows.insert(rp);
+      inherited_map_rows_ = std::move(rows);
+    } catch (const error&) {
+      inherited_map_rows_known_ = true;  // a definition cannot be read: no inherited page is freed
+      inherited_map_rows_.reset();
+    }
+  }
+  return inherited_map_rows_ ? &*inherited_map_rows_ : nullptr;
 }
 
 // Rewrites a table whole: the rows `keep` accepts (it may change them), then `extra`.
@@ -630,26 +660,18 @@ void existing_file::delete_table(const std::wstring& name) {
       if (c.type == column_type::complex)
         throw error(dao_error::not_supported, "Table '" + to_utf8(stored_name) + "' cannot be deleted: its field '" +
                                                   to_utf8(c.name) + "' holds multi-value or attachment data.");
-  // The relationships naming the table go with it; the other tables of enforced ones lose their
-  // foreign-key index pointing at it.
-  auto rels = list_relationships(*reader_);
-  std::set<std::wstring> gone_relationships;
-  std::set<uint32_t> partners;
-  for (const auto& r : rels) {
-    if (!same_name(r.table, stored_name) && !same_name(r.referenced_table, stored_name)) continue;
-    gone_relationships.insert(r.name);
-    if (!r.enforced() || !local) continue;
-    const std::wstring& other = same_name(r.table, stored_name) ? r.referenced_table : r.table;
-    if (const catalog_entry* o = reader_->find_table(other))
-      if (o->id != id) partners.insert(o->id);
-  }
-  // Tables created or filled in this session are finished first: their pages are then known.
+  // A table that takes part in a relationship stays, as in Access: deleting it would take the relationship
+  // (and the other table's foreign-key index) with it, which the user never asked for.
+  std::string related;
+  for (const auto& r : list_relationships(*reader_))
+    if (same_name(r.table, stored_name) || same_name(r.referenced_table, stored_name))
+      related += (related.empty() ? "'" : ", '") + to_utf8(r.name) + "'";
+  if (!related.empty())
+    throw error(dao_error::part_of_relationship, "Cannot delete the table '" + to_utf8(stored_name) +
+                                                     "'. It is part of one or more relationships: " + related + ".");
+  // A table created or filled in this session is finished first: its pages are then known.
   finish_open_writer(id);
-  for (uint32_t p : partners) finish_open_writer(p);
   change([&] {
-    std::set<uint32_t> gone_ids = {id};
-    for (const auto& o : reader_->objects())
-      if (o.parent_id == relationships_container_id && gone_relationships.count(o.name)) gone_ids.insert(o.id);
     table_pages pages;
     if (local) pages = pages_of_table(fmt(), *copy_, id);
     // The catalog tables' key columns; a damaged file may lack them.
@@ -666,44 +688,14 @@ void existing_file::delete_table(const std::wstring& name) {
     const uint16_t c_id = column_of(msysobjects_tdef_page, L"MSysObjects", L"Id");
     rewrite_table(msysobjects_tdef_page, [&](std::vector<value>& row) {
       const value& v = cell(row, c_id);
-      return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
+      return !(v.kind_of() == value::kind::long_integer && uint32_t(v.as_long()) == id);
     }, {});
     if (const catalog_entry* aces = reader_->find_table(L"MSysACEs")) {
       const uint16_t c = column_of(aces->id, L"MSysACEs", L"ObjectId");
       rewrite_table(aces->id, [&](std::vector<value>& row) {
         const value& v = cell(row, c);
-        return !(v.kind_of() == value::kind::long_integer && gone_ids.count(uint32_t(v.as_long())));
+        return !(v.kind_of() == value::kind::long_integer && uint32_t(v.as_long()) == id);
       }, {});
-    }
-    if (!gone_relationships.empty()) {
-      const catalog_entry* rel = reader_->find_table(L"MSysRelationships");
-      if (!rel) throw_corrupt(path_ + "' (no MSysRelationships table");
-      const uint16_t c = column_of(rel->id, L"MSysRelationships", L"szRelationship");
-      rewrite_table(rel->id, [&](std::vector<value>& row) {
-        const value& v = cell(row, c);
-        return !(v.kind_of() == value::kind::text && gone_relationships.count(v.as_text()));
-      }, {});
-    }
-    for (uint32_t p : partners) {
-      rewrite_table(p, [](std::vector<value>&) { return true; }, {}, [&](table_def& t) {
-        std::vector<logical_index_def> kept;
-        std::set<uint32_t> dropped_physical;
-        for (const auto& li : t.logical_indexes) {
-          if (li.type == logical_index_type::foreign_key && li.other_tdef == id) dropped_physical.insert(li.physical);
-          else kept.push_back(li);
-        }
-        for (const auto& li : kept) dropped_physical.erase(li.physical);  // still used by another index
-        // Physical indexes used by nothing are removed; the others move down.
-        std::vector<index_def> indexes;
-        std::vector<uint32_t> moved(t.indexes.size());
-        for (uint32_t i = 0; i < t.indexes.size(); ++i) {
-          moved[i] = uint32_t(indexes.size());
-          if (!dropped_physical.count(i)) indexes.push_back(t.indexes[i]);
-        }
-        for (auto& li : kept) li.physical = moved[li.physical];
-        t.indexes = std::move(indexes);
-        t.logical_indexes = std::move(kept);
-      });
     }
     if (local) give_back(pages, true);
     for (size_t i = 0; i < tables_.size(); ++i)

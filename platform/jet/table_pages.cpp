@@ -85,4 +85,13 @@ table_pages pages_of_table(const format& f, const page_source& src, uint32_t tde
   return out;
 }
 
+std::vector<uint32_t> map_rows_of(const table_def& t) {
+  std::vector<uint32_t> rows = {t.owned_map, t.free_map};
+  for (const auto& c : t.columns)
+    if (is_long_value_type(c.type)) rows.insert(rows.end(), {c.lv_owned_map, c.lv_free_map});
+  for (const auto& ix : t.indexes) rows.push_back(ix.usage_map);
+  rows.erase(std::remove(rows.begin(), rows.end(), 0u), rows.end());
+  return rows;
+}
+
 }  // namespace jet

@@ -15,6 +15,7 @@
 
 #include "platform/jet/format.h"
 #include "platform/jet/page_io.h"
+#include "platform/jet/table_def.h"
 
 namespace jet {
 
@@ -31,6 +32,10 @@ struct table_pages {
 };
 
 table_pages pages_of_table(const format& f, const page_source& src, uint32_t tdef_page);
+
+// The row pointers of a table's usage maps (owned and free-space pages, each long-value column's, each
+// index's), without reading the maps.
+std::vector<uint32_t> map_rows_of(const table_def& t);
 
 // The bytes of the row at a row pointer (no overflow pointers: map rows never move).
 std::vector<uint8_t> row_at(const format& f, const page_source& src, uint32_t row_pointer);

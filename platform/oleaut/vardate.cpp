@@ -44,6 +44,11 @@ bool serial_from_micros(int64_t day, int64_t micros_of_day, DATE* out) {
   if (day < kMinDay || day > kMaxDay) return false;
   double fraction = static_cast<double>(micros_of_day) / static_cast<double>(kMicrosPerDay);
   *out = day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
+  // Far from day zero a double cannot tell the last microseconds of a day from the next midnight. On the last day
+  // that midnight (10000-01-01) is outside the range: the time is then taken to the millisecond, which a double
+  // still tells apart and which reads back as that day.
+  if (day == kMaxDay && *out >= static_cast<double>(kMaxDay + 1))
+    return serial_from_micros(day, micros_of_day / 1000 * 1000, out);
   return true;
 }
 

@@ -6,7 +6,8 @@
 //  - Dates are proleptic Gregorian from 0100-01-01 (serial -657434) to 9999-12-31 (2958465); anything outside,
 //    and any impossible month or day, fails.
 //  - Fractions of seconds are kept: microseconds go into the serial, and reading a serial back rounds to the
-//    nearest microsecond (a rounding that reaches 24:00 carries into the next day).
+//    nearest microsecond (a rounding that reaches 24:00 carries into the next day). On 9999-12-31, where a
+//    double cannot hold the last microseconds apart from 10000-01-01, the fraction is taken to the millisecond.
 //  - Durations (a time with no date, possibly of 24 hours or more) count from day zero: 100:00:00 is 4.1666...
 //  - VarDateFromStr reads a small fixed grammar (below), never the user's date format.
 #pragma once

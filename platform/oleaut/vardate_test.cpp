@@ -54,7 +54,12 @@ TEST(VarDate, ImpossibleDatesFail) {
   EXPECT_FALSE(oa_serial_from_parts(2021, 13, 1, 0, 0, 0, 0, &serial));
   EXPECT_FALSE(oa_serial_from_parts(2021, 0, 1, 0, 0, 0, 0, &serial));
   EXPECT_FALSE(oa_serial_from_parts(9999, 12, 31, 24, 0, 0, 0, &serial));  // rolls past the last day
+  // The last microsecond of the range would round to 10000-01-01 in a double: it stays on the last day.
+  ASSERT_TRUE(oa_serial_from_parts(9999, 12, 31, 23, 59, 59, 999999, &serial));
   oa_date_parts p;
+  ASSERT_TRUE(oa_parts_from_serial(serial, &p));
+  EXPECT_EQ(p.year * 10000 + p.month * 100 + p.day, 99991231);
+  EXPECT_EQ(p.microsecond, 999000);
   EXPECT_FALSE(oa_parts_from_serial(2958466.0, &p));
   EXPECT_FALSE(oa_parts_from_serial(-657435.0, &p));
   EXPECT_TRUE(oa_parts_from_serial(-657434.0, &p));
