@@ -128,29 +128,21 @@ std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& table
   // On a case-sensitive server two tables may differ in case only: the table of exactly that name wins; without
   // one, a name that matches several tables ignoring case names no table, and guessing one would convert the
   // wrong data under the user's name.
-  const std::wstring* actual = nullptr;
-  for (const std::wstring& t : tables)
-    if (t == table) actual = &t;
-  if (!actual) {
+  const std::vector<std::wstring> found = tables_named(table);
+  if (found.size() > 1) {
     std::string candidates;
-    int matches = 0;
-    for (const std::wstring& t : tables) {
-      if (!tk_equal_nocase(t, table)) continue;
-      if (!actual) actual = &t;
-      candidates += std::string(matches++ == 0 ? "" : ", ") + "'" + tk_to_utf8(t) + "'";
-    }
-    if (matches > 1)
-      throw tk_exception("Table name '" + tk_to_utf8(table) +
-                             "' matches several tables of the source database that differ only in case: " +
-                             candidates + ". Give the name exactly as the source database spells it.",
-                         0);
+    for (const std::wstring& t : found) candidates += std::string(candidates.empty() ? "" : ", ") + "'" + tk_to_utf8(t) + "'";
+    throw tk_exception("Table name '" + tk_to_utf8(table) +
+                           "' matches several tables of the source database that differ only in case: " +
+                           candidates + ". Give the name exactly as the source database spells it.",
+                       0);
   }
-  if (!actual) {
+  if (found.empty()) {
     tk_trace_w(2, L"Table '%s' does not exists", table.c_str());
     throw tk_exception("Table '%s' does not exist in the source database", tk_to_utf8(table), 0);
   }
   make_current();
-  return std::make_unique<sql_table>(this, *actual, &relationships, mode);
+  return std::make_unique<sql_table>(this, found[0], &relationships, mode);
 }
 
 void sql_database::make_current() { engine_.use_database(name); }

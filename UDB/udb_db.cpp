@@ -93,6 +93,21 @@ bool udb_database::is_table_exist(const std::wstring& name) const {
   return false;
 }
 
+std::vector<std::wstring> udb_database::tables_named(const std::wstring& name) const {
+  for (const auto& table : tables)
+    if (table == name) return {table};
+  std::vector<std::wstring> found;
+  for (const auto& table : tables)
+    if (same_table_name(table, name)) found.push_back(table);
+  return found;
+}
+
+bool udb_database::is_view(const std::wstring& name) const {
+  for (const auto& view : views)
+    if (same_table_name(view.first, name)) return true;
+  return false;
+}
+
 // ---- udb_recordset ------------------------------------------------------------------------------------------
 
 udb_recordset::udb_recordset(udb_database* database, std::wstring table_name, std::wstring query)

@@ -94,6 +94,11 @@ class udb_database {
   const udb_name_list& get_tables() const { return tables; }
   // True when a table of that name is in the table-name list.
   bool is_table_exist(const std::wstring& name) const;
+  // The tables of the list a name stands for: the one of exactly that name, else every one that matches it as
+  // the database compares names (ignoring case unless case-sensitive); empty when none does.
+  std::vector<std::wstring> tables_named(const std::wstring& name) const;
+  // True when a view of that name is in the view list.
+  bool is_view(const std::wstring& name) const;
 
   int32_t mode = 0;  // open-mode flags; their meaning belongs to each engine
   std::wstring name;

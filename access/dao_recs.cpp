@@ -3,8 +3,10 @@
 
 #include "OLE/ole_misc.h"
 #include "TK/tk_log.h"
+#include "TK/tk_utils.h"
 #include "UDB/udb_nocase.h"
 #include "access/dao_engi.h"
+#include "platform/jet/value_codec.h"
 #include "platform/oleaut/variant.h"
 #include "platform/system/codepage.h"
 
@@ -334,7 +336,15 @@ void dao_recordset::append_record(const udb_record& record) {
         tk_trace(2, "Got date: '%s'", text.c_str());
       }
       // The field's own value, not a copy: DAO copies what it keeps.
-      dao_check(recordset_->put_Collect(items_[d].variant, field.variant));
+      if (FAILED(recordset_->put_Collect(items_[d].variant, field.variant))) {
+        dao_exception e;
+        // DAO's text names neither the field nor the value; the user needs both to widen the right column.
+        if (e.code == tk_dao_code_offset + 3163 && column.vartype == VT_BSTR)
+          e.message = "The value of column '" + tk_to_utf8(column.name) + "' is " +
+                      std::to_string(jet::utf16_length(field.to_wstring())) + " UTF-16 units long; its field holds " +
+                      std::to_string(column.size) + ". " + e.message;
+        throw e;
+      }
     }
   }
   ++count_;

@@ -2,7 +2,8 @@
 // over a query text (schema only), appending rows and reading them.
 //
 // Appending: one AddNew, one value per column (matched by position) and one Update per row; a refused row raises
-// dao_exception (level 0) and the recordset goes on. Each destination column's place in the recordset is found by
+// dao_exception (level 0) and the recordset goes on; a text too long for its Text field is refused naming the
+// column, its length in UTF-16 units and the field's size before DAO's own text. Each destination column's place in the recordset is found by
 // its name once, at the first row; a column the recordset does not list is addressed by its name at every row
 // (so DAO refuses each record as it would).
 #pragma once

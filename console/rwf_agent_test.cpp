@@ -62,7 +62,7 @@ TEST_F(Agent, ErrorsDuringTheRun) {
                         [&](rowferry_convertor& c) {
                           error_handler::instance().set_context(L"orders");
                           c.front_end().report(tk_exception("first line\nsecond line", 0), false);
-                          c.front_end().missing_table(L"gone");
+                          c.front_end().missing_table(L"gone", false);
                           c.set_completed(true);
                         }};
   agent_result r = run(good_args(), steps);

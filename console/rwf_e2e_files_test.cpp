@@ -306,7 +306,7 @@ TEST_F(RwfagentFiles, NothingConvertedLeavesTheFileAndDuplicatesConvertOnce) {
                               "--tab_file=" + dir.file("gone.txt")});
     EXPECT_EQ(r.status, 255) << mode;
     EXPECT_EQ(r.err, "Table gone1 not exists\nTable gone2 not exists\n");
-    EXPECT_EQ(r.out, "Converting database tabletide_demo (2 tables)\nError:\nNothing could be converted: the "
+    EXPECT_EQ(r.out, "Converting database tabletide_demo (0 tables)\nError:\nNothing could be converted: the "
                      "destination file was left as it was.\n");
     EXPECT_EQ(sha256(file), before);
   }

@@ -179,8 +179,9 @@ TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
   // 128 emoji need 256 UTF-16 units, more than any Text field holds: that record alone is refused.
   EXPECT_EQ(r.out,
             "Converting database e2e_emoji (2 tables)\nConverting table texts (3 records)\nError:\n"
-            "texts, record #2: The field is too small to accept the amount of data you attempted to add. Try "
-            "inserting or pasting less data.\nConverting table picked (3 records)\n");
+            "texts, record #2: The value of column 'w' is 256 UTF-16 units long; its field holds 255. The field is "
+            "too small to accept the amount of data you attempted to add. Try inserting or pasting less data.\n"
+            "Converting table picked (3 records)\n");
 
   // Text sizes count UTF-16 units: two per character where the character set reaches beyond the BMP, at most
   // 255; Text or Memo is still decided by the characters (300 characters: Memo).
@@ -216,8 +217,8 @@ TEST_F(RwfagentText, FourByteCharactersFitTheirColumns) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.out,
             "Converting database e2e_emoji (1 tables)\nConverting table texts (3 records)\nError:\n"
-            "texts, record #2: The field is too small to accept the amount of data you attempted to add. Try "
-            "inserting or pasting less data.\n");
+            "texts, record #2: The value of column 'w' is 256 UTF-16 units long; its field holds 255. The field is "
+            "too small to accept the amount of data you attempted to add. Try inserting or pasting less data.\n");
   rows = mdb_reader_rows(dir.file("emoji.accdb"), "texts");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(text(rows[0][1]), ten);

@@ -41,8 +41,8 @@ void console_front_end::progress(const std::wstring& line) {
 
 bool console_front_end::shows_progress() const { return !silent(); }
 
-void console_front_end::missing_table(const std::wstring& name) {
-  if (!silent()) rwf_write_line(rwf_console().err, "Table " + tk_to_utf8(name) + " not exists");
+void console_front_end::missing_table(const std::wstring& name, bool is_view) {
+  if (!silent()) rwf_write_line(rwf_console().err, rwf_missing_table_text(name, is_view));
 }
 
 bool console_front_end::convert_all_when_empty() const { return true; }

@@ -23,7 +23,7 @@ class console_front_end : public rwf_front_end {
   // Not when silent.
   bool shows_progress() const override;
   // Unless silent: "Table <name> not exists\n" on standard error. No error is raised.
-  void missing_table(const std::wstring& name) override;
+  void missing_table(const std::wstring& name, bool is_view) override;
   // A console run without a table list or profile converts every table.
   bool convert_all_when_empty() const override;
   // rwf_report_error: the run goes on after a level-0 error; levels 1 and 2 end the program.

@@ -77,7 +77,7 @@ class recording_front_end : public rwf_front_end {
  public:
   void progress(const std::wstring& line) override { lines.push_back(line); }
   bool shows_progress() const override { return shown; }
-  void missing_table(const std::wstring& name) override { missing.push_back(name); }
+  void missing_table(const std::wstring& name, bool) override { missing.push_back(name); }
   bool convert_all_when_empty() const override { return all_when_empty; }
   // "<context>|<text>" for each error; a level-1 error ends the run as the console does (by unwinding).
   void report(const tk_exception& e, bool may_return) override;

@@ -12,8 +12,12 @@ void rwf_front_end::stored_as(const std::wstring&, const std::wstring&) {}
 
 void rwf_front_end::before_commit() {}
 
-void rwf_front_end::missing_table(const std::wstring& name) {
-  report(tk_exception("Table " + tk_to_utf8(name) + " not exists", 0), false);
+std::string rwf_missing_table_text(const std::wstring& name, bool is_view) {
+  return "Table " + tk_to_utf8(name) + (is_view ? " is a view; views are not converted" : " not exists");
+}
+
+void rwf_front_end::missing_table(const std::wstring& name, bool is_view) {
+  report(tk_exception(rwf_missing_table_text(name, is_view), 0), false);
 }
 
 bool rwf_front_end::shows_progress() const { return true; }

@@ -27,9 +27,10 @@ class rwf_front_end {
   // which it can still be given up; it goes on when this returns (and ends as stopped if a stop was asked for
   // meanwhile). Default: returns at once.
   virtual void before_commit();
-  // A table of the selection that the source database does not have. The item is skipped either way.
-  // Default: a level-0 error "Table <name> not exists" for that item, through report.
-  virtual void missing_table(const std::wstring& name);
+  // A table of the selection that the source database does not have, or has as a view (views are not
+  // converted). The item is skipped either way. Default: a level-0 error of rwf_missing_table_text for that item,
+  // through report.
+  virtual void missing_table(const std::wstring& name, bool is_view);
   // True when a run with nothing selected converts every table of the source. Default false.
   virtual bool convert_all_when_empty() const;
   // An error caught at a boundary of the run. may_return false: the run cannot go on when the user aborts, so
@@ -38,3 +39,6 @@ class rwf_front_end {
   // A standard exception (not a tk_exception) ended the run. Default: reported as a level-1 error.
   virtual void std_error(const std::string& text);
 };
+
+// "Table <name> not exists", or for a view "Table <name> is a view; views are not converted".
+std::string rwf_missing_table_text(const std::wstring& name, bool is_view);

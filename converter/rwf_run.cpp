@@ -179,15 +179,29 @@ void rowferry_convertor::run() {
     tk_trace_w(1, L"udb_validator::add_existing_name(%s)", item.first.c_str());
     names->add_existing_name(item.first);
   }
-  // A table named twice (in the list, or in the list and the profile) is converted once.
-  std::set<named_text> seen(selected_items.begin(), selected_items.end());
-  for (const std::wstring& name : table_list)
-    if (seen.emplace(name, std::wstring()).second) selected_items.emplace_back(name, std::wstring());
+  // A source table named twice (in the list, or in the list and the profile, or in spellings that differ only
+  // in case and stand for one table) is converted once, under the first spelling.
+  named_text_list items;
+  std::set<named_text> seen;
+  auto select = [&](const named_text& item) {
+    named_text key = item;
+    if (item.second.empty()) {
+      const std::vector<std::wstring> found = source->tables_named(item.first);
+      if (found.size() == 1) key.first = found[0];
+    }
+    if (seen.insert(key).second) items.push_back(item);
+  };
+  for (const named_text& item : selected_items) select(item);
+  for (const std::wstring& name : table_list) select(named_text(name, std::wstring()));
+  selected_items = std::move(items);
 
-  tables_total.store(static_cast<uint32_t>(selected_items.size()));
+  // The count is of what can be converted: queries, and the tables the source has.
+  uint32_t present = 0;
+  for (const named_text& item : selected_items)
+    if (!item.second.empty() || source->is_table_exist(item.first)) ++present;
+  tables_total.store(present);
   current_table.store(0);
-  std::wstring line = tk_wformat(L"Converting database %s (%d tables)\r\n", src.c_str(),
-                                 static_cast<int>(selected_items.size()));
+  std::wstring line = tk_wformat(L"Converting database %s (%d tables)\r\n", src.c_str(), static_cast<int>(present));
   tk_trace_w(3, L"%s", line.c_str());
   out.progress(line.substr(0, line.size() - 2));
 
@@ -227,10 +241,10 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
   std::unique_ptr<udb_recordset> from;
   std::unique_ptr<udb_recordset> to;
   try {
-    // A table the source no longer has (a stale list or profile) is the user's error, not the program's.
+    // A table the source no longer has (a stale list or profile), or a view, is the user's error, not the
+    // program's; it is not among the tables the run counts.
     if (sql.empty() && !source.is_table_exist(name)) {
-      front_end().missing_table(name);
-      current_table.fetch_add(1);
+      front_end().missing_table(name, source.is_view(name));
       return false;
     }
     from = sql.empty() ? source.get_table(name, 1) : source.get_query(name, sql, 1);

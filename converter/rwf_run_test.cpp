@@ -126,8 +126,9 @@ TEST_F(Run, RecordAndItemErrorsSkipOnlyWhatFailed) {
                                                     "orders|cannot create"}));
   EXPECT_EQ(front.missing, std::vector<std::wstring>{L"gone"});
   EXPECT_EQ(dest_store()->tables.at(L"customers").rows, (rows{{L"1", L"Ann"}, {L"3", L"Cy"}}));
-  EXPECT_EQ(conv.tables_total.load(), 4u);
-  EXPECT_EQ(conv.current_table.load(), 4u);
+  // The missing table is reported, not counted among the tables converted.
+  EXPECT_EQ(conv.tables_total.load(), 3u);
+  EXPECT_EQ(conv.current_table.load(), 3u);
 }
 
 TEST_F(Run, QueriesComeFirstAndDuplicateNamesGetNumbers) {
