@@ -251,21 +251,7 @@ class file_storage : public storage {
   }
 
   void append_row(const std::wstring& name, const row& values) override {
-    // Rows come one table at a time: the table's handle and column order are found once, not per row.
-    if (!appending_ || !same_name(appending_->name, name)) {
-      const session_table* t = added(name);
-      appending_target target;
-      target.name = name;
-      target.handle = t ? t->handle : db_->table_handle(stored_name(name));
-      const jet::table_def& def = db_->table(target.handle);
-      for (const jet::column_def* c : ordered(def)) target.numbers.push_back(c->number);
-      target.width = std::max<size_t>(def.max_columns, def.columns.size());
-      target.in_order = target.width == target.numbers.size();
-      for (size_t i = 0; i < target.numbers.size() && target.in_order; ++i) target.in_order = target.numbers[i] == i;
-      appending_ = std::move(target);
-    }
-    const appending_target& target = *appending_;
-    if (target.numbers.size() != values.size()) fail(err::invalid_argument);
+    const appending_target& target = target_for(name, values.size());
     // The engine takes values by column number; the row holds them in column-number order.
     if (target.in_order) {
       db_->append_row(target.handle, values);
@@ -274,7 +260,26 @@ class file_storage : public storage {
     std::vector<jet::value> by_number(target.width);
     for (size_t i = 0; i < target.numbers.size(); ++i)
       if (target.numbers[i] < by_number.size()) by_number[target.numbers[i]] = values[i];
-    db_->append_row(target.handle, by_number);
+    db_->append_row(target.handle, std::move(by_number));
+  }
+
+  void append_row(const std::wstring& name, row&& values) override {
+    const appending_target& target = target_for(name, values.size());
+    if (target.in_order) {
+      db_->append_row(target.handle, std::move(values));
+      return;
+    }
+    // The values move to their column numbers and back again when the engine refuses the row.
+    std::vector<jet::value> by_number(target.width);
+    for (size_t i = 0; i < target.numbers.size(); ++i)
+      if (target.numbers[i] < by_number.size()) by_number[target.numbers[i]] = std::move(values[i]);
+    try {
+      db_->append_row(target.handle, std::move(by_number));
+    } catch (...) {
+      for (size_t i = 0; i < target.numbers.size(); ++i)
+        if (target.numbers[i] < by_number.size()) values[i] = std::move(by_number[target.numbers[i]]);
+      throw;
+    }
   }
 
   void add_index(const std::wstring& name, const index_spec& x) override {
@@ -331,6 +336,23 @@ class file_storage : public storage {
     bool in_order = false;        // numbers are 0, 1, ... width - 1: a row goes to the engine as it is
   };
   std::optional<appending_target> appending_;
+  // Rows come one table at a time: the table's handle and column order are found once, not per row.
+  const appending_target& target_for(const std::wstring& name, size_t count) {
+    if (!appending_ || !same_name(appending_->name, name)) {
+      const session_table* t = added(name);
+      appending_target target;
+      target.name = name;
+      target.handle = t ? t->handle : db_->table_handle(stored_name(name));
+      const jet::table_def& def = db_->table(target.handle);
+      for (const jet::column_def* c : ordered(def)) target.numbers.push_back(c->number);
+      target.width = std::max<size_t>(def.max_columns, def.columns.size());
+      target.in_order = target.width == target.numbers.size();
+      for (size_t i = 0; i < target.numbers.size() && target.in_order; ++i) target.in_order = target.numbers[i] == i;
+      appending_ = std::move(target);
+    }
+    if (appending_->numbers.size() != count) fail(err::invalid_argument);
+    return *appending_;
+  }
   // The tables as `tables()` lists them; forgotten whenever a table is added or deleted.
   std::optional<std::vector<catalog_entry>> tables_;
   const session_table* added(const std::wstring& name) const {

@@ -204,12 +204,13 @@ HRESULT DAORecordset::Update(int32_t UpdateType, VARIANT_BOOL Force) {
     // The row goes to the table with its columns where the table has them; the others stay Null.
     bool whole = c.table_width == c.columns.size();
     for (size_t i = 0; i < c.table_columns.size() && whole; ++i) whole = c.table_columns[i] == i;
+    // The row goes down without a copy; a refused one stays pending with its values.
     if (whole) {
-      db_->live().append_row(c.table, r);
+      db_->live().append_row(c.table, std::move(r));
     } else {
       dao::row full(c.table_width);
       for (size_t i = 0; i < c.table_columns.size(); ++i) full[c.table_columns[i]] = r[i];
-      db_->live().append_row(c.table, full);
+      db_->live().append_row(c.table, std::move(full));
     }
     c.pending.reset();
     ++c.added;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/jet/format.h"
@@ -135,6 +136,9 @@ class storage {
   // Stores one row (values in schema order; a Null in an AutoNumber column gets the next number):
   // 3022 duplicate key, 3058 Null in the primary key, 3047 too large, 3001 file limit.
   virtual void append_row(const std::wstring& table, const row& values) = 0;
+  // The same for a row the caller gives up: it goes down to the engine without a copy. A refused row comes back
+  // with its values (coerced to their columns, perhaps).
+  virtual void append_row(const std::wstring& table, row&& values) { append_row(table, std::as_const(values)); }
   // Rows are about to be appended to a stored table (an append-only recordset was opened over it): the storage
   // may start the work its first row needs. A hint: it refuses nothing and may do nothing.
   virtual void prepare_append(const std::wstring& table) { (void)table; }

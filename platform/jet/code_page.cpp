@@ -84,11 +84,21 @@ void encode_code_page(uint16_t code_page, std::wstring_view text, std::vector<ui
 }
 
 bool code_page_holds(uint16_t code_page, std::wstring_view text) {
+  std::wstring unused;
+  return !code_page_text(code_page, text, unused);
+}
+
+bool code_page_text(uint16_t code_page, std::wstring_view text, std::wstring& out) {
   require(code_page);
-  if (all_own_bytes(text)) return true;
+  if (all_own_bytes(text)) return false;
   const auto& low = cp1252_low();
-  for (wchar_t c : text)
-    if (cp1252_byte(low, c) < 0) return false;
+  size_t i = 0;
+  while (i < text.size() && cp1252_byte(low, text[i]) >= 0) ++i;
+  if (i == text.size()) return false;
+  out.assign(text);
+  const wchar_t replacement = wchar_t(general_97_char(kReplacement));
+  for (; i < out.size(); ++i)
+    if (cp1252_byte(low, out[i]) < 0) out[i] = replacement;
   return true;
 }
 

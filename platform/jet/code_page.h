@@ -27,6 +27,11 @@ void encode_code_page(uint16_t code_page, std::wstring_view text, std::vector<ui
 // back unchanged. Throws jet::error 3343 for a code page without a table.
 bool code_page_holds(uint16_t code_page, std::wstring_view text);
 
+// The text as the code page holds it, what encoding and decoding it give, found without doing either: each
+// character the code page lacks becomes '?'. Returns false, leaving `out` alone, when the code page holds every
+// character (the usual case). Throws jet::error 3343 for a code page without a table.
+bool code_page_text(uint16_t code_page, std::wstring_view text, std::wstring& out);
+
 // Code-page bytes as wide text. Throws jet::error 3343 for a code page without a table.
 std::wstring decode_code_page(uint16_t code_page, std::span<const uint8_t> bytes);
 

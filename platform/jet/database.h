@@ -36,6 +36,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/jet/catalog_listing.h"
@@ -148,6 +149,9 @@ class database {
   // reported by the first change, as they would have been without it. A hint only: it may do nothing.
   virtual void prepare_appending(size_t handle) { (void)handle; }
   virtual void append_row(size_t handle, const std::vector<value>& values) = 0;
+  // The same for a row the caller gives up: the engine works on it where it is instead of copying it first (its
+  // values may change: coerced to their columns, an AutoNumber filled in).
+  virtual void append_row(size_t handle, std::vector<value>&& values) { append_row(handle, std::as_const(values)); }
   void append_row(const std::wstring& table, const std::vector<value>& values) { append_row(table_handle(table), values); }
 
   // Writes the table's index trees, maps and definition now and frees their memory; no more rows

@@ -298,6 +298,44 @@ TEST(Database, RowsTheCallerKeepsAreWrittenAsGivenAndLeftUnchanged) {
   }
 }
 
+// Rows given up go to the writer without a copy, in a new file and in an opened one: the writer works on the
+// caller's row in place (AutoNumber filled in, a Null Yes/No stored as No, a Jet 3 text as its code page has
+// it), and a refused row comes back with its values.
+TEST(Database, RowsGivenUpAreWrittenInPlaceAndARefusedOneComesBack) {
+  for (generation gen : {generation::jet3, generation::jet4}) {
+    SCOPED_TRACE(int(gen));
+    scratch_folder s;
+    const std::string path = s.file("g.mdb");
+    const std::wstring name = L"\u03a9 \u20ac";  // Omega lies outside code page 1252, the euro sign inside
+    const std::wstring stored = gen == generation::jet3 ? L"? \u20ac" : name;
+    {
+      auto db = database::create(path, gen);
+      size_t t = db->add_table(L"Given",
+                               {{.name = L"Id", .type = column_type::long_integer, .autonumber = true},
+                                {.name = L"Name", .type = column_type::text, .size = 10},
+                                {.name = L"Flag", .type = column_type::boolean}},
+                               {{.name = L"NameUnique", .fields = {{L"Name"}}, .unique = true}});
+      std::vector<value> row = {value(), value::text(name), value()};
+      db->append_row(t, std::move(row));
+      EXPECT_EQ(row, (std::vector<value>{value::long_integer(1), value::text(stored), value::boolean(false)}));
+      db->close();
+    }
+    auto db = database::open(path);
+    size_t t = db->table_handle(L"Given");
+    std::vector<value> again = {value::long_integer(5), value::text(name), value::boolean(true)};
+    EXPECT_EQ(dao_number_of([&] { db->append_row(t, std::move(again)); }), dao_error::duplicate_key);
+    EXPECT_EQ(again, (std::vector<value>{value::long_integer(5), value::text(stored), value::boolean(true)}));
+    again[1] = value::text(L"other");
+    db->append_row(t, std::move(again));
+    db->close();
+    EXPECT_EQ(database_reader::open(path)->read_all(L"Given"),
+              (std::vector<std::vector<value>>{{value::long_integer(1), value::text(stored), value::boolean(false)},
+                                               {value::long_integer(5), value::text(L"other"), value::boolean(true)}}));
+    auto report = verify_file(path);
+    EXPECT_TRUE(report.ok()) << report.text();
+  }
+}
+
 TEST(Database, ARowTooLargeIsRefused) {
   scratch_folder s;
   auto db = database::create(s.file("big.mdb"));

@@ -71,7 +71,8 @@ class existing_file final : public database {
   // index trees and pages there for its first row (used when nothing has been written meanwhile).
   void prepare_appending(size_t handle) override;
   using database::append_row;
-  void append_row(size_t handle, const std::vector<value>& values) override;
+  void append_row(size_t handle, const std::vector<value>& values) override { append_to(handle, values, nullptr); }
+  void append_row(size_t handle, std::vector<value>&& values) override { append_to(handle, values, &values); }
   void finish_table(size_t handle) override;
   void delete_table(const std::wstring& name) override;
   // Adds a relationship between two tables of the file (see relationship_spec in database.h).
@@ -86,6 +87,8 @@ class existing_file final : public database {
   uint64_t bytes_written() const override { return copy_ ? copy_->bytes_written() : 0; }
 
  private:
+  // Appends `values` to the table; the writer works on `*take` (the same row) in place when it is given.
+  void append_to(size_t handle, const std::vector<value>& values, std::vector<value>* take);
   class recycler;
   class end_pages;
   struct open_table;

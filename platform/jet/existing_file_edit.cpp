@@ -576,7 +576,7 @@ void existing_file::check_references(const open_table& t, const std::vector<valu
   }
 }
 
-void existing_file::append_row(size_t handle, const std::vector<value>& values) {
+void existing_file::append_to(size_t handle, const std::vector<value>& values, std::vector<value>* take) {
   check_writable();
   if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
   open_table& t = *tables_[handle];
@@ -609,18 +609,24 @@ void existing_file::append_row(size_t handle, const std::vector<value>& values) 
       throw_error(dao_error::zero_length, name());
   }
   check_references(t, values);
+  // Keys that other tables may refer to once the row is in, taken from the values as given (a writer working on
+  // the row in place changes them).
+  std::vector<std::pair<std::set<bytes>*, bytes>> new_keys;
+  for (auto& [at, keys] : referenced_keys_) {
+    if (at.first != t.tdef_page || at.second >= def.indexes.size()) continue;
+    const index_def& ix = def.indexes[at.second];
+    if (auto k = relationship_key(fmt(), def, ix, values, def, ix)) new_keys.emplace_back(&keys, std::move(*k));
+  }
   try {
-    t.writer->append(values);
+    if (take)
+      t.writer->append(std::move(*take));
+    else
+      t.writer->append(values);
   } catch (const error& e) {
     if (e.number() == dao_error::disk_full || e.number() == dao_error::io_error) failed_ = true;
     throw;
   }
-  // Rows that other tables may refer to from now on.
-  for (auto& [at, keys] : referenced_keys_) {
-    if (at.first != t.tdef_page || at.second >= def.indexes.size()) continue;
-    const index_def& ix = def.indexes[at.second];
-    if (auto k = relationship_key(fmt(), def, ix, values, def, ix)) keys.insert(std::move(*k));
-  }
+  for (auto& [keys, k] : new_keys) keys->insert(std::move(k));
 }
 
 void existing_file::finish_table(size_t handle) {

@@ -179,18 +179,28 @@ void new_file::delete_table(const std::wstring&) {
   throw_error(dao_error::field_not_found);  // a new file has no stored table to delete
 }
 
-void new_file::append_row(size_t handle, const std::vector<value>& values) {
+table_writer& new_file::writer_for_row(size_t handle, size_t count) {
   if (closed_) throw_error(dao_error::object_invalid);
   if (handle >= tables_.size()) throw_error(dao_error::field_not_found);
   auto& t = tables_[handle];
   if (!t.writer) throw_error(dao_error::object_invalid);
-  if (values.size() > t.writer->def().columns.size()) throw_error(dao_error::field_not_found);
+  if (count > t.writer->def().columns.size()) throw_error(dao_error::field_not_found);
   if (handle != writing_) {
     sort_ahead_of_last();
     writing_ = handle;
   }
-  // Values arrive by position; the columns of a new table are numbered by position too.
-  guarded([&] { t.writer->append(values); });
+  return *t.writer;
+}
+
+// Values arrive by position; the columns of a new table are numbered by position too.
+void new_file::append_row(size_t handle, const std::vector<value>& values) {
+  table_writer& w = writer_for_row(handle, values.size());
+  guarded([&] { w.append(values); });
+}
+
+void new_file::append_row(size_t handle, std::vector<value>&& values) {
+  table_writer& w = writer_for_row(handle, values.size());
+  guarded([&] { w.append(std::move(values)); });
 }
 
 void new_file::sort_ahead_of_last() {

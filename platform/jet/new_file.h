@@ -43,6 +43,7 @@ class new_file final : public database {
   const table_def& table(size_t handle) const override;
   using database::append_row;
   void append_row(size_t handle, const std::vector<value>& values) override;
+  void append_row(size_t handle, std::vector<value>&& values) override;
   void finish_table(size_t handle) override;
   // A new file has no stored table to delete (3265) and takes no relationships and no indexes
   // beside those its tables are made with (3251).
@@ -59,6 +60,8 @@ class new_file final : public database {
 
  private:
   new_file() = default;
+  // The writer of a table about to take a row of `count` values (refusals as append_row's).
+  table_writer& writer_for_row(size_t handle, size_t count);
   // Runs `fn`; a failed write marks the file failed (it will be dropped, never renamed into place).
   template <typename F>
   auto guarded(F&& fn);

@@ -298,16 +298,21 @@ void check_kept_value(const format& f, const column_def& c, const value& v) {
   if (c.type == column_type::binary && v.as_binary().size() > c.length) throw_error(dao_error::field_too_small);
 }
 
+// Jet 3 holds a text as its code page has it ('?' for what it lacks): index keys, unique checks and the
+// stored bytes all see that text. False when the code page holds the text as it is (the usual case).
+bool code_page_held(const format& f, const value& v, std::wstring& held) {
+  return !f.unicode_text && code_page_text(f.code_page, v.as_text(), held);
+}
+
 }  // namespace
 
 void coerce_in_place(const format& f, const column_def& c, value& v) {
-  // Text and bytes kept as they are are only checked: coerce would hand back a copy of them.
-  // Jet 3 text is kept too when its code page holds every character (the usual case).
-  const bool kept = (is_text_type(c.type) && (f.unicode_text || (v.kind_of() == value::kind::text &&
-                                                                  code_page_holds(f.code_page, v.as_text())))) ||
-                    c.type == column_type::binary || c.type == column_type::ole;
-  if (kept && !v.is_null()) {
+  // Text and bytes are only checked (coerce would hand back a copy of them); a Jet 3 text its code page does
+  // not hold whole is replaced by the text it holds.
+  if (!v.is_null() && (is_text_type(c.type) || c.type == column_type::binary || c.type == column_type::ole)) {
     check_kept_value(f, c, v);
+    std::wstring held;
+    if (is_text_type(c.type) && code_page_held(f, v, held)) v = value::text(std::move(held));
     return;
   }
   v = coerce(f, c, v);
@@ -365,10 +370,8 @@ value coerce(const format& f, const column_def& c, const value& v) {
     }
     case column_type::text: case column_type::memo: {
       check_kept_value(f, c, v);
-      // Jet 3 holds the text as the code page has it ('?' for what it lacks): index keys, unique
-      // checks and the stored bytes all see that text.
-      if (!f.unicode_text && !code_page_holds(f.code_page, v.as_text()))
-        return value::text(decode_text(f, encode_text(f, v.as_text(), false)));
+      std::wstring held;
+      if (code_page_held(f, v, held)) return value::text(std::move(held));
       return v;
     }
     case column_type::binary: case column_type::ole: {
