@@ -193,13 +193,13 @@ HRESULT DAORecordset::Update(int32_t UpdateType, VARIANT_BOOL Force) {
     if (!c.pending) fail(err::update_without_addnew);
     if (UpdateType != dbUpdateRegular) fail(err::invalid_argument);
     dao::row& r = *c.pending;
+    // The engine's rules, for fields never assigned too (a Yes/No left unassigned is No).
+    const jet::format& f = *jet::format::for_generation(c.format);
     for (size_t i = 0; i < c.columns.size(); ++i) {
       const dao::column_spec& col = c.columns[i];
-      // Yes/No lives in the row's null mask and cannot be Null: a field left unassigned is No.
-      if (col.type == jet::column_type::boolean && r[i].is_null()) r[i] = jet::value::boolean(false);
-      if (col.required && !col.autonumber && r[i].is_null()) fail(err::required_null, col.name);
-      if (jet::is_text_type(col.type) && !col.allow_zero_length && !r[i].is_null() && r[i].as_text().empty())
-        throw dao::error(3315, L"Field '" + col.name + L"' cannot be a zero-length string.", true);
+      const jet::column_def def = dao::engine_column(col, f);
+      jet::check_value(f, def, r[i]);
+      jet::check_rules(def, {.required = col.required && !col.autonumber, .allow_zero_length = col.allow_zero_length}, r[i]);
     }
     // The row goes to the table with its columns where the table has them; the others stay Null.
     bool whole = c.table_width == c.columns.size();

@@ -13,6 +13,8 @@
 
 #include "platform/dao/dao.h"
 #include "platform/dao/storage.h"
+#include "platform/jet/error.h"
+#include "platform/jet/value_codec.h"
 
 namespace dao {
 
@@ -92,7 +94,10 @@ int32_t reported_size(const column_spec& c);
 // A field state describing a stored column.
 std::shared_ptr<field_state> stored_field(const column_spec& c);
 
-// Value conversions between VARIANTs and engine values for a column (3421, 3349, 3163 on refusal).
+// The engine's description of a column, for its per-value rules (jet::check_value, jet::check_rules).
+jet::column_def engine_column(const column_spec& c, const jet::format& f);
+// Value conversions between VARIANTs and engine values for a column (3421, 3349 on refusal), then the column's
+// per-value rules (jet::check_value: 3163; a Null Yes/No is No).
 jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format format);
 // The VARIANT of an engine value (the caller owns and clears it).
 VARIANT to_variant(const jet::value& v);

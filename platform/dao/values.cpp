@@ -145,14 +145,6 @@ std::wstring utf8_to_wide(const jet::bytes& b) {
   return sys_utf8_to_wide(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
 }
 
-// Characters as Access counts them: UTF-16 units in Jet 4 and ACE, characters of the code page in Jet 3.
-size_t counted_length(const std::wstring& s, file_format f) {
-  if (f == file_format::jet3) return s.size();
-  size_t n = 0;
-  for (wchar_t c : s) n += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
-  return n;
-}
-
 bool parse_guid(const std::wstring& s, jet::guid& out) {
   std::wstring t = s;
   if (t.size() == 38 && t.front() == L'{' && t.back() == L'}') t = t.substr(1, 36);
@@ -223,11 +215,11 @@ bool arg_bool(const VARIANT& v, bool fallback) {
   return t.v.boolVal != VARIANT_FALSE;
 }
 
-jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format format) {
-  if (v.vt == VT_EMPTY || v.vt == VT_NULL) {
-    // Yes/No lives in the row's null mask and cannot be Null: Access stores No.
-    return c.type == column_type::boolean ? jet::value::boolean(false) : jet::value::null();
-  }
+namespace {
+
+// The value of the VARIANT in the kind the column stores (the column's rules are not looked at).
+jet::value converted(const VARIANT& v, const column_spec& c) {
+  if (v.vt == VT_EMPTY || v.vt == VT_NULL) return jet::value::null();
   if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN || v.vt == VT_ERROR) fail(err::conversion_error);
   owned_variant t;
   switch (c.type) {
@@ -242,7 +234,6 @@ jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format f
         change(t, v, VT_BSTR);
         s.assign(oa_bstr_view(t.v.bstrVal));
       }
-      if (c.type == column_type::text && counted_length(s, format) > c.size) fail(err::field_too_small);
       return jet::value::text(std::move(s));
     }
     case column_type::binary:
@@ -265,7 +256,6 @@ jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format f
       } else {
         fail(err::conversion_error);
       }
-      if (c.type == column_type::binary && b.size() > c.size) fail(err::field_too_small);
       return jet::value::binary(std::move(b));
     }
     case column_type::boolean:
@@ -322,6 +312,27 @@ jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format f
       fail(err::operation_not_supported);
   }
   fail(err::conversion_error);
+}
+
+}  // namespace
+
+jet::column_def engine_column(const column_spec& c, const jet::format& f) {
+  jet::column_def d;
+  d.name = c.name;
+  d.type = c.type;
+  d.length = static_cast<uint16_t>(c.type == column_type::text ? c.size * f.text_bytes_per_char : c.size);
+  return d;
+}
+
+jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format format) {
+  jet::value out = converted(v, c);
+  const jet::format& f = *jet::format::for_generation(format);
+  try {
+    jet::check_value(f, engine_column(c, f), out);
+  } catch (const jet::error& e) {
+    throw error(e.number(), sys_utf8_to_wide(e.what()), true);  // the engine's number and text, as DAO's error
+  }
+  return out;
 }
 
 VARIANT to_variant(const jet::value& x) {

@@ -599,14 +599,10 @@ void existing_file::append_to(size_t handle, const std::vector<value>& values, s
   // Column rules of an existing table come from its properties (a new table's writer has its own); only the
   // columns that have one are looked at.
   for (uint16_t number : t.ruled) {
-    const value* v = number < values.size() ? &values[number] : nullptr;
-    auto name = [&] {
-      const column_def* c = def.column_by_number(number);
-      return c ? to_utf8(c->name) : std::string();
-    };
-    if (t.required[number] && (!v || v->is_null())) throw_error(dao_error::required_null, name());
-    if (t.no_zero_length[number] && v && v->kind_of() == value::kind::text && v->as_text().empty())
-      throw_error(dao_error::zero_length, name());
+    const column_def* c = def.column_by_number(number);
+    column_def unnamed;
+    check_rules(c ? *c : unnamed, {.required = bool(t.required[number]), .allow_zero_length = !t.no_zero_length[number]},
+                number < values.size() ? values[number] : value());
   }
   check_references(t, values);
   // Keys that other tables may refer to once the row is in, taken from the values as given (a writer working on

@@ -112,7 +112,6 @@ void table_writer::append_row(std::vector<value>& row) {
   for (const auto& c : def_.columns) {
     value& v = row[c.number];
     coerce_in_place(f_, c, v);
-    if (c.type == column_type::boolean && v.is_null()) v = value::boolean(false);
     if (c.is_autonumber() && c.type == column_type::long_integer) {
       if (v.is_null()) {
         if (autonumber == 0x7FFFFFFFu) throw_error(dao_error::numeric_overflow);
@@ -122,13 +121,7 @@ void table_writer::append_row(std::vector<value>& row) {
       }
     }
   }
-  for (const auto& c : def_.columns) {
-    const value& v = row[c.number];
-    const column_rules& r = rules_[c.number];
-    if (r.required && v.is_null()) throw_error(dao_error::required_null, to_utf8(c.name));
-    if (!r.allow_zero_length && is_text_type(c.type) && !v.is_null() && v.as_text().empty())
-      throw_error(dao_error::zero_length, to_utf8(c.name));
-  }
+  for (const auto& c : def_.columns) check_rules(c, rules_[c.number], row[c.number]);
 
   // Keys: refuse nulls in required indexes and duplicates in unique ones before writing anything.
   std::vector<bytes>& keys = keys_;

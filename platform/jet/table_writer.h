@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/jet/value_codec.h"
 #include "platform/jet/data_page.h"
 #include "platform/jet/format.h"
 #include "platform/jet/index_sorter.h"
@@ -85,11 +86,6 @@ struct kept_table {
 };
 
 class existing_index;
-
-struct column_rules {
-  bool required = false;
-  bool allow_zero_length = true;
-};
 
 class table_writer {
  public:

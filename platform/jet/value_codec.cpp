@@ -306,11 +306,25 @@ bool code_page_held(const format& f, const value& v, std::wstring& held) {
 
 }  // namespace
 
+void check_value(const format& f, const column_def& c, value& v) {
+  if (v.is_null()) {
+    if (c.type == column_type::boolean) v = value::boolean(false);
+    return;
+  }
+  if (is_text_type(c.type) || c.type == column_type::binary || c.type == column_type::ole) check_kept_value(f, c, v);
+}
+
+void check_rules(const column_def& c, const column_rules& r, const value& v) {
+  if (r.required && v.is_null()) throw_error(dao_error::required_null, to_utf8(c.name));
+  if (!r.allow_zero_length && is_text_type(c.type) && !v.is_null() && v.as_text().empty())
+    throw_error(dao_error::zero_length, to_utf8(c.name));
+}
+
 void coerce_in_place(const format& f, const column_def& c, value& v) {
+  check_value(f, c, v);
   // Text and bytes are only checked (coerce would hand back a copy of them); a Jet 3 text its code page does
   // not hold whole is replaced by the text it holds.
   if (!v.is_null() && (is_text_type(c.type) || c.type == column_type::binary || c.type == column_type::ole)) {
-    check_kept_value(f, c, v);
     std::wstring held;
     if (is_text_type(c.type) && code_page_held(f, v, held)) v = value::text(std::move(held));
     return;

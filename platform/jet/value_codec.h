@@ -35,9 +35,22 @@ std::wstring decode_text(const format& f, std::span<const uint8_t> bytes);
 void encode_fixed(const column_def& c, const value& v, uint8_t* out);
 value decode_fixed(const column_def& c, const uint8_t* in);
 
+// The per-value rules of a column, the same for every writer (the engine's table writers, DAO's put_Collect
+// and Update). check_value: a Yes/No value is never Null (Null is stored as No); a text fits its field (UTF-16
+// units in Jet 4/ACE, characters in Jet 3) and a binary value its bytes, else 3163; a text or binary field
+// given another kind refuses it (3421). check_rules: a Null in a required column (3314) and an empty text
+// where none is allowed (3315) are refused.
+struct column_rules {
+  bool required = false;
+  bool allow_zero_length = true;
+};
+void check_value(const format& f, const column_def& c, value& v);
+void check_rules(const column_def& c, const column_rules& r, const value& v);
+
 // The value in the kind column `c` stores. Null stays null.
 value coerce(const format& f, const column_def& c, const value& v);
-// The same, in place: `v = coerce(f, c, v)` without copying a value that stays as it is.
+// The same, in place: `v = coerce(f, c, v)` without copying a value that stays as it is; check_value's rules
+// first.
 void coerce_in_place(const format& f, const column_def& c, value& v);
 
 // Largest text length of a text column (UTF-16 units; Jet 3: characters).
