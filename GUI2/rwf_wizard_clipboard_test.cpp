@@ -19,7 +19,7 @@
 #include "TK/tk_errco.h"
 #include "TK/tk_report.h"
 #include "TK/tk_singl.h"
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 #include "platform/system/spawn.h"
 #include "platform/ui/ui_test_support.h"
 

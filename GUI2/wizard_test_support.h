@@ -17,7 +17,7 @@
 
 #include "GUI2/rwf_shel.h"
 #include "TK/tk_utils.h"
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 #include "platform/ui/ui_desktop.h"
 #include "platform/ui/ui_test_support.h"
 

@@ -8,7 +8,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_report.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TK/tk_log.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 
 TEST(ExitDeathTest, RunsClosersFlushesAndEndsWith255) {
   tk_scratch_dir dir;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <regex>
 
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 
 TEST(Trace, NothingWithoutAnEnabledLogger) {
   tk_scratch_dir dir;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TK/tk_singl.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "TK/tk_errco.h"
 #include "access/dao_recs.h"
-#include "platform/dao/memory_storage_test_util.h"
+#include "platform/dao/memory_storage_test_support.h"
 
 namespace {
 

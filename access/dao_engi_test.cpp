@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "TK/tk_errco.h"
-#include "platform/dao/memory_storage_test_util.h"
+#include "platform/dao/memory_storage_test_support.h"
 #include "platform/system/codepage.h"
 #include "platform/oleaut/variant.h"
 

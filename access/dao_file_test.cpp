@@ -12,7 +12,7 @@
 #include "TK/tk_errco.h"
 #include "access/dao_db.h"
 #include "access/dao_recs.h"
-#include "access/dao_test_util.h"
+#include "access/dao_test_support.h"
 #include "platform/jet/verifier.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "access/dao_db.h"
 #include "access/dao_recs.h"
-#include "platform/dao/memory_storage_test_util.h"
+#include "platform/dao/memory_storage_test_support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "TK/tk_log.h"
 #include "access/dao_db.h"
 #include "access/dao_recs.h"
-#include "access/dao_test_util.h"
+#include "access/dao_test_support.h"
 #include "platform/jet/database.h"
 #include "platform/jet/reader.h"
 #include "platform/jet/test_scratch.h"

@@ -5,8 +5,8 @@
 
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
-#include "TK/tk_test_util.h"
-#include "console/console_test_util.h"
+#include "tests/support/tk_test_support.h"
+#include "tests/support/console_test_support.h"
 #include "converter/rwf_front.h"
 
 namespace {

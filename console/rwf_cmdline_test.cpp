@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
-#include "console/console_test_util.h"
+#include "tests/support/console_test_support.h"
 #include "platform/system/files.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "TK/tk_test_util.h"
-#include "console/console_test_util.h"
+#include "tests/support/tk_test_support.h"
+#include "tests/support/console_test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "TK/tk_log.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "platform/registry/registry.h"
 
 namespace {

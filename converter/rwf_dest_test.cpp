@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "TK/tk_singl.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
 #include "converter/rwf_conv.h"
 

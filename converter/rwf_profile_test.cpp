@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
 #include "UDB/udb_prof.h"
 #include "platform/registry/registry.h"

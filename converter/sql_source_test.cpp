@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "TK/tk_errco.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
 #include "converter/rwf_conv.h"
-#include "converter/run_test_engines.h"
+#include "tests/support/run_engines_test_support.h"
 #include "tests/support/mariadb_env.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The DAO object model's own behaviour: COM shape, Errors list, catalogue objects, statements, recordsets and
 // value conversion, over a small in-memory table store standing in for an Access file.
 #include "platform/dao/dao.h"
-#include "platform/dao/memory_storage_test_util.h"
+#include "platform/dao/memory_storage_test_support.h"
 #include "platform/dao/state.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dao/errors.h"
-#include "platform/dao/memory_storage_test_util.h"
+#include "platform/dao/memory_storage_test_support.h"
 #include "platform/dao/sql_query.h"
 
 namespace dao {

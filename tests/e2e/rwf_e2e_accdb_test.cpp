@@ -3,7 +3,7 @@
 // each file keeping its own format.
 #include <filesystem>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

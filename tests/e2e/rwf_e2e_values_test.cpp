@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

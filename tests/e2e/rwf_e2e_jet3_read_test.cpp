@@ -1,6 +1,6 @@
 // The shipped inspection programs on Access 97 (Jet 3) files: jetverify finds every Access 97 sample sound
 // without a note, and rwf_show lists its tables with their rows, columns and indexes.
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // visible command line once it is read.
 #include <signal.h>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

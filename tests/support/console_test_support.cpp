@@ -1,5 +1,5 @@
-// Helpers of the console tests; see console_test_util.h.
-#include "console/console_test_util.h"
+// Helpers of the console tests; see console_test_support.h.
+#include "tests/support/console_test_support.h"
 
 #include "console/rwf_cmdline.h"
 

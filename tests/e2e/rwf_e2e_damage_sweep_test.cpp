@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

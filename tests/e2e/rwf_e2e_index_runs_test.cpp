@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 #include "platform/system/atomic_file.h"
 
 namespace {

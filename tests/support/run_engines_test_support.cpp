@@ -1,8 +1,8 @@
-// In-memory engines for the run's tests; see run_test_engines.h.
-#include "converter/run_test_engines.h"
+// In-memory engines for the run's tests; see run_engines_test_support.h.
+#include "tests/support/run_engines_test_support.h"
 
 #include "TK/tk_errco.h"
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "TK/tk_utils.h"
 #include "UDB/udb_vali.h"
 

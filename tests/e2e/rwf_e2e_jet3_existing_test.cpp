@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

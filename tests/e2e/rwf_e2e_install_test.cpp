@@ -1,7 +1,7 @@
 // The installation: `cmake --install` of the build folder puts RWFAGENT, rwf_show and jetverify into <prefix>/bin,
 // and the installed programs work on their own: a conversion with the installed RWFAGENT, the file shown by the
 // installed rwf_show and found sound by the installed jetverify.
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 
 #include <cstdlib>
 #include <filesystem>

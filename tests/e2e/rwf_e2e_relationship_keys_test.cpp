@@ -1,7 +1,7 @@
 // RWFAGENT merging rows into an Access file whose tables are tied by an enforced relationship over text: a
 // referencing value finds its row the way the referenced table's index compares text (case and trailing blanks do
 // not count), so only values with no such row are refused.
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 #include "platform/jet/database.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "TK/tk_test_util.h"
+#include "tests/support/tk_test_support.h"
 #include "console/rwf_usage.h"
 #include "platform/jet/verifier.h"
 #include "platform/system/codepage.h"

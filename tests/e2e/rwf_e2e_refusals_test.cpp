@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // existing Access 97 files (ours and Access-made samples), each file keeping its format.
 #include <filesystem>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

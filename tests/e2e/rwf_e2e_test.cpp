@@ -1,6 +1,6 @@
 // RWFAGENT end to end: the program itself, run as a separate process against a throwaway MariaDB server holding
 // the demo database, with its exact standard output, standard error and exit status.
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // RWFAGENT end to end: source names Access cannot take. Control characters and the system tables' prefix get
 // safe names instead of losing the table, safe names stay within Access's 64 characters, and on a case-sensitive
 // server a table-list name takes the table of exactly that name.
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

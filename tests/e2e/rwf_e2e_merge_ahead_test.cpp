@@ -6,7 +6,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

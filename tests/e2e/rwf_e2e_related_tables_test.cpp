@@ -7,7 +7,7 @@
 #include "TK/tk_errco.h"
 #include "access/dao_db.h"
 #include "access/dao_engi.h"
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 #include "platform/jet/database.h"
 
 namespace {

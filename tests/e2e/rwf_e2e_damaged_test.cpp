@@ -3,7 +3,7 @@
 // the file is left exactly as it was. The inputs the fuzzers found faults with end normally too.
 #include <filesystem>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 

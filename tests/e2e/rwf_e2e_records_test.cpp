@@ -2,7 +2,7 @@
 // nothing else, wherever it stands in the stream of blocks, in tables and in user queries alike.
 #include <map>
 
-#include "console/e2e_support.h"
+#include "tests/support/e2e_test_support.h"
 
 namespace {
 
