@@ -8,7 +8,8 @@
 #include "OLE/ole_var.h"
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
+#include "platform/jet/table_def.h"
 #include "access/dao_rec.h"
 #include "access/dao_recs.h"
 #include "platform/oleaut/bstr.h"
@@ -45,20 +46,20 @@ ole_com_ptr<DAOIndexFields> index_fields(_DAOIndex* index) {
 
 std::wstring replace_function_call(const std::wstring& text, const std::wstring& what, const std::wstring& with) {
   std::wstring s = text;
-  size_t at = udb_find_nocase(s, what, 0);
+  size_t at = tk_find_nocase(s, what, 0);
   while (at != std::wstring::npos) {
     s.replace(at, what.size(), with);
     // Searching on after the replacement: a replacement that holds the searched text is not searched again.
-    at = udb_find_nocase(s, what, at + std::max<size_t>(1, with.size()));
+    at = tk_find_nocase(s, what, at + std::max<size_t>(1, with.size()));
   }
   return s;
 }
 
 std::wstring replace_function_call2(const std::wstring& text, const std::wstring& what, const std::wstring& with) {
   std::wstring s = text;
-  size_t at = udb_find_nocase(s, what, 0);
+  size_t at = tk_find_nocase(s, what, 0);
   while (at != std::wstring::npos) {
-    bool starts = at == 0 || !udb_is_alnum(s[at - 1]);
+    bool starts = at == 0 || !tk_is_alnum(s[at - 1]);
     size_t after = at + what.size();
     bool ends = after == s.size() || s[after] == L' ' || s[after] == L'(' || s[after] == L'\t' ||
                 s[after] == L'\r' || s[after] == L'\n';
@@ -67,7 +68,7 @@ std::wstring replace_function_call2(const std::wstring& text, const std::wstring
       s.replace(at, what.size(), with);
       next = at + std::max<size_t>(1, with.size());
     }
-    at = udb_find_nocase(s, what, next);
+    at = tk_find_nocase(s, what, next);
   }
   return s;
 }
@@ -392,7 +393,7 @@ dao_indexes_initializer::dao_indexes_initializer(_DAOTableDef* table, const dao_
       tk_trace_w(1, L"t_names_map::get_mapped_name(%s)", col.c_str());
       std::wstring dest = col;
       for (const auto& [from, to] : renamings_)
-        if (udb_equal_nocase(from, col)) {
+        if (jet::same_name(from, col)) {
           dest = to;
           tk_trace_w(1, L"Got mapped name: %s", dest.c_str());
         }
@@ -461,7 +462,7 @@ bool dao_database::is_system_table(const std::wstring& name) {
   static const wchar_t* const internal[] = {L"MSysNavPaneGroups", L"MSysNavPaneGroupCategories",
                                             L"MSysNavPaneGroupToObjects"};
   for (const wchar_t* t : internal)
-    if (udb_equal_nocase(name, t)) {
+    if (jet::same_name(name, t)) {
       tk_trace_w(2, L"%s is a system/internal tables", name.c_str());
       return true;
     }
@@ -517,7 +518,7 @@ void dao_database::init_fkeys() {
     std::wstring name = row[0]->to_wstring(), column = row[1]->to_wstring(), object = row[2]->to_wstring(),
                  referenced = row[3]->to_wstring(), referenced_column = row[4]->to_wstring();
     int32_t grbit = row[5]->is_empty() ? 0 : row[5]->to_long();
-    if (!pending.name.empty() && udb_equal_nocase(name, pending.name)) {
+    if (!pending.name.empty() && jet::same_name(name, pending.name)) {
       tk_trace_w(2, L"'%s' is a multi-column FK", name.c_str());
       pending.fk.push_back(column);
       pending.pk.push_back(referenced_column);

@@ -4,7 +4,8 @@
 #include "OLE/ole_misc.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_nocase.h"
+#include "TK/tk_nocase.h"
+#include "platform/jet/table_def.h"
 #include "access/dao_engi.h"
 #include "platform/jet/value_codec.h"
 #include "platform/oleaut/variant.h"
@@ -134,12 +135,12 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
     tk_trace_w(2, L"Column format='%s'", format.c_str());
     tk_trace_w(2, L"DAO Field #%d: size=%d, DAO type=%d, def.value=%s, comment=%s", i, size, type, def_text.c_str(),
                comment.c_str());
-    if (udb_equal_nocase(format, L"Short Date") || udb_equal_nocase(format, L"Medium Date") ||
-        udb_equal_nocase(format, L"Long Date")) {
+    if (tk_equal_nocase(format, L"Short Date") || tk_equal_nocase(format, L"Medium Date") ||
+        tk_equal_nocase(format, L"Long Date")) {
       tk_trace(2, "Refine type for 'pure' date");
       kind = udb_kind_date;
-    } else if (udb_equal_nocase(format, L"Short Time") || udb_equal_nocase(format, L"Medium Time") ||
-               udb_equal_nocase(format, L"Long Time")) {
+    } else if (tk_equal_nocase(format, L"Short Time") || tk_equal_nocase(format, L"Medium Time") ||
+               tk_equal_nocase(format, L"Long Time")) {
       tk_trace(2, "Refine type for 'pure' time");
       kind = udb_kind_time;
     }
@@ -153,20 +154,20 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
         if (t.size() > 1 && (enclosed(t, L'"', L'"') || enclosed(t, L'\'', L'\''))) t = t.substr(1, t.size() - 2);
       }
       tk_trace_w(1, L"After all processing: %s", t.c_str());
-      if (udb_equal_nocase(format, L"On/Off")) {
-        if (udb_equal_nocase(t, L"On")) def_value = ole_variant(1);
+      if (tk_equal_nocase(format, L"On/Off")) {
+        if (tk_equal_nocase(t, L"On")) def_value = ole_variant(1);
       } else if (type == dbDate) {
         tk_trace(2, "Got date/time def.value");
         if (enclosed(t, L'#', L'#')) t = t.substr(1, t.size() - 2);
-        if (udb_equal_nocase(t, L"now()")) {
+        if (tk_equal_nocase(t, L"now()")) {
           tk_trace(2, "Got NOW()");
           kind = kind == udb_kind_date ? udb_kind_default_date
                  : kind == udb_kind_time ? udb_kind_default_time
                                          : udb_kind_default_now;
-        } else if (udb_equal_nocase(t, L"date()")) {
+        } else if (tk_equal_nocase(t, L"date()")) {
           tk_trace(2, "Got CURRENT_DATE");
           kind = udb_kind_default_date;
-        } else if (udb_equal_nocase(t, L"time()")) {
+        } else if (tk_equal_nocase(t, L"time()")) {
           tk_trace(2, "Got CURRENT_TIME");
           kind = udb_kind_default_time;
         }
@@ -300,7 +301,7 @@ void dao_recordset::resolve_items() {
     for (std::size_t i = 0; i < names.size() && position < 0; ++i)
       if (names[i] == column.name) position = static_cast<int>(i);
     for (std::size_t i = 0; i < names.size() && position < 0; ++i)
-      if (udb_equal_nocase(names[i], column.name)) position = static_cast<int>(i);
+      if (jet::same_name(names[i], column.name)) position = static_cast<int>(i);
     items_.push_back(position >= 0 ? ole_variant(position) : ole_variant(column.name));
   }
 }

@@ -41,7 +41,7 @@ void load(const dao::database_ptr& db, dao::tabledef_state& t) {
       f->spec.name = col;
       f->appended = true;
       for (const dao::column_spec& c : s.columns)
-        if (dao::same_name(c.name, col)) f->spec = c, f->dao_type = dao::dao_type_of(c);
+        if (jet::same_name(c.name, col)) f->spec = c, f->dao_type = dao::dao_type_of(c);
       is->fields.push_back(dao::make<_DAOField>(db, f));
     }
     t.indexes.push_back(dao::make<_DAOIndex>(db, is));
@@ -100,7 +100,7 @@ HRESULT DAOTableDefs::get_Item(VARIANT Item, _DAOTableDef** out) {
     } else {
       std::wstring name = dao::arg_text(Item);
       for (const auto& e : all)
-        if (dao::same_name(e.name, name)) hit = &e;
+        if (jet::same_name(e.name, name)) hit = &e;
       if (!hit) fail(err::item_not_found);
     }
     auto t = std::make_shared<dao::tabledef_state>();
@@ -134,7 +134,7 @@ HRESULT DAOTableDefs::Delete(BSTR Name) {
     std::wstring name(oa_bstr_view(Name));
     bool found = false;
     for (const auto& e : s.tables())
-      if (dao::same_name(e.name, name)) found = true;
+      if (jet::same_name(e.name, name)) found = true;
     if (!found) fail(err::item_not_found);
     s.delete_table(name);
   });
@@ -238,7 +238,7 @@ HRESULT DAOFields::get_Item(VARIANT Item, _DAOField** out) {
     }
     std::wstring name = dao::arg_text(Item);
     for (auto& f : fields_)
-      if (dao::same_name(f->state()->spec.name, name)) {
+      if (jet::same_name(f->state()->spec.name, name)) {
         *out = f.give();
         return;
       }
@@ -254,7 +254,7 @@ HRESULT DAOFields::Append(IDispatch* Object) {
     const std::wstring& name = f->state()->spec.name;
     for (auto& g : fields_) {
       if (g.get() == f) fail(err::already_in_collection);
-      if (dao::same_name(g->state()->spec.name, name)) fail(3191);  // "Cannot define field more than once."
+      if (jet::same_name(g->state()->spec.name, name)) fail(3191);  // "Cannot define field more than once."
     }
     fields_.push_back(ref<_DAOField>::share(f));
     if (owner_) owner_->fields.push_back(ref<_DAOField>::share(f));
@@ -426,7 +426,7 @@ HRESULT DAOIndexes::get_Item(VARIANT Item, _DAOIndex** out) {
     }
     std::wstring name = dao::arg_text(Item);
     for (auto& x : owner_->indexes)
-      if (dao::same_name(x->state()->name, name)) {
+      if (jet::same_name(x->state()->name, name)) {
         *out = x.give();
         return;
       }
@@ -442,7 +442,7 @@ HRESULT DAOIndexes::Append(IDispatch* Object) {
     if (s.appended) fail(err::already_in_collection);
     if (s.fields.empty()) fail(3264);
     for (auto& y : owner_->indexes) {
-      if (y.get() == x || dao::same_name(y->state()->name, s.name)) fail(3284);  // "Index already exists."
+      if (y.get() == x || jet::same_name(y->state()->name, s.name)) fail(3284);  // "Index already exists."
       if (s.primary && y->state()->primary) fail(3283);                          // "Primary key already exists."
     }
     if (owner_->appended) {
@@ -467,7 +467,7 @@ HRESULT DAOIndexes::Delete(BSTR Name) {
     db_->live();
     std::wstring name(oa_bstr_view(Name));
     auto it = std::find_if(owner_->indexes.begin(), owner_->indexes.end(),
-                           [&](auto& x) { return dao::same_name(x->state()->name, name); });
+                           [&](auto& x) { return jet::same_name(x->state()->name, name); });
     if (it == owner_->indexes.end()) fail(err::item_not_found);
     if (owner_->appended) {
       dao::storage& store = db_->live();
@@ -569,7 +569,7 @@ HRESULT DAOIndexFields::get_Item(VARIANT Item, VARIANT* out) {
     } else {
       std::wstring name = dao::arg_text(Item);
       for (auto& f : state_->fields)
-        if (dao::same_name(f->state()->spec.name, name)) hit = f.get();
+        if (jet::same_name(f->state()->spec.name, name)) hit = f.get();
       if (!hit) fail(err::item_not_found);
     }
     hit->AddRef();
@@ -584,7 +584,7 @@ HRESULT DAOIndexFields::Append(IDispatch* Object) {
     _DAOField* f = as<_DAOField>(Object, IID__DAOField);
     if (state_->appended) fail(err::invalid_operation);
     for (auto& g : state_->fields)
-      if (g.get() == f || dao::same_name(g->state()->spec.name, f->state()->spec.name)) fail(3191);
+      if (g.get() == f || jet::same_name(g->state()->spec.name, f->state()->spec.name)) fail(3191);
     state_->fields.push_back(ref<_DAOField>::share(f));
   });
 }
@@ -649,7 +649,7 @@ HRESULT DAOProperties::get_Item(VARIANT Item, DAOProperty** out) {
     if (i < 0) {
       std::wstring name = dao::arg_text(Item);
       for (size_t k = 0; k < all.size(); ++k)
-        if (dao::same_name(all[k].first, name)) i = static_cast<int32_t>(k);
+        if (jet::same_name(all[k].first, name)) i = static_cast<int32_t>(k);
       if (i < 0) {
         missing = true;
         return;

@@ -8,6 +8,8 @@
 
 #include <map>
 
+#include "platform/jet/database.h"
+#include "platform/jet/test_scratch.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/safearray.h"
 #include "platform/oleaut/variant.h"
@@ -201,6 +203,36 @@ TEST_F(DaoObjects, FailuresReplaceErrorsAndSuccessLeavesThem) {
   EXPECT_EQ(errs->get_Item(i4(1), &e), dao::hresult_of(3265));
   errs->Release();
   tds->Release();
+}
+
+// Names beyond ASCII compare as the engine compares them, whatever the process locale: DAO refuses a second
+// field 'éTÉ' beside 'Été' (3191) just as the engine refuses a table made with both.
+TEST_F(DaoObjects, FieldNamesThatDifferOnlyInCaseAreOneNameBeyondAsciiToo) {
+  _DAOTableDef* t = nullptr;
+  arg name(text(L"Accents"));
+  ASSERT_EQ(db->CreateTableDef(name, i4(0), empty(), empty(), &t), S_OK);
+  auto tdef = ref<_DAOTableDef>::adopt(t);
+  DAOFields* fs = nullptr;
+  ASSERT_EQ(t->get_Fields(&fs), S_OK);
+  auto fields = ref<DAOFields>::adopt(fs);
+  auto first = field(t, L"\u00c9t\u00e9", dbText, 10);
+  auto second = field(t, L"\u00e9T\u00c9", dbText, 10);
+  auto cyrillic = field(t, L"\u0416", dbText, 10);
+  auto other = field(t, L"\u0436", dbText, 10);
+  ASSERT_EQ(fs->Append(first.get()), S_OK);
+  EXPECT_EQ(fs->Append(second.get()), dao::hresult_of(3191));
+  ASSERT_EQ(fs->Append(cyrillic.get()), S_OK);
+  EXPECT_EQ(fs->Append(other.get()), dao::hresult_of(3191));
+
+  jet::scratch_folder dir;
+  auto file = jet::database::create(dir.file("a.mdb"));
+  EXPECT_EQ(jet::error_of([&] {
+              file->add_table(L"Accents", {{.name = L"\u00c9t\u00e9", .type = jet::column_type::text, .size = 10},
+                                           {.name = L"\u00e9T\u00c9", .type = jet::column_type::text, .size = 10}},
+                              {});
+            }),
+            3191);
+  file->abandon();
 }
 
 TEST_F(DaoObjects, TableCreationReadsBack) {

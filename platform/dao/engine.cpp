@@ -32,7 +32,7 @@ std::wstring password_of(const std::wstring& connect) {
     size_t end = connect.find(L';', start);
     if (end == std::wstring::npos) end = connect.size();
     std::wstring part = connect.substr(start, end - start);
-    if (part.size() >= 4 && dao::same_name(part.substr(0, 4), L"pwd=")) return part.substr(4);
+    if (part.size() >= 4 && jet::same_name(part.substr(0, 4), L"pwd=")) return part.substr(4);
     start = end + 1;
   }
   return std::wstring();

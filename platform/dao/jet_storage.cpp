@@ -237,7 +237,7 @@ class file_storage : public storage {
     tables_.reset();
     db_->delete_table(added(name) ? name : stored_name(name));
     for (size_t i = 0; i < added_.size(); ++i)
-      if (same_name(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
+      if (jet::same_name(added_[i].schema.name, name)) added_.erase(added_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 
   void prepare_append(const std::wstring& name) override {
@@ -300,7 +300,7 @@ class file_storage : public storage {
     if (created_) not_supported(L"Indexes are deleted from tables of a database once it has been written and opened again.");
     db_->delete_index(name, index);
     if (session_table* t = added(name))
-      std::erase_if(t->schema.indexes, [&](const index_spec& x) { return same_name(x.name, index); });
+      std::erase_if(t->schema.indexes, [&](const index_spec& x) { return jet::same_name(x.name, index); });
   }
 
   void add_relation(const relation_spec& r) override {
@@ -338,7 +338,7 @@ class file_storage : public storage {
   std::optional<appending_target> appending_;
   // Rows come one table at a time: the table's handle and column order are found once, not per row.
   const appending_target& target_for(const std::wstring& name, size_t count) {
-    if (!appending_ || !same_name(appending_->name, name)) {
+    if (!appending_ || !jet::same_name(appending_->name, name)) {
       const session_table* t = added(name);
       appending_target target;
       target.name = name;
@@ -357,7 +357,7 @@ class file_storage : public storage {
   std::optional<std::vector<catalog_entry>> tables_;
   const session_table* added(const std::wstring& name) const {
     for (const auto& t : added_)
-      if (same_name(t.schema.name, name)) return &t;
+      if (jet::same_name(t.schema.name, name)) return &t;
     return nullptr;
   }
   session_table* added(const std::wstring& name) {
@@ -368,7 +368,7 @@ class file_storage : public storage {
   std::wstring stored_name(const std::wstring& name) const {
     if (!created_)
       for (const jet::catalog_object& o : db_->objects())
-        if (o.kind != jet::object_kind::query && same_name(o.name, name)) return o.name;
+        if (o.kind != jet::object_kind::query && jet::same_name(o.name, name)) return o.name;
     fail(err::input_table_not_found, name);
   }
   jet::table_def stored(const std::wstring& name) const { return reader().table(stored_name(name)); }

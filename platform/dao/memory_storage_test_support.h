@@ -38,7 +38,7 @@ class memory_storage : public storage {
   std::vector<dao::query_entry> queries() override { return queries_; }
   table& find(const std::wstring& name) {
     for (auto& t : tables_)
-      if (dao::same_name(t.schema.name, name)) return t;
+      if (jet::same_name(t.schema.name, name)) return t;
     dao::fail(dao::err::input_table_not_found, name);
   }
   dao::table_schema describe(const std::wstring& name) override { return find(name).schema; }
@@ -46,12 +46,12 @@ class memory_storage : public storage {
   std::vector<dao::row> read_rows(const std::wstring& name) override { return find(name).rows; }
   void create_table(const dao::table_schema& s) override {
     for (auto& t : tables_)
-      if (dao::same_name(t.schema.name, s.name)) dao::fail(3010);
+      if (jet::same_name(t.schema.name, s.name)) dao::fail(3010);
     tables_.push_back({s, {}, 0, 1});
   }
   void delete_table(const std::wstring& name) override {
     for (size_t i = 0; i < tables_.size(); ++i)
-      if (dao::same_name(tables_[i].schema.name, name)) tables_.erase(tables_.begin() + static_cast<long>(i));
+      if (jet::same_name(tables_[i].schema.name, name)) tables_.erase(tables_.begin() + static_cast<long>(i));
   }
   void append_row(const std::wstring& name, const dao::row& values) override {
     table& t = find(name);
@@ -64,7 +64,7 @@ class memory_storage : public storage {
         bool same = true;
         for (const auto& col : x.columns)
           for (size_t i = 0; i < r.size(); ++i)
-            if (dao::same_name(t.schema.columns[i].name, col) && !(r[i] == other[i])) same = false;
+            if (jet::same_name(t.schema.columns[i].name, col) && !(r[i] == other[i])) same = false;
         if (same) dao::fail(dao::err::duplicate_key);
       }
     }
@@ -72,7 +72,7 @@ class memory_storage : public storage {
   }
   void add_index(const std::wstring& name, const dao::index_spec& x) override { find(name).schema.indexes.push_back(x); }
   void delete_index(const std::wstring& name, const std::wstring& index) override {
-    std::erase_if(find(name).schema.indexes, [&](const dao::index_spec& x) { return dao::same_name(x.name, index); });
+    std::erase_if(find(name).schema.indexes, [&](const dao::index_spec& x) { return jet::same_name(x.name, index); });
   }
   void add_relation(const dao::relation_spec& r) override { relations_.push_back(r); }
   void flush() override {}

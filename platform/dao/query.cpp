@@ -57,7 +57,7 @@ HRESULT DAOQueryDefs::get_Item(VARIANT Item, _DAOQueryDef** out) {
     if (Item.vt == VT_BSTR) {
       std::wstring name(oa_bstr_view(Item.bstrVal));
       for (const auto& q : all)
-        if (dao::same_name(q.name, name)) hit = &q;
+        if (jet::same_name(q.name, name)) hit = &q;
     } else {
       int32_t i = dao::arg_int(Item, -1);
       if (i >= 0 && static_cast<size_t>(i) < all.size()) hit = &all[static_cast<size_t>(i)];
@@ -142,7 +142,7 @@ size_t item_column(dao::cursor& c, const VARIANT& item) {
     size_t hint = c.next_column < c.columns.size() ? c.next_column : 0;
     for (size_t k = 0; k < c.columns.size(); ++k) {
       size_t i = (hint + k) % c.columns.size();
-      if (dao::same_name(c.columns[i].name, name)) {
+      if (jet::same_name(c.columns[i].name, name)) {
         c.next_column = i + 1;
         return i;
       }

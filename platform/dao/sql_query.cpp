@@ -237,9 +237,7 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
       }
       typed[static_cast<size_t>(i)] = true;
     }
-    std::wstring folded = c.name;
-    for (wchar_t& ch : folded) ch = static_cast<wchar_t>(std::towlower(ch));
-    repeated = repeated || !names.insert(folded).second;
+    repeated = repeated || !names.insert(jet::folded_name(c.name)).second;
     sources.push_back(src);
     out.columns.push_back(c);
   }
@@ -252,7 +250,7 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
   if (!rw.single_table.empty()) {
     std::wstring table = e.tables().table_name(sys_wide_to_utf8(rw.single_table));
     bool all_from_it = !table.empty() && shown > 0;
-    for (const auto& src : sources) all_from_it = all_from_it && src && same_name(src->table, table);
+    for (const auto& src : sources) all_from_it = all_from_it && src && jet::same_name(src->table, table);
     if (all_from_it) {
       out.table = table;
       for (const auto& src : sources) out.table_columns.push_back(src->position);

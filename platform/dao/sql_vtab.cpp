@@ -173,7 +173,7 @@ int disconnect(sqlite3_vtab* vt) {
 
 size_t column_position(const table_schema& s, const std::wstring& name) {
   for (size_t i = 0; i < s.columns.size(); ++i)
-    if (same_name(s.columns[i].name, name)) return i;
+    if (jet::same_name(s.columns[i].name, name)) return i;
   return s.columns.size();
 }
 
@@ -324,7 +324,7 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
   std::string key = fold_ascii(sys_wide_to_utf8(name));
   if (c.by_name.count(key) || c.views.count(key)) return false;  // declared already: still missing is an error
   for (const catalog_entry& e : c.store.tables()) {
-    if (!same_name(e.name, name)) continue;
+    if (!jet::same_name(e.name, name)) continue;
     auto t = std::make_unique<declared_table>();
     t->name = e.name;
     t->schema = c.store.describe(e.name);
@@ -342,7 +342,7 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
     return true;
   }
   for (const query_entry& q : c.store.queries()) {
-    if (!same_name(q.name, name)) continue;
+    if (!jet::same_name(q.name, name)) continue;
     if (!q.has_sql) fail(err::operation_not_supported);
     c.views[key] = true;
     std::string ddl = "CREATE TEMP VIEW " + quoted(name) + " AS " + rewrite_view(q.sql);

@@ -110,8 +110,6 @@ std::wstring arg_text(const VARIANT& v);
 int32_t arg_int(const VARIANT& v, int32_t fallback);
 bool arg_bool(const VARIANT& v, bool fallback);
 bool is_missing(const VARIANT& v);
-// Case-insensitive comparison of object names.
-bool same_name(std::wstring_view a, std::wstring_view b);
 
 // BSTR out-parameter from a text (3001-class failure when memory runs out).
 BSTR make_bstr(const std::wstring& text);

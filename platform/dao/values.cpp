@@ -80,13 +80,6 @@ std::shared_ptr<field_state> stored_field(const column_spec& c) {
 }
 
 // Rows name their columns for every value: equal characters need no case folding.
-bool same_name(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
-}
-
 BSTR make_bstr(const std::wstring& text) {
   BSTR b = oa_alloc_bstr(text);
   if (!b) throw std::bad_alloc();

@@ -23,13 +23,6 @@ namespace jet {
 
 namespace {
 
-bool same(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
-  return true;
-}
-
 uint8_t cascade_byte(bool on) { return on ? 1 : 0; }
 
 }  // namespace
@@ -39,9 +32,9 @@ void existing_file::add_relationship(const relationship_spec& r) {
   const format& f = fmt();
   check_name(f, r.name);
   for (const auto& e : reader_->objects())
-    if (e.parent_id == relationships_container_id && same(e.name, r.name)) throw_error(dao_error::object_exists, to_utf8(r.name));
+    if (e.parent_id == relationships_container_id && same_name(e.name, r.name)) throw_error(dao_error::object_exists, to_utf8(r.name));
   for (const auto& old : list_relationships(*reader_))
-    if (same(old.name, r.name)) throw_error(dao_error::object_exists, to_utf8(r.name));
+    if (same_name(old.name, r.name)) throw_error(dao_error::object_exists, to_utf8(r.name));
   const catalog_entry* many = reader_->find_table(r.table);
   const catalog_entry* one = reader_->find_table(r.referenced_table);
   if (!many || !one) throw_error(dao_error::field_not_found);
@@ -142,7 +135,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
     for (wchar_t c = L'C'; c <= L'Z' && back_name.empty(); ++c) {
       std::wstring candidate = std::wstring(L".r") + c;
       bool used = false;
-      for (const auto& li : one_def.logical_indexes) used = used || same(li.name, candidate);
+      for (const auto& li : one_def.logical_indexes) used = used || same_name(li.name, candidate);
       if (!used) back_name = candidate;
     }
     if (back_name.empty()) throw_error(dao_error::too_many_indexes, to_utf8(one_name));

@@ -21,11 +21,17 @@ wchar_t fold(wchar_t c) {
 
 }  // namespace
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
+bool same_name(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (fold(a[i]) != fold(b[i])) return false;
   return true;
+}
+
+std::wstring folded_name(std::wstring_view name) {
+  std::wstring out(name);
+  for (wchar_t& c : out) c = fold(c);
+  return out;
 }
 
 const column_def* table_def::find_column(const std::wstring& name) const {

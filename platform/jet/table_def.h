@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/jet/types.h"
@@ -18,7 +19,10 @@ namespace jet {
 
 // Object and field names compare without regard to case, as Access compares them. The folding is
 // fixed (Latin, Greek and Cyrillic letters), never taken from the process locale.
-bool same_name(const std::wstring& a, const std::wstring& b);
+// Every layer that compares Access names (DAO, the access adapter) uses these.
+bool same_name(std::wstring_view a, std::wstring_view b);
+// The name folded: two names are the same name when their folded forms are equal (for sets and maps).
+std::wstring folded_name(std::wstring_view name);
 
 struct column_def {
   std::wstring name{};
