@@ -311,6 +311,16 @@ sqlite3_module make_module() {
 }
 const sqlite3_module table_module = make_module();
 
+// Runs a statement that declares a table or view; SQLite's refusal is one the caller cannot mend.
+void declare(sqlite3* db, const std::string& ddl) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::wstring text = sys_utf8_to_wide(message ? message : "");
+    sqlite3_free(message);
+    throw error(err::operation_not_supported, text, true);
+  }
+}
+
 }  // namespace
 
 evaluator_tables::evaluator_tables(sqlite3* db, storage& s) : catalog_(std::make_unique<object_catalog>(db, s)) {
@@ -333,12 +343,7 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
     c.by_name[key] = c.tables.size() - 1;
     std::string ddl = "CREATE VIRTUAL TABLE temp." + quoted(name) + " USING access_table(" +
                       std::to_string(c.tables.size() - 1) + ")";
-    char* message = nullptr;
-    if (sqlite3_exec(c.db, ddl.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      std::wstring text = sys_utf8_to_wide(message ? message : "");
-      sqlite3_free(message);
-      throw error(err::operation_not_supported, text, true);
-    }
+    declare(c.db, ddl);
     return true;
   }
   for (const query_entry& q : c.store.queries()) {
@@ -346,12 +351,7 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
     if (!q.has_sql) fail(err::operation_not_supported);
     c.views[key] = true;
     std::string ddl = "CREATE TEMP VIEW " + quoted(name) + " AS " + rewrite_view(q.sql);
-    char* message = nullptr;
-    if (sqlite3_exec(c.db, ddl.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      std::wstring text = sys_utf8_to_wide(message ? message : "");
-      sqlite3_free(message);
-      throw error(err::operation_not_supported, text, true);
-    }
+    declare(c.db, ddl);
     return true;
   }
   return false;
