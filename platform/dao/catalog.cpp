@@ -118,7 +118,7 @@ HRESULT DAOTableDefs::Append(IDispatch* Object) {
     dao::tabledef_state& t = *def->state();
     if (t.appended) fail(err::already_in_collection);
     if (s.read_only()) fail(err::read_only);
-    if (t.fields.empty()) fail(3264);  // "No field defined--cannot append TableDef or Index."
+    if (t.fields.empty()) fail(err::no_fields);
     s.create_table(schema_of(t));
     t.appended = true;
     t.loaded = false;
@@ -254,7 +254,7 @@ HRESULT DAOFields::Append(IDispatch* Object) {
     const std::wstring& name = f->state()->spec.name;
     for (auto& g : fields_) {
       if (g.get() == f) fail(err::already_in_collection);
-      if (jet::same_name(g->state()->spec.name, name)) fail(3191);  // "Cannot define field more than once."
+      if (jet::same_name(g->state()->spec.name, name)) fail(err::duplicate_field);
     }
     fields_.push_back(ref<_DAOField>::share(f));
     if (owner_) owner_->fields.push_back(ref<_DAOField>::share(f));
@@ -440,10 +440,10 @@ HRESULT DAOIndexes::Append(IDispatch* Object) {
     _DAOIndex* x = as<_DAOIndex>(Object, IID__DAOIndex);
     dao::index_state& s = *x->state();
     if (s.appended) fail(err::already_in_collection);
-    if (s.fields.empty()) fail(3264);
+    if (s.fields.empty()) fail(err::no_fields);
     for (auto& y : owner_->indexes) {
-      if (y.get() == x || jet::same_name(y->state()->name, s.name)) fail(3284);  // "Index already exists."
-      if (s.primary && y->state()->primary) fail(3283);                          // "Primary key already exists."
+      if (y.get() == x || jet::same_name(y->state()->name, s.name)) fail(err::index_exists);
+      if (s.primary && y->state()->primary) fail(err::primary_key_exists);
     }
     if (owner_->appended) {
       // A stored table: the index is built over its rows now; a refusal leaves the table as it was.
@@ -584,7 +584,7 @@ HRESULT DAOIndexFields::Append(IDispatch* Object) {
     _DAOField* f = as<_DAOField>(Object, IID__DAOField);
     if (state_->appended) fail(err::invalid_operation);
     for (auto& g : state_->fields)
-      if (g.get() == f || jet::same_name(g->state()->spec.name, f->state()->spec.name)) fail(3191);
+      if (g.get() == f || jet::same_name(g->state()->spec.name, f->state()->spec.name)) fail(err::duplicate_field);
     state_->fields.push_back(ref<_DAOField>::share(f));
   });
 }

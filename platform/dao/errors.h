@@ -1,4 +1,4 @@
-// DAO error numbers and texts, the error the DAO layer raises internally, and the Errors list content.
+// DAO error numbers and texts (the engine's table), the error the DAO layer raises internally, and the Errors list content.
 //
 // Every failing DAO call reports one error: its number n travels as the HRESULT 0x800A0000 + n, and the
 // engine's Errors collection is replaced by a list holding that one error (number, description, source).
@@ -13,48 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/error.h"
+
 namespace dao {
 
-// Numbers of the errors the DAO layer raises itself (the storage engine raises its own, same numbering).
-namespace err {
-inline constexpr int invalid_argument = 3001;
-inline constexpr int update_without_addnew = 3020;
-inline constexpr int no_current_record = 3021;
-inline constexpr int duplicate_key = 3022;
-inline constexpr int file_not_found = 3024;
-inline constexpr int read_only = 3027;
-inline constexpr int not_valid_path = 3044;
-inline constexpr int too_few_parameters = 3061;
-inline constexpr int syntax_in_expression = 3075;
-inline constexpr int ambiguous_field = 3079;
-inline constexpr int undefined_function = 3085;
-inline constexpr int not_in_aggregate = 3122;
-inline constexpr int type_mismatch_in_criteria = 3464;
-inline constexpr int overflow = 6;
-inline constexpr int division_by_zero = 11;
-inline constexpr int invalid_use_of_null = 94;
-inline constexpr int input_table_not_found = 3078;
-inline constexpr int syntax_expected_select = 3129;
-inline constexpr int syntax_from = 3131;
-inline constexpr int syntax_select = 3141;
-inline constexpr int characters_after_end = 3142;
-inline constexpr int field_too_small = 3163;
-inline constexpr int operation_not_supported = 3251;
-inline constexpr int item_not_found = 3265;
-inline constexpr int property_not_found = 3270;
-inline constexpr int required_null = 3314;
-inline constexpr int unrecognized_format = 3343;
-inline constexpr int numeric_overflow = 3349;
-inline constexpr int relation_without_fields = 3366;
-inline constexpr int already_in_collection = 3367;
-inline constexpr int object_invalid = 3420;
-inline constexpr int conversion_error = 3421;
-inline constexpr int invalid_operation = 3219;
-inline constexpr int type_mismatch = 13;          // DAO's "Type mismatch." for a wrong argument kind
-inline constexpr int invalid_procedure_call = 5;  // "Invalid procedure call or argument." (null pointers)
-inline constexpr int no_such_interface = 430;     // "Class does not support Automation or does not support
-                                                  //  expected interface."
-}  // namespace err
+// The numbers of DAO errors, named: the engine's table (platform/jet/error.h) holds them and their texts.
+namespace err = jet::dao_error;
 
 // The HRESULT of DAO error n.
 constexpr int32_t hresult_of(int number) { return static_cast<int32_t>(0x800A0000u + static_cast<uint32_t>(number)); }

@@ -17,6 +17,13 @@ TEST(DaoErrors, TextsNameTheObject) {
   EXPECT_EQ(error_text(err::required_null, L"id").substr(0, 40), L"The field 'id' cannot contain a Null val");
   EXPECT_EQ(error_text(err::item_not_found), L"Item not found in this collection.");
   EXPECT_NE(error_text(4242).find(L"4242"), std::wstring::npos);
+  // One table for the engine and DAO: numbers DAO raises itself for catalogue objects read as the engine
+  // words them (they had no text of their own before), names beyond ASCII included.
+  EXPECT_EQ(error_text(err::no_fields), L"No field defined--cannot append TableDef or Index.");
+  EXPECT_EQ(error_text(err::duplicate_field), L"Cannot define field more than once.");
+  EXPECT_EQ(error_text(err::zero_length, L"\u00c9t\u00e9"), L"Field '\u00c9t\u00e9' cannot be a zero-length string.");
+  EXPECT_EQ(error_text(err::aggregate_not_allowed),
+            L"You tried to use an aggregate function in a place where it is not allowed.");
 }
 
 TEST(DaoErrors, FailingCallReplacesTheListAndSuccessLeavesIt) {

@@ -50,10 +50,9 @@ error evaluator_error(const std::string& message, const std::wstring& statement)
   if (message.find("syntax error") != std::string::npos) return error(err::syntax_select);
   if (message.find("misuse of aggregate") != std::string::npos ||
       message.find("aggregate functions are not allowed") != std::string::npos)
-    return error(3096, L"You tried to use an aggregate function in a place where it is not allowed.", true);
+    return error(err::aggregate_not_allowed);
   if (message.find("SELECTs to the left and right of UNION") != std::string::npos)
-    return error(3307, L"The number of columns in the two selected tables or queries of a union query do not match.",
-                 true);
+    return error(err::union_column_mismatch);
   return error(err::operation_not_supported, sys_utf8_to_wide(message), true);
 }
 

@@ -53,7 +53,7 @@ column_type column_type_of(short t) {
     case dbDecimal: case dbNumeric: return column_type::decimal;
     case dbBigInt: return column_type::big_integer;
   }
-  fail(3259);  // "Invalid field data type."
+  fail(err::invalid_field_type);
 }
 
 int32_t reported_size(const column_spec& c) {

@@ -7,7 +7,7 @@
 
 namespace jet {
 
-std::string error_text(int n, const std::string& name) {
+std::optional<std::string> known_error_text(int n, const std::string& name) {
   switch (n) {
     case dao_error::invalid_argument: return "Invalid argument.";
     case dao_error::duplicate_key:
@@ -67,7 +67,51 @@ std::string error_text(int n, const std::string& name) {
     case dao_error::corrupt:
       return "Cannot open database '" + name + "'. It may not be a database that your application recognizes, "
              "or the file may be corrupt.";
+    case dao_error::invalid_procedure_call: return "Invalid procedure call or argument.";
+    case dao_error::type_mismatch: return "Type mismatch.";
+    case dao_error::no_such_interface:
+      return "Class does not support Automation or does not support expected interface.";
+    case dao_error::update_without_addnew: return "Update or CancelUpdate without AddNew or Edit.";
+    case dao_error::no_current_record: return "No current record.";
+    case dao_error::read_only: return "Cannot update. Database or object is read-only.";
+    case dao_error::too_few_parameters: return "Too few parameters. Expected " + name + ".";
+    case dao_error::syntax_in_expression: return "Syntax error (missing operator) in query expression '" + name + "'.";
+    case dao_error::ambiguous_field:
+      return "The specified field '" + name + "' could refer to more than one table listed in the FROM clause "
+             "of your SQL statement.";
+    case dao_error::undefined_function: return "Undefined function '" + name + "' in expression.";
+    case dao_error::aggregate_not_allowed:
+      return "You tried to use an aggregate function in a place where it is not allowed.";
+    case dao_error::not_in_aggregate:
+      return "You tried to execute a query that does not include the specified expression '" + name +
+             "' as part of an aggregate function.";
+    case dao_error::type_mismatch_in_criteria: return "Data type mismatch in criteria expression.";
+    case dao_error::overflow: return "Overflow.";
+    case dao_error::division_by_zero: return "Division by zero.";
+    case dao_error::invalid_use_of_null: return "Invalid use of Null.";
+    case dao_error::input_table_not_found:
+      return "The Microsoft Jet database engine cannot find the input table or query '" + name +
+             "'. Make sure it exists and that its name is spelled correctly.";
+    case dao_error::syntax_expected_select:
+      return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.";
+    case dao_error::syntax_from: return "Syntax error in FROM clause.";
+    case dao_error::syntax_select:
+      return "The SELECT statement includes a reserved word or an argument name that is misspelled or "
+             "missing, or the punctuation is incorrect.";
+    case dao_error::characters_after_end: return "Characters found after end of SQL statement.";
+    case dao_error::invalid_operation: return "Invalid operation.";
+    case dao_error::property_not_found: return "Property not found.";
+    case dao_error::union_column_mismatch:
+      return "The number of columns in the two selected tables or queries of a union query do not match.";
+    case dao_error::relation_without_fields: return "Cannot append a relation with no fields defined.";
+    case dao_error::already_in_collection:
+      return "Cannot append. An object with that name already exists in the collection.";
   }
+  return std::nullopt;
+}
+
+std::string error_text(int n, const std::string& name) {
+  if (auto text = known_error_text(n, name)) return *text;
   return "Error " + std::to_string(n) + (name.empty() ? std::string() : ": " + name);
 }
 

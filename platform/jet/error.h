@@ -1,10 +1,12 @@
-// The engine's exception: a DAO error number with its text.
+// The engine's exception: a DAO error number with its text; and the one table of DAO error numbers and texts,
+// which the DAO layer above uses for its own errors too.
 //
 // Every refusal of the engine (a duplicate key, a missing required value, a limit of the format, a
 // damaged file, a failed write) is a `jet::error` carrying the number DAO reports for the same
 // situation, so the DAO layer above can pass it on unchanged.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +51,36 @@ inline constexpr int numeric_overflow = 3349;
 inline constexpr int conversion_error = 3421;
 inline constexpr int object_invalid = 3420;             // "Object invalid or no longer set."
 inline constexpr int corrupt = 3049;                    // "Cannot open database ... may not be a database ..."
+// The DAO layer's own (objects, recordsets, queries).
+inline constexpr int operation_not_supported = not_supported;
+inline constexpr int item_not_found = field_not_found;
+inline constexpr int update_without_addnew = 3020;
+inline constexpr int no_current_record = 3021;
+inline constexpr int read_only = 3027;
+inline constexpr int too_few_parameters = 3061;
+inline constexpr int syntax_in_expression = 3075;
+inline constexpr int input_table_not_found = 3078;
+inline constexpr int ambiguous_field = 3079;
+inline constexpr int undefined_function = 3085;
+inline constexpr int aggregate_not_allowed = 3096;
+inline constexpr int not_in_aggregate = 3122;
+inline constexpr int syntax_expected_select = 3129;
+inline constexpr int syntax_from = 3131;
+inline constexpr int syntax_select = 3141;
+inline constexpr int characters_after_end = 3142;
+inline constexpr int invalid_operation = 3219;
+inline constexpr int property_not_found = 3270;
+inline constexpr int union_column_mismatch = 3307;
+inline constexpr int relation_without_fields = 3366;
+inline constexpr int already_in_collection = 3367;
+inline constexpr int type_mismatch_in_criteria = 3464;
+inline constexpr int invalid_procedure_call = 5;  // "Invalid procedure call or argument." (null pointers)
+inline constexpr int overflow = 6;
+inline constexpr int division_by_zero = 11;
+inline constexpr int type_mismatch = 13;          // DAO's "Type mismatch." for a wrong argument kind
+inline constexpr int invalid_use_of_null = 94;
+inline constexpr int no_such_interface = 430;     // "Class does not support Automation or does not support
+                                                  //  expected interface."
 }  // namespace dao_error
 
 class error : public std::runtime_error {
@@ -62,7 +94,10 @@ class error : public std::runtime_error {
 
 // Error texts as DAO words them; `name` fills the placeholder where the text names an object.
 [[noreturn]] void throw_error(int dao_number, const std::string& name = std::string());
+// Numbers the table has no text for give "Error <n>: <name>".
 std::string error_text(int dao_number, const std::string& name = std::string());
+// The table's text, or nothing for a number it has no text for.
+std::optional<std::string> known_error_text(int dao_number, const std::string& name = std::string());
 
 // A corrupt-file error naming what is wrong ("... (page 12: bad TDEF)").
 [[noreturn]] void throw_corrupt(const std::string& detail);
