@@ -79,14 +79,23 @@ struct DaoObjects : ::testing::Test {
   }
 
   // Creates table t(id Long autonumber PK, name Text(5) required, note Memo, flag Boolean, amount Double).
-  void make_table(const wchar_t* table_name = L"t") {
+  // A new table definition and its Fields collection.
+  void new_tabledef(const wchar_t* table_name, ref<_DAOTableDef>& tdef, ref<DAOFields>& fields) {
     _DAOTableDef* t = nullptr;
     arg name(text(table_name));
     ASSERT_EQ(db->CreateTableDef(name, i4(0), empty(), empty(), &t), S_OK);
-    auto tdef = ref<_DAOTableDef>::adopt(t);
+    tdef = ref<_DAOTableDef>::adopt(t);
     DAOFields* fs = nullptr;
     ASSERT_EQ(t->get_Fields(&fs), S_OK);
-    auto fields = ref<DAOFields>::adopt(fs);
+    fields = ref<DAOFields>::adopt(fs);
+  }
+
+  void make_table(const wchar_t* table_name = L"t") {
+    ref<_DAOTableDef> tdef;
+    ref<DAOFields> fields;
+    ASSERT_NO_FATAL_FAILURE(new_tabledef(table_name, tdef, fields));
+    _DAOTableDef* t = tdef.get();
+    DAOFields* fs = fields.get();
     auto id = field(t, L"id", dbLong, 4);
     ASSERT_EQ(id->put_Attributes(dbAutoIncrField), S_OK);
     auto nm = field(t, L"name", dbText, 5);
@@ -208,13 +217,11 @@ TEST_F(DaoObjects, FailuresReplaceErrorsAndSuccessLeavesThem) {
 // Names beyond ASCII compare as the engine compares them, whatever the process locale: DAO refuses a second
 // field 'éTÉ' beside 'Été' (3191) just as the engine refuses a table made with both.
 TEST_F(DaoObjects, FieldNamesThatDifferOnlyInCaseAreOneNameBeyondAsciiToo) {
-  _DAOTableDef* t = nullptr;
-  arg name(text(L"Accents"));
-  ASSERT_EQ(db->CreateTableDef(name, i4(0), empty(), empty(), &t), S_OK);
-  auto tdef = ref<_DAOTableDef>::adopt(t);
-  DAOFields* fs = nullptr;
-  ASSERT_EQ(t->get_Fields(&fs), S_OK);
-  auto fields = ref<DAOFields>::adopt(fs);
+  ref<_DAOTableDef> tdef;
+  ref<DAOFields> fields;
+  ASSERT_NO_FATAL_FAILURE(new_tabledef(L"Accents", tdef, fields));
+  _DAOTableDef* t = tdef.get();
+  DAOFields* fs = fields.get();
   auto first = field(t, L"\u00c9t\u00e9", dbText, 10);
   auto second = field(t, L"\u00e9T\u00c9", dbText, 10);
   auto cyrillic = field(t, L"\u0416", dbText, 10);
