@@ -80,11 +80,13 @@ std::size_t sql_limited_query::store_to(sql_row_block& block, std::size_t max) {
     }
     if (f == sql_fetch::error) {
       ended_ = true;
+      // The rows of a block that broke arrived too: they count in the error's report.
+      rows_read_.fetch_add(block.size(), std::memory_order_relaxed);
       throw sql_exception(client_);
     }
     block.append(row);
-    rows_read_.fetch_add(1, std::memory_order_relaxed);
   }
+  rows_read_.fetch_add(block.size(), std::memory_order_relaxed);
   return block.size();
 }
 

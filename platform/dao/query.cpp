@@ -193,10 +193,12 @@ HRESULT DAORecordset::Update(int32_t UpdateType, VARIANT_BOOL Force) {
     if (!c.pending) fail(err::update_without_addnew);
     if (UpdateType != dbUpdateRegular) fail(err::invalid_argument);
     dao::row& r = *c.pending;
-    // The engine's rules, for fields never assigned too (a Yes/No left unassigned is No).
+    // The engine's rules, for fields never assigned too (a Yes/No left unassigned is No). An assigned value passed
+    // check_value at put_Collect, so only a Null or an empty text is left for a rule to refuse or change.
     const jet::format& f = *jet::format::for_generation(c.format);
     for (size_t i = 0; i < c.columns.size(); ++i) {
       const dao::column_spec& col = c.columns[i];
+      if (!r[i].is_null() && !(jet::is_text_type(col.type) && r[i].as_text().empty())) continue;
       const jet::column_def def = dao::engine_column(col, f);
       jet::check_value(f, def, r[i]);
       jet::check_rules(def, {.required = col.required && !col.autonumber, .allow_zero_length = col.allow_zero_length}, r[i]);

@@ -309,11 +309,22 @@ jet::value converted(const VARIANT& v, const column_spec& c) {
 
 }  // namespace
 
-jet::column_def engine_column(const column_spec& c, const jet::format& f) {
+namespace {
+
+// The column as the value rules see it: its type and size. A value's checks name no column, so the name (a copy
+// for every cell) is left out here.
+jet::column_def value_column(const column_spec& c, const jet::format& f) {
   jet::column_def d;
-  d.name = c.name;
   d.type = c.type;
   d.length = static_cast<uint16_t>(c.type == column_type::text ? c.size * f.text_bytes_per_char : c.size);
+  return d;
+}
+
+}  // namespace
+
+jet::column_def engine_column(const column_spec& c, const jet::format& f) {
+  jet::column_def d = value_column(c, f);
+  d.name = c.name;
   return d;
 }
 
@@ -321,7 +332,7 @@ jet::value to_column_value(const VARIANT& v, const column_spec& c, file_format f
   jet::value out = converted(v, c);
   const jet::format& f = *jet::format::for_generation(format);
   try {
-    jet::check_value(f, engine_column(c, f), out);
+    jet::check_value(f, value_column(c, f), out);
   } catch (const jet::error& e) {
     throw error(e.number(), sys_utf8_to_wide(e.what()), true);  // the engine's number and text, as DAO's error
   }
