@@ -9,9 +9,9 @@
 #include "TK/tk_errco.h"
 #include "TK/tk_log.h"
 #include "TK/tk_nocase.h"
-#include "platform/jet/table_def.h"
 #include "access/dao_rec.h"
 #include "access/dao_recs.h"
+#include "platform/dao/dao.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
 #include "platform/system/codepage.h"
@@ -393,7 +393,7 @@ dao_indexes_initializer::dao_indexes_initializer(_DAOTableDef* table, const dao_
       tk_trace_w(1, L"t_names_map::get_mapped_name(%s)", col.c_str());
       std::wstring dest = col;
       for (const auto& [from, to] : renamings_)
-        if (jet::same_name(from, col)) {
+        if (dao::same_name(from, col)) {
           dest = to;
           tk_trace_w(1, L"Got mapped name: %s", dest.c_str());
         }
@@ -462,7 +462,7 @@ bool dao_database::is_system_table(const std::wstring& name) {
   static const wchar_t* const internal[] = {L"MSysNavPaneGroups", L"MSysNavPaneGroupCategories",
                                             L"MSysNavPaneGroupToObjects"};
   for (const wchar_t* t : internal)
-    if (jet::same_name(name, t)) {
+    if (dao::same_name(name, t)) {
       tk_trace_w(2, L"%s is a system/internal tables", name.c_str());
       return true;
     }
@@ -518,7 +518,7 @@ void dao_database::init_fkeys() {
     std::wstring name = row[0]->to_wstring(), column = row[1]->to_wstring(), object = row[2]->to_wstring(),
                  referenced = row[3]->to_wstring(), referenced_column = row[4]->to_wstring();
     int32_t grbit = row[5]->is_empty() ? 0 : row[5]->to_long();
-    if (!pending.name.empty() && jet::same_name(name, pending.name)) {
+    if (!pending.name.empty() && dao::same_name(name, pending.name)) {
       tk_trace_w(2, L"'%s' is a multi-column FK", name.c_str());
       pending.fk.push_back(column);
       pending.pk.push_back(referenced_column);

@@ -5,9 +5,8 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "TK/tk_nocase.h"
-#include "platform/jet/table_def.h"
 #include "access/dao_engi.h"
-#include "platform/jet/value_codec.h"
+#include "platform/dao/dao.h"
 #include "platform/oleaut/variant.h"
 #include "platform/system/codepage.h"
 
@@ -301,7 +300,7 @@ void dao_recordset::resolve_items() {
     for (std::size_t i = 0; i < names.size() && position < 0; ++i)
       if (names[i] == column.name) position = static_cast<int>(i);
     for (std::size_t i = 0; i < names.size() && position < 0; ++i)
-      if (jet::same_name(names[i], column.name)) position = static_cast<int>(i);
+      if (dao::same_name(names[i], column.name)) position = static_cast<int>(i);
     items_.push_back(position >= 0 ? ole_variant(position) : ole_variant(column.name));
   }
 }
@@ -342,7 +341,7 @@ void dao_recordset::append_record(const udb_record& record) {
         // DAO's text names neither the field nor the value; the user needs both to widen the right column.
         if (e.code == tk_dao_code_offset + 3163 && column.vartype == VT_BSTR)
           e.message = "The value of column '" + tk_to_utf8(column.name) + "' is " +
-                      std::to_string(jet::utf16_length(field.to_wstring())) + " UTF-16 units long; its field holds " +
+                      std::to_string(dao::text_units(field.to_wstring())) + " UTF-16 units long; its field holds " +
                       std::to_string(column.size) + ". " + e.message;
         throw e;
       }

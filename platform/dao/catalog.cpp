@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/dao/state.h"
+#include "platform/jet/table_def.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
 
@@ -682,3 +683,9 @@ HRESULT DAOProperty::get_Value(VARIANT* out) {
     if (FAILED(VariantCopy(out, &value_))) throw std::bad_alloc();
   });
 }
+
+namespace dao {
+
+bool same_name(std::wstring_view a, std::wstring_view b) { return jet::same_name(a, b); }
+
+}  // namespace dao

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dao/object.h"
@@ -66,6 +67,12 @@ struct index_state;
 struct relation_state;
 struct cursor;
 using database_ptr = std::shared_ptr<database_state>;
+
+// Names of tables, fields, indexes and relationships compare as the engine compares them (case-blind beyond
+// ASCII), so that a caller finds by name what the engine would refuse as a duplicate.
+bool same_name(std::wstring_view a, std::wstring_view b);
+// A text's length as a Jet 4 or ACE text field counts it: UTF-16 units.
+size_t text_units(const std::wstring& s);
 }  // namespace dao
 
 class _DBEngine : public dao::object {

@@ -397,4 +397,6 @@ std::wstring default_text(const VARIANT& v) {
   return v.vt == VT_DATE ? L"#" + s + L"#" : s;
 }
 
+size_t text_units(const std::wstring& s) { return jet::utf16_length(s); }
+
 }  // namespace dao
