@@ -40,6 +40,21 @@ void register_collation(sqlite3* db, jet::sort_order_kind order) {
   auto* held = new jet::sort_order_kind(order);
   sqlite3_create_collation_v2(db, "access_text", SQLITE_UTF8, held, compare,
                               [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
+  auto* keyed = new jet::sort_order_kind(order);
+  sqlite3_create_function_v2(
+      db, "acc_sort_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, keyed,
+      [](sqlite3_context* c, int, sqlite3_value** v) {
+        if (sqlite3_value_type(v[0]) != SQLITE_TEXT) return sqlite3_result_value(c, v[0]);
+        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v[0]));
+        try {
+          jet::bytes key = key_of(*static_cast<jet::sort_order_kind*>(sqlite3_user_data(c)), text ? text : "",
+                                  sqlite3_value_bytes(v[0]));
+          sqlite3_result_blob(c, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+        } catch (const std::bad_alloc&) {
+          sqlite3_result_error_nomem(c);
+        }
+      },
+      nullptr, nullptr, [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
 }
 
 }  // namespace dao

@@ -9,7 +9,9 @@ struct sqlite3;
 
 namespace dao {
 
-// Registers `access_text` on the connection for the given sort order.
+// Registers `access_text` on the connection for the given sort order, and `acc_sort_key(x)`: a text's key under
+// it as a blob (blobs compare as the texts do under `access_text`, so grouping or sorting by the key computes
+// each value's key once instead of twice a comparison); any other value as it is.
 void register_collation(sqlite3* db, jet::sort_order_kind order);
 
 // The comparison itself (negative, zero, positive), on UTF-8 texts.

@@ -42,6 +42,8 @@ std::wstring text(arg v) {
   }
 }
 
+bool is_ascii_digit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
 std::wstring trimmed(const std::wstring& s) {
   size_t a = s.find_first_not_of(L" \t\r\n"), b = s.find_last_not_of(L" \t\r\n");
   return a == std::wstring::npos ? std::wstring() : s.substr(a, b - a + 1);
@@ -77,6 +79,50 @@ std::wstring fold(std::wstring s) {
   return s;
 }
 
+// A text IsNumeric takes for a number: blanks around, a sign, a $, thousands separators in the whole part, a
+// fraction, an exponent; or &H / &O digits.
+bool reads_as_number(std::wstring t) {
+  t = trimmed(t);
+  if (t.empty()) return false;
+  if (t.size() > 2 && t[0] == L'&' && (t[1] == L'H' || t[1] == L'h' || t[1] == L'O' || t[1] == L'o')) {
+    bool hex = t[1] == L'H' || t[1] == L'h';
+    for (size_t i = 2; i < t.size(); ++i)
+      if (hex ? !std::iswxdigit(t[i]) : (t[i] < L'0' || t[i] > L'7')) return false;
+    return true;
+  }
+  std::wstring plain;
+  size_t i = 0;
+  if (t[i] == L'+' || t[i] == L'-') plain += t[i++];
+  if (i < t.size() && t[i] == L'$') ++i;
+  if (plain.empty() && i < t.size() && (t[i] == L'+' || t[i] == L'-')) plain += t[i++];
+  bool digits = false, point = false;
+  for (; i < t.size(); ++i) {
+    wchar_t ch = t[i];
+    if (is_ascii_digit(ch)) {
+      digits = true;
+      plain += ch;
+    } else if (ch == L',' && !point && digits) {
+      continue;
+    } else if (ch == L'.' && !point) {
+      point = true;
+      plain += ch;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (i < t.size() && (t[i] == L'e' || t[i] == L'E' || t[i] == L'd' || t[i] == L'D')) {
+    plain += L'E';
+    ++i;
+    if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) plain += t[i++];
+    size_t start = i;
+    while (i < t.size() && is_ascii_digit(t[i])) plain += t[i++];
+    if (i == start) return false;
+  }
+  double d = 0;
+  return i == t.size() && oa_parse_double(plain, &d);
+}
+
 double number(arg v) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
@@ -88,8 +134,8 @@ double number(arg v) {
       if (oa_parse_double(t, &d)) return d;
       if (fold(t) == L"true") return -1;
       if (fold(t) == L"false") return 0;
-      DATE date = 0;
-      if (SUCCEEDED(VarDateFromStr(t, &date))) return date;
+      double date = 0;
+      if (access_date_from_text(t, &date)) return date;
       refuse(err::type_mismatch_in_criteria);
     }
   }
@@ -98,9 +144,9 @@ double number(arg v) {
 // A date argument: a date number, or a text read as a date.
 double date_of(arg v) {
   if (sqlite3_value_type(v) == SQLITE_TEXT) {
-    DATE d = 0;
+    double d = 0;
     std::wstring t = trimmed(text(v));
-    if (SUCCEEDED(VarDateFromStr(t, &d))) return d;
+    if (access_date_from_text(t, &d)) return d;
     if (oa_parse_double(t, &d)) return d;
     refuse(err::type_mismatch_in_criteria);
   }
@@ -151,9 +197,41 @@ void result(sqlite3_context* c, double d) { sqlite3_result_double(c, d); }
 void result_int(sqlite3_context* c, int64_t i) { sqlite3_result_int64(c, i); }
 void result_bool(sqlite3_context* c, bool b) { sqlite3_result_int(c, b ? -1 : 0); }
 
-bool truth(arg v) {
-  if (null(v)) return false;
-  return number(v) != 0;
+
+// ------------------------------------------------------------------------------------------ weeks
+
+// The first day of the week (1 Sunday .. 7 Saturday; 0, the system's, is Sunday) and the first week of the year
+// (1 the week of January 1, 2 the first with four days of the year, 3 the first whole week; 0 is 1).
+int first_day_of(arg v) {
+  int64_t d = null(v) ? 1 : whole(v);
+  if (d < 0 || d > 7) refuse(err::invalid_procedure_call);
+  return d == 0 ? 1 : static_cast<int>(d);
+}
+int first_week_of(arg v) {
+  int64_t w = null(v) ? 1 : whole(v);
+  if (w < 0 || w > 3) refuse(err::invalid_procedure_call);
+  return w == 0 ? 1 : static_cast<int>(w);
+}
+
+// The day's place in its week, 1 for the first day.
+int weekday_number(double d, int first_day) { return (parts(d).day_of_week + 1 - first_day + 7) % 7 + 1; }
+
+// The week of the year a day falls in; days before the first week of their year are in the last week of the year
+// before.
+int64_t week_of_year(double d, int first_day, int first_week) {
+  oa_date_parts p = parts(d);
+  double day = serial(p.year, p.month, p.day);
+  auto week_one = [&](int year) {
+    double jan1 = serial(year, 1, 1);
+    int w = weekday_number(jan1, first_day);
+    double start = jan1 - (w - 1);
+    if ((first_week == 2 && w > 4) || (first_week == 3 && w > 1)) start += 7;
+    return start;
+  };
+  double first = week_one(p.year);
+  if (day < first) first = week_one(p.year - 1);
+  double week_start = day - (weekday_number(day, first_day) - 1);
+  return static_cast<int64_t>((week_start - first) / 7) + 1;
 }
 
 // ------------------------------------------------------------------------------------------ Format
@@ -164,7 +242,11 @@ const wchar_t* const day_names[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesda
 
 std::wstring two(int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); }
 
-std::wstring format_date(double d, const std::wstring& f) {
+// A date to the nearest second, as Access shows one.
+double to_second(double d) { return std::round(d * 86400) / 86400; }
+
+std::wstring format_date(double d, const std::wstring& f, int first_day = 1, int first_week = 1) {
+  d = to_second(d);
   oa_date_parts p = parts(d);
   std::wstring out;
   bool after_hour = false;
@@ -184,6 +266,10 @@ std::wstring format_date(double d, const std::wstring& f) {
     if (c == L'y') {
       size_t n = run(L'y');
       out += n >= 3 ? std::to_wstring(p.year) : two(p.year % 100);
+      i += n;
+    } else if (c == L'w') {
+      size_t n = run(L'w');
+      out += std::to_wstring(n >= 2 ? week_of_year(d, first_day, first_week) : weekday_number(d, first_day));
       i += n;
     } else if (c == L'q') {
       out += std::to_wstring((p.month - 1) / 3 + 1);
@@ -299,8 +385,91 @@ std::wstring format_number(double v, std::wstring f) {
   return (negative && (scaled != 0) ? L"-" : L"") + before + body + after;
 }
 
-std::wstring format_value(arg v, const std::wstring& f) {
+// A date as Access shows it when it turns one into text: the day alone at midnight, the time alone on day zero.
+std::wstring general_date(double d) {
+  d = to_second(d);
+  double frac = d - std::trunc(d);
+  if (frac == 0) return format_date(d, L"m/d/yyyy");
+  if (std::trunc(d) == 0) return format_date(d, L"h:nn:ss AM/PM");
+  return format_date(d, L"m/d/yyyy h:nn:ss AM/PM");
+}
+
+// A format of text codes only: @ a character or a blank, & a character or nothing, < lower case, > upper case,
+// ! placeholders filled from the left; anything else is printed as written.
+bool text_format(const std::wstring& f) {
+  bool codes = false;
+  for (size_t i = 0; i < f.size(); ++i) {
+    wchar_t c = f[i];
+    if (c == L'\\') {
+      ++i;
+    } else if (c == L'"') {
+      size_t end = f.find(L'"', i + 1);
+      if (end == std::wstring::npos) return false;
+      i = end;
+    } else if (c == L'@' || c == L'&' || c == L'<' || c == L'>') {
+      codes = true;
+    } else if (std::iswalnum(c) || c == L'#' || c == L'%') {
+      return false;  // a code of dates or numbers
+    }
+  }
+  return codes;
+}
+
+std::wstring format_text(std::wstring s, const std::wstring& f) {
+  bool left = false;
+  std::vector<std::pair<wchar_t, std::wstring>> slots;  // placeholder (0 for none) and the literal text after it
+  for (size_t i = 0; i < f.size(); ++i) {
+    wchar_t c = f[i];
+    if (c == L'<') s = fold(s);
+    else if (c == L'>') for (wchar_t& ch : s) ch = upper_char(ch);
+    else if (c == L'!') left = true;
+  }
+  std::wstring lead;
+  for (size_t i = 0; i < f.size(); ++i) {
+    wchar_t c = f[i];
+    std::wstring literal;
+    if (c == L'<' || c == L'>' || c == L'!') continue;
+    if (c == L'@' || c == L'&') {
+      slots.push_back({c, L""});
+      continue;
+    }
+    if (c == L'\\' && i + 1 < f.size()) {
+      literal = f.substr(++i, 1);
+    } else if (c == L'"') {
+      size_t end = f.find(L'"', i + 1);
+      literal = f.substr(i + 1, end - i - 1);
+      i = end;
+    } else {
+      literal = std::wstring(1, c);
+    }
+    (slots.empty() ? lead : slots.back().second) += literal;
+  }
+  if (slots.empty()) return lead + s;
+  // Each placeholder takes one character; from the right unless ! says from the left. Characters beyond the
+  // placeholders go before them (from the right) or after them (from the left).
+  size_t n = slots.size();
+  std::vector<std::wstring> put(n);
+  if (left) {
+    for (size_t k = 0; k < n; ++k)
+      put[k] = k < s.size() ? std::wstring(1, s[k]) : (slots[k].first == L'@' ? L" " : L"");
+    std::wstring out = lead;
+    for (size_t k = 0; k < n; ++k) out += put[k] + slots[k].second;
+    return out + (s.size() > n ? s.substr(n) : L"");
+  }
+  size_t extra = s.size() > n ? s.size() - n : 0;
+  for (size_t k = 0; k < n; ++k) {
+    size_t from_right = n - 1 - k;  // placeholders after this one
+    put[k] = from_right < s.size() - extra ? std::wstring(1, s[s.size() - 1 - from_right])
+                                           : (slots[k].first == L'@' ? L" " : L"");
+  }
+  std::wstring out = lead + s.substr(0, extra);
+  for (size_t k = 0; k < n; ++k) out += put[k] + slots[k].second;
+  return out;
+}
+
+std::wstring format_value(arg v, const std::wstring& f, int first_day, int first_week) {
   std::wstring name = fold(f);
+  if (text_format(f)) return format_text(text(v), f);
   if (name.empty() || name == L"general number") return sqlite3_value_type(v) == SQLITE_TEXT ? text(v) : access_number_text(number(v));
   if (name == L"currency") return format_number(number(v), L"$#,##0.00;($#,##0.00)");
   if (name == L"fixed") return format_number(number(v), L"0.00");
@@ -318,13 +487,7 @@ std::wstring format_value(arg v, const std::wstring& f) {
   if (name == L"yes/no") return number(v) != 0 ? L"Yes" : L"No";
   if (name == L"true/false") return number(v) != 0 ? L"True" : L"False";
   if (name == L"on/off") return number(v) != 0 ? L"On" : L"Off";
-  if (name == L"general date") {
-    double d = date_of(v);
-    double frac = d - std::trunc(d);
-    if (frac == 0) return format_date(d, L"m/d/yyyy");
-    if (std::trunc(d) == 0) return format_date(d, L"h:nn:ss AM/PM");
-    return format_date(d, L"m/d/yyyy h:nn:ss AM/PM");
-  }
+  if (name == L"general date") return general_date(date_of(v));
   if (name == L"long date") return format_date(date_of(v), L"dddd, mmmm d, yyyy");
   if (name == L"medium date") return format_date(date_of(v), L"dd-mmm-yy");
   if (name == L"short date") return format_date(date_of(v), L"m/d/yyyy");
@@ -333,7 +496,7 @@ std::wstring format_value(arg v, const std::wstring& f) {
   if (name == L"short time") return format_date(date_of(v), L"hh:nn");
   bool numeric = f.find_first_of(L"0#") != std::wstring::npos;
   if (numeric) return format_number(number(v), f);
-  return format_date(date_of(v), f);
+  return format_date(date_of(v), f, first_day, first_week);
 }
 
 // ------------------------------------------------------------------------------------------ dates
@@ -370,7 +533,7 @@ double date_add(const std::wstring& interval, double count, double d) {
 
 int64_t floor_div(double v, double unit) { return static_cast<int64_t>(std::floor(v / unit + 1e-9)); }
 
-int64_t date_diff(const std::wstring& interval, double a, double b) {
+int64_t date_diff(const std::wstring& interval, double a, double b, int first_day) {
   std::wstring n = fold(interval);
   if (interval_months(n)) {
     oa_date_parts p = parts(a), q = parts(b);
@@ -381,30 +544,28 @@ int64_t date_diff(const std::wstring& interval, double a, double b) {
   if (n == L"d" || n == L"y") return static_cast<int64_t>(std::floor(b) - std::floor(a));
   if (n == L"w") return static_cast<int64_t>(std::trunc((std::floor(b) - std::floor(a)) / 7));
   if (n == L"ww") {
-    // Sundays crossed: weeks counted from a Sunday (day zero was a Saturday).
-    return floor_div(std::floor(b) + 6, 7) - floor_div(std::floor(a) + 6, 7);
+    // First days of the week crossed (day zero was a Saturday).
+    double shift = 6 - (first_day - 1);
+    return floor_div(std::floor(b) + shift, 7) - floor_div(std::floor(a) + shift, 7);
   }
   double unit = interval_seconds(n);
   double sa = std::round(a * 86400), sb = std::round(b * 86400);
   return floor_div(sb, unit) - floor_div(sa, unit);
 }
 
-int64_t date_part(const std::wstring& interval, double d) {
+int64_t date_part(const std::wstring& interval, double d, int first_day, int first_week) {
   std::wstring n = fold(interval);
   oa_date_parts p = parts(d);
   if (n == L"yyyy") return p.year;
   if (n == L"q") return (p.month - 1) / 3 + 1;
   if (n == L"m") return p.month;
   if (n == L"d") return p.day;
-  if (n == L"w") return p.day_of_week + 1;
+  if (n == L"w") return weekday_number(d, first_day);
   if (n == L"h") return p.hour;
   if (n == L"n") return p.minute;
   if (n == L"s") return p.second;
   if (n == L"y") return static_cast<int64_t>(std::floor(d) - std::floor(serial(p.year, 1, 1))) + 1;
-  if (n == L"ww") {
-    double jan1 = std::floor(serial(p.year, 1, 1));
-    return floor_div(std::floor(d) + 6, 7) - floor_div(jan1 + 6, 7) + 1;
-  }
+  if (n == L"ww") return week_of_year(d, first_day, first_week);
   refuse(err::invalid_procedure_call);
 }
 
@@ -489,7 +650,50 @@ int64_t in_range(double r, double low, double high) {
 }
 
 const scalar scalars[] = {
-    {"acc_iif", 3, [](sqlite3_context* c, int, arg* v) { sqlite3_result_value(c, truth(v[0]) ? v[1] : v[2]); }},
+    // The truth of a condition that is not a comparison (IIf, Switch): Null stays Null, a text must read as a number.
+    {"acc_truth", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, number(v[0]) != 0 ? 1 : 0); }},
+    // Choose's index: its whole part.
+    {"acc_choice", 1, [](sqlite3_context* c, int n, arg* v) {
+       if (null(v[0])) refuse(err::invalid_use_of_null);
+       double d = std::trunc(number(v[0]));
+       if (std::fabs(d) > 2147483647.0) refuse(err::overflow);
+       result_int(c, static_cast<int64_t>(d));
+     }},
+    // A date turned into text, as & and CStr turn it; other values as they are.
+    {"acc_datetext", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_TEXT) return sqlite3_result_value(c, v[0]);
+       result(c, general_date(number(v[0])));
+     }},
+    {"acc_isnumeric", 1, [](sqlite3_context* c, int, arg* v) {
+       if (null(v[0])) return result_bool(c, false);
+       if (sqlite3_value_type(v[0]) != SQLITE_TEXT) return result_bool(c, sqlite3_value_type(v[0]) != SQLITE_BLOB);
+       result_bool(c, reads_as_number(text(v[0])));
+     }},
+    {"acc_isdate", 1, [](sqlite3_context* c, int, arg* v) {
+       double d = 0;
+       result_bool(c, sqlite3_value_type(v[0]) == SQLITE_TEXT && access_date_from_text(text(v[0]), &d));
+     }},
+    {"acc_datevalue", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, std::trunc(date_of(v[0]))); }},
+    {"acc_timevalue", 1, [](sqlite3_context* c, int n, arg* v) {
+       NULL_IN_NULL_OUT double d = date_of(v[0]);
+       result(c, std::fabs(d - std::trunc(d)));
+     }},
+    {"acc_instrrev", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 4);
+       if (n >= 3 && null(v[2])) refuse(err::invalid_use_of_null);
+       if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
+       int64_t start = n >= 3 ? whole(v[2]) : -1;
+       if (start == 0 || start < -1) refuse(err::invalid_procedure_call);
+       bool binary = n == 4 && !null(v[3]) && whole(v[3]) == 0;
+       std::wstring hay = text(v[0]), needle = text(v[1]);
+       if (!binary) hay = fold(hay), needle = fold(needle);
+       size_t end = start == -1 ? hay.size() : static_cast<size_t>(start);
+       if (end > hay.size()) return result_int(c, 0);
+       if (needle.empty()) return result_int(c, static_cast<int64_t>(end));
+       if (needle.size() > end) return result_int(c, 0);
+       size_t at = hay.rfind(needle, end - needle.size());
+       result_int(c, at == std::wstring::npos ? 0 : static_cast<int64_t>(at + 1));
+     }},
     {"acc_nz", -1, [](sqlite3_context* c, int n, arg* v) {
        need_args(n, 1, 2);
        if (!null(v[0])) return sqlite3_result_value(c, v[0]);
@@ -668,9 +872,8 @@ const scalar scalars[] = {
     {"acc_second", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, parts(date_of(v[0])).second); }},
     {"acc_weekday", -1, [](sqlite3_context* c, int n, arg* v) {
        need_args(n, 1, 2);
-       NULL_IN_NULL_OUT int64_t first = n == 2 ? whole(v[1]) : 1;
-       if (first < 1 || first > 7) refuse(err::invalid_procedure_call);
-       result_int(c, (parts(date_of(v[0])).day_of_week + 1 - first + 7) % 7 + 1);
+       if (null(v[0])) return sqlite3_result_null(c);
+       result_int(c, weekday_number(date_of(v[0]), n == 2 ? first_day_of(v[1]) : 1));
      }},
     {"acc_date", 0, [](sqlite3_context* c, int, arg*) { result(c, std::floor(local_now())); }, true},
     {"acc_time", 0, [](sqlite3_context* c, int, arg*) { double d = local_now(); result(c, d - std::floor(d)); }, true},
@@ -691,17 +894,18 @@ const scalar scalars[] = {
     {"acc_datediff", -1, [](sqlite3_context* c, int n, arg* v) {
        need_args(n, 3, 5);
        if (null(v[0]) || null(v[1]) || null(v[2])) return sqlite3_result_null(c);
-       result_int(c, date_diff(text(v[0]), date_of(v[1]), date_of(v[2])));
+       result_int(c, date_diff(text(v[0]), date_of(v[1]), date_of(v[2]), n >= 4 ? first_day_of(v[3]) : 1));
      }},
     {"acc_datepart", -1, [](sqlite3_context* c, int n, arg* v) {
        need_args(n, 2, 4);
        if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
-       result_int(c, date_part(text(v[0]), date_of(v[1])));
+       result_int(c, date_part(text(v[0]), date_of(v[1]), n >= 3 ? first_day_of(v[2]) : 1, n >= 4 ? first_week_of(v[3]) : 1));
      }},
     {"acc_format", -1, [](sqlite3_context* c, int n, arg* v) {
        need_args(n, 1, 4);
        if (null(v[0])) return sqlite3_result_null(c);
-       result(c, format_value(v[0], n >= 2 && !null(v[1]) ? text(v[1]) : std::wstring()));
+       result(c, format_value(v[0], n >= 2 && !null(v[1]) ? text(v[1]) : std::wstring(), n >= 3 ? first_day_of(v[2]) : 1,
+                              n >= 4 ? first_week_of(v[3]) : 1));
      }},
     // Operators.
     {"acc_add", 2, [](sqlite3_context* c, int n, arg* v) {
@@ -802,6 +1006,58 @@ std::wstring access_number_text(double v) {
   return sys_utf8_to_wide(s);
 }
 
+bool access_date_from_text(const std::wstring& text, double* out) {
+  std::wstring t = trimmed(text);
+  // A 12-hour clock time: "h[:m[:s]] AM" or "PM", the blank before AM/PM optional; read as the 24-hour time.
+  std::wstring f = fold(t);
+  for (const wchar_t* mark : {L"am", L"pm"}) {
+    size_t at = f.rfind(mark);
+    if (at == std::wstring::npos || at == 0) continue;
+    size_t after = at + 2;
+    if (after < f.size() && f[after] != L' ') continue;
+    size_t end = at;
+    while (end > 0 && f[end - 1] == L' ') --end;
+    size_t begin = end;
+    while (begin > 0 && (is_ascii_digit(f[begin - 1]) || f[begin - 1] == L':')) --begin;
+    if (begin == end || (begin > 0 && f[begin - 1] != L' ')) return false;
+    int64_t fields[3] = {0, 0, 0};
+    int count = 0;
+    for (size_t i = begin; i < end;) {
+      size_t start = i;
+      int64_t value = 0;
+      while (i < end && is_ascii_digit(f[i]) && i - start < 2) value = value * 10 + (f[i++] - L'0');
+      if (i == start || count == 3) return false;
+      fields[count++] = value;
+      if (i < end && f[i++] != L':') return false;
+      if (i == end && f[end - 1] == L':') return false;
+    }
+    if (fields[0] > 12 || fields[1] > 59 || fields[2] > 59) return false;
+    int64_t hour = fields[0] % 12 + (mark[0] == L'p' ? 12 : 0);
+    t = t.substr(0, begin) + std::to_wstring(hour) + L":" + std::to_wstring(fields[1]) + L":" +
+        std::to_wstring(fields[2]) + t.substr(after);
+    break;
+  }
+  DATE d = 0;
+  if (SUCCEEDED(VarDateFromStr(t, &d))) {
+    *out = d;
+    return true;
+  }
+  // A month and day without a year: this year.
+  size_t blank = t.find(L' ');
+  std::wstring date = t.substr(0, blank), rest = blank == std::wstring::npos ? std::wstring() : t.substr(blank);
+  size_t sep = date.find_first_of(L"/-");
+  if (sep == std::wstring::npos || sep == 0 || date.find_first_of(L"/-", sep + 1) != std::wstring::npos) return false;
+  for (size_t i = 0; i < date.size(); ++i)
+    if (i != sep && !is_ascii_digit(date[i])) return false;
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  std::wstring with_year = date + date[sep] + std::to_wstring(tm.tm_year + 1900) + rest;
+  if (FAILED(VarDateFromStr(with_year, &d))) return false;
+  *out = d;
+  return true;
+}
+
 bool access_like(const std::wstring& text, const std::wstring& pattern) {
   // Iterative match with one backtrack point for the last '*'.
   std::wstring s = fold(text), p = fold(pattern);
@@ -866,6 +1122,11 @@ void register_functions(sqlite3* db) {
     sqlite3_create_function_v2(db, f.name, f.args, flags, reinterpret_cast<void*>(f.fn), call, nullptr, nullptr,
                                nullptr);
   }
+  // IIf, Switch and Choose are CASE expressions of the rewrite; it prints these names only for a wrong number of
+  // arguments, which the evaluator then refuses as it refuses any function so called.
+  for (const char* name : {"acc_iif", "acc_switch", "acc_choose"})
+    sqlite3_create_function_v2(db, name, 0, SQLITE_UTF8, nullptr, [](sqlite3_context* c, int, arg*) { sqlite3_result_null(c); },
+                               nullptr, nullptr, nullptr);
   const int flags = SQLITE_UTF8;
   sqlite3_create_function_v2(db, "acc_first", 1, flags, nullptr, nullptr, first_last_step<false>, first_last_final, nullptr);
   sqlite3_create_function_v2(db, "acc_last", 1, flags, nullptr, nullptr, first_last_step<true>, first_last_final, nullptr);

@@ -24,6 +24,10 @@ void register_functions(sqlite3* db);
 // The text of a number as Access converts it (CStr): integers in decimal, reals with 15 significant digits.
 std::wstring access_number_text(double v);
 
+// A date text as Access reads it (a #date# literal, CDate): the forms VarDateFromStr reads (month before day,
+// or a four-digit year first), a 12-hour clock time with AM or PM, and a month and day without a year (this year).
+bool access_date_from_text(const std::wstring& text, double* out);
+
 // Access's Like: * any run, ? one character, # one digit, [abc] [a-z] [!abc] one character of (or not of) a
 // list; case does not count.
 bool access_like(const std::wstring& text, const std::wstring& pattern);

@@ -51,7 +51,10 @@ TEST_F(Functions, NullRules) {
   EXPECT_EQ(eval("acc_concat(NULL, NULL)"), "Null");
   EXPECT_EQ(eval("acc_nz(NULL, 7) || acc_nz(3) || '[' || acc_nz(NULL) || ']'"), "73[]");
   EXPECT_EQ(eval("acc_isnull(NULL) || acc_isnull(0)"), "-10");
-  EXPECT_EQ(eval("acc_iif(NULL, 'y', 'n') || acc_iif(2 > 1, 'y', 'n')"), "ny");
+  EXPECT_EQ(eval("acc_truth(NULL)"), "Null");
+  EXPECT_EQ(eval("acc_truth('x')"), "error");
+  EXPECT_EQ(eval("acc_datetext(NULL)"), "Null");
+  EXPECT_EQ(eval("acc_isnumeric(NULL) || acc_isdate(NULL)"), "00");
   EXPECT_EQ(eval("acc_cint(NULL)"), "Null");
   EXPECT_EQ(eval("acc_like(NULL, '*')"), "Null");
 }
@@ -88,6 +91,40 @@ TEST_F(Functions, Dates) {
   EXPECT_EQ(eval("acc_timeserial(18, 30, 0)"), "0.770833333333333");
   EXPECT_EQ(eval("acc_year('2024-06-01')"), "2024");
   EXPECT_EQ(eval("acc_cdate('6/1/2024')"), "45444.0");
+}
+
+TEST_F(Functions, WeeksTextsOfDatesAndTheirChecks) {
+  // 2024-01-01 (45292) is a Monday; 2027-01-01 (46388) a Friday.
+  EXPECT_EQ(eval("acc_datepart('w', 45292) || acc_datepart('w', 45292, 2) || acc_weekday(45292, 0)"), "212");
+  EXPECT_EQ(eval("acc_datepart('ww', 45292) || ' ' || acc_datepart('ww', 46388, 2, 2) || ' ' || "
+                 "acc_datepart('ww', 45292, 1, 3)"),
+            "1 53 53");
+  EXPECT_EQ(eval("acc_datepart('w', 45292, 8)"), "error");
+  EXPECT_EQ(eval("acc_format(45292, 'w ww') || '|' || acc_format(46388, 'ww', 2, 2)"), "2 1|53");
+  EXPECT_EQ(eval("acc_format('abc', '>') || acc_format('ABC', '<') || acc_format('ab', '(@@@)') || "
+                 "acc_format('ab', '!@@@') || '|' || acc_format('abcd', '&&')"),
+            "ABCabc( ab)ab |abcd");
+  EXPECT_EQ(eval("acc_datetext(45351) || '|' || acc_datetext(45351.5) || '|' || acc_datetext(0.75) || '|' || "
+                 "acc_datetext('x')"),
+            "2/29/2024|2/29/2024 12:00:00 PM|6:00:00 PM|x");
+  EXPECT_EQ(eval("acc_instrrev('abcabc', 'bc') || acc_instrrev('abcabc', 'bc', 5) || acc_instrrev('abc', 'x') || "
+                 "acc_instrrev('ABC', 'b', -1, 0)"),
+            "5200");
+  EXPECT_EQ(eval("acc_isnumeric(' -1,234.5e2 ') || acc_isnumeric('&HFF') || acc_isnumeric('1x') || acc_isnumeric('') || "
+                 "acc_isnumeric(3)"),
+            "-1-100-1");
+  EXPECT_EQ(eval("acc_isdate('2/29/2024 10:00 PM') || acc_isdate('2/30/2024') || acc_isdate(45351)"), "-100");
+  EXPECT_EQ(eval("acc_datevalue('2/29/2024 6:00 PM') || ' ' || acc_timevalue('2/29/2024 6:00 PM')"), "45351.0 0.75");
+  double d = 0;
+  EXPECT_TRUE(access_date_from_text(L"5/24/2005 10:00:00 PM", &d));
+  EXPECT_DOUBLE_EQ(d, 38496 + 22.0 / 24);
+  EXPECT_TRUE(access_date_from_text(L"12:30 am", &d));
+  EXPECT_DOUBLE_EQ(d, 0.5 / 24);
+  EXPECT_TRUE(access_date_from_text(L"10PM", &d));
+  EXPECT_DOUBLE_EQ(d, 22.0 / 24);
+  EXPECT_FALSE(access_date_from_text(L"13:00 PM", &d));
+  EXPECT_TRUE(access_date_from_text(L"2/28", &d));  // this year's
+  EXPECT_EQ(eval("acc_month(acc_cdate('2/28 6 AM')) || acc_day(acc_cdate('2/3'))"), "23");
 }
 
 TEST_F(Functions, Formats) {

@@ -85,6 +85,7 @@ class evaluation {
   }
   void fail_step(const std::wstring& statement) { throw evaluator_error(sqlite3_errmsg(db_), statement); }
   const evaluator_tables& tables() const { return *tables_; }
+  evaluator_tables& tables() { return *tables_; }
 
  private:
   sqlite3* db_ = nullptr;
@@ -199,7 +200,8 @@ column_spec counted_column() {
 }  // namespace
 
 query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
-  rewritten_sql rw = rewrite_select(sql);
+  evaluation e(s);
+  rewritten_sql rw = rewrite_select(sql, &e.tables());
   query_result out;
   if (rw.count_of_top) {
     // The count of a statement with TOP: its rows, ties included, counted.
@@ -208,7 +210,6 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
     if (read_rows) out.rows.push_back(row{jet::value::long_integer(static_cast<int32_t>(inner.rows.size()))});
     return out;
   }
-  evaluation e(s);
   sqlite3_stmt* st = e.prepare(rw.text, sql);
   int all = sqlite3_column_count(st);
   int shown = all - static_cast<int>(rw.hidden_columns);

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cctype>
+#include <cstring>
 #include <cwctype>
 #include <map>
 #include <optional>
 #include <vector>
 
 #include "platform/dao/errors.h"
+#include "platform/dao/sql_functions.h"
 #include "platform/oleaut/vardate.h"
 #include "platform/system/codepage.h"
 
@@ -149,7 +151,8 @@ std::optional<std::string> scalar_function(std::wstring name) {
       L"cdbl",     L"csng",     L"ccur",     L"cdate",    L"cbool",     L"int",       L"fix",      L"abs",
       L"sgn",      L"sqr",      L"round",    L"year",     L"month",     L"day",       L"hour",     L"minute",
       L"second",   L"weekday",  L"date",     L"time",     L"now",       L"dateserial", L"timeserial", L"dateadd",
-      L"datediff", L"datepart", L"format"};
+      L"datediff", L"datepart", L"format",     L"switch",    L"choose",   L"isnumeric", L"isdate",
+      L"instrrev", L"datevalue", L"timevalue"};
   for (const wchar_t* k : known)
     if (name == k) return "acc_" + sys_wide_to_utf8(name);
   return std::nullopt;
@@ -186,7 +189,8 @@ enum class clause { select_list, from, expression, other };
 
 class parser {
  public:
-  parser(const std::wstring& sql, bool nested_top) : sql_(sql), t_(lex(sql)), nested_top_(nested_top) {}
+  parser(const std::wstring& sql, bool nested_top, column_kinds* kinds)
+      : kinds_(kinds), sql_(sql), t_(lex(sql)), nested_top_(nested_top) {}
 
   // Action and definition statements give no rows: Access refuses to open them as a recordset.
   void refuse_other_statements() {
@@ -234,6 +238,14 @@ class parser {
   }
 
  private:
+  // A table, stored query or subquery of a FROM, by the name the statement calls it.
+  struct source {
+    std::wstring alias;
+    std::wstring object;  // the file's table or query
+    bool derived = false;  // a subquery, whose columns follow
+    std::vector<std::pair<std::wstring, bool>> columns;  // name, holds dates
+  };
+
   // ------------------------------------------------------------------------------------------ tokens
   const token& cur() const { return t_[pos_]; }
   bool at_end() const { return cur().what == token::type::end; }
@@ -286,6 +298,7 @@ class parser {
   // select_core (UNION [ALL] select_core)* [ORDER BY ...]
   std::string query(rewritten_sql* top) {
     std::string out = select_core(top);
+    std::vector<std::pair<std::wstring, bool>> columns = core_columns_;
     bool united = false;
     while (word(L"union")) {
       ++pos_;
@@ -297,7 +310,26 @@ class parser {
       united = true;
     }
     if (united && word(L"order")) out += order_by(nullptr);
+    core_columns_ = std::move(columns);
     return out;
+  }
+
+  // Where the FROM of the SELECT whose select list starts at token i is, or 0 when it has none.
+  size_t from_position(size_t i) const {
+    int depth = 0;
+    for (; i < t_.size() && t_[i].what != token::type::end; ++i) {
+      const token& k = t_[i];
+      if (k.what == token::type::op && k.text == L"(") {
+        ++depth;
+      } else if (k.what == token::type::op && k.text == L")") {
+        if (--depth < 0) return 0;
+      } else if (depth == 0 && k.what == token::type::word) {
+        if (same_word(k.text, L"from")) return i;
+        for (const wchar_t* w : {L"into", L"where", L"group", L"having", L"order", L"union"})
+          if (same_word(k.text, w)) return 0;
+      }
+    }
+    return 0;
   }
 
   std::string select_core(rewritten_sql* top) {
@@ -336,15 +368,43 @@ class parser {
       percent = take_word(L"percent");
       if (!percent && *limit != std::floor(*limit)) fail(err::syntax_select);
     }
+    // The tables are read before the select list, so that it knows which of their columns hold dates. A FROM
+    // that cannot be read is read again in its turn, so that what is wrong is reported where Access reports it.
+    scopes_.emplace_back();
+    struct pop_scope {
+      parser& p;
+      ~pop_scope() { p.scopes_.pop_back(); }
+    } popped{*this};
+    std::string from;
+    size_t list_start = pos_, from_at = from_position(pos_), from_end = 0;
+    if (from_at != 0) {
+      int numbered = expr_number_;
+      pos_ = from_at + 1;
+      try {
+        from = " FROM " + from_list();
+        from_end = pos_;
+      } catch (const error&) {
+        scopes_.back().clear();
+      }
+      expr_number_ = numbered;
+      pos_ = list_start;
+    }
     std::vector<std::vector<std::string>> item_refs;
     std::vector<bool> dates;
+    std::vector<std::wstring> names;
     std::vector<std::pair<std::string, std::string>> probes;  // per item: its aggregate and the column it takes
     int aggregates_in_list = aggregates_;
-    std::vector<std::string> items = select_list(item_refs, dates, probes);
+    std::vector<std::string> items = select_list(item_refs, dates, names, probes);
     aggregates_in_list = aggregates_ - aggregates_in_list;
-    std::string from;
     if (take_word(L"into")) fail(err::invalid_operation);
-    if (take_word(L"from")) from = " FROM " + from_list();
+    if (word(L"from")) {
+      if (from_end != 0 && pos_ == from_at) {
+        pos_ = from_end;
+      } else {
+        ++pos_;
+        from = " FROM " + from_list();
+      }
+    }
     std::string rest;
     if (take_word(L"where")) rest += " WHERE " + clause_expr(true);
     std::vector<std::string> grouped;
@@ -354,7 +414,8 @@ class parser {
       rest += " GROUP BY ";
       for (;;) {
         grouped.push_back(clause_expr());
-        rest += grouped.back() + collate;
+        // Grouped by the texts' keys, made once a value, rather than compared under the collation.
+        rest += "acc_sort_key(" + grouped.back() + ")";
         if (!take_op(L",")) break;
         rest += ", ";
       }
@@ -363,6 +424,8 @@ class parser {
     if (!grouped.empty() || aggregates_in_list > 0) {
       for (size_t i = 0; i < items.size(); ++i) {
         std::string item = items[i].substr(0, items[i].rfind(" AS ["));
+        if (item.size() > std::strlen(collate) && item.compare(item.size() - std::strlen(collate), std::string::npos, collate) == 0)
+          item = item.substr(1, item.size() - std::strlen(collate) - 2);  // (e) COLLATE access_text
         if (in_group(item, grouped)) continue;
         for (const std::string& ref : item_refs[i])
           if (!in_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
@@ -402,6 +465,10 @@ class parser {
         items.push_back(keys[k] + " AS [__tt_key" + std::to_string(k) + "]");
     }
     top_level_ = false;
+    core_columns_.clear();
+    if (dates.size() == names.size())
+      for (size_t i = 0; i < names.size(); ++i) core_columns_.emplace_back(names[i], dates[i]);
+    if (top && outermost && !word(L"union") && dates.size() == names.size()) top->names = names;
     for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + items[i];
     out += from + rest + order;
     if (limit) {
@@ -417,6 +484,7 @@ class parser {
   // The items of the select list; per item, the columns it names outside aggregates and whether its value is a
   // date (one of the functions that give dates, outermost). `dates` is emptied when an item is a `*`.
   std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates,
+                                       std::vector<std::wstring>& names,
                                        std::vector<std::pair<std::string, std::string>>& probes) {
     std::vector<std::string> items;
     std::vector<std::string>* outer_refs = bare_refs_;
@@ -439,13 +507,10 @@ class parser {
         if (at_end() || word(L"from")) fail(err::syntax_select);
         size_t start = pos_;
         bare_refs_ = &refs.back();
-        std::string e = value(expression(clause::select_list));
+        expr x = expression(clause::select_list);
+        std::string e = value(x);
         bare_refs_ = outer_refs;
-        bool date = false;
-        for (const char* f : {"acc_dateadd(", "acc_dateserial(", "acc_timeserial(", "acc_cdate(", "acc_date(",
-                              "acc_time(", "acc_now("})
-          date = date || e.rfind(f, 0) == 0;
-        dates.push_back(date);
+        dates.push_back(x.date);
         // Sum, Avg, Min, Max, First or Last of one column.
         probes.emplace_back();
         if (pos_ - start >= 4 && t_[start].what == token::type::word && op_at(start + 1, L"(") && op_at(pos_ - 1, L")") &&
@@ -455,19 +520,25 @@ class parser {
             probes.back() = {*a, e.substr(e.find('(') + 1, e.size() - e.find('(') - 2)};
         }
         bool column = is_column_ref(start, pos_);
+        // An expression's texts keep the file's text order where the result compares them (DISTINCT, UNION).
+        if (!column) e = "(" + e + ")" + collate;
         if (take_word(L"as")) {
           if (cur().what != token::type::word && cur().what != token::type::name) fail_in(clause::select_list);
           if (cur().what == token::type::word && is_reserved(cur().text)) fail(err::syntax_select);
           e += " AS " + quote_name(cur().text);
+          names.push_back(cur().text);
           ++pos_;
         } else if (!column) {
+          names.push_back(L"Expr" + std::to_wstring(1000 + expr_number_));
           e += " AS [Expr" + std::to_string(1000 + expr_number_++) + "]";
+        } else {
+          names.push_back(t_[pos_ - 1].text);
         }
         items.push_back(e);
       }
       if (!take_op(L",")) break;
     }
-    if (stars) dates.clear();
+    if (stars) dates.clear(), names.clear();
     if (!at_end() && !word(L"from") && !word(L"into") && !op(L";") && !op(L")") && !word(L"union") &&
         !word(L"where") && !word(L"order") && !word(L"group") && !word(L"having"))
       fail_in(clause::select_list);
@@ -548,9 +619,12 @@ class parser {
     std::string out;
     ++table_refs_;
     plain_table_.clear();
+    source src;
     if (take_op(L"(")) {
       if (word(L"select")) {
         out = "(" + query(nullptr) + ")";
+        src.derived = true;
+        src.columns = core_columns_;
         take_op(L";");  // a whole statement put in parentheses (the count of a statement) keeps its end mark
       } else {
         out = "(" + joined() + ")";
@@ -559,6 +633,7 @@ class parser {
     } else if (cur().what == token::type::name || (cur().what == token::type::word && !is_reserved(cur().text))) {
       out = quote_name(cur().text);
       plain_table_ = cur().text;
+      src.object = src.alias = cur().text;
       ++pos_;
     } else {
       fail(err::syntax_from);
@@ -566,11 +641,14 @@ class parser {
     if (take_word(L"as")) {
       if (cur().what != token::type::name && cur().what != token::type::word) fail(err::syntax_from);
       out += " AS " + quote_name(cur().text);
+      src.alias = cur().text;
       ++pos_;
     } else if (cur().what == token::type::name || (cur().what == token::type::word && !is_reserved(cur().text))) {
       out += " AS " + quote_name(cur().text);
+      src.alias = cur().text;
       ++pos_;
     }
+    if (!scopes_.empty() && (src.derived || !src.object.empty())) scopes_.back().push_back(std::move(src));
     return out;
   }
 
@@ -582,7 +660,17 @@ class parser {
   struct expr {
     std::string text;
     bool condition = false;
+    bool date = false;    // its value is a date (a date number to the evaluator)
+    bool column = false;  // a plain column reference
+    bool null = false;    // the literal Null
   };
+  // A date where Access wants text is its general date text, not its number.
+  static std::string as_text(const expr& e) { return e.date ? "acc_datetext(" + e.text + ")" : value(e); }
+  static expr dated(std::string text, bool date) {
+    expr e{std::move(text)};
+    e.date = date;
+    return e;
+  }
   static std::string value(const expr& e) { return e.condition ? "(-(" + e.text + "))" : e.text; }
   static std::string cond(const expr& e) { return e.condition ? e.text : "(" + e.text + ")"; }
   static expr plain(std::string text) { return {std::move(text), false}; }
@@ -636,6 +724,11 @@ class parser {
       for (const wchar_t* o : ops) {
         if (op(o)) {
           ++pos_;
+          if ((word(L"all") || word(L"any") || word(L"some")) && op_at(pos_ + 1, L"(") && word_at(pos_ + 2, L"select")) {
+            left = {quantified(value(left), sys_wide_to_utf8(o)), true};
+            matched = true;
+            break;
+          }
           std::string right = value(concatenation());
           left = {"(" + value(left) + " " + sys_wide_to_utf8(o) + " (" + right + ")" + collate + ")", true};
           matched = true;
@@ -676,8 +769,8 @@ class parser {
         if (!take_op(L")")) fail_in(where_);
         left = {"(" + value(left) + collate + (negated ? " NOT" : "") + " IN (" + list + "))", true};
       } else if (take_word(L"like")) {
-        std::string pattern = value(concatenation());
-        left = {std::string(negated ? "(NOT " : "(") + "acc_like(" + value(left) + ", " + pattern + "))", true};
+        std::string pattern = as_text(concatenation());
+        left = {std::string(negated ? "(NOT " : "(") + "acc_like(" + as_text(left) + ", " + pattern + "))", true};
       } else {
         pos_ = save;
         return left;
@@ -685,18 +778,50 @@ class parser {
     }
   }
 
+  // `x op ALL (SELECT ...)`, `x op ANY|SOME (SELECT ...)` over the subquery's one column: ALL is true when no
+  // row makes the comparison false and none makes it Null (so true for no rows), false when a row makes it
+  // false, else Null; ANY is true when a row makes it true, Null when none does but one makes it Null, else false.
+  // = ANY is IN and <> ALL is NOT IN; the others are decided by the least and the greatest value, so that x is
+  // read where the evaluator allows an aggregate of the outer SELECT (HAVING Sum(x) >= ALL (...)).
+  std::string quantified(const std::string& x, const std::string& o) {
+    bool all = word(L"all");
+    pos_ += 2;  // ALL|ANY|SOME (
+    std::string rows = query(nullptr);
+    if (!take_op(L")")) fail_in(where_);
+    if (o == "=" && !all) return "(" + x + collate + " IN (" + rows + "))";
+    if (o == "<>" && all) return "(" + x + collate + " NOT IN (" + rows + "))";
+    auto compare = [&](const char* with, const std::string& bound) {
+      return "(" + x + " " + with + " (" + bound + "(__tt_v" + collate + "))" + collate + ")";
+    };
+    std::string decides;  // a row that decides the answer exists
+    if (o == "=" || o == "<>") decides = "(" + compare("<>", "min") + " OR " + compare("<>", "max") + ")";
+    else if (all) decides = "NOT " + compare(o.c_str(), o[0] == '>' ? "max" : "min");
+    else decides = compare(o.c_str(), o[0] == '>' ? "min" : "max");
+    std::string none = all ? "1" : "0", decided = all ? "0" : "1";
+    return "(WITH __tt_q(__tt_v) AS (" + rows + ") SELECT CASE WHEN count(*) = 0 THEN " + none + " WHEN " + decides +
+           " THEN " + decided + " WHEN count(*) > count(__tt_v) OR (" + x + ") IS NULL THEN NULL ELSE " + none +
+           " END FROM __tt_q)";
+  }
+
   expr concatenation() {
     expr left = additive();
-    while (take_op(L"&")) left = plain("acc_concat(" + value(left) + ", " + value(additive()) + ")");
+    while (take_op(L"&")) left = plain("acc_concat(" + as_text(left) + ", " + as_text(additive()) + ")");
     return left;
   }
 
   expr additive() {
     expr left = modulo();
     for (;;) {
-      if (take_op(L"+")) left = plain("acc_add(" + value(left) + ", " + value(modulo()) + ")");
-      else if (take_op(L"-")) left = plain("(" + value(left) + " - " + value(modulo()) + ")");
-      else return left;
+      // A date plus or minus a number is a date; the difference of two dates is a number.
+      if (take_op(L"+")) {
+        expr right = modulo();
+        left = dated("acc_add(" + value(left) + ", " + value(right) + ")", left.date || right.date);
+      } else if (take_op(L"-")) {
+        expr right = modulo();
+        left = dated("(" + value(left) + " - " + value(right) + ")", left.date != right.date);
+      } else {
+        return left;
+      }
     }
   }
 
@@ -748,27 +873,38 @@ class parser {
         return plain(quote_text(k.text));
       }
       case token::type::date: {
-        DATE d = 0;
-        if (FAILED(VarDateFromStr(k.text, &d))) fail_in(where_);
+        double d = 0;
+        if (!access_date_from_text(k.text, &d)) fail_in(where_);
         ++pos_;
-        return plain(number_text(d));
+        return dated(number_text(d), true);
       }
       case token::type::op: {
         if (k.text == L"(") {
           ++pos_;
-          expr inner = word(L"select") ? plain(query(nullptr)) : logical();
+          expr inner;
+          if (word(L"select")) {
+            inner = plain(query(nullptr));
+            inner.date = core_columns_.size() == 1 && core_columns_[0].second;
+          } else {
+            inner = logical();
+          }
           if (!take_op(L")")) fail_in(where_);
-          return {"(" + inner.text + ")", inner.condition};
+          expr out = dated("(" + inner.text + ")", inner.date);
+          out.condition = inner.condition;
+          out.null = inner.null;
+          return out;
         }
         fail_in(where_);
       }
-      case token::type::name: return plain(reference());
+      case token::type::name: return reference();
       case token::type::word: break;
       default: fail_in(where_);
     }
     if (same_word(k.text, L"null")) {
       ++pos_;
-      return plain("NULL");
+      expr e = plain("NULL");
+      e.null = true;
+      return e;
     }
     if (same_word(k.text, L"true")) {
       ++pos_;
@@ -787,22 +923,48 @@ class parser {
     }
     // Left, Asc, ... are functions before they are keywords.
     if (op_at(pos_ + 1, L"(") && (!is_reserved(k.text) || aggregate_function(k.text) || scalar_function(k.text)))
-      return plain(call());
+      return call();
     if (is_reserved(k.text)) fail_in(where_);
-    return plain(reference());
+    return reference();
   }
 
-  std::string reference() {
+  expr reference() {
+    std::vector<std::wstring> names{cur().text};
     std::string out = quote_name(cur().text);
     ++pos_;
     while ((op(L".") || op(L"!")) &&
            (t_[pos_ + 1].what == token::type::name || t_[pos_ + 1].what == token::type::word)) {
+      names.push_back(t_[pos_ + 1].text);
       out += "." + quote_name(t_[pos_ + 1].text);
       pos_ += 2;
     }
     if (bare_refs_ && aggregate_depth_ == 0) bare_refs_->push_back(out);
-    return out;
+    expr e = dated(out, holds_dates(names));
+    e.column = true;
+    return e;
   }
+
+  // Whether a column reference names a column of dates: looked for in the tables of the innermost SELECT first,
+  // then outwards (a correlated reference); a qualified name in the table it names.
+  bool holds_dates(const std::vector<std::wstring>& names) const {
+    if (names.size() > 2) return false;
+    const std::wstring& column = names.back();
+    for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
+      for (const source& src : *scope) {
+        if (names.size() == 2 && !same_name(src.alias, names[0])) continue;
+        if (std::optional<bool> date = date_column(src, column)) return *date;
+        if (names.size() == 2) return false;
+      }
+    }
+    return false;
+  }
+  std::optional<bool> date_column(const source& src, const std::wstring& column) const {
+    if (!src.derived) return kinds_ ? kinds_->is_date(src.object, column) : std::nullopt;
+    for (const auto& [name, date] : src.columns)
+      if (same_name(name, column)) return date;
+    return std::nullopt;
+  }
+  static bool same_name(const std::wstring& a, const std::wstring& b) { return lower(a) == lower(b); }
 
   // Whether an item or a column it names is among the GROUP BY expressions (a column by its own name, whatever
   // table it is qualified with; names ignoring case).
@@ -830,7 +992,7 @@ class parser {
     return sys_utf8_to_wide(out);
   }
 
-  std::string call() {
+  expr call() {
     std::wstring name = cur().text;
     pos_ += 2;  // name (
     std::optional<std::string> aggregate = aggregate_function(name);
@@ -839,21 +1001,85 @@ class parser {
     if (aggregate) ++aggregates_;
     if (aggregate && *aggregate == "count" && take_op(L"*")) {
       if (!take_op(L")")) fail_in(where_);
-      return "count(*)";
+      return plain("count(*)");
     }
-    std::string args;
+    std::vector<expr> args;
     if (aggregate) ++aggregate_depth_;
     if (!op(L")")) {
       for (;;) {
-        args += value(logical());
+        args.push_back(logical());
         if (!take_op(L",")) break;
-        args += ", ";
       }
     }
     if (aggregate) --aggregate_depth_;
     if (!take_op(L")")) fail_in(where_);
-    return (aggregate ? *aggregate : *scalar) + "(" + args + ")";
+    const std::string& f = aggregate ? *aggregate : *scalar;
+    if (f == "acc_iif" || f == "acc_switch" || f == "acc_choose") return chosen(f, args);
+    // Texts wanted: a date argument is its text.
+    static const char* const textual[] = {"acc_len",   "acc_left",  "acc_right",  "acc_mid",      "acc_instr",
+                                          "acc_ucase", "acc_lcase", "acc_trim",   "acc_ltrim",    "acc_rtrim",
+                                          "acc_replace", "acc_strcomp", "acc_asc", "acc_val",     "acc_cstr",
+                                          "acc_instrrev", "acc_isnumeric", "acc_isdate"};
+    bool texts = f == "acc_format" && (args.size() == 1 || (args.size() >= 2 && args[1].null));
+    for (const char* t : textual) texts = texts || f == t;
+    std::string out = f + "(";
+    for (size_t i = 0; i < args.size(); ++i) {
+      std::string a = texts ? as_text(args[i]) : value(args[i]);
+      // Min and Max of a text expression compare as the file's text order, as they do for a column.
+      if ((f == "min" || f == "max") && !args[i].column) a = "(" + a + ")" + collate;
+      out += (i ? ", " : "") + a;
+    }
+    out += ")";
+    static const char* const dates[] = {"acc_dateadd", "acc_dateserial", "acc_timeserial", "acc_cdate", "acc_date",
+                                        "acc_time",    "acc_now",        "acc_datevalue",  "acc_timevalue"};
+    bool date = false;
+    for (const char* d : dates) date = date || f == d;
+    if (f == "min" || f == "max" || f == "acc_first" || f == "acc_last") date = args.size() == 1 && args[0].date;
+    if (f == "acc_nz") date = !args.empty() && args[0].date && (args.size() == 1 || args[1].date || args[1].null);
+    return dated(out, date);
   }
+
+  // IIf, Switch and Choose evaluate only the value they choose (the usual guard against a division by zero must
+  // hold): they are the evaluator's CASE. A Null condition is not true; Choose's index is its whole part, and an
+  // index out of range, or no true condition, gives Null. The value is a date when every value that can be chosen
+  // is a date or Null.
+  expr chosen(const std::string& f, const std::vector<expr>& args) {
+    auto truth = [](const expr& e) { return e.condition ? e.text : "acc_truth(" + e.text + ")"; };
+    bool wrong = f == "acc_iif" ? args.size() != 3 : (f == "acc_switch" ? args.size() < 2 || args.size() % 2 : args.size() < 2);
+    if (wrong) {
+      // Refused by the evaluator as any function given the wrong number of arguments.
+      std::string out = f + "(";
+      for (size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + value(args[i]);
+      return plain(out + (args.empty() ? "NULL)" : ")"));
+    }
+    std::vector<const expr*> values;
+    std::string out = "(CASE ";
+    if (f == "acc_iif") {
+      out += "WHEN " + truth(args[0]) + " THEN " + value(args[1]) + " ELSE " + value(args[2]);
+      values = {&args[1], &args[2]};
+    } else if (f == "acc_switch") {
+      for (size_t i = 0; i < args.size(); i += 2) {
+        out += (i ? " " : "") + std::string("WHEN ") + truth(args[i]) + " THEN " + value(args[i + 1]);
+        values.push_back(&args[i + 1]);
+      }
+    } else {
+      out += "acc_choice(" + value(args[0]) + ")";
+      for (size_t i = 1; i < args.size(); ++i) {
+        out += " WHEN " + std::to_string(i) + " THEN " + value(args[i]);
+        values.push_back(&args[i]);
+      }
+    }
+    bool date = false, other = false;
+    for (const expr* v : values) {
+      date = date || v->date;
+      other = other || (!v->date && !v->null);
+    }
+    return dated(out + " END)", date && !other);
+  }
+
+  std::vector<std::vector<source>> scopes_;  // the FROM of each SELECT being read, the outermost first
+  std::vector<std::pair<std::wstring, bool>> core_columns_;  // the last SELECT read: its columns' names and dates
+  column_kinds* kinds_ = nullptr;
 
   const std::wstring& sql_;
   std::vector<token> t_;
@@ -891,9 +1117,9 @@ std::optional<std::wstring> counted_inner(const std::wstring& sql) {
 
 }  // namespace
 
-rewritten_sql rewrite_select(const std::wstring& access_sql) {
+rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds) {
   if (std::optional<std::wstring> inner = counted_inner(access_sql)) {
-    rewritten_sql in = parser(*inner, false).statement();
+    rewritten_sql in = parser(*inner, false, kinds).statement();
     if (in.has_top) {
       rewritten_sql out;
       out.count_of_top = true;
@@ -901,9 +1127,11 @@ rewritten_sql rewrite_select(const std::wstring& access_sql) {
       return out;
     }
   }
-  return parser(access_sql, false).statement();
+  return parser(access_sql, false, kinds).statement();
 }
 
-std::string rewrite_view(const std::wstring& access_sql) { return parser(access_sql, true).view(); }
+std::string rewrite_view(const std::wstring& access_sql, column_kinds* kinds) {
+  return parser(access_sql, true, kinds).view();
+}
 
 }  // namespace dao

@@ -12,10 +12,17 @@
 // What the printed text relies on (registered by sql_functions.h and sql_collation.h):
 //   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
 //     Not, And, Or keep Null as Access does; Like, +, &, /, \, Mod and ^ are functions with Access's rules;
-//   - #date# literals become the date number; "text" and 'text' are text literals; True/False are -1/0;
+//   - #date# literals (every form Access reads, sql_functions.h) become the date number; "text" and 'text' are
+//     text literals; True/False are -1/0;
+//   - which values are dates is known from the file's columns (column_kinds), date literals and the functions
+//     that give dates; a date plus or minus a number is a date; a date where text is wanted (&, Like, CStr,
+//     Format without a format, the text functions) is its general date text (acc_datetext);
+//   - IIf, Switch and Choose are CASE expressions, so that only the value chosen is evaluated;
+//   - x op ALL|ANY|SOME (SELECT ...) is a CASE over the subquery's rows with SQL's Null and empty-set rules;
 //   - `a!b` is `a.b`; DISTINCTROW and WITH OWNERACCESS OPTION change nothing for a SELECT;
 //   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
-//   - GROUP BY and ORDER BY expressions group and sort under `access_text`.
+//   - GROUP BY groups by each value's key (`acc_sort_key`), ORDER BY sorts under `access_text`, and expression
+//     columns, Min and Max of expressions compare under it too (DISTINCT, UNION).
 // TOP n [PERCENT] of the outermost SELECT is not printed: it is returned to the caller, who keeps the first
 // rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
 // trailing result columns (`hidden_columns` of them). A TOP inside a subquery or a stored query becomes a
@@ -23,10 +30,19 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace dao {
+
+// What the rewrite asks about the file's tables and stored queries: whether `object` has the column `column`
+// (names as the statement writes them) and whether its values are dates; nothing when either is unknown.
+class column_kinds {
+ public:
+  virtual ~column_kinds() = default;
+  virtual std::optional<bool> is_date(const std::wstring& object, const std::wstring& column) = 0;
+};
 
 struct rewritten_sql {
   std::string text;           // UTF-8, for the evaluator
@@ -46,6 +62,8 @@ struct rewritten_sql {
   // Per result column of the outermost SELECT: its value is a date (DateAdd, DateSerial, CDate, Now, ...); empty
   // when the columns cannot be told apart here (a `*`, a union).
   std::vector<bool> date_columns;
+  std::vector<std::wstring> names;  // per result column likewise: its name
+
   // A plain SELECT of one table (no DISTINCT, grouping, aggregate, union, join or subquery): the table as the
   // statement names it, through which new rows can be appended; else empty.
   std::wstring single_table;
@@ -55,10 +73,11 @@ struct rewritten_sql {
   std::wstring inner;
 };
 
-// Rewrites one SELECT statement (a trailing ';' allowed); raises dao::error as listed above.
-rewritten_sql rewrite_select(const std::wstring& access_sql);
+// Rewrites one SELECT statement (a trailing ';' allowed); raises dao::error as listed above. Without `kinds` no
+// column of a table counts as holding dates.
+rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds = nullptr);
 
 // The text of a stored query, for a view: TOP is a plain row limit and no column is hidden.
-std::string rewrite_view(const std::wstring& access_sql);
+std::string rewrite_view(const std::wstring& access_sql, column_kinds* kinds = nullptr);
 
 }  // namespace dao

@@ -21,22 +21,28 @@ int error_of(const std::wstring& sql) {
 TEST(SqlRewrite, AccessOperatorsBecomeFunctionsAndCollatedComparisons) {
   EXPECT_EQ(rewrite_select(L"SELECT * FROM [Order Details]").text, "SELECT * FROM [Order Details]");
   EXPECT_EQ(rewrite_select(L"select a & \"it's\" from t").text,
-            "SELECT acc_concat([a], 'it''s') AS [Expr1000] FROM [t]");
+            "SELECT (acc_concat([a], 'it''s')) COLLATE access_text AS [Expr1000] FROM [t]");
   EXPECT_EQ(rewrite_select(L"SELECT x FROM t WHERE x <> 1 AND y Mod 2 = 0").text,
             "SELECT [x] FROM [t] WHERE (([x] <> (1) COLLATE access_text) AND (acc_mod([y], 2) = (0) COLLATE "
             "access_text))");
   // Where its value is used, a comparison is Access's -1 or 0.
   EXPECT_EQ(rewrite_select(L"SELECT (a = 1) + 0 FROM t").text,
-            "SELECT acc_add((-((([a] = (1) COLLATE access_text)))), 0) AS [Expr1000] FROM [t]");
+            "SELECT (acc_add((-((([a] = (1) COLLATE access_text)))), 0)) COLLATE access_text AS [Expr1000] FROM [t]");
   // # dates are date numbers; ! is the member operator; True is -1; brackets keep keywords as names.
   EXPECT_EQ(rewrite_select(L"SELECT t!a FROM t WHERE d = #1/2/2000# OR [select] = True").text,
             "SELECT [t].[a] FROM [t] WHERE (([d] = (36527.0) COLLATE access_text) OR ([select] = ((-1)) COLLATE "
             "access_text))");
   EXPECT_EQ(rewrite_select(L"SELECT 7 \\ 2, 2 ^ 3, 7 / 2 FROM t").text,
-            "SELECT acc_intdiv(7, 2) AS [Expr1000], acc_pow(2, 3) AS [Expr1001], acc_div(7, 2) AS [Expr1002] FROM [t]");
+            "SELECT (acc_intdiv(7, 2)) COLLATE access_text AS [Expr1000], (acc_pow(2, 3)) COLLATE access_text AS [Expr1001], "
+            "(acc_div(7, 2)) COLLATE access_text AS [Expr1002] FROM [t]");
   EXPECT_EQ(rewrite_select(L"SELECT DISTINCTROW a FROM t WITH OWNERACCESS OPTION;").text, "SELECT [a] FROM [t]");
   EXPECT_EQ(rewrite_select(L"SELECT Left$(a, 1) FROM t WHERE a Not Like 'x*' And b Is Not Null").text,
-            "SELECT acc_left([a], 1) AS [Expr1000] FROM [t] WHERE ((NOT acc_like([a], 'x*')) AND ([b] IS NOT NULL))");
+            "SELECT (acc_left([a], 1)) COLLATE access_text AS [Expr1000] FROM [t] WHERE ((NOT acc_like([a], 'x*')) AND ([b] "
+            "IS NOT NULL))");
+  // IIf chooses before it evaluates; GROUP BY groups by each value's key.
+  EXPECT_EQ(rewrite_select(L"SELECT a FROM t WHERE IIf(b = 0, 0, 1 / b) > 0 GROUP BY a").text,
+            "SELECT [a] FROM [t] WHERE ((CASE WHEN ([b] = (0) COLLATE access_text) THEN 0 ELSE acc_div(1, [b]) END) > (0) "
+            "COLLATE access_text) GROUP BY acc_sort_key([a])");
 }
 
 TEST(SqlRewrite, TopHidesItsOrderValuesOutermostAndLimitsInside) {

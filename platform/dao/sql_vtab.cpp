@@ -31,6 +31,9 @@ class object_catalog {
   std::vector<std::unique_ptr<declared_table>> tables;
   std::map<std::string, size_t> by_name;  // the evaluator's name, folded: position in tables
   std::map<std::string, bool> views;      // the evaluator's names of declared queries
+  // Per table or query asked about (folded name): its columns' names and whether they hold dates.
+  std::map<std::string, std::vector<std::pair<std::wstring, bool>>> kinds;
+  std::map<std::string, bool> kinds_asked;  // being found (a query naming itself finds nothing)
 };
 
 namespace {
@@ -350,11 +353,47 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
     if (!jet::same_name(q.name, name)) continue;
     if (!q.has_sql) fail(err::operation_not_supported);
     c.views[key] = true;
-    std::string ddl = "CREATE TEMP VIEW " + quoted(name) + " AS " + rewrite_view(q.sql);
+    std::string ddl = "CREATE TEMP VIEW " + quoted(name) + " AS " + rewrite_view(q.sql, this);
     declare(c.db, ddl);
     return true;
   }
   return false;
+}
+
+std::optional<bool> evaluator_tables::is_date(const std::wstring& object, const std::wstring& column) {
+  object_catalog& c = *catalog_;
+  std::string key = fold_ascii(sys_wide_to_utf8(object));
+  auto known = c.kinds.find(key);
+  if (known == c.kinds.end()) {
+    if (c.kinds_asked[key]) return std::nullopt;
+    c.kinds_asked[key] = true;
+    std::vector<std::pair<std::wstring, bool>> columns;
+    bool found = false;
+    for (const catalog_entry& e : c.store.tables()) {
+      if (!jet::same_name(e.name, object)) continue;
+      for (const column_spec& col : c.store.describe(e.name).columns)
+        columns.emplace_back(col.name, col.type == jet::column_type::datetime);
+      found = true;
+      break;
+    }
+    if (!found) {
+      for (const query_entry& q : c.store.queries()) {
+        if (!jet::same_name(q.name, object) || !q.has_sql) continue;
+        try {
+          rewritten_sql rw = rewrite_select(q.sql, this);
+          for (size_t i = 0; i < rw.names.size() && i < rw.date_columns.size(); ++i)
+            columns.emplace_back(rw.names[i], rw.date_columns[i]);
+        } catch (const error&) {
+          // A query that does not read is refused when it is declared.
+        }
+        break;
+      }
+    }
+    known = c.kinds.emplace(key, std::move(columns)).first;
+  }
+  for (const auto& [name, date] : known->second)
+    if (jet::same_name(name, column)) return date;
+  return std::nullopt;
 }
 
 std::optional<evaluator_tables::source> evaluator_tables::source_column(const std::string& table,

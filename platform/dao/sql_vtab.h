@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/dao/sql_rewrite.h"
 #include "platform/dao/storage.h"
 
 struct sqlite3;
@@ -24,7 +25,7 @@ namespace dao {
 class object_catalog;
 
 // What the evaluator has been told about the file: the storage and each object declared so far.
-class evaluator_tables {
+class evaluator_tables : public column_kinds {
  public:
   evaluator_tables(sqlite3* db, storage& s);
   ~evaluator_tables();
@@ -45,6 +46,9 @@ class evaluator_tables {
   std::optional<source> source_column(const std::string& table, const std::string& column) const;
   // The file's name of a declared table (not a query), else empty.
   std::wstring table_name(const std::string& table) const;
+
+  // Whether a table's or stored query's column holds dates (stored queries as their rewrite types them).
+  std::optional<bool> is_date(const std::wstring& object, const std::wstring& column) override;
 
  private:
   std::unique_ptr<object_catalog> catalog_;
