@@ -236,7 +236,12 @@ std::string get_fld_append_str(sql_client& client, const udb_field* field, const
 
 // ---- Column types -------------------------------------------------------------------------------------------------
 
-std::wstring get_sql_native_type2(const t_ftd& d, bool bare, bool binary_text) {
+bool sql_text_fits_varchar(int64_t characters, unsigned bytes_per_char) {
+  if (bytes_per_char == 0) bytes_per_char = 4;
+  return characters >= 1 && characters <= 21845 && characters * bytes_per_char + 3 <= 65535;
+}
+
+std::wstring get_sql_native_type2(const t_ftd& d, bool bare, bool binary_text, unsigned bytes_per_char) {
   tk_trace_w(1, L"get_sql_native_type2: %s(%d,%d,%d)", d.name.c_str(), d.vartype, d.size, d.reserved);
   auto sized = [&](const wchar_t* type, int32_t n) {
     return bare ? std::wstring(type) : tk_wformat(L"%s(%d)", type, n);
@@ -295,10 +300,18 @@ std::wstring get_sql_native_type2(const t_ftd& d, bool bare, bool binary_text) {
         tk_trace(2, "process VT_BSTR as fixed width CHAR");
         return sized(L"CHAR", d.size);
       }
-      // A size of 0 (or one that does not fit) is unlimited text.
-      if (d.size <= 0 || d.size > 5592405) return L"LONGTEXT";
-      if (d.size > 21845) return binary_text ? L"MEDIUMTEXT BINARY" : L"MEDIUMTEXT";
-      return sized(L"VARCHAR", d.size) + (binary_text ? L" BINARY" : L"");
+      if (d.size <= 0) return L"LONGTEXT";  // unlimited text
+      if (sql_text_fits_varchar(d.size, bytes_per_char))
+        return sized(L"VARCHAR", d.size) + (binary_text ? L" BINARY" : L"");
+      {
+        // Beyond what a VARCHAR holds: the smallest text type for the column's bytes.
+        const int64_t bytes = int64_t{d.size} * (bytes_per_char ? bytes_per_char : 4);
+        tk_trace(2, "Text of %d characters takes up to %lld bytes", static_cast<int>(d.size),
+                 static_cast<long long>(bytes));
+        if (bytes <= 65535) return binary_text ? L"TEXT BINARY" : L"TEXT";
+        if (bytes <= 16777215) return binary_text ? L"MEDIUMTEXT BINARY" : L"MEDIUMTEXT";
+        return L"LONGTEXT";
+      }
     case VT_BLOB:
     case VT_ARRAY | VT_UI1:
       tk_trace(1, "process as blob");

@@ -43,9 +43,17 @@ std::string sql_value_literal(sql_client& client, const ole_variant& value, cons
 std::string get_fld_append_str(sql_client& client, const udb_field* field, const t_ftd* descriptor,
                                bool placeholder_allowed);
 
-// The MySQL column type of a descriptor (bare: without lengths and precisions). binary_text appends BINARY to
-// VARCHAR and MEDIUMTEXT. A kind without a MySQL type is an internal error.
-std::wstring get_sql_native_type2(const t_ftd& descriptor, bool bare, bool binary_text = false);
+// True when a text column of that many characters can be a VARCHAR in a character set whose characters take up
+// to bytes_per_char bytes: at most 21,845 characters, and their bytes, with the column's two length bytes and a
+// byte of the row's null flags, within the server's 65,535-byte row (16,383 characters in utf8mb4, 21,844 in utf8).
+bool sql_text_fits_varchar(int64_t characters, unsigned bytes_per_char);
+
+// The MySQL column type of a descriptor (bare: without lengths and precisions). A text column of bytes_per_char
+// bytes a character (the table's character set) is a VARCHAR where it fits one (above), else the smallest of TEXT,
+// MEDIUMTEXT and LONGTEXT that holds its characters at that width; size 0 is LONGTEXT. binary_text appends BINARY
+// to VARCHAR, TEXT and MEDIUMTEXT. A kind without a MySQL type is an internal error.
+std::wstring get_sql_native_type2(const t_ftd& descriptor, bool bare, bool binary_text = false,
+                                  unsigned bytes_per_char = 4);
 
 // The DEFAULT literal of a column, or empty text for none: CURRENT_TIMESTAMP / CURRENT_DATE() / CURRENT_TIME()
 // for the "now" sub-kinds; texts quoted; integers and floating numbers only when the whole text is that number;

@@ -2,6 +2,7 @@
 #include "SQL/sql_sch.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "SQL/sql_engi.h"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr uint32_t k_row_limit = 65535;
-constexpr int32_t k_short_text = 21844;
 constexpr int32_t k_counted_bound = 5592405;
 constexpr int32_t k_index_text_limit = 768;
 constexpr int32_t k_default_text_limit = 21845;
@@ -32,22 +32,45 @@ bool is_integer_kind(VARTYPE vt) {
   }
 }
 
+// The most bytes a character takes in the tables written here: those of the engine's character set (which a
+// table takes when the settings name one; otherwise the database's own, never wider than utf8mb4's 4); before
+// 4.1.0 a character was a byte.
+unsigned text_width(sql_engine& engine) {
+  if (engine.is_old_version()) return 1;
+  if (engine.get_version() >= sql_version_5_0_1) {
+    try {
+      const std::map<std::string, unsigned>& widths = engine.character_set_widths();
+      std::string name = tk_to_utf8(engine.get_charset());
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      auto it = widths.find(name);
+      // Newer servers list utf8 under the name it stands for.
+      if (it == widths.end() && name == "utf8") it = widths.find("utf8mb3");
+      if (it != widths.end() && it->second > 0) return it->second;
+    } catch (const tk_exception& e) {
+      tk_trace(2, "The character sets' widths are unknown: %s", e.what());
+    }
+  }
+  return 4;
+}
+
 }  // namespace
 
 // ---- sql_schema ---------------------------------------------------------------------------------------------------
 
-sql_schema::sql_schema() { tk_trace(1, "sql_schema::ctor"); }
+sql_schema::sql_schema(unsigned bytes_per_char) : width_(bytes_per_char ? bytes_per_char : 4) {
+  tk_trace(1, "sql_schema::ctor");
+}
 
 void sql_schema::push_back(t_ftd column) {
   tk_trace_w(1, L"sql_schema::push_back(%s, size=%d)", column.name.c_str(), column.size);
   const std::size_t position = size();
-  if (column.vartype == VT_BSTR && column.size >= 1 && column.size <= k_short_text) {
+  if (column.vartype == VT_BSTR && sql_text_fits_varchar(column.size, width_)) {
     tk_trace(1, "Special processing for string values");
     auto at = std::find_if(lobs_.begin(), lobs_.end(),
                            [&](std::size_t i) { return (*this)[i].size <= column.size; });
     tk_trace(1, "Insert new column into 'lobs' at pos=%d", static_cast<int>(at - lobs_.begin()));
     lobs_.insert(at, position);
-    total_ += static_cast<uint32_t>(column.size) * 4;
+    total_ += text_bytes(column.size);
   } else if (column.size > 0 && column.size < k_counted_bound) {
     total_ += static_cast<uint32_t>(column.size);
   }
@@ -58,7 +81,7 @@ void sql_schema::push_back(t_ftd column) {
   while (!lobs_.empty() && total_ > k_row_limit) {
     t_ftd& longest = (*this)[lobs_.front()];
     tk_trace_w(3, L"Column '%s' converted into LONG TEXT", longest.name.c_str());
-    const uint32_t bytes = static_cast<uint32_t>(longest.size) * 4;
+    const uint32_t bytes = text_bytes(longest.size);
     tk_trace(1, "Decreasing total size at %d bytes", static_cast<int>(bytes));
     total_ = total_ > bytes ? total_ - bytes : 0;
     tk_trace(1, "New total_size = %d", static_cast<int>(total_));
@@ -72,8 +95,8 @@ void sql_schema::push_back(t_ftd column) {
 sql_schema_initializer::sql_schema_initializer(sql_engine& engine, const std::wstring& table,
                                                const udb_schema& source, const udb_indexes& indexes,
                                                std::wstring& auto_increment)
-    : engine_(engine), table_(table), auto_increment_(auto_increment), indexes_(indexes),
-      validator_(engine.create_fn_validator(source)) {
+    : engine_(engine), table_(table), schema_(text_width(engine)), auto_increment_(auto_increment),
+      indexes_(indexes), validator_(engine.create_fn_validator(source)) {
   tk_trace(1, "sql_schema_initializer::ctor");
   for (const t_ftd& column : source) {
     // Column names are one name to the server whatever their case: a later Name beside name is renamed.
@@ -107,7 +130,7 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& chunks) 
     tk_trace_w(1, L"native_type=%s", c.native_type.c_str());
     if (udb_custom_conversion::is_acceptable1(c)) clause += udb_custom_conversion::handle1(c);
     else if (!c.native_type.empty()) clause += c.native_type;
-    else clause += get_sql_native_type2(c, false, engine_.is_binary_text());
+    else clause += get_sql_native_type2(c, false, engine_.is_binary_text(), schema_.text_width());
 
     if (quoted && (c.native_type.find(L"CHAR") != std::wstring::npos ||
                    c.native_type.find(L"TEXT") != std::wstring::npos))
@@ -121,7 +144,8 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& chunks) 
     if (c.auto_increment) {
       tk_trace(2, "WARNING: auto_increment columns cannot have default value!");
     } else if (c.vartype != VT_BLOB && c.vartype != VT_BLOB_OBJECT &&
-               !(c.vartype == VT_BSTR && (c.size <= 0 || c.size > k_default_text_limit))) {
+               !(c.vartype == VT_BSTR && (c.size <= 0 || c.size > k_default_text_limit ||
+                                          !sql_text_fits_varchar(c.size, schema_.text_width())))) {
       const std::wstring def = make_mysql_def_val(engine_.client(), &c);
       tk_trace_w(1, L"got def value: %s", def.c_str());
       if (!def.empty()) clause += L" DEFAULT " + def;
@@ -184,20 +208,10 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks)
   // The server's limit counts bytes: a text column takes as many per character as its character set needs at
   // most (the tables written here take the engine's character set; before 4.1.0 a character was a byte).
   const int64_t key_limit = old ? 256 : 3072;
-  int64_t text_width = 0;
+  int64_t width = 0;
   auto width_of_text = [&]() -> int64_t {
-    if (text_width) return text_width;
-    text_width = old ? 1 : 4;
-    if (!old && engine_.get_version() >= sql_version_5_0_1) {
-      try {
-        const std::map<std::string, unsigned>& widths = engine_.character_set_widths();
-        auto it = widths.find(tk_to_utf8(engine_.get_charset()));
-        if (it != widths.end() && it->second > 0) text_width = it->second;
-      } catch (const tk_exception& e) {
-        tk_trace(2, "The character sets' widths are unknown: %s", e.what());
-      }
-    }
-    return text_width;
+    if (!width) width = text_width(engine_);
+    return width;
   };
   const std::size_t max_indexes = old ? 15 : 63;
   bool auto_seen = false;

@@ -1,15 +1,17 @@
 // The clauses of a CREATE TABLE statement for a MySQL destination.
 //
-// `sql_schema` is a schema that keeps a row within MySQL's 65,535-byte row limit: text columns of 1 to 21,844
-// characters count 4 bytes per character (utf8mb4), others their size (below 5,592,405); when the total
-// passes the limit, the largest short text columns (the newest first among equal sizes) become unlimited text
-// (size 0) until it fits.
+// `sql_schema` is a schema that keeps a row within MySQL's 65,535-byte row limit. It knows the most bytes a
+// character takes in the table's character set (4, utf8mb4, unless told). Short text columns, those that can be
+// a VARCHAR in it (sql_text_fits_varchar), count their characters at that width plus 3 bytes (their length
+// bytes and the row's null flags); other columns count their size (below 5,592,405). When the total passes the
+// limit, the largest short text columns (the newest first among equal sizes) become unlimited text (size 0)
+// until it fits. A longer text column is no VARCHAR at all: it becomes a TEXT type (get_sql_native_type2).
 //
 // `sql_schema_initializer` rebuilds a source schema under names the server accepts (the field-name validator
 // of the server's family; renamings are kept in `names()`) and gives one clause per column:
 //   `name` TYPE [CHARACTER SET cs] [NOT NULL] [DEFAULT literal] [AUTO_INCREMENT] [COMMENT '...']
-// NOT NULL also for primary-key columns; no DEFAULT for auto-increment, binary, or text columns of size 0 or
-// above 21,845; AUTO_INCREMENT only for integer kinds, and only one per table (a second is an internal error).
+// NOT NULL also for primary-key columns; no DEFAULT for auto-increment, binary, or text columns of size 0, above
+// 21,845, or that are no VARCHAR in the table's character set (a TEXT type); AUTO_INCREMENT only for integer kinds, and only one per table (a second is an internal error).
 //
 // `sql_indexes_initializer` renames the source indexes (index-name validator) and their columns (the
 // renamings above) and gives one clause per index: PRIMARY KEY (...), UNIQUE `n` (...) or INDEX `n` (...).
@@ -34,12 +36,16 @@ class sql_engine;
 
 class sql_schema : public udb_schema {
  public:
-  sql_schema();
+  explicit sql_schema(unsigned bytes_per_char = 4);
   // Appends the column and applies the row rule.
   void push_back(t_ftd column);
   uint32_t total_size() const { return total_; }
+  unsigned text_width() const { return width_; }
 
  private:
+  uint32_t text_bytes(int32_t characters) const { return static_cast<uint32_t>(characters) * width_ + 3; }
+
+  unsigned width_;
   uint32_t total_ = 0;
   std::vector<std::size_t> lobs_;  // positions of short text columns, largest first
 };

@@ -645,6 +645,57 @@ TEST(SqlWriteLive, StatementsActOnTheirOwnDatabase) {
   EXPECT_EQ(cell("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'tt_wown1'"), "1");
 }
 
+TEST(SqlWriteLive, TextTooLongForAVarcharOfItsCharacterSetBecomesTheSmallestTextType) {
+  // For each character set: the longest text a VARCHAR of it holds, and one character more, each filled with
+  // characters of the set's widest kind.
+  struct limit_case {
+    const wchar_t* charset;
+    const wchar_t* letter;
+    int32_t size;
+    const char* type;
+  };
+  const limit_case cases[] = {{L"utf8mb4", L"\U0001F600", 16383, "varchar(16383)"},
+                              {L"utf8mb4", L"\U0001F600", 16384, "mediumtext"},
+                              {L"utf8", L"\u20AC", 21844, "varchar(21844)"},
+                              {L"utf8", L"\u20AC", 21845, "text"},
+                              {L"latin1", L"\u00E9", 21845, "varchar(21845)"},
+                              {L"latin1", L"\u00E9", 21846, "text"}};
+  auto engine = connected_engine();
+  for (const limit_case& c : cases) {
+    const std::string table = tk_to_utf8(c.charset) + "_" + std::to_string(c.size);
+    SCOPED_TRACE(table);
+    const udb_engine_properties properties = {{L"character set", c.charset}};
+    engine->set_properties(&properties);
+    auto db = fresh_db(*engine, "tt_wtext");
+    udb_schema schema;
+    schema.push_back(column(L"t", VT_BSTR, c.size));
+    std::unique_ptr<udb_recordset> rs;
+    try {
+      rs = db->create_table(tk_utf8_to_unicode(table), schema, udb_indexes());
+    } catch (const tk_exception& e) {
+      ADD_FAILURE() << "the table was refused: " << e.message;
+      continue;
+    }
+    EXPECT_EQ(cell("SELECT CONCAT(COLUMN_TYPE, ' ', CHARACTER_SET_NAME) FROM information_schema.COLUMNS WHERE "
+                   "TABLE_SCHEMA = 'tt_wtext' AND TABLE_NAME = '" + table + "'"),
+              std::string(c.type) + " " + (tk_to_utf8(c.charset) == "utf8" ? "utf8mb3" : tk_to_utf8(c.charset)));
+    std::wstring text;
+    for (int32_t i = 0; i < c.size; ++i) text += c.letter;
+    auto r = std::make_unique<udb_record>();
+    r->push_back(std::make_unique<udb_field>(L"t", c.size, ole_variant(text), false, false));
+    rs->append_record(*r);
+    rs->flush();
+    rs.reset();
+    auto back = db->get_table(tk_utf8_to_unicode(table), 1);
+    back->reset();
+    ASSERT_FALSE(back->is_eof());
+    EXPECT_TRUE(back->get_item()->at(0)->to_wstring() == text) << "the text came back changed";
+    back->next();
+    EXPECT_TRUE(back->is_eof());
+  }
+  engine->set_properties(nullptr);
+}
+
 TEST(SqlWriteLive, LongValuesBindInStatementOrderAndThePacketLimitHolds) {
   auto engine = connected_engine();
   auto db = fresh_db(*engine, "tt_wlong");

@@ -131,9 +131,23 @@ TEST(SqlViewText, ViewsAreRewrittenForMySqlOutsideLiterals) {
 
 TEST(SqlColumnTypes, TypesFollowKindSizeAndSubKind) {
   auto type = [](const t_ftd& c) { return get_sql_native_type2(c, false); };
-  EXPECT_EQ(type(column(L"t", VT_BSTR, 21845)), L"VARCHAR(21845)");
-  EXPECT_EQ(type(column(L"t", VT_BSTR, 21846)), L"MEDIUMTEXT");
-  EXPECT_EQ(type(column(L"t", VT_BSTR, 5592406)), L"LONGTEXT");
+  // A text is a VARCHAR where the table's character set lets one hold it (utf8mb4 unless told), else the
+  // smallest text type that holds its characters at the set's width.
+  auto text = [](int32_t size, unsigned width) {
+    return get_sql_native_type2(column(L"t", VT_BSTR, size), false, false, width);
+  };
+  EXPECT_EQ(type(column(L"t", VT_BSTR, 16383)), L"VARCHAR(16383)");
+  EXPECT_EQ(type(column(L"t", VT_BSTR, 16384)), L"MEDIUMTEXT");
+  EXPECT_EQ(type(column(L"t", VT_BSTR, 4194303)), L"MEDIUMTEXT");
+  EXPECT_EQ(type(column(L"t", VT_BSTR, 4194304)), L"LONGTEXT");
+  EXPECT_EQ(text(21844, 3), L"VARCHAR(21844)");
+  EXPECT_EQ(text(21845, 3), L"TEXT");
+  EXPECT_EQ(text(5592405, 3), L"MEDIUMTEXT");
+  EXPECT_EQ(text(5592406, 3), L"LONGTEXT");
+  EXPECT_EQ(text(21845, 1), L"VARCHAR(21845)");
+  EXPECT_EQ(text(21846, 1), L"TEXT");
+  EXPECT_EQ(text(65536, 1), L"MEDIUMTEXT");
+  EXPECT_EQ(get_sql_native_type2(column(L"t", VT_BSTR, 21845), false, true, 3), L"TEXT BINARY");
   EXPECT_EQ(type(column(L"t", VT_BSTR, 0)), L"LONGTEXT");
   EXPECT_EQ(type(column(L"t", VT_BSTR, -1)), L"LONGTEXT");  // never VARCHAR(-1)
   EXPECT_EQ(type(column(L"t", VT_BSTR, 10, udb_kind_fixed_text)), L"CHAR(10)");
@@ -241,13 +255,20 @@ TEST(SqlSchema, LargestShortTextsBecomeLongTextToKeepTheRowLimit) {
   EXPECT_EQ(schema[2].size, 0);
   EXPECT_EQ(schema[3].size, 0);
   EXPECT_LE(schema.total_size(), 65535u);
+  // Columns no VARCHAR holds (a TEXT type) count by characters and are never converted.
   sql_schema wide;
-  wide.push_back(column(L"x", VT_BSTR, 21845));  // counted by characters, never converted
+  wide.push_back(column(L"x", VT_BSTR, 21845));
   wide.push_back(column(L"y", VT_BSTR, 21845));
   wide.push_back(column(L"z", VT_BSTR, 21845));
   wide.push_back(column(L"w", VT_BSTR, 21845));
   EXPECT_EQ(wide[3].size, 21845);
   EXPECT_EQ(wide.total_size(), 4u * 21845);
+  // In utf8 a column of 21,844 characters is a VARCHAR that fills the row: one more byte column converts it.
+  sql_schema utf8(3);
+  utf8.push_back(column(L"a", VT_BSTR, 21844));
+  EXPECT_EQ(utf8[0].size, 21844);
+  utf8.push_back(column(L"b", VT_UI1, 1));
+  EXPECT_EQ(utf8[0].size, 0);
 }
 
 TEST(SqlSchema, ColumnAndIndexClauses) {
