@@ -9,7 +9,8 @@
 //   "Selected Views"      name=definition
 // Loading adds to the lists (it never clears them) and leaves a field unchanged when its key is missing or empty,
 // except the MySQL host and password, which are always taken (a missing host means the local server). A mode
-// other than "0" to "3" refuses the whole profile (tk_exception, level 1) before anything is taken from it.
+// other than "0" to "3", or a destination format other than "0" to "2", refuses the whole profile (tk_exception,
+// level 1) before anything is taken from it.
 // Flags are written "1" or "0". The password is kept in plain text, as the file format has it; the profile writer
 // makes new files readable by their owner only.
 #include "TK/tk_log.h"
@@ -143,9 +144,13 @@ bool rowferry_convertor::load_profile_file(const std::wstring& path) {
 }
 
 bool rowferry_convertor::load_profile(const udb_profile& profile) {
-  if (!udb_converter::load_profile(profile) || !mysql_converter_impl::load_profile(profile)) return false;
+  // Only the three formats there are, as --acc_ver takes them: any other value would quietly write an Access 95/97
+  // file the user did not ask for.
   std::wstring value = profile.get_value(access_section, L"destination format");
-  if (!value.empty()) destination_format = value == L"2" ? 2 : value == L"1" ? 1 : 0;
+  if (!value.empty() && (value.size() != 1 || value[0] < L'0' || value[0] > L'2'))
+    throw tk_exception("Invalid format specification in the profile: '" + tk_to_utf8(value) + "'", 1);
+  if (!udb_converter::load_profile(profile) || !mysql_converter_impl::load_profile(profile)) return false;
+  if (!value.empty()) destination_format = value[0] - L'0';
   return true;
 }
 

@@ -31,7 +31,7 @@ TEST(Profile, ReadRules) {
   udb_profile p = parse(
       "[Generic settings]\nsrc=shop\ndest=\nonly definitions=0\nskip indexes=no\n"
       "[MySQL settings]\nport=3310\ndump new version=0\ndump create database=1\ndump line break=2\n"
-      "[MS Access settings]\ndestination format=5\n"
+      "[MS Access settings]\ndestination format=0\n"
       "[Selected Tables]\nt1\nq=SELECT a FROM t\n[Available Queries]\nq=SELECT a FROM t\n"
       "[Selected Views]\nv=SELECT 1\n");
   ASSERT_TRUE(conv.load_profile(p));
@@ -64,6 +64,17 @@ TEST(Profile, ReadRules) {
         << bad;
     EXPECT_EQ(conv.mode, 1);
     EXPECT_EQ(conv.src, L"shop");
+    EXPECT_EQ(conv.selected_items.size(), 4u);
+  }
+  // So does a destination format outside 0-2.
+  for (const char* bad : {"9", "3", "-1", "abc", "1x", "01"}) {
+    EXPECT_THROW(conv.load_profile(parse(std::string("[Generic settings]\nsrc=other\n[MS Access settings]\n"
+                                                     "destination format=") +
+                                         bad + "\n[Selected Tables]\nt2\n")),
+                 tk_exception)
+        << bad;
+    EXPECT_EQ(conv.src, L"shop");
+    EXPECT_EQ(conv.destination_format, 0);
     EXPECT_EQ(conv.selected_items.size(), 4u);
   }
   ASSERT_TRUE(conv.load_profile(parse("[Generic settings]\nmode=3\n")));

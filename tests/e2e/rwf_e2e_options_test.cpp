@@ -1,6 +1,6 @@
 // RWFAGENT end to end: what its options mean. Flags never take a value, the port is exactly a number, options
-// after a profile override it, a profile with an unknown mode is refused, and the password leaves the process's
-// visible command line once it is read.
+// after a profile override it, a profile with an unknown mode or format is refused, and the password leaves the
+// process's visible command line once it is read.
 #include <signal.h>
 
 #include "tests/support/e2e_test_support.h"
@@ -100,6 +100,36 @@ TEST_F(RwfagentOptions, AProfileWithAModeOutsideZeroToThreeIsRefused) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(tk_read_file(file), before);
   }
+}
+
+TEST_F(RwfagentOptions, AProfileWithAFormatOutsideZeroToTwoIsRefused) {
+  // Refused as --acc_ver=9 is: neither the existing file nor a new one is written.
+  const std::string file = dir.file("kept.mdb");
+  ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1"}).status, 0);
+  const std::string before = tk_read_file(file);
+  for (const std::string format : {"9", "3", "-1", "abc", "1x"}) {
+    tk_write_file(dir.file("format.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\nmode=0\r\n"
+                                          "[MS Access settings]\r\ndestination format=" + format + "\r\n");
+    for (const std::string& dest : {file, dir.file("new.mdb")}) {
+      program_result r = agent({"--profile=" + dir.file("format.rwf"), "--dest=" + dest});
+      EXPECT_EQ(r.status, 255) << format;
+      EXPECT_EQ(r.out, "Error:\nInvalid format specification in the profile: '" + format + "'\n");
+      EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(tk_read_file(file), before) << format;
+    EXPECT_FALSE(tk_file_exists(dir.file("new.mdb"))) << format;
+  }
+  // The formats there are still load: 0 writes an Access 95/97 file.
+  const tt_test::mariadb_facts& f = server.facts();
+  tk_write_file(dir.file("format.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\n[MySQL settings]\r\nhost=" +
+                                            f.host + "\r\nuser=" + f.user + "\r\npassword=" + f.password +
+                                            "\r\nport=" + std::to_string(f.port) +
+                                            "\r\n[MS Access settings]\r\ndestination format=0\r\n"
+                                            "[Selected Tables]\r\ntags\r\n");
+  program_result r = agent({"--profile=" + dir.file("format.rwf"), "--dest=" + dir.file("old97")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(mdb_ver(dir.file("old97.mdb")), "JET3\n");
+  expect_sound(dir.file("old97.mdb"));
 }
 
 TEST_F(RwfagentOptions, AnUnreachableServerIsExplainedWithAdvice) {
