@@ -28,5 +28,7 @@ void process_tab_file(const std::string& path) {
   std::vector<std::wstring> names;
   if (!in.is_open() || !rwf_read_table_list(in, names))
     fatal_exit("Cannot read the table names file.\nPlease verify it is a readable file.");
-  rowferry_convertor::instance().table_list = std::move(names);
+  rowferry_convertor& conv = rowferry_convertor::instance();
+  conv.table_list = std::move(names);
+  conv.table_list_given = true;
 }

@@ -119,6 +119,9 @@ class udb_converter : public tk_converter {
   std::atomic<uint64_t> records_written{0};
   std::atomic<uint64_t> record_errors{0};
   std::vector<std::wstring> table_list;
+  // A table list was given (the console's --tab_file): the run converts what it names, nothing when it names no
+  // table, and never every table of the source in its place.
+  bool table_list_given = false;
   named_text_list selected_items;
   named_text_list selected_views;
   named_text_list available_queries;

@@ -169,7 +169,7 @@ void rowferry_convertor::run() {
     target = access->create_db(fresh->path());
   }
 
-  if (out.convert_all_when_empty() && table_list.empty() && selected_items.empty())
+  if (out.convert_all_when_empty() && !table_list_given && table_list.empty() && selected_items.empty())
     table_list.assign(source->get_tables().begin(), source->get_tables().end());
 
   std::unique_ptr<udb_validator> names = access->table_name_validator();
@@ -215,8 +215,9 @@ void rowferry_convertor::run() {
   if (stop_requested()) throw tk_final_exception();
   // What follows concerns the whole run, not the last item.
   set_context(L"");
-  // Every item was reported as failed: an empty (or unchanged) file is no result, and the destination stays.
-  if (count > 0 && failed == count)
+  // Every item was reported as failed, or a table list named none: an empty (or unchanged) file is no result,
+  // and the destination stays.
+  if (failed == count && (count > 0 || table_list_given))
     throw tk_exception("Nothing could be converted: the destination file was left as it was.", 1);
 
   names.reset();

@@ -1,6 +1,6 @@
 // RWFAGENT end to end: what its options mean. Flags never take a value, the port is exactly a number, options
-// after a profile override it, a profile with an unknown mode or format is refused, and the password leaves the
-// process's visible command line once it is read.
+// after a profile override it, a profile with an unknown mode or format is refused, a table list that names no
+// table converts nothing, and the password leaves the process's visible command line once it is read.
 #include <signal.h>
 
 #include "tests/support/e2e_test_support.h"
@@ -130,6 +130,32 @@ TEST_F(RwfagentOptions, AProfileWithAFormatOutsideZeroToTwoIsRefused) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(mdb_ver(dir.file("old97.mdb")), "JET3\n");
   expect_sound(dir.file("old97.mdb"));
+}
+
+TEST_F(RwfagentOptions, ATableListThatNamesNoTableConvertsNothing) {
+  // An empty list, blank lines, a byte-order mark alone: as a list whose tables do not exist, never every table.
+  const std::string file = dir.file("kept.mdb");
+  ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1"}).status, 0);
+  const std::string before = tk_read_file(file);
+  const std::string nothing = "Converting database tabletide_demo (0 tables)\nError:\nNothing could be converted: the "
+                              "destination file was left as it was.\n";
+  for (const std::string list : {"", "\n\r\n\n", "\xEF\xBB\xBF", "\xEF\xBB\xBF\r\n\r\n"}) {
+    tk_write_file(dir.file("list.txt"), list);
+    for (const std::string mode : {"0", "1", "2", "3"}) {
+      for (const std::string& dest : {file, dir.file("new.mdb")}) {
+        program_result r = agent({"--src=tabletide_demo", "--dest=" + dest, "--acc_ver=1", "--mode=" + mode,
+                                  "--tab_file=" + dir.file("list.txt")});
+        EXPECT_EQ(r.status, 255) << mode << " " << list.size();
+        EXPECT_EQ(r.out, nothing);
+        EXPECT_EQ(r.err, "");
+      }
+      EXPECT_EQ(tk_read_file(file), before) << mode << " " << list.size();
+      EXPECT_FALSE(tk_file_exists(dir.file("new.mdb")));
+    }
+  }
+  std::vector<std::string> left = split(run_program({"/usr/bin/ls", "-A", dir.path()}).out, '\n');
+  left.erase(std::remove(left.begin(), left.end(), std::string()), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"home", "kept.mdb", "list.txt"}));
 }
 
 TEST_F(RwfagentOptions, AnUnreachableServerIsExplainedWithAdvice) {
