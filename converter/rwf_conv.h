@@ -27,7 +27,6 @@
 class rwf_front_end;
 class udb_database;
 class udb_profile;
-class udb_validator;
 
 // What to do with a destination file that exists already.
 enum conversion_mode : int32_t {
@@ -195,8 +194,8 @@ class rowferry_convertor : public udb_converter,
  private:
   void run();
   // True when the item arrived (or was skipped as the mode says), false when it failed and was reported.
-  bool convert_item(const named_text& item, udb_database& source, udb_database& target, udb_validator& names,
-                    rwf_destination_engine& access, rwf_source_engine& mysql);
+  bool convert_item(const named_text& item, const std::wstring& dest_name, udb_database& source,
+                    udb_database& target, rwf_destination_engine& access, rwf_source_engine& mysql);
 
   converter_build build_;
   rwf_destination_factory destination_factory_;

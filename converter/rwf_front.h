@@ -21,7 +21,7 @@ class rwf_front_end {
   // Default true.
   virtual bool shows_progress() const;
   // The item called name is stored in the destination as the table called table (a name the destination
-  // refuses, or the safe name an earlier run gave it). Default: nothing.
+  // refuses, or one that another table of the source has). Default: nothing.
   virtual void stored_as(const std::wstring& name, const std::wstring& table);
   // The run has converted every item and is about to write its result into the destination, the last point at
   // which it can still be given up; it goes on when this returns (and ends as stopped if a stop was asked for

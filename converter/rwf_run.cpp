@@ -1,10 +1,14 @@
 // The conversion run of rowferry_convertor: one source database into one Access file.
 //
 // Road: create the Access engine; pick the generation (an existing file's own in modes 1-3, else the chosen
-// format's); open the source; open the existing destination (modes 1-3) or create a new file; seed the
-// destination's table-name validator; then, item by item (queries and profile items first, then the table
-// list), open the source recordset, choose the destination name, skip or drop an existing table as the mode says,
-// create the table (or open it for appending), test the structures in merge mode, and copy the rows.
+// format's); open the source; open the existing destination (modes 1-3) or create a new file; give every table of
+// the source and every SELECT item its destination name; then, item by item (queries and profile items first,
+// then the table list), open the source recordset, skip or drop an existing table of its destination name as the
+// mode says, create the table (or open it for appending), test the structures in merge mode, and copy the rows.
+//
+// Destination names do not depend on what a run converts: they are formed from the source's whole list of tables
+// (see destination_names), so that a later run in any mode finds each table under the name an earlier one gave
+// it, and never mixes two source tables in one.
 //
 // A new file is written under a hidden temporary name beside the destination and renamed over it only when the
 // run has gone through: a run that fails, or that the user aborts, leaves an existing destination as it was and
@@ -22,6 +26,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
 #include <set>
 #include <string>
 
@@ -110,6 +115,63 @@ void set_context(const std::wstring& context) {
   if (error_handler::exists()) error_handler::instance().set_context(context);
 }
 
+// Gives each of the names its destination name, in two passes over the list: first every name Access takes as it
+// stands keeps it (of names that differ only in case, the first), then the others get safe names in list order.
+// A name handed out is never handed out again by the validator.
+std::vector<std::wstring> name_in_turn(udb_validator& names, const std::vector<std::wstring>& from) {
+  std::vector<std::wstring> to(from.size());
+  std::vector<bool> kept(from.size(), false);
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    if (!names.is_acceptable(from[i])) continue;
+    to[i] = from[i];
+    kept[i] = true;
+    names.add_restricted_name(from[i]);
+  }
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    if (kept[i]) continue;
+    to[i] = names.get_safe_name(from[i]);
+    tk_trace_w(2, L"Store generated table name '%s'", to[i].c_str());
+    names.add_existing_name(to[i]);
+    names.add_restricted_name(to[i]);
+  }
+  return to;
+}
+
+// The destination name of each item, or empty for a table the source lacks or has more than once when case is
+// ignored (the item then fails before its name is needed).
+//
+// The names are formed from the source's whole list of tables in the server's order, whether this run converts
+// them or not, and only then from the SELECT items in their order. So a table has the same destination name in
+// every run of the same source, whatever the table list, the profile or the mode, and a generated name can change
+// only when the source gains or loses a table whose name collides with it. No SELECT item takes a name that a table
+// of the source has or is given. The destination's own tables play no part.
+std::vector<std::wstring> destination_names(rwf_destination_engine& access, const udb_database& source,
+                                            const named_text_list& items) {
+  std::unique_ptr<udb_validator> names = access.table_name_validator();
+  const std::vector<std::wstring> tables(source.get_tables().begin(), source.get_tables().end());
+  for (const std::wstring& table : tables) names->add_existing_name(table);
+  const std::vector<std::wstring> table_names = name_in_turn(*names, tables);
+  std::map<std::wstring, std::wstring> of_table;
+  for (std::size_t i = 0; i < tables.size(); ++i) of_table.emplace(tables[i], table_names[i]);
+
+  std::vector<std::wstring> queries;
+  for (const named_text& item : items)
+    if (!item.second.empty()) queries.push_back(item.first);
+  const std::vector<std::wstring> query_names = name_in_turn(*names, queries);
+
+  std::vector<std::wstring> result;
+  std::size_t query = 0;
+  for (const named_text& item : items) {
+    if (!item.second.empty()) {
+      result.push_back(query_names[query++]);
+      continue;
+    }
+    const std::vector<std::wstring> found = source.tables_named(item.first);
+    result.push_back(found.size() == 1 ? of_table.at(found[0]) : std::wstring());
+  }
+  return result;
+}
+
 }  // namespace
 
 void rowferry_convertor::operator()() {
@@ -172,13 +234,6 @@ void rowferry_convertor::run() {
   if (out.convert_all_when_empty() && !table_list_given && table_list.empty() && selected_items.empty())
     table_list.assign(source->get_tables().begin(), source->get_tables().end());
 
-  std::unique_ptr<udb_validator> names = access->table_name_validator();
-  for (const std::wstring& name : table_list) names->add_existing_name(name);
-  for (const std::wstring& name : target->get_tables()) names->add_existing_name(name);
-  for (const named_text& item : selected_items) {
-    tk_trace_w(1, L"udb_validator::add_existing_name(%s)", item.first.c_str());
-    names->add_existing_name(item.first);
-  }
   // A source table named twice (in the list, or in the list and the profile, or in spellings that differ only
   // in case and stand for one table) is converted once, under the first spelling.
   named_text_list items;
@@ -194,6 +249,7 @@ void rowferry_convertor::run() {
   for (const named_text& item : selected_items) select(item);
   for (const std::wstring& name : table_list) select(named_text(name, std::wstring()));
   selected_items = std::move(items);
+  const std::vector<std::wstring> destination = destination_names(*access, *source, selected_items);
 
   // The count is of what can be converted: queries, and the tables the source has.
   uint32_t present = 0;
@@ -210,7 +266,7 @@ void rowferry_convertor::run() {
   for (std::size_t i = 0; i < count; ++i) {
     if (stop_requested()) throw tk_final_exception();
     named_text item = selected_items[i];
-    if (!convert_item(item, *source, *target, *names, *access, mysql)) ++failed;
+    if (!convert_item(item, destination[i], *source, *target, *access, mysql)) ++failed;
   }
   if (stop_requested()) throw tk_final_exception();
   // What follows concerns the whole run, not the last item.
@@ -220,7 +276,6 @@ void rowferry_convertor::run() {
   if (failed == count && (count > 0 || table_list_given))
     throw tk_exception("Nothing could be converted: the destination file was left as it was.", 1);
 
-  names.reset();
   out.before_commit();
   if (stop_requested()) throw tk_final_exception();
   target->close();  // writes the destination file; destroyed without it, the file is given up
@@ -230,8 +285,8 @@ void rowferry_convertor::run() {
   access.reset();
 }
 
-bool rowferry_convertor::convert_item(const named_text& item, udb_database& source, udb_database& target,
-                                      udb_validator& names, rwf_destination_engine& access,
+bool rowferry_convertor::convert_item(const named_text& item, const std::wstring& dest_name, udb_database& source,
+                                      udb_database& target, rwf_destination_engine& access,
                                       rwf_source_engine& mysql) {
   const std::wstring& name = item.first;
   const std::wstring& sql = item.second;
@@ -249,18 +304,8 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
       return false;
     }
     from = sql.empty() ? source.get_table(name, 1) : source.get_query(name, sql, 1);
+    if (dest_name.empty()) throw tk_mail_assertion("rwf_run", 250);
 
-    bool generated = !names.is_acceptable(name);
-    std::wstring dest_name = generated ? names.get_safe_name(name) : name;
-    if (generated && mode != mode_overwrite_database) {
-      // The name an earlier run gave this item is taken in the destination now, so the validator would number
-      // it; overwrite, skip or merge that table instead, as the mode says, unless this run used the name already.
-      std::unique_ptr<udb_validator> fresh = access.table_name_validator();
-      for (const named_text& other : selected_items) fresh->add_existing_name(other.first);
-      for (const std::wstring& taken : names.restricted_names()) fresh->add_restricted_name(taken);
-      std::wstring earlier = fresh->get_safe_name(name);
-      if (target.is_table_exist(earlier)) dest_name = earlier;
-    }
     if (target.is_table_exist(dest_name)) {
       if (mode == mode_skip_tables) {
         current_table.fetch_add(1);
@@ -273,12 +318,6 @@ bool rowferry_convertor::convert_item(const named_text& item, udb_database& sour
     to = target.create_table(dest_name, from->schema, indexes);
     if (mode == mode_merge && !from->schema.conform_to(to->schema, false))
       throw tk_exception("The structure of data source does not conform to the destination table.", 0);
-    if (generated) {
-      tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
-      tk_trace_w(1, L"udb_validator::add_existing_name(%s)", dest_name.c_str());
-      names.add_existing_name(dest_name);
-    }
-    names.add_restricted_name(dest_name);
 
     tk_trace(1, "Table structure has been written");
     // From here on the destination holds the table. An error of the source before the last row (the server's own,

@@ -1,6 +1,6 @@
 // The wizard end to end: a whole conversion clicked through every page against the throwaway MariaDB server,
 // checked cell for cell by the independent readers in every format our engine writes; a profile saved on the
-// last page replayed by a quick launch; Cancel during a run.
+// last page replayed by a quick launch; table names as RWFAGENT gives them; Cancel during a run.
 #include <dirent.h>
 
 #include <filesystem>
@@ -253,6 +253,35 @@ TEST_F(WizardE2E, ARunOnADestinationThatRwfagentWritesIsRefused) {
   EXPECT_EQ(finish_text.rfind("The conversion failed:", 0), 0u) << finish_text;
   EXPECT_NE(finish_text.find("file already in use"), std::string::npos) << finish_text;
   EXPECT_FALSE(tk_file_exists(dest));
+}
+
+// The wizard's run names tables as RWFAGENT's does, from the source's whole list of tables: a quick launch that
+// converts a.b alone stores it where a run of the whole database puts it (a!b, listed first, has a_b), and a later
+// merge of the whole database by RWFAGENT adds to that table only a.b's rows.
+TEST_F(WizardE2E, ATableArrivesUnderTheNameTheWholeDatabaseGivesIt) {
+  server.exec(
+      "DROP DATABASE IF EXISTS tt_wizard_names; CREATE DATABASE tt_wizard_names; USE tt_wizard_names;"
+      "CREATE TABLE `a!b` (id INT); INSERT INTO `a!b` VALUES (1), (2);"
+      "CREATE TABLE `a.b` (id INT); INSERT INTO `a.b` VALUES (3), (4), (5);");
+  const std::string dest = dir.file("names.mdb");
+  const int status = run(
+      [&](QWidget* w) {
+        wait_for_finish(w);
+        click(w, 12325);
+      },
+      quick_profile("tt_wizard_names", dest, {"a.b"}));
+  EXPECT_EQ(status, 0);
+  using rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(tt_e2e::mdb_tables(dest), std::vector<std::string>{"a_b00000"});
+  EXPECT_EQ(tt_e2e::mdb_export(dest, "a_b00000"), (rows{{"3"}, {"4"}, {"5"}}));
+
+  const tt_e2e::program_result r = agent({"--src=tt_wizard_names", "--dest=" + dest, "--acc_ver=1", "--mode=3"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(tt_e2e::mdb_tables(dest), (std::vector<std::string>{"a_b", "a_b00000"}));
+  EXPECT_EQ(tt_e2e::mdb_export(dest, "a_b"), (rows{{"1"}, {"2"}}));
+  EXPECT_EQ(tt_e2e::mdb_export(dest, "a_b00000"), (rows{{"3"}, {"4"}, {"5"}, {"3"}, {"4"}, {"5"}}));
+  EXPECT_EQ(tt_e2e::mdb_reader_rows(dest, "a_b00000").size(), 6u);
+  tt_e2e::expect_sound(dest);
 }
 
 TEST_F(WizardE2E, CancelDuringARunStopsTheWorkerAndKeepsTheFileItWasToReplace) {
