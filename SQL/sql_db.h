@@ -76,8 +76,9 @@ class sql_database : public udb_database {
   // Sends a statement that returns no rows (UTF-8, with its length); a failure raises sql_exception.
   void query_append(const std::string& text);
   // Runs an INSERT whose "?"s are the given values, each sent as long data in pieces of 128 KiB; any failure
-  // raises sql_prep_stmt_failed_exception with the client library's text.
-  void prepared_statement(const std::string& text, const std::vector<sql_long_param>& params);
+  // raises sql_prep_stmt_failed_exception with the client library's text. row_size is the row's total size, for
+  // the trace of a refused row.
+  void prepared_statement(const std::string& text, const std::vector<sql_long_param>& params, uint32_t row_size);
   // A view's SQL text in MySQL's dialect, with this database's renamings (see sql_view.h).
   std::wstring refine_view_in(const std::wstring& sql) const;
   // Makes this database the connection's current one (see above).

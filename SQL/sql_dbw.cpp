@@ -40,7 +40,8 @@ void sql_database::query_append(const std::string& text) {
   }
 }
 
-void sql_database::prepared_statement(const std::string& text, const std::vector<sql_long_param>& params) {
+void sql_database::prepared_statement(const std::string& text, const std::vector<sql_long_param>& params,
+                                      uint32_t row_size) {
   tk_trace(1, "sql_database::prepared_statement(%s, %d)", text.c_str(), static_cast<int>(params.size()));
   make_current();
   std::unique_ptr<sql_statement> statement = engine_.client().new_statement();
@@ -67,9 +68,12 @@ void sql_database::prepared_statement(const std::string& text, const std::vector
     }
   }
   if (!statement->execute()) {
-    tk_trace(3, "QUERY=%s", text.c_str());
     // The server refused the row (a duplicate key, a value out of range): an error of this row alone.
-    fail("mysql_stmt_execute", 0);
+    const std::string error = statement->error_text();
+    tk_trace(3, "QUERY=%s", text.c_str());
+    tk_trace(3, "mysql_stmt_execute failed: error=%s", error.c_str());
+    tk_trace(3, "row size=%d", static_cast<int>(row_size));
+    throw sql_prep_stmt_failed_exception(error, 0);
   }
 }
 

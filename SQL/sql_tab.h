@@ -115,6 +115,7 @@ class sql_table : public sql_recordset {
   std::string pending_head_;  // the INSERT head with the column list of the batch not sent yet
   std::vector<pending_row> pending_;
   std::size_t pending_size_ = 0;  // the batch's statement length
+  std::size_t pending_fields_ = 0;  // the field count of the batch's rows
   bool pending_restarted_ = false;  // sent for a row of another layout: no blank before VALUES
   bool restarted_ = false;  // a batch was sent for the next row
   int64_t appended_ = 0;

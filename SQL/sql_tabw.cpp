@@ -268,6 +268,9 @@ void sql_table::fast_append(const udb_record& record) {
                            db().engine().table_ref(table_name) + "(" + columns + ")";
   std::string row = "(" + values + ")";
   std::optional<tk_exception> batch_error;
+  if (!pending_.empty() && record.size() != pending_fields_)
+    tk_trace(3, "cached_rec_size=%d, that.size=%d", static_cast<int>(pending_fields_),
+             static_cast<int>(record.size()));
   if (!pending_.empty() && (head != pending_head_ || pending_size_ + 2 + row.size() > k_batch_limit)) {
     tk_trace(1, "Initialize new query...");
     restarted_ = true;
@@ -280,6 +283,7 @@ void sql_table::fast_append(const udb_record& record) {
   tk_trace(1, "*** FAST INSERT MODE ***");
   if (pending_.empty()) {
     pending_head_ = head;
+    pending_fields_ = record.size();
     pending_restarted_ = restarted_;
     pending_size_ = head.size() + (restarted_ ? 6 : 7) + row.size();
     restarted_ = false;
@@ -310,7 +314,7 @@ void sql_table::slow_append(const udb_record& record) {
     tk_trace(2, "row_tot_size > max_allowed_packet");
     throw tk_exception("Row size exceeds 'max_allowed_packet'", 0);
   }
-  db().prepared_statement(statement, long_params);
+  db().prepared_statement(statement, long_params, record.get_total_size());
 }
 
 // ---- Updating and deleting ----------------------------------------------------------------------------------------

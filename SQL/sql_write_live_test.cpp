@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -15,6 +18,7 @@
 #include "SQL/sql_engi.h"
 #include "SQL/sql_tab.h"
 #include "TK/tk_errco.h"
+#include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "tests/support/mariadb_env.h"
 
@@ -742,6 +746,52 @@ TEST(SqlWriteLive, LongValuesBindInStatementOrderAndThePacketLimitHolds) {
     EXPECT_EQ(e.level, 0);
   }
   EXPECT_EQ(cell("SELECT COUNT(*) FROM t", "tt_wlong"), "1");
+}
+
+TEST(SqlWriteLive, TheTraceKeepsAChangedRowLayoutAndARefusedLongRow) {
+  const std::string path = std::string(TT_BINARY_DIR) + "/sql_write_trace_test.log";
+  std::remove(path.c_str());
+  auto engine = connected_engine();
+  auto db = fresh_db(*engine, "tt_wtrace");
+  uint32_t long_row = 0;
+  {
+    tk_logger logger(path.c_str(), true, 3, false);
+    auto t = make_table(*db, L"t");
+    t->append_record(*row(1, ole_variant(L"x"), ole_variant()));
+    t->append_record(*row(2, ole_variant(L"y"), ole_variant()));
+    auto shorter = std::make_unique<udb_record>();
+    shorter->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(3), true, false));
+    shorter->push_back(std::make_unique<udb_field>(L"t", 50, ole_variant(L"z"), false, false));
+    t->append_record(*shorter);
+    t->flush();
+    // A row too long for a statement's text goes through a prepared statement; the server refuses its key.
+    udb_schema schema;
+    schema.push_back(column(L"id", VT_I4, 11, true));
+    schema.push_back(column(L"z", VT_BSTR, 0));
+    udb_indexes indexes;
+    indexes.push_back(udb_index(L"PRIMARY", true, true, {L"id"}));
+    auto l = db->create_table(L"l", schema, indexes);
+    auto make = [](int id) {
+      auto r = std::make_unique<udb_record>();
+      r->push_back(std::make_unique<udb_field>(L"id", 4, ole_variant(id), true, false));
+      r->push_back(std::make_unique<udb_field>(L"z", 0, ole_variant(std::wstring(1100000, L'q')), false, false));
+      return r;
+    };
+    l->append_record(*make(1));
+    auto again = make(1);
+    long_row = again->get_total_size();
+    EXPECT_THROW(l->append_record(*again), sql_prep_stmt_failed_exception);
+  }
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string trace = text.str();
+  EXPECT_NE(trace.find("cached_rec_size=3, that.size=2\r\n"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("mysql_stmt_execute failed: error=Duplicate entry '1' for key 'PRIMARY'\r\n"),
+            std::string::npos);
+  EXPECT_NE(trace.find("row size=" + std::to_string(long_row) + "\r\n"), std::string::npos);
+  EXPECT_EQ(cell("SELECT CONCAT(COUNT(*), ':', SUM(LENGTH(z))) FROM l", "tt_wtrace"), "1:1100000");
+  std::remove(path.c_str());
 }
 
 TEST(SqlWriteLive, ViewsAndForeignKeysReportEachFailureAndGoOn) {

@@ -388,7 +388,7 @@ TEST(SqlPreparedStatements, LongValuesGoInPiecesToTheirPlaceholderAndFailuresClo
   r.push_back(std::make_unique<udb_field>(L"b", 0, ole_variant(bytes), false, false));
   f.client->log.clear();
   db->prepared_statement("INSERT INTO t(b, t) VALUES (?, ?)",
-                         {sql_long_param{r.at(1), true}, sql_long_param{r.at(0), false}});
+                         {sql_long_param{r.at(1), true}, sql_long_param{r.at(0), false}}, r.get_total_size());
   EXPECT_EQ(f.client->log, std::vector<std::string>({"PREPARE INSERT INTO t(b, t) VALUES (?, ?)", "BIND b s",
                                                      "LONG 0 131072", "LONG 0 5", "LONG 1 131072", "LONG 1 131072",
                                                      "LONG 1 37856", "EXECUTE", "CLOSE STMT"}));
@@ -397,7 +397,7 @@ TEST(SqlPreparedStatements, LongValuesGoInPiecesToTheirPlaceholderAndFailuresClo
   f.client->failing_statement_step = "EXECUTE";
   f.client->log.clear();
   try {
-    db->prepared_statement("INSERT INTO t(b) VALUES (?)", {sql_long_param{r.at(1), true}});
+    db->prepared_statement("INSERT INTO t(b) VALUES (?)", {sql_long_param{r.at(1), true}}, r.get_total_size());
     FAIL();
   } catch (const sql_prep_stmt_failed_exception& e) {
     EXPECT_EQ(e.level, 0);  // the server refused this row
