@@ -226,6 +226,19 @@ TEST_F(WizardE2E, AQuickLaunchWhoseProfileCannotBeReadSaysSoAndTouchesNothing) {
   EXPECT_EQ(tk_read_file(dest), "precious");
 }
 
+TEST_F(WizardE2E, AQuickLaunchWhoseProfileHasNoSuchFormatIsRefusedAndTouchesNothing) {
+  const std::string dest = dir.file("keep.mdb");
+  tk_write_file(dest, "precious");
+  tk_write_file(dir.file("format.rwf"), "[Generic settings]\r\nsrc=tabletide_demo\r\ndest=" + dest +
+                                            "\r\nmode=0\r\n[MS Access settings]\r\ndestination format=9\r\n"
+                                            "[Selected Tables]\r\ntags\r\n");
+  std::vector<std::string> boxes;
+  ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+  EXPECT_EQ(rwf_wizard_run(dir.file("format.rwf"), rwf_real_engines()), 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Error|Invalid format specification in the profile: '9'"});
+  EXPECT_EQ(tk_read_file(dest), "precious");
+}
+
 // The wizard's run takes the same lock as RWFAGENT's: while RWFAGENT writes a destination that does not exist yet,
 // a quick launch on it is refused and writes nothing.
 TEST_F(WizardE2E, ARunOnADestinationThatRwfagentWritesIsRefused) {
