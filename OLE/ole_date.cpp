@@ -3,6 +3,7 @@
 // and no buffer is sized from the text.
 #include "OLE/ole_date.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -68,6 +69,10 @@ struct scanner {
 
 uint16_t as_u16(int64_t value) { return static_cast<uint16_t>(static_cast<int16_t>(value)); }
 
+// The milliseconds of a fraction of microseconds: the nearest one (250,600 is 251), kept within the second (from
+// 999,500 on 999, as the microseconds, which carry nothing, say it is).
+uint16_t millis_of(int64_t micros) { return static_cast<uint16_t>(std::min<int64_t>((micros + 500) / 1000, 999)); }
+
 std::string_view trim_blanks(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -116,7 +121,7 @@ ole_date ole_date::from_serial(DATE serial) {
   result.time.wHour = static_cast<uint16_t>(p.hour);
   result.time.wMinute = static_cast<uint16_t>(p.minute);
   result.time.wSecond = static_cast<uint16_t>(p.second);
-  result.time.wMilliseconds = static_cast<uint16_t>(p.microsecond / 1000);
+  result.time.wMilliseconds = millis_of(p.microsecond);
   result.microseconds = p.microsecond;
   result.refine_type();
   return result;
@@ -363,7 +368,7 @@ bool ole_date::process_milliseconds(std::string_view seconds) {
     }
   }
   microseconds = static_cast<int32_t>(micros);
-  time.wMilliseconds = static_cast<uint16_t>(micros / 1000);
+  time.wMilliseconds = millis_of(micros);
   tk_trace(1, "Got msec: %d", time.wMilliseconds);
   tk_trace(1, "Got microseconds: %d", microseconds);
   return true;

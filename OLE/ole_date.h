@@ -10,8 +10,9 @@
 // "Y-M-D h:m:s", "Y/M/D h:m:s", "Y.M.D h:m:s" (or their date alone), where a day above 31 with a year below 32
 // swaps the two (so "04.03.2021" is 4 March 2021); then the fixed grammar of VarDateFromStr. A "PM" anywhere but
 // at the start adds 12 to an hour below 12. Seconds may carry a fraction; it is kept to the microsecond (the
-// seventh digit rounds) and the milliseconds are microseconds / 1000. A fraction that rounds up to a whole second
-// carries into minutes, hours and, for a dated value, the date. A negative time ('-00:30:00', '-838:59:59') is
+// seventh digit rounds) and the milliseconds are it rounded to the nearest one (".2506" is 251 ms; from ".9995" on
+// 999, as the fraction stays within its second). A fraction that rounds up to a whole second (from ".9999995" on)
+// carries into minutes, hours and, for a dated value, the date. A time "h:m" followed by other words is no time. A negative time ('-00:30:00', '-838:59:59') is
 // not a value this system can store: it reads as no valid value.
 //
 // Printing: to_string(precision) "YYYY-MM-DD HH:MM:SS" (".ffffff" for precision 6 with microseconds, else
