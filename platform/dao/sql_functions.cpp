@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dao/errors.h"
+#include "platform/dao/sql_collation.h"
 #include "platform/dao/sql_errors.h"
 #include "platform/oleaut/numtext.h"
 #include "platform/oleaut/vardate.h"
@@ -795,14 +796,6 @@ const scalar scalars[] = {
        }
        result(c, out + s.substr(at));
      }},
-    {"acc_strcomp", -1, [](sqlite3_context* c, int n, arg* v) {
-       need_args(n, 2, 3);
-       if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
-       bool binary = n == 3 && !null(v[2]) && whole(v[2]) == 0;
-       std::wstring a = text(v[0]), b = text(v[1]);
-       if (!binary) a = fold(a), b = fold(b);
-       result_int(c, a < b ? -1 : (a == b ? 0 : 1));
-     }},
     {"acc_asc", 1, [](sqlite3_context* c, int n, arg* v) {
        NULL_IN_NULL_OUT std::wstring s = text(v[0]);
        if (s.empty()) refuse(err::invalid_procedure_call);
@@ -1116,7 +1109,31 @@ bool access_like(const std::wstring& text, const std::wstring& pattern) {
   return j == p.size();
 }
 
-void register_functions(sqlite3* db) {
+// StrComp: a binary comparison (compare 0), else the file's text order, as comparisons in a query compare texts.
+void strcomp(sqlite3_context* c, int n, arg* v) {
+  try {
+    need_args(n, 2, 3);
+    if (null(v[0]) || null(v[1])) return sqlite3_result_null(c);
+    bool binary = n == 3 && !null(v[2]) && whole(v[2]) == 0;
+    std::wstring a = text(v[0]), b = text(v[1]);
+    int r = 0;
+    if (binary) {
+      r = a < b ? -1 : (a == b ? 0 : 1);
+    } else {
+      std::string x = sys_wide_to_utf8(a), y = sys_wide_to_utf8(b);
+      r = compare_access_text(*static_cast<jet::sort_order_kind*>(sqlite3_user_data(c)), x.data(),
+                              static_cast<int>(x.size()), y.data(), static_cast<int>(y.size()));
+    }
+    result_int(c, r < 0 ? -1 : (r > 0 ? 1 : 0));
+  } catch (const refusal& r) {
+    std::string m = function_error(r.number);
+    sqlite3_result_error(c, m.c_str(), -1);
+  }
+}
+
+void register_functions(sqlite3* db, jet::sort_order_kind order) {
+  sqlite3_create_function_v2(db, "acc_strcomp", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, new jet::sort_order_kind(order),
+                             strcomp, nullptr, nullptr, [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
   for (const scalar& f : scalars) {
     int flags = SQLITE_UTF8 | (f.clock ? 0 : SQLITE_DETERMINISTIC);
     sqlite3_create_function_v2(db, f.name, f.args, flags, reinterpret_cast<void*>(f.fn), call, nullptr, nullptr,

@@ -5,7 +5,8 @@
 // are joined), acc_concat (&),
 // acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^). Rules kept from Access:
 //   - Null in, Null out, except where Access says otherwise: Nz, IsNull, IIf and & (Null & "x" is "x");
-//   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, StrComp, Like) ignore case;
+//   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, Like) ignore case;
+//     StrComp compares in the file's text order (case-blind) unless asked for a binary comparison;
 //   - dates are date numbers (days since 1899-12-30, the time as the fraction); a text where a date is
 //     expected is read as a date; a text where a number is expected is read as a number or refused
 //     ("Data type mismatch in criteria expression.", 3464);
@@ -15,11 +16,14 @@
 
 #include <string>
 
+#include "platform/jet/format.h"
+
 struct sqlite3;
 
 namespace dao {
 
-void register_functions(sqlite3* db);
+// `order` is the file's text order, by which StrComp compares texts (as the collation `access_text` does).
+void register_functions(sqlite3* db, jet::sort_order_kind order = jet::sort_order_kind::general_legacy);
 
 // The text of a number as Access converts it (CStr): integers in decimal, reals with 15 significant digits.
 std::wstring access_number_text(double v);

@@ -52,7 +52,7 @@ class evaluation {
       throw std::bad_alloc();
     }
     register_collation(db_, s.text_order());
-    register_functions(db_);
+    register_functions(db_, s.text_order());
     tables_ = std::make_unique<evaluator_tables>(db_, s);
   }
   ~evaluation() {

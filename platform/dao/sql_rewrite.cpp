@@ -244,6 +244,7 @@ class parser {
     std::wstring object;  // the file's table or query
     bool derived = false;  // a subquery, whose columns follow
     std::vector<std::pair<std::wstring, bool>> columns;  // name, holds dates
+    std::vector<source> inner;  // a subquery showing `*`: the tables it shows
   };
 
   // ------------------------------------------------------------------------------------------ tokens
@@ -299,7 +300,8 @@ class parser {
   std::string query(rewritten_sql* top) {
     std::string out = select_core(top);
     std::vector<std::pair<std::wstring, bool>> columns = core_columns_;
-    bool united = false;
+    std::vector<source> sources = core_sources_;
+    bool united = false, typed = !columns.empty();
     while (word(L"union")) {
       ++pos_;
       std::string how = take_word(L"all") ? " UNION ALL " : " UNION ";
@@ -308,9 +310,21 @@ class parser {
       out += how + select_core(nullptr);
       if (paren && !take_op(L")")) fail(err::syntax_select);
       united = true;
+      // A column of a union holds dates when it does in every SELECT.
+      typed = typed && core_columns_.size() == columns.size();
+      for (size_t i = 0; typed && i < columns.size(); ++i) columns[i].second = columns[i].second && core_columns_[i].second;
     }
     if (united && word(L"order")) out += order_by(nullptr);
+    if (united && top && typed) {
+      top->date_columns.clear();
+      top->names.clear();
+      for (const auto& [name, date] : columns) {
+        top->names.push_back(name);
+        top->date_columns.push_back(date);
+      }
+    }
     core_columns_ = std::move(columns);
+    core_sources_ = std::move(sources);
     return out;
   }
 
@@ -466,6 +480,8 @@ class parser {
     }
     top_level_ = false;
     core_columns_.clear();
+    core_sources_.clear();
+    if (names.empty()) core_sources_ = scopes_.back();  // a * shows the columns of these
     if (dates.size() == names.size())
       for (size_t i = 0; i < names.size(); ++i) core_columns_.emplace_back(names[i], dates[i]);
     if (top && outermost && !word(L"union") && dates.size() == names.size()) top->names = names;
@@ -625,6 +641,7 @@ class parser {
         out = "(" + query(nullptr) + ")";
         src.derived = true;
         src.columns = core_columns_;
+        src.inner = core_sources_;
         take_op(L";");  // a whole statement put in parentheses (the count of a statement) keeps its end mark
       } else {
         out = "(" + joined() + ")";
@@ -663,6 +680,7 @@ class parser {
     bool date = false;    // its value is a date (a date number to the evaluator)
     bool column = false;  // a plain column reference
     bool null = false;    // the literal Null
+    std::optional<std::wstring> literal = std::nullopt;  // a text literal: its text
   };
   // A date where Access wants text is its general date text, not its number.
   static std::string as_text(const expr& e) { return e.date ? "acc_datetext(" + e.text + ")" : value(e); }
@@ -716,6 +734,15 @@ class parser {
     return comparison();
   }
 
+  // A text literal compared with a date is the date it reads as (WHERE d = '6/1/2024'); one that reads as no date
+  // cannot be compared with it.
+  std::string compared(const expr& e, const expr& other) {
+    if (!other.date || !e.literal) return value(e);
+    double d = 0;
+    if (!access_date_from_text(*e.literal, &d)) fail(err::type_mismatch_in_criteria);
+    return number_text(d);
+  }
+
   expr comparison() {
     expr left = concatenation();
     for (;;) {
@@ -729,8 +756,9 @@ class parser {
             matched = true;
             break;
           }
-          std::string right = value(concatenation());
-          left = {"(" + value(left) + " " + sys_wide_to_utf8(o) + " (" + right + ")" + collate + ")", true};
+          expr right = concatenation();
+          std::string l = compared(left, right), r = compared(right, left);
+          left = {"(" + l + " " + sys_wide_to_utf8(o) + " (" + r + ")" + collate + ")", true};
           matched = true;
           break;
         }
@@ -750,9 +778,9 @@ class parser {
         ++pos_;
       }
       if (take_word(L"between")) {
-        std::string low = value(concatenation());
+        std::string low = compared(concatenation(), left);
         if (!take_word(L"and")) fail_in(where_);
-        std::string high = value(concatenation());
+        std::string high = compared(concatenation(), left);
         left = {"(" + value(left) + collate + (negated ? " NOT" : "") + " BETWEEN " + low + " AND " + high + ")", true};
       } else if (take_word(L"in")) {
         if (!take_op(L"(")) fail_in(where_);
@@ -761,7 +789,7 @@ class parser {
           list = query(nullptr);
         } else {
           for (;;) {
-            list += value(concatenation());
+            list += compared(concatenation(), left);
             if (!take_op(L",")) break;
             list += ", ";
           }
@@ -870,7 +898,9 @@ class parser {
       }
       case token::type::string: {
         ++pos_;
-        return plain(quote_text(k.text));
+        expr e = plain(quote_text(k.text));
+        e.literal = k.text;
+        return e;
       }
       case token::type::date: {
         double d = 0;
@@ -962,6 +992,8 @@ class parser {
     if (!src.derived) return kinds_ ? kinds_->is_date(src.object, column) : std::nullopt;
     for (const auto& [name, date] : src.columns)
       if (same_name(name, column)) return date;
+    for (const source& shown : src.inner)
+      if (std::optional<bool> date = date_column(shown, column)) return date;
     return std::nullopt;
   }
   static bool same_name(const std::wstring& a, const std::wstring& b) { return lower(a) == lower(b); }
@@ -1079,6 +1111,7 @@ class parser {
 
   std::vector<std::vector<source>> scopes_;  // the FROM of each SELECT being read, the outermost first
   std::vector<std::pair<std::wstring, bool>> core_columns_;  // the last SELECT read: its columns' names and dates
+  std::vector<source> core_sources_;                         // and, when it shows `*`, its tables
   column_kinds* kinds_ = nullptr;
 
   const std::wstring& sql_;

@@ -274,6 +274,10 @@ const question value_questions[] = {
      "SELECT product_id FROM products WHERE sku BETWEEN 'BAG' AND 'CZZ' ORDER BY product_id"},
     {L"SELECT order_id FROM orders WHERE UCase(status) In ('paid', 'new') Or Left(status, 3) > 'SHI' ORDER BY order_id",
      "SELECT order_id FROM orders WHERE status IN ('paid', 'new') OR LEFT(status, 3) > 'SHI' ORDER BY order_id"},
+    {L"SELECT StrComp(title, 'GRV'), StrComp(title, 'grv', 0), StrComp('\u00e9', 'F'), StrComp('\u00e9', 'F', 0), "
+     L"StrComp(LCase(sku), sku) FROM products WHERE product_id = 1",
+     "SELECT STRCMP(title, 'GRV'), STRCMP(BINARY title, BINARY 'grv'), STRCMP('\u00e9', 'F'), STRCMP(BINARY '\u00e9', "
+     "BINARY 'F'), 0 FROM products WHERE product_id = 1"},
     // Dates turned into text are their general date text; dates stay Date/Time columns.
     {L"SELECT 'Order of ' & ordered_on, CStr(updated), Format(updated), 'at ' & ordered_at FROM orders ORDER BY order_id",
      "SELECT CONCAT('Order of ', DATE_FORMAT(ordered_on, '%c/%e/%Y')), DATE_FORMAT(updated, '%c/%e/%Y %l:%i:%s %p'), "
@@ -298,6 +302,13 @@ const question value_questions[] = {
      "SELECT CONCAT(c.name, ': ', DATE_FORMAT(o.ordered_on, '%c/%e/%Y')) FROM customers c JOIN orders o ON "
      "c.customer_id = o.customer_id WHERE o.ordered_on = (SELECT MAX(x.ordered_on) FROM orders x WHERE x.customer_id = "
      "c.customer_id) ORDER BY o.order_id"},
+    {L"SELECT 'on ' & ordered_on FROM (SELECT * FROM orders WHERE status = 'paid') AS p ORDER BY order_id",
+     "SELECT CONCAT('on ', DATE_FORMAT(ordered_on, '%c/%e/%Y')) FROM orders WHERE status = 'paid' ORDER BY order_id"},
+    {L"SELECT ordered_on + 1 AS d FROM orders WHERE order_id = 1 UNION SELECT #1/1/2020# FROM tags ORDER BY d",
+     "SELECT DATE_ADD(ordered_on, INTERVAL 1 DAY) AS d FROM orders WHERE order_id = 1 UNION SELECT '2020-01-01' ORDER BY d"},
+    {L"SELECT order_id FROM orders WHERE ordered_on = '6/2/2024' Or ordered_on Between '6/10/2024' And '6/10/2024 11:59 PM' "
+     L"Or ordered_on In ('June 11, 2024') ORDER BY order_id",
+     "SELECT order_id FROM orders WHERE ordered_on IN ('2024-06-02', '2024-06-10', '2024-06-11') ORDER BY order_id"},
     // Date literals as Access writes them.
     {L"SELECT Count(*) FROM orders WHERE updated > #6/3/2024 8:00:00 AM#",
      "SELECT COUNT(*) FROM orders WHERE updated > '2024-06-03 08:00:00'"},
