@@ -87,6 +87,9 @@ int rwf_wizard_run(const std::string& command_line, const rwf_wizard_setup& setu
           shell_box_error(L"Cannot load the profile: " + profile);
           return exit_failed;
         }
+        // The profile's items are the run's list: one that names none converts nothing, and does not replace the
+        // destination with an empty file.
+        conv.table_list_given = true;
       }
       const std::wstring title = L"Tabletide 6.1";
       wizard_shell shell(title, 501, 311, 312);

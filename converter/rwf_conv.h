@@ -118,8 +118,9 @@ class udb_converter : public tk_converter {
   std::atomic<uint64_t> records_written{0};
   std::atomic<uint64_t> record_errors{0};
   std::vector<std::wstring> table_list;
-  // A table list was given (the console's --tab_file): the run converts what it names, nothing when it names no
-  // table, and never every table of the source in its place.
+  // A table list was given (the console's --tab_file, the profile of the wizard's quick launch): the run converts
+  // what it names, and when it names nothing ends as a run whose every item failed, never converting every table
+  // of the source in its place nor writing an empty file.
   bool table_list_given = false;
   named_text_list selected_items;
   named_text_list selected_views;

@@ -239,6 +239,31 @@ TEST_F(WizardE2E, AQuickLaunchWhoseProfileHasNoSuchFormatIsRefusedAndTouchesNoth
   EXPECT_EQ(tk_read_file(dest), "precious");
 }
 
+// A quick launch whose profile names no table converts nothing: the run fails as one whose tables do not exist
+// does, and the file it would have replaced stays as it was.
+TEST_F(WizardE2E, AQuickLaunchWhoseProfileNamesNoTableKeepsTheFile) {
+  const std::string dest = dir.file("kept.mdb");
+  const std::string before = made_file(dest);
+  std::string title, reason;
+  std::vector<std::string> boxes;
+  ui_test::expect_modal([&](QWidget* w) {
+    wait_for_finish(w);
+    title = text_of(w, 1313);
+    reason = text_of(w, 1314);
+    click(w, 12325);
+  });
+  ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+  EXPECT_EQ(rwf_wizard_run(quick_profile("tabletide_demo", dest, {}), rwf_real_engines()), 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{
+                       "Tabletide 6.1 Error|Nothing could be converted: the destination file was left as it was."});
+  EXPECT_EQ(title, "Conversion Failed");
+  EXPECT_EQ(reason,
+            "The conversion failed: Nothing could be converted: the destination file was left as it was. Click "
+            "'Finish' to exit the wizard.");
+  EXPECT_EQ(tk_read_file(dest), before);
+  EXPECT_EQ(files_naming(dir.path(), "kept"), std::vector<std::string>{"kept.mdb"});
+}
+
 // The wizard's run takes the same lock as RWFAGENT's: while RWFAGENT writes a destination that does not exist yet,
 // a quick launch on it is refused and writes nothing.
 TEST_F(WizardE2E, ARunOnADestinationThatRwfagentWritesIsRefused) {
