@@ -70,6 +70,15 @@ bool file_writable(const std::string& path, DWORD access) {
 
 tk_file_name::tk_file_name(const char* path) {
   if (!path) throw tk_mail_assertion("tk_fname", 31);
+  initialize(path);
+}
+
+tk_file_name::tk_file_name(const wchar_t* path) {
+  if (!path) throw tk_mail_assertion("tk_fname", 31);
+  initialize(sys_wide_to_utf8(path).c_str());
+}
+
+void tk_file_name::initialize(const char* path) {
   tk_trace(2, "tk_file_name::ctor(%s)", path);
   parts p = split_path(path, 39);
   ext = std::move(p.ext);

@@ -18,11 +18,16 @@ class tk_file_name {
  public:
   explicit tk_file_name(const char* path);
   explicit tk_file_name(const std::string& path) : tk_file_name(path.c_str()) {}
+  // The same split of a wide path; the parts are UTF-8.
+  explicit tk_file_name(const wchar_t* path);
 
   std::string ext;
   std::string drive;
   std::string name;
   std::string dir;
+
+ private:
+  void initialize(const char* path);
 };
 
 class tk_file_wname {

@@ -65,6 +65,17 @@ TEST(FileName, SplitsAbsoluteAndRelativePaths) {
   EXPECT_EQ(w.dir, L"/d/");
   EXPECT_EQ(w.name, L"\u00e4\u4e2d");
   EXPECT_EQ(w.ext, L".mdb");
+  // The narrow split of a wide path gives its parts in UTF-8, relative paths made absolute the same way.
+  tk_file_name from_wide(L"/d/\u00e4\u4e2d.tar.mdb");
+  EXPECT_EQ(from_wide.dir, "/d/");
+  EXPECT_EQ(from_wide.name, "\xc3\xa4\xe4\xb8\xad.tar");
+  EXPECT_EQ(from_wide.ext, ".mdb");
+  {
+    in_dir cd(dir.path());
+    EXPECT_EQ(joined(tk_file_name(L"sub/../\u00e9t\u00e9.txt")), dir.path() + "/\xc3\xa9t\xc3\xa9.txt");
+  }
+  EXPECT_EQ(tk_file_name(L"").dir, tk_get_module_dir());
+  EXPECT_THROW(tk_file_name(static_cast<const wchar_t*>(nullptr)), tk_mail_assertion);
 
   try {
     tk_file_name bad(static_cast<const char*>(nullptr));
