@@ -63,6 +63,11 @@ bool udb_database::delete_tab(const std::wstring& name) {
   return false;
 }
 
+std::unique_ptr<udb_recordset> udb_database::create_table(const udb_partition&) {
+  tk_trace(2, "udb_database::create_table(partition)");
+  throw tk_mail_assertion("udb_db", 50);
+}
+
 void udb_database::empty_table(const std::wstring& name) {
   tk_trace_w(2, L"udb_database::empty_table(%s)", name.c_str());
   do_query2(L"delete from " + name);

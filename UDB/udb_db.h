@@ -10,8 +10,8 @@
 // database). get_item returns a record the recordset owns, valid until the recordset moves; get_key returns a
 // record the caller owns.
 //
-// Internal errors (tk_mail_assertion) raised here: do_query2 on a database that cannot run statements
-// ("udb_db", 111). Table names compare ignoring case unless the database was made case-sensitive.
+// Internal errors (tk_mail_assertion) raised here: create_table of a partition ("udb_db", 50), do_query2 on a
+// database that cannot run statements ("udb_db", 111). Table names compare ignoring case unless the database was made case-sensitive.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,10 @@
 
 class udb_database;
 class udb_recordset;
+
+// A part of a table's rows that a server keeps apart (a partition). No engine of this system makes a table of one,
+// so it carries nothing yet.
+struct udb_partition {};
 
 // Engine settings by name, such as "engine" (the MySQL table type) and "character set".
 using udb_engine_properties = std::map<std::wstring, std::wstring>;
@@ -61,6 +65,8 @@ class udb_database {
   udb_database(const udb_database&) = delete;
   udb_database& operator=(const udb_database&) = delete;
 
+  // A new table of one partition. No engine makes one: the default is an internal error ("udb_db", 50).
+  virtual std::unique_ptr<udb_recordset> create_table(const udb_partition& partition);
   // A new table of that schema and those indexes, open for appending rows.
   virtual std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                                       const udb_indexes& indexes) = 0;

@@ -89,6 +89,18 @@ TEST(DatabaseDefaults, EmptyTableNeedsStatements) {
   }
 }
 
+TEST(DatabaseDefaults, NoEngineMakesATableOfAPartition) {
+  plain_database db;
+  udb_database& any = db;
+  try {
+    any.create_table(udb_partition{});
+    FAIL() << "no exception";
+  } catch (const tk_mail_assertion& e) {
+    EXPECT_EQ(e.message, make_err_meggase("udb_db", 50));
+  }
+  EXPECT_TRUE(db.get_tables().empty());
+}
+
 TEST(DatabaseDefaults, CreateIndexesAsksForEachIndex) {
   statement_database db;
   udb_indexes list;
