@@ -137,8 +137,9 @@ TEST_F(RwfagentOptions, ATableListThatNamesNoTableConvertsNothing) {
   const std::string file = dir.file("kept.mdb");
   ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1"}).status, 0);
   const std::string before = tk_read_file(file);
-  const std::string nothing = "Converting database tabletide_demo (0 tables)\nError:\nNothing could be converted: the "
-                              "destination file was left as it was.\n";
+  const std::string nothing =
+      "Converting database tabletide_demo (0 tables)\nError:\nNothing could be converted: the destination file was "
+      "left as it was.\n";
   for (const std::string list : {"", "\n\r\n\n", "\xEF\xBB\xBF", "\xEF\xBB\xBF\r\n\r\n"}) {
     tk_write_file(dir.file("list.txt"), list);
     for (const std::string mode : {"0", "1", "2", "3"}) {
