@@ -265,8 +265,12 @@ std::wstring format_date(double d, const std::wstring& f, int first_day = 1, int
       continue;
     }
     if (c == L'y') {
+      // y the day of the year, yy the year's last two digits, yyyy the year.
       size_t n = run(L'y');
-      out += n >= 3 ? std::to_wstring(p.year) : two(p.year % 100);
+      int day_of_year = static_cast<int>(serial(p.year, p.month, p.day) - serial(p.year, 1, 1)) + 1;
+      if (n == 1) out += std::to_wstring(day_of_year);
+      else if (n == 3) out += two(p.year % 100) + std::to_wstring(day_of_year);
+      else out += n >= 4 ? std::to_wstring(p.year) : two(p.year % 100);
       i += n;
     } else if (c == L'w') {
       size_t n = run(L'w');
@@ -1034,6 +1038,20 @@ bool access_date_from_text(const std::wstring& text, double* out) {
   if (SUCCEEDED(VarDateFromStr(t, &d))) {
     *out = d;
     return true;
+  }
+  // A first number that can be no month is the day: 13/1/2024 is January 13.
+  size_t sep1 = t.find_first_of(L"/-."), sep2 = sep1 == std::wstring::npos ? sep1 : t.find(t[sep1], sep1 + 1);
+  if (sep1 != std::wstring::npos && sep2 != std::wstring::npos && sep1 > 0 && sep2 > sep1 + 1) {
+    std::wstring first = t.substr(0, sep1), second = t.substr(sep1 + 1, sep2 - sep1 - 1);
+    bool digits = first.size() <= 2 && second.size() <= 2;
+    for (wchar_t ch : first + second) digits = digits && is_ascii_digit(ch);
+    if (digits && std::stoi(first) > 12 && std::stoi(second) <= 12) {
+      std::wstring swapped = second + t[sep1] + first + t.substr(sep2);
+      if (SUCCEEDED(VarDateFromStr(swapped, &d))) {
+        *out = d;
+        return true;
+      }
+    }
   }
   // A month and day without a year: this year.
   size_t blank = t.find(L' ');

@@ -1067,6 +1067,7 @@ class parser {
     bool date = false;
     for (const char* d : dates) date = date || f == d;
     if (f == "min" || f == "max" || f == "acc_first" || f == "acc_last") date = args.size() == 1 && args[0].date;
+    if (f == "acc_int" || f == "acc_fix") date = args.size() == 1 && args[0].date;  // the day of a date
     if (f == "acc_nz") date = !args.empty() && args[0].date && (args.size() == 1 || args[1].date || args[1].null);
     return dated(out, date);
   }

@@ -319,11 +319,19 @@ const question value_questions[] = {
     {L"SELECT order_id FROM orders WHERE ordered_on In (#June 2, 2024#, #10-Jun-2024#, #2024-06-11 00:00:00#) "
      L"ORDER BY order_id",
      "SELECT order_id FROM orders WHERE ordered_on IN ('2024-06-02', '2024-06-10', '2024-06-11') ORDER BY order_id"},
+    {L"SELECT order_id, Int(updated), 'on ' & Fix(updated) FROM orders WHERE ordered_on > #6/9/2024# And ordered_on < "
+     L"#13/6/2024# ORDER BY order_id",
+     "SELECT order_id, DATE(updated), CONCAT('on ', DATE_FORMAT(updated, '%c/%e/%Y')) FROM orders WHERE ordered_on > "
+     "'2024-06-09' AND ordered_on < '2024-06-13' ORDER BY order_id"},
     // Weeks: the first day of the week and the first week of the year.
     {L"SELECT DatePart('w', ordered_on, 2), DatePart('w', ordered_on, 7), Weekday(ordered_on, 2), Format(ordered_on, 'w') "
      L"FROM orders ORDER BY order_id",
      "SELECT WEEKDAY(ordered_on) + 1, DAYOFWEEK(ordered_on) MOD 7 + 1, WEEKDAY(ordered_on) + 1, DAYOFWEEK(ordered_on) "
      "FROM orders ORDER BY order_id"},
+    {L"SELECT Format(born, 'y'), Format(born, 'yy-mm'), DatePart('y', born) FROM customers WHERE born Is Not Null "
+     L"ORDER BY customer_id",
+     "SELECT DAYOFYEAR(born), DATE_FORMAT(born, '%y-%m'), DAYOFYEAR(born) FROM customers WHERE born IS NOT NULL "
+     "ORDER BY customer_id"},
     {L"SELECT DatePart('ww', born), DatePart('ww', born, 2, 2), DatePart('ww', born, 1, 3), Format(born, 'yyyy ww', 2, 2) "
      L"FROM customers WHERE born Is Not Null ORDER BY customer_id",
      "SELECT FLOOR((DAYOFYEAR(born) + DAYOFWEEK(MAKEDATE(YEAR(born), 1)) - 2) / 7) + 1, WEEK(born, 3), WEEK(born, 2), "
