@@ -54,7 +54,11 @@ void sql_settings_page2::connect_waiting() {
 
 bool sql_settings_page2::on_cancel() {
   if (!wizard_page::on_cancel()) return false;
-  if (connecting_) abandoned_ = true;
+  if (connecting_) {
+    abandoned_ = true;
+    // The attempt itself is given up too, so that the window and the process end together.
+    rowferry_convertor::instance().abandon_source();
+  }
   return true;
 }
 

@@ -4,8 +4,9 @@
 // server's own) and the page stays, the settings stored. Back stores them too.
 //
 // The connection is made on a thread of its own while the page waits with the busy cursor, so the window keeps
-// painting however long an unreachable host takes. Cancel meanwhile asks the usual question; Yes ends the wait
-// and the wizard closes (the attempt itself runs out in the background: the page's destructor waits for it).
+// painting however long an unreachable host takes. Cancel meanwhile asks the usual question; Yes gives the
+// attempt up and ends the wait, and the wizard closes (the page's destructor waits for the attempt, which ends at
+// once).
 #pragma once
 
 #include <atomic>

@@ -2,9 +2,15 @@
 #include "SQL/sql_client.h"
 
 #include <mysql.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <chrono>
 #include <mutex>
 
 namespace {
@@ -87,23 +93,35 @@ class mysql_client final : public sql_client {
     static std::once_flag once;
     std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
   }
-  ~mysql_client() override { close(); }
+  ~mysql_client() override {
+    close();
+    if (wake_ >= 0) ::close(wake_);
+  }
 
   void init(const std::string& option_group, unsigned connect_timeout_seconds) override {
     close();
     abandoned_.store(false);
+    uint64_t pending = 0;
+    if (wake_ >= 0 && ::read(wake_, &pending, sizeof pending) < 0) {
+      // Nothing was pending: the counter is zero already.
+    }
     connection_ = mysql_init(nullptr);
     if (!connection_) return;
     if (!option_group.empty()) mysql_options(connection_, MYSQL_READ_DEFAULT_GROUP, option_group.c_str());
     mysql_options(connection_, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout_seconds);
+    // The connection is made step by step (below), so that giving it up does not wait for the time-out.
+    // Every later call on it still blocks as usual.
+    mysql_options(connection_, MYSQL_OPT_NONBLOCK, nullptr);
   }
 
   bool connect(const std::string& host, const std::string& user, const std::string& password,
                unsigned port) override {
     if (!connection_) return false;
-    if (!mysql_real_connect(connection_, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
-                            nullptr, port, nullptr, CLIENT_REMEMBER_OPTIONS))
-      return false;
+    MYSQL* made = nullptr;
+    int waiting = mysql_real_connect_start(&made, connection_, host.empty() ? nullptr : host.c_str(), user.c_str(),
+                                           password.c_str(), nullptr, port, nullptr, CLIENT_REMEMBER_OPTIONS);
+    while (waiting != 0) waiting = mysql_real_connect_cont(&made, connection_, wait_for(waiting));
+    if (!made) return false;
     // Kept apart from the connection so that `abandon` need not touch the library's state, which the thread
     // reading a result ahead may be using.
     const int fd = static_cast<int>(mysql_get_socket(connection_));
@@ -125,6 +143,11 @@ class mysql_client final : public sql_client {
     abandoned_.store(true);
     const int fd = socket_.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    // Wakes a connection being made; the count stays until the next init, so every later wait sees it too.
+    const uint64_t one = 1;
+    if (wake_ >= 0 && ::write(wake_, &one, sizeof one) < 0) {
+      // The counter is full: a wake-up is pending already.
+    }
   }
 
   bool query(const std::string& statement) override {
@@ -184,9 +207,57 @@ class mysql_client final : public sql_client {
   }
 
  private:
+  // Waits for what the library waits for while it connects (`waiting`: its MYSQL_WAIT_* flags) and returns what
+  // happened, for mysql_real_connect_cont. Once the connection is given up the socket is shut and the library is
+  // told its time ran out (or, where it set no time, that the socket is ready, which it then finds shut), so the
+  // attempt fails at once instead of waiting out the connect time-out.
+  int wait_for(int waiting) {
+    const int fd = static_cast<int>(mysql_get_socket(connection_));
+    const bool timed = (waiting & MYSQL_WAIT_TIMEOUT) != 0;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(timed ? mysql_get_timeout_value_ms(connection_) : 0);
+    short events = 0;
+    if (waiting & MYSQL_WAIT_READ) events |= POLLIN;
+    if (waiting & MYSQL_WAIT_WRITE) events |= POLLOUT;
+    if (waiting & MYSQL_WAIT_EXCEPT) events |= POLLPRI;
+    for (;;) {
+      if (abandoned_.load()) {
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        return timed ? MYSQL_WAIT_TIMEOUT : waiting & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT);
+      }
+      int timeout = -1;
+      if (timed) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return MYSQL_WAIT_TIMEOUT;
+        timeout = static_cast<int>(left.count());
+      }
+      pollfd watched[2] = {{fd, events, 0}, {wake_, POLLIN, 0}};
+      const int n = ::poll(watched, 2, timeout);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return timed ? MYSQL_WAIT_TIMEOUT : waiting & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE);
+      if ((watched[1].revents & POLLIN) && !abandoned_.load()) {
+        // A wake-up meant for an attempt before this one.
+        uint64_t stale = 0;
+        if (::read(wake_, &stale, sizeof stale) < 0) {
+          // Read by then.
+        }
+      }
+      if (n == 0 || watched[0].revents == 0) continue;  // the time is checked, or the wake-up seen, above
+      int happened = 0;
+      // An error or a hang-up is handed on as the readiness asked for: the library's next step then meets it.
+      const short failed = POLLERR | POLLHUP | POLLNVAL;
+      if (watched[0].revents & (POLLIN | failed)) happened |= waiting & MYSQL_WAIT_READ;
+      if (watched[0].revents & (POLLOUT | failed)) happened |= waiting & MYSQL_WAIT_WRITE;
+      if (watched[0].revents & POLLPRI) happened |= waiting & MYSQL_WAIT_EXCEPT;
+      if (happened != 0) return happened;
+    }
+  }
+
   MYSQL* connection_ = nullptr;
   std::atomic<int> socket_{-1};
   std::atomic<bool> abandoned_{false};
+  // Written by abandon: what a connection being made waits on besides its socket.
+  int wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 };
 
 }  // namespace

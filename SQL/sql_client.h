@@ -110,7 +110,8 @@ class sql_client {
   virtual std::string error_text() = 0;
   // Gives the connection up at once, from any thread: the rest of a result still streaming is neither read nor
   // waited for (a read under way on another thread fails), and every later call fails as on a lost connection.
-  // A connection being made meanwhile is shut as soon as it is made; the next init starts afresh.
+  // A connection being made meanwhile fails at once, without waiting for the connect time-out (a host that
+  // takes the connection and never answers); the next init starts afresh.
   // For a run that stops in the middle of a large result, whose rest could take as long to read as the run took.
   virtual void abandon() = 0;
 

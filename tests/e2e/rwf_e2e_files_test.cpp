@@ -230,6 +230,31 @@ TEST_F(RwfagentFiles, AStopEndsTheRunWhileTheServerSendsNothing) {
   }
 }
 
+// A stop while the program connects ends the attempt at once. The server here takes the connection and never
+// answers, which would hold the program for its whole connect time-out (10 seconds); the test gives it 5.
+TEST_F(RwfagentFiles, AStopWhileConnectingEndsTheRunAtOnce) {
+  const std::string file = dir.file("connect.mdb");
+  const std::string before = made_file(file);
+  for (auto [signal, dest] : {std::pair{SIGINT, dir.file("fresh.mdb")}, std::pair{SIGTERM, file}}) {
+    SCOPED_TRACE(strsignal(signal));
+    loopback_socket silent(true);
+    tt_test::mariadb_facts never_answers = server.facts();
+    never_answers.host = "127.0.0.1";
+    never_answers.port = silent.port;
+    auto run = start({"--src=tt_slow", "--dest=" + dest, "--acc_ver=1", "--mode=1"}, &never_answers);
+    pollfd queued = {silent.fd, POLLIN, 0};
+    ASSERT_EQ(poll(&queued, 1, 60000), 1) << "the program never connected";
+    kill(run->pid(), signal);
+    const std::optional<program_result> r = run->finish_within(std::chrono::seconds(5));
+    ASSERT_TRUE(r.has_value()) << "still connecting 5 seconds after the stop";
+    EXPECT_EQ(r->status, 255) << r->out << r->err;
+    EXPECT_EQ(r->out, "");
+    EXPECT_EQ(r->err, "The conversion was stopped; the destination file was left as it was.\n");
+  }
+  EXPECT_EQ(sha256(file), before);
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"connect.mdb", "home", "tags.txt"}));
+}
+
 TEST_F(RwfagentFiles, SecondRunOnTheSameFileIsRefused) {
   const std::string file = dir.file("busy.mdb");
   made_file(file);

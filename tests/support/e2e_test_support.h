@@ -19,8 +19,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,12 +103,33 @@ class program_process {
     return r;
   }
 
+  // finish, when the program ends within the time given; nothing when it is still running then (it is killed
+  // when the object goes away). For a test whose hang must fail at once rather than at the test runner's limit.
+  std::optional<program_result> finish_within(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return std::nullopt;
+      if (fds_[0] >= 0 || fds_[1] >= 0) {
+        read_some(static_cast<int>(left.count()));
+      } else if (pid_ > 0 && waitpid(pid_, &status_, WNOHANG) == pid_) {
+        ended_ = true;
+        return finish();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+  }
+
  private:
-  // Reads what one of the streams has; false when both are closed.
-  bool read_some() {
+  // Reads what one of the streams has, waiting at most timeout_ms (-1: as long as it takes); false when both are
+  // closed.
+  bool read_some(int timeout_ms = -1) {
     if (fds_[0] < 0 && fds_[1] < 0) return false;
     pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
-    if (poll(p, 2, -1) <= 0) return false;
+    const int ready = poll(p, 2, timeout_ms);
+    if (ready == 0 && timeout_ms >= 0) return true;
+    if (ready <= 0) return false;
     char buffer[4096];
     for (int i = 0; i < 2; ++i) {
       if (fds_[i] < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
@@ -247,6 +272,40 @@ inline void expect_sound_since(const std::string& file, const std::vector<std::s
 
 // The file format as mdbtools names it ("JET3\n", "JET4\n", "ACE12\n", ...).
 inline std::string mdb_ver(const std::string& file) { return run_program({"/usr/bin/mdb-ver", file}).out; }
+
+// Ends the test program at once, naming what did not end, unless the object goes away within the time given. For
+// a wait that has no time limit of its own (the wizard's event loop and the threads it joins), so that a hang
+// fails the test at once instead of at the test runner's limit.
+class deadline {
+ public:
+  deadline(std::chrono::milliseconds limit, std::string what) : what_(std::move(what)) {
+    watcher_ = std::thread([this, limit] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (ended_changed_.wait_for(lock, limit, [this] { return ended_; })) return;
+      std::fprintf(stderr, "FAILED: %s did not end within %lld ms\n", what_.c_str(),
+                   static_cast<long long>(limit.count()));
+      std::fflush(stderr);
+      std::_Exit(1);
+    });
+  }
+  ~deadline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ended_ = true;
+    }
+    ended_changed_.notify_all();
+    watcher_.join();
+  }
+  deadline(const deadline&) = delete;
+  deadline& operator=(const deadline&) = delete;
+
+ private:
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable ended_changed_;
+  bool ended_ = false;
+  std::thread watcher_;
+};
 
 // A loopback TCP socket bound to a port of its own; listening or not, as asked. Closed with the object: a
 // connection still waiting in its queue is then reset.
