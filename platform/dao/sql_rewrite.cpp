@@ -408,7 +408,8 @@ class parser {
     std::vector<std::wstring> names;
     std::vector<std::pair<std::string, std::string>> probes;  // per item: its aggregate and the column it takes
     int aggregates_in_list = aggregates_;
-    std::vector<std::string> items = select_list(item_refs, dates, names, probes);
+    bool stars = false;
+    std::vector<std::string> items = select_list(item_refs, dates, names, probes, stars);
     aggregates_in_list = aggregates_ - aggregates_in_list;
     if (take_word(L"into")) fail(err::invalid_operation);
     if (word(L"from")) {
@@ -467,7 +468,7 @@ class parser {
     if (top && outermost && !word(L"union")) {
       top->date_columns = dates;
       // The column an aggregate of one column sums up or picks from, shown hidden so that its type is known.
-      if (!distinct && !dates.empty()) {
+      if (!distinct && !stars && !dates.empty()) {
         for (size_t i = 0; i < probes.size(); ++i) {
           if (probes[i].second.empty()) continue;
           top->probes.push_back({i, probes[i].first});
@@ -481,7 +482,7 @@ class parser {
     top_level_ = false;
     core_columns_.clear();
     core_sources_.clear();
-    if (names.empty()) core_sources_ = scopes_.back();  // a * shows the columns of these
+    if (stars && names.empty()) core_sources_ = scopes_.back();  // a * shows the columns of these
     if (dates.size() == names.size())
       for (size_t i = 0; i < names.size(); ++i) core_columns_.emplace_back(names[i], dates[i]);
     if (top && outermost && !word(L"union") && dates.size() == names.size()) top->names = names;
@@ -501,10 +502,11 @@ class parser {
   // date (one of the functions that give dates, outermost). `dates` is emptied when an item is a `*`.
   std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates,
                                        std::vector<std::wstring>& names,
-                                       std::vector<std::pair<std::string, std::string>>& probes) {
+                                       std::vector<std::pair<std::string, std::string>>& probes, bool& stars) {
     std::vector<std::string> items;
     std::vector<std::string>* outer_refs = bare_refs_;
-    bool stars = false;
+    stars = false;
+    bool expanded = true;  // every * shows columns known here
     for (;;) {
       expr_start_ = pos_;
       refs.emplace_back();
@@ -513,10 +515,12 @@ class parser {
         items.push_back("*");
         probes.emplace_back();
         stars = true;
+        expanded = expanded && shown_by_star(nullptr, dates, names);
       } else if ((cur().what == token::type::word || cur().what == token::type::name) && op_at(pos_ + 1, L".") &&
                  op_at(pos_ + 2, L"*")) {
         items.push_back(quote_name(cur().text) + ".*");
         probes.emplace_back();
+        expanded = expanded && shown_by_star(&cur().text, dates, names);
         pos_ += 3;
         stars = true;
       } else {
@@ -554,11 +558,39 @@ class parser {
       }
       if (!take_op(L",")) break;
     }
-    if (stars) dates.clear(), names.clear();
+    if (!expanded) dates.clear(), names.clear();
     if (!at_end() && !word(L"from") && !word(L"into") && !op(L";") && !op(L")") && !word(L"union") &&
         !word(L"where") && !word(L"order") && !word(L"group") && !word(L"having"))
       fail_in(clause::select_list);
     return items;
+  }
+
+  // The columns a `*` (of every table, or of the one named) shows, in order, with whether they hold dates; false
+  // when a table's columns are not known here.
+  bool shown_by_star(const std::wstring* table, std::vector<bool>& dates, std::vector<std::wstring>& names) const {
+    bool any = false;
+    for (const source& src : scopes_.back()) {
+      if (table && !same_name(src.alias, *table)) continue;
+      any = true;
+      if (!all_columns(src, dates, names)) return false;
+    }
+    return any;
+  }
+  bool all_columns(const source& src, std::vector<bool>& dates, std::vector<std::wstring>& names) const {
+    const column_kinds::columns* shown = &src.columns;
+    if (!src.derived) shown = kinds_ ? kinds_->columns_of(src.object) : nullptr;
+    if (!shown) return false;
+    if (src.derived && shown->empty()) {
+      if (src.inner.empty()) return false;
+      for (const source& inner : src.inner)
+        if (!all_columns(inner, dates, names)) return false;
+      return true;
+    }
+    for (const auto& [name, date] : *shown) {
+      names.push_back(name);
+      dates.push_back(date);
+    }
+    return true;
   }
 
   // Tokens [from, to) name one column: name ((.|!) name)*.
@@ -989,7 +1021,12 @@ class parser {
     return false;
   }
   std::optional<bool> date_column(const source& src, const std::wstring& column) const {
-    if (!src.derived) return kinds_ ? kinds_->is_date(src.object, column) : std::nullopt;
+    if (!src.derived) {
+      if (const column_kinds::columns* known = kinds_ ? kinds_->columns_of(src.object) : nullptr)
+        for (const auto& [name, date] : *known)
+          if (same_name(name, column)) return date;
+      return std::nullopt;
+    }
     for (const auto& [name, date] : src.columns)
       if (same_name(name, column)) return date;
     for (const source& shown : src.inner)
@@ -1052,7 +1089,7 @@ class parser {
                                           "acc_ucase", "acc_lcase", "acc_trim",   "acc_ltrim",    "acc_rtrim",
                                           "acc_replace", "acc_strcomp", "acc_asc", "acc_val",     "acc_cstr",
                                           "acc_instrrev", "acc_isnumeric", "acc_isdate"};
-    bool texts = f == "acc_format" && (args.size() == 1 || (args.size() >= 2 && args[1].null));
+    bool texts = f == "acc_format" && (args.size() == 1 || (args.size() >= 2 && (args[1].null || args[1].literal == L"")));
     for (const char* t : textual) texts = texts || f == t;
     std::string out = f + "(";
     for (size_t i = 0; i < args.size(); ++i) {

@@ -32,16 +32,18 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dao {
 
-// What the rewrite asks about the file's tables and stored queries: whether `object` has the column `column`
-// (names as the statement writes them) and whether its values are dates; nothing when either is unknown.
+// What the rewrite asks about the file's tables and stored queries: the columns of `object` (named as the
+// statement writes it), in order, each with whether its values are dates; null when the object is unknown.
 class column_kinds {
  public:
+  using columns = std::vector<std::pair<std::wstring, bool>>;
   virtual ~column_kinds() = default;
-  virtual std::optional<bool> is_date(const std::wstring& object, const std::wstring& column) = 0;
+  virtual const columns* columns_of(const std::wstring& object) = 0;
 };
 
 struct rewritten_sql {

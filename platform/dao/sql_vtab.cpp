@@ -32,7 +32,7 @@ class object_catalog {
   std::map<std::string, size_t> by_name;  // the evaluator's name, folded: position in tables
   std::map<std::string, bool> views;      // the evaluator's names of declared queries
   // Per table or query asked about (folded name): its columns' names and whether they hold dates.
-  std::map<std::string, std::vector<std::pair<std::wstring, bool>>> kinds;
+  std::map<std::string, column_kinds::columns> kinds;
   std::map<std::string, bool> kinds_asked;  // being found (a query naming itself finds nothing)
 };
 
@@ -360,19 +360,19 @@ bool evaluator_tables::declare_object(const std::wstring& name) {
   return false;
 }
 
-std::optional<bool> evaluator_tables::is_date(const std::wstring& object, const std::wstring& column) {
+const column_kinds::columns* evaluator_tables::columns_of(const std::wstring& object) {
   object_catalog& c = *catalog_;
   std::string key = fold_ascii(sys_wide_to_utf8(object));
   auto known = c.kinds.find(key);
   if (known == c.kinds.end()) {
-    if (c.kinds_asked[key]) return std::nullopt;
+    if (c.kinds_asked[key]) return nullptr;
     c.kinds_asked[key] = true;
-    std::vector<std::pair<std::wstring, bool>> columns;
+    columns found_columns;
     bool found = false;
     for (const catalog_entry& e : c.store.tables()) {
       if (!jet::same_name(e.name, object)) continue;
       for (const column_spec& col : c.store.describe(e.name).columns)
-        columns.emplace_back(col.name, col.type == jet::column_type::datetime);
+        found_columns.emplace_back(col.name, col.type == jet::column_type::datetime);
       found = true;
       break;
     }
@@ -381,19 +381,19 @@ std::optional<bool> evaluator_tables::is_date(const std::wstring& object, const 
         if (!jet::same_name(q.name, object) || !q.has_sql) continue;
         try {
           rewritten_sql rw = rewrite_select(q.sql, this);
-          for (size_t i = 0; i < rw.names.size() && i < rw.date_columns.size(); ++i)
-            columns.emplace_back(rw.names[i], rw.date_columns[i]);
+          if (rw.names.size() != rw.date_columns.size()) return nullptr;
+          for (size_t i = 0; i < rw.names.size(); ++i) found_columns.emplace_back(rw.names[i], rw.date_columns[i]);
+          found = true;
         } catch (const error&) {
           // A query that does not read is refused when it is declared.
         }
         break;
       }
     }
-    known = c.kinds.emplace(key, std::move(columns)).first;
+    if (!found) return nullptr;
+    known = c.kinds.emplace(key, std::move(found_columns)).first;
   }
-  for (const auto& [name, date] : known->second)
-    if (jet::same_name(name, column)) return date;
-  return std::nullopt;
+  return &known->second;
 }
 
 std::optional<evaluator_tables::source> evaluator_tables::source_column(const std::string& table,

@@ -47,8 +47,9 @@ class evaluator_tables : public column_kinds {
   // The file's name of a declared table (not a query), else empty.
   std::wstring table_name(const std::string& table) const;
 
-  // Whether a table's or stored query's column holds dates (stored queries as their rewrite types them).
-  std::optional<bool> is_date(const std::wstring& object, const std::wstring& column) override;
+  // The columns of a table or stored query and whether they hold dates (stored queries as their rewrite types
+  // them).
+  const columns* columns_of(const std::wstring& object) override;
 
  private:
   std::unique_ptr<object_catalog> catalog_;

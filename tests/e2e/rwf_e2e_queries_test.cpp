@@ -304,6 +304,10 @@ const question value_questions[] = {
      "c.customer_id) ORDER BY o.order_id"},
     {L"SELECT 'on ' & ordered_on FROM (SELECT * FROM orders WHERE status = 'paid') AS p ORDER BY order_id",
      "SELECT CONCAT('on ', DATE_FORMAT(ordered_on, '%c/%e/%Y')) FROM orders WHERE status = 'paid' ORDER BY order_id"},
+    {L"SELECT * FROM (SELECT order_id, ordered_on + 7 AS due, Format(updated, '') AS seen FROM orders) AS q ORDER BY "
+     L"order_id",
+     "SELECT order_id, DATE_ADD(ordered_on, INTERVAL 7 DAY), DATE_FORMAT(updated, '%c/%e/%Y %l:%i:%s %p') FROM orders "
+     "ORDER BY order_id"},
     {L"SELECT ordered_on + 1 AS d FROM orders WHERE order_id = 1 UNION SELECT #1/1/2020# FROM tags ORDER BY d",
      "SELECT DATE_ADD(ordered_on, INTERVAL 1 DAY) AS d FROM orders WHERE order_id = 1 UNION SELECT '2020-01-01' ORDER BY d"},
     {L"SELECT order_id FROM orders WHERE ordered_on = '6/2/2024' Or ordered_on Between '6/10/2024' And '6/10/2024 11:59 PM' "
