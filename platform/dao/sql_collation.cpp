@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <functional>
+#include <string>
 #include <unordered_map>
 
 #include "platform/jet/sort_order.h"
@@ -29,9 +31,13 @@ int compare(void* order, int a_size, const void* a, int b_size, const void* b) {
 // The keys of the texts met lately: a grouped column repeats its values, and a key costs more than a look-up.
 // Values that hardly repeat are not worth keeping: once a full table of them was met more often new than again,
 // keys are made afresh.
+struct text_hash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 struct key_maker {
   jet::sort_order_kind order;
-  std::unordered_map<std::string, jet::bytes> made;
+  std::unordered_map<std::string, jet::bytes, text_hash, std::equal_to<>> made;
   size_t again = 0;
   bool keeping = true;
 };
@@ -46,7 +52,7 @@ void sort_key(sqlite3_context* c, int, sqlite3_value** v) {
       jet::bytes key = key_of(maker->order, text ? text : "", size);
       return sqlite3_result_blob(c, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
     }
-    std::string held(text ? text : "", static_cast<size_t>(size));
+    std::string_view held(text ? text : "", static_cast<size_t>(size));
     auto found = maker->made.find(held);
     if (found != maker->made.end()) {
       ++maker->again;
@@ -57,7 +63,7 @@ void sort_key(sqlite3_context* c, int, sqlite3_value** v) {
         maker->made.clear();
         maker->again = 0;
       }
-      found = maker->made.emplace(std::move(held), key_of(maker->order, text ? text : "", size)).first;
+      found = maker->made.emplace(std::string(held), key_of(maker->order, text ? text : "", size)).first;
     }
     sqlite3_result_blob(c, found->second.data(), static_cast<int>(found->second.size()), SQLITE_TRANSIENT);
   } catch (const std::bad_alloc&) {

@@ -3,7 +3,9 @@
 // Registered under the names the rewrite prints (sql_rewrite.h): acc_<name> for each Access function, the
 // aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_add (+: two texts
 // are joined), acc_concat (&),
-// acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^). Rules kept from Access:
+// acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^), and what the rewrite's own expressions
+// use: acc_truth (a condition's truth, Null kept), acc_choice (Choose's index), acc_datetext (a date's general text,
+// as & and CStr give it: "1/1/2021", "5/24/2005 10:53:30 PM", "10:30:00 AM"). Rules kept from Access:
 //   - Null in, Null out, except where Access says otherwise: Nz, IsNull, IIf and & (Null & "x" is "x");
 //   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, Like) ignore case;
 //     StrComp compares in the file's text order (case-blind) unless asked for a binary comparison;

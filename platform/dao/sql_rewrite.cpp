@@ -498,8 +498,9 @@ class parser {
     return out;
   }
 
-  // The items of the select list; per item, the columns it names outside aggregates and whether its value is a
-  // date (one of the functions that give dates, outermost). `dates` is emptied when an item is a `*`.
+  // The items of the select list; per item, the columns it names outside aggregates; per result column, its name
+  // and whether its value is a date (`dates` and `names` are emptied when a `*` shows columns not known here).
+  // `stars` tells whether an item is a `*`.
   std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates,
                                        std::vector<std::wstring>& names,
                                        std::vector<std::pair<std::string, std::string>>& probes, bool& stars) {
@@ -1123,7 +1124,8 @@ class parser {
       return plain(out + (args.empty() ? "NULL)" : ")"));
     }
     std::vector<const expr*> values;
-    std::string out = "(CASE ";
+    // CASE ... END is whole as it stands: no parentheses, which would cost the evaluator's parser a level each.
+    std::string out = "CASE ";
     if (f == "acc_iif") {
       out += "WHEN " + truth(args[0]) + " THEN " + value(args[1]) + " ELSE " + value(args[2]);
       values = {&args[1], &args[2]};
@@ -1144,7 +1146,7 @@ class parser {
       date = date || v->date;
       other = other || (!v->date && !v->null);
     }
-    return dated(out + " END)", date && !other);
+    return dated(out + " END", date && !other);
   }
 
   std::vector<std::vector<source>> scopes_;  // the FROM of each SELECT being read, the outermost first

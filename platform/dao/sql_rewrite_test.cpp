@@ -41,7 +41,7 @@ TEST(SqlRewrite, AccessOperatorsBecomeFunctionsAndCollatedComparisons) {
             "IS NOT NULL))");
   // IIf chooses before it evaluates; GROUP BY groups by each value's key.
   EXPECT_EQ(rewrite_select(L"SELECT a FROM t WHERE IIf(b = 0, 0, 1 / b) > 0 GROUP BY a").text,
-            "SELECT [a] FROM [t] WHERE ((CASE WHEN ([b] = (0) COLLATE access_text) THEN 0 ELSE acc_div(1, [b]) END) > (0) "
+            "SELECT [a] FROM [t] WHERE (CASE WHEN ([b] = (0) COLLATE access_text) THEN 0 ELSE acc_div(1, [b]) END > (0) "
             "COLLATE access_text) GROUP BY acc_sort_key([a])");
 }
 
