@@ -1005,6 +1005,19 @@ std::wstring access_number_text(double v) {
 
 bool access_date_from_text(const std::wstring& text, double* out) {
   std::wstring t = trimmed(text);
+  // A day's name before the date ("Monday, January 1, 2024") says nothing more.
+  size_t word = 0;
+  while (word < t.size() && std::iswalpha(t[word])) ++word;
+  if (word >= 3 && word < t.size() && (t[word] == L',' || t[word] == L' ')) {
+    std::wstring name = fold(t.substr(0, word));
+    for (const wchar_t* day : day_names) {
+      std::wstring full = fold(day);
+      if (name == full || name == full.substr(0, 3)) {
+        t = trimmed(t.substr(t[word] == L',' ? word + 1 : word));
+        break;
+      }
+    }
+  }
   // A 12-hour clock time: "h[:m[:s]] AM" or "PM", the blank before AM/PM optional; read as the 24-hour time.
   std::wstring f = fold(t);
   for (const wchar_t* mark : {L"am", L"pm"}) {

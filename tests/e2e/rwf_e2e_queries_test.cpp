@@ -320,7 +320,7 @@ const question value_questions[] = {
      "SELECT order_id FROM orders WHERE updated BETWEEN '2024-06-01 09:31:00' AND '2024-06-10 19:00:00' ORDER BY order_id"},
     {L"SELECT order_id FROM orders WHERE ordered_at < #10:30:00 AM# Or ordered_at >= #6:45PM# ORDER BY order_id",
      "SELECT order_id FROM orders WHERE ordered_at < '10:30:00' OR ordered_at >= '18:45:00' ORDER BY order_id"},
-    {L"SELECT order_id FROM orders WHERE ordered_on In (#June 2, 2024#, #10-Jun-2024#, #2024-06-11 00:00:00#) "
+    {L"SELECT order_id FROM orders WHERE ordered_on In (#Sunday, June 2, 2024#, #10-Jun-2024#, #2024-06-11 00:00:00#) "
      L"ORDER BY order_id",
      "SELECT order_id FROM orders WHERE ordered_on IN ('2024-06-02', '2024-06-10', '2024-06-11') ORDER BY order_id"},
     {L"SELECT order_id, Int(updated), 'on ' & Fix(updated) FROM orders WHERE ordered_on > #6/9/2024# And ordered_on < "
@@ -331,6 +331,10 @@ const question value_questions[] = {
     {L"SELECT DatePart('w', ordered_on, 2), DatePart('w', ordered_on, 7), Weekday(ordered_on, 2), Format(ordered_on, 'w') "
      L"FROM orders ORDER BY order_id",
      "SELECT WEEKDAY(ordered_on) + 1, DAYOFWEEK(ordered_on) MOD 7 + 1, WEEKDAY(ordered_on) + 1, DAYOFWEEK(ordered_on) "
+     "FROM orders ORDER BY order_id"},
+    {L"SELECT DateDiff('ww', #6/1/2024#, ordered_on), DateDiff('ww', #6/1/2024#, ordered_on, 2) FROM orders "
+     L"ORDER BY order_id",
+     "SELECT FLOOR((DATEDIFF(ordered_on, '2024-06-01') + 6) / 7), FLOOR((DATEDIFF(ordered_on, '2024-06-01') + 5) / 7) "
      "FROM orders ORDER BY order_id"},
     {L"SELECT Format(born, 'y'), Format(born, 'yy-mm'), DatePart('y', born) FROM customers WHERE born Is Not Null "
      L"ORDER BY customer_id",
