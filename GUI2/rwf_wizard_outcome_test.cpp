@@ -1,7 +1,7 @@
 // How a run ends, as the wizard tells it: the finish page's title, reason and summary line for a run that went
 // through and for one that could not finish, the error list past its 20 entries, the log line for a name stored
-// under a safe one, and Cancel while the run finishes (the run does not replace the destination while the user
-// is being asked).
+// under a safe one, a SELECT that fails mid-table, and Cancel while the run finishes (the run does not replace the
+// destination while the user is being asked).
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -97,6 +97,40 @@ TEST_F(WizardOutcome, AnUnknownDatabaseAfterContinueEndsAsAFailedConversion) {
   EXPECT_EQ(reason, "The conversion failed: " + boxes[0] + ". Click 'Finish' to exit the wizard.");
   EXPECT_EQ(summary, "Tables converted: 0, rows written: 0, record errors: 0");
   EXPECT_FALSE(tk_file_exists(dir.file("never.mdb")));
+}
+
+// A server error once a table's rows stream ends the run as an ordinary error: one error box, the finish page's
+// "Conversion Failed" with the error as the reason, and the destination as it was; the next item never starts.
+TEST_F(WizardOutcome, ASelectThatFailsMidTableEndsAsAFailedConversionAndKeepsTheFile) {
+  const std::string dest = dir.file("kept.mdb");
+  ASSERT_EQ(agent({"--src=tabletide_demo", "--dest=" + dest, "--acc_ver=1"}).status, 0);
+  const std::string before = tk_read_file(dest);
+  // Fails at its 3,000th row, after the 2,999 before it were sent.
+  const std::string failing =
+      "broken=SELECT seq, (SELECT 1 UNION SELECT 2 FROM DUAL WHERE seq = 3000) AS f FROM seq_1_to_5000";
+  const std::string error =
+      "broken: Reading table broken failed after 2999 rows had arrived: Subquery returns more than 1 row";
+  std::vector<std::string> boxes;
+  std::string title, reason, summary, log;
+  const int status = run(
+      [&](QWidget* w) {
+        ui_test::expect_modal(ui_test::answer_box(boxes, "OK"));
+        wait_for_finish(w);
+        title = text_of(w, 1313);
+        reason = text_of(w, 1314);
+        summary = text_of(w, 1315);
+        log = page_text(w, 106, 1016);
+        click(w, 12325);
+      },
+      quick_profile("tabletide_demo", dest, {failing, "tags"}));
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Tabletide 6.1 Error|" + error});
+  EXPECT_EQ(title, "Conversion Failed");
+  EXPECT_EQ(reason, "The conversion failed: " + error + ". Click 'Finish' to exit the wizard.");
+  EXPECT_EQ(summary.rfind("Tables converted: 0, rows written: ", 0), 0u) << summary;
+  EXPECT_EQ(log.find("Converting table tags"), std::string::npos) << log;
+  EXPECT_EQ(tk_read_file(dest), before);
+  EXPECT_EQ(files_with("kept"), std::vector<std::string>{"kept.mdb"});
 }
 
 TEST_F(WizardOutcome, NothingConvertedFailsAndTheListSaysHowManyMoreThereWere) {

@@ -36,7 +36,9 @@ class rwf_front_end {
   // An error caught at a boundary of the run. may_return false: the run cannot go on when the user aborts, so
   // Abort raises tk_final_exception. Default: the error handler's handle.
   virtual void report(const tk_exception& e, bool may_return);
-  // A standard exception (not a tk_exception) ended the run. Default: reported as a level-1 error.
+  // An error ended the run that is none of the error handler's: a standard exception (not a tk_exception), or the
+  // source failing for good (a server error once a table's rows stream, the server lost). Default: reported as a
+  // level-1 error.
   virtual void std_error(const std::string& text);
 };
 

@@ -111,6 +111,13 @@ class new_destination {
   bool committed_ = false;
 };
 
+// The source failed in a way that ends the run: a server error once a table's rows stream, or the server lost.
+// Not the program's fault: the run reports it as the error that ended it, never as an internal error.
+class source_failure : public tk_exception {
+ public:
+  explicit source_failure(const std::string& text) : tk_exception(text, 1) {}
+};
+
 void set_context(const std::wstring& context) {
   if (error_handler::exists()) error_handler::instance().set_context(context);
 }
@@ -187,6 +194,8 @@ void rowferry_convertor::operator()() {
     completed_.store(true, std::memory_order_release);
   } catch (const tk_final_exception&) {
     // The user chose Abort (or asked the run to stop): nothing more to say.
+  } catch (const source_failure& e) {
+    if (!stop_requested()) out.std_error(e.message);
   } catch (const tk_exception& e) {
     // After a stop the error is what the stop did (the source's connection given up), not one to report.
     if (!stop_requested()) out.report(e, true);
@@ -329,9 +338,8 @@ bool rowferry_convertor::convert_item(const named_text& item, const std::wstring
       } catch (const tk_exception& e) {
         if (stop_requested()) throw tk_final_exception();
         const uint64_t arrived = mysql.rows_read(*from);
-        throw tk_exception("Reading table " + tk_to_utf8(name) + " failed after " + std::to_string(arrived) +
-                               (arrived == 1 ? " row had" : " rows had") + " arrived: " + e.message,
-                           2);
+        throw source_failure("Reading table " + tk_to_utf8(name) + " failed after " + std::to_string(arrived) +
+                             (arrived == 1 ? " row had" : " rows had") + " arrived: " + e.message);
       }
     };
     // The count serves only the progress line (and the wizard's bar). Where that line is shown nowhere and no
@@ -388,10 +396,10 @@ bool rowferry_convertor::convert_item(const named_text& item, const std::wstring
     if (stop_requested()) throw tk_final_exception();
     // Without the server, or with a destination that can no longer be written, no later item can succeed: the
     // run ends (and the destination is left as it was). So it does after an error that leaves a table partly
-    // read (level 2).
+    // read, and after an internal error (level 2).
     set_context(name);
-    if (e.level == 2) throw;
-    if (mysql.is_connection_lost(e)) throw tk_exception(e.message, 2);
+    if (e.level == 2 || dynamic_cast<const source_failure*>(&e) != nullptr) throw;
+    if (mysql.is_connection_lost(e)) throw source_failure(e.message);
     if (access.is_file_error(e)) throw;
     front_end().report(e, false);
     current_table.fetch_add(1);
