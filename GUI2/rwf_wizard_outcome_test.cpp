@@ -7,6 +7,9 @@
 #include <QPlainTextEdit>
 #include <dirent.h>
 
+#include <chrono>
+#include <optional>
+
 #include "GUI2/wizard_test_support.h"
 #include "converter/rwf_conv.h"
 
@@ -174,6 +177,9 @@ TEST_F(WizardOutcome, CancelWhileTheRunFinishesHoldsItsResultUntilAnswered) {
     SCOPED_TRACE(answer);
     bool held = false;
     std::string unchanged_while_asked;
+    // Once answered, the run ends and the wizard with it in a moment; a run still held after the answer would
+    // keep the wizard waiting for ever.
+    std::optional<tt_e2e::deadline> limit;
     const int status = run(
         [&](QWidget* w) {
           ASSERT_EQ(page(w), 106);
@@ -185,6 +191,7 @@ TEST_F(WizardOutcome, CancelWhileTheRunFinishesHoldsItsResultUntilAnswered) {
             // ...but does not end: it would replace the destination.
             held = !QTest::qWaitFor([&] { return conv.is_done(); }, 1000);
             unchanged_while_asked = tk_read_file(dest);
+            limit.emplace(std::chrono::seconds(10), std::string("The wizard answered ") + answer);
             ui_test::press(box, answer);
           });
           click(w, 2);
@@ -194,6 +201,7 @@ TEST_F(WizardOutcome, CancelWhileTheRunFinishesHoldsItsResultUntilAnswered) {
           }
         },
         quick_profile("tabletide_demo", dest, {"slow=SELECT SLEEP(1) AS pause", "tags"}));
+    limit.reset();
     EXPECT_TRUE(held);
     EXPECT_EQ(unchanged_while_asked, before);
     if (std::string(answer) == "Yes") {
