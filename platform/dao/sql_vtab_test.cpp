@@ -86,5 +86,23 @@ TEST(SqlTables, ValuesComeTypedAndQueriesAreViews) {
   }
 }
 
+TEST(SqlTables, StoredQueriesKeepTheirDates) {
+  auto s = orders();
+  s->queries_.push_back({L"Due", true, L"SELECT id, day + 30 AS due, 'from ' & day AS since FROM Orders"});
+  query_result all = run_query(*s, L"SELECT * FROM Due WHERE id = 1", true);
+  ASSERT_EQ(all.rows.size(), 1u);
+  EXPECT_EQ(all.columns[1].type, jet::column_type::datetime);
+  EXPECT_EQ(all.rows[0][1].as_datetime().days, 45031);
+  EXPECT_EQ(all.rows[0][2].as_text(), L"from 3/16/2023");
+  query_result joined = run_query(
+      *s, L"SELECT 'due ' & d.due, d.due - o.day, o.* FROM Due AS d INNER JOIN Orders AS o ON d.id = o.id WHERE o.id = 1",
+      true);
+  ASSERT_EQ(joined.rows.size(), 1u);
+  EXPECT_EQ(joined.rows[0][0].as_text(), L"due 4/15/2023");
+  EXPECT_EQ(joined.columns[1].type, jet::column_type::double_);  // the difference of two dates is a number
+  EXPECT_EQ(joined.rows[0][1].as_double(), 30);
+  EXPECT_EQ(joined.columns[4].type, jet::column_type::datetime);
+}
+
 }  // namespace
 }  // namespace dao
