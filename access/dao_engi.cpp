@@ -189,7 +189,6 @@ bool dao_engine::set_version_if(int32_t generation) {
 
 std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
   tk_trace_w(2, L"dao_engine::create_db (%s)", path.c_str());
-  tk_trace_w(3, L"Creating MS Access database '%s'", path.c_str());
   if (generation_ == access_generation_none) throw tk_mail_assertion("dao_engi", 163);
   if (!engine_) throw tk_mail_assertion("dao_engi", 166);
   dao_bstr name(path);

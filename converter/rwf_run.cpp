@@ -37,6 +37,7 @@
 #include "UDB/udb_vali.h"
 #include "converter/init_conv.h"
 #include "converter/rwf_conv.h"
+#include "converter/rwf_dest.h"
 #include "converter/rwf_engines.h"
 #include "converter/rwf_front.h"
 #include "platform/system/atomic_file.h"
@@ -212,7 +213,9 @@ void rowferry_convertor::run() {
   if (stop_requested()) throw tk_final_exception();  // stopped while the program was connecting
   std::unique_ptr<rwf_destination_engine> access = destination_factory_();
   if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
-  // A symbolic link stands for its target: the target is written and replaced, the link stays.
+  // A symbolic link stands for its target: the target is written and replaced, the link stays. One that another
+  // user put in a shared folder since the destination was checked is refused as it is there.
+  check_dest_link(tk_to_utf8(dest));
   const std::string target_path = sys_final_target(tk_to_utf8(dest));
   // Held for the whole run, before anything is read or written: a second run on the destination is refused even
   // while the file does not exist yet (the flock on an existing file below only covers a file that is there).
@@ -237,6 +240,9 @@ void rowferry_convertor::run() {
     target = access->open_db(dest);
   } else {
     fresh = std::make_unique<new_destination>(target_path);
+    // The trace names the file the user asked for; the hidden name it is written under until it is whole follows.
+    tk_trace_w(3, L"Creating MS Access database '%s' (written as '%s' until it is complete)", dest.c_str(),
+               fresh->path().c_str());
     target = access->create_db(fresh->path());
   }
 

@@ -293,6 +293,9 @@ void index_sorter::open_file() {
   // Runs a killed process left for this destination go first.
   sys_remove_stale_temporaries(dest);
   if (int err = file_.create(dest, 0600)) throw_write_error(err, dest, "the index entries sorted out to ");
+  // The mark tells a later clean-up that the file is the program's own; the runs follow it.
+  write_at(0, std::span(reinterpret_cast<const uint8_t*>(sys_working_file_mark.data()), sys_working_file_mark.size()));
+  file_size_ = sys_working_file_mark.size();
 }
 
 void index_sorter::write_at(uint64_t offset, std::span<const uint8_t> bytes) {
@@ -380,7 +383,8 @@ void index_sorter::clear() {
   runs_first_.clear();
   runs_last_.clear();
   chained_ = true;
-  file_size_ = 0;  // a run file is written over from its start
+  // A run file is written over from its start, after its mark.
+  file_size_ = file_.fd() >= 0 ? sys_working_file_mark.size() : 0;
   block_ = 0;
   block_used_ = 0;
   in_order_ = true;

@@ -219,7 +219,7 @@ TEST(IndexSorterTest, RunFilesLieBesideTheDestinationOrInTheTemporaryFolderAndGo
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
   const std::string stale = dir.file(".t.mdb." + std::to_string(child) + ".AbC123.tmp");
-  std::ofstream(stale) << "left by a killed run";
+  std::ofstream(stale) << sys_working_file_mark << "left by a killed run";
   {
     index_sorter s(false, 4 << 10, dir.file("t.mdb"));
     for (uint32_t i = 0; i < 200; ++i) {

@@ -90,25 +90,44 @@ bool all_letters_or_digits(std::string_view s) {
   return true;
 }
 
-// Splits a temporary name into the destination part (leading dots removed) and the process id; false when the
-// name does not have the form.
-bool parse_temporary_name(std::string_view name, std::string_view& dest_part, long& pid) {
-  if (name.size() < 1 + 1 + 1 + 1 + random_letters + temporary_suffix.size() || name[0] != '.') return false;
-  if (name.substr(name.size() - temporary_suffix.size()) != temporary_suffix) return false;
-  std::string_view rest = name.substr(0, name.size() - temporary_suffix.size());
-  if (rest.size() < random_letters + 1 || !all_letters_or_digits(rest.substr(rest.size() - random_letters)) ||
-      rest[rest.size() - random_letters - 1] != '.')
-    return false;
-  rest = rest.substr(0, rest.size() - random_letters - 1);
+// The name a temporary file made for a destination named `dest_name` by process `pid` gets, its random letters
+// given as `letters`: the destination's name is cut so that the whole name fits NAME_MAX.
+std::string temporary_file_name(std::string_view dest_name, std::string_view pid, std::string_view letters) {
+  const std::size_t fixed = 1 + 1 + pid.size() + 1 + random_letters + temporary_suffix.size();
+  std::string out = ".";
+  out += cut_utf8(dest_name, std::size_t(NAME_MAX) - fixed);
+  out += ".";
+  out += pid;
+  out += ".";
+  out += letters;
+  out += temporary_suffix;
+  return out;
+}
+
+// The process id a temporary name carries (the digits between the dots before its random letters), or 0 when
+// the name's end does not have the form.
+long temporary_name_pid(std::string_view name) {
+  if (name.size() <= temporary_suffix.size() + random_letters + 2 ||
+      name.substr(name.size() - temporary_suffix.size()) != temporary_suffix)
+    return 0;
+  std::string_view rest = name.substr(0, name.size() - temporary_suffix.size() - random_letters);
+  if (rest.back() != '.') return 0;
+  rest.remove_suffix(1);
   const std::size_t dot = rest.rfind('.');
-  if (dot == std::string_view::npos || dot == 0) return false;
-  std::string_view digits = rest.substr(dot + 1);
-  if (!all_digits(digits) || digits.size() > 10) return false;
-  pid = std::stol(std::string(digits));
-  rest = rest.substr(0, dot);
-  while (!rest.empty() && rest[0] == '.') rest.remove_prefix(1);
-  if (rest.empty()) return false;
-  dest_part = rest;
+  if (dot == std::string_view::npos) return 0;
+  const std::string_view digits = rest.substr(dot + 1);
+  // Written by std::to_string: no sign, no leading zero, at most the digits of a pid_t.
+  if (!all_digits(digits) || digits[0] == '0' || digits.size() > 10) return 0;
+  const long pid = std::stol(std::string(digits));
+  return pid > 0 && pid <= long(INT_MAX) ? pid : 0;
+}
+
+// True when `name` is `pattern` with every NUL of the pattern standing for one letter or digit.
+bool matches_pattern(std::string_view name, std::string_view pattern) {
+  if (name.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (pattern[i] != '\0' ? name[i] != pattern[i] : !all_letters_or_digits(name.substr(i, 1))) return false;
+  }
   return true;
 }
 
@@ -125,11 +144,30 @@ bool process_exists(long pid) {
 
 }  // namespace
 
-std::string sys_final_target(const std::string& path) {
+namespace {
+
+// The rule the kernel applies to links in shared folders: a link in a sticky folder that every user may write to
+// (/tmp, say) is followed only by its owner or when it belongs to the folder's owner. Anybody may put a link there,
+// and one that points at another user's file would have that file replaced.
+bool link_refused(const std::string& link, const struct stat& st) {
+  if (st.st_uid == ::geteuid()) return false;
+  struct stat folder {};
+  if (::stat(folder_of(link).c_str(), &folder) != 0) return false;  // then nothing can be written beside it either
+  if ((folder.st_mode & S_ISVTX) == 0 || (folder.st_mode & S_IWOTH) == 0) return false;
+  return folder.st_uid != st.st_uid;
+}
+
+// Follows the links from `path` as sys_final_target does; a link the rule above refuses is not followed: its path
+// is returned, and set in `refused`.
+std::string follow_links(const std::string& path, std::string* refused) {
   std::string current = path;
   for (int depth = 0; depth < 40; ++depth) {
     struct stat st {};
     if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    if (link_refused(current, st)) {
+      if (refused != nullptr) *refused = current;
+      return current;
+    }
     std::vector<char> buffer(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
     const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
     if (n < 0 || static_cast<std::size_t>(n) >= buffer.size()) return current;
@@ -141,17 +179,19 @@ std::string sys_final_target(const std::string& path) {
   return current;
 }
 
+}  // namespace
+
+std::string sys_final_target(const std::string& path) { return follow_links(path, nullptr); }
+
+std::string sys_refused_link(const std::string& path) {
+  std::string refused;
+  follow_links(path, &refused);
+  return refused;
+}
+
 std::string sys_temporary_name(const std::string& dest) {
-  const std::string folder = folder_prefix(dest);
-  const std::string pid = std::to_string(static_cast<long>(::getpid()));
-  const std::size_t fixed = 1 + 1 + pid.size() + 1 + random_letters + temporary_suffix.size();
-  const std::size_t name_max = NAME_MAX;
-  const std::string name = name_of(dest);
-  std::string out = folder + ".";
-  out += cut_utf8(name, name_max - fixed);
-  out += "." + pid + "." + random_letters_text();
-  out += temporary_suffix;
-  return out;
+  return folder_prefix(dest) +
+         temporary_file_name(name_of(dest), std::to_string(static_cast<long>(::getpid())), random_letters_text());
 }
 
 std::string sys_lock_file_name(const std::string& dest) {
@@ -162,13 +202,27 @@ std::string sys_lock_file_name(const std::string& dest) {
 }
 
 bool sys_is_temporary_name_of(std::string_view name, std::string_view dest_name) {
-  std::string_view part;
-  long pid = 0;
-  if (!parse_temporary_name(name, part, pid)) return false;
-  while (!dest_name.empty() && dest_name[0] == '.') dest_name.remove_prefix(1);
-  if (dest_name.empty()) return false;
-  // A cut name is a prefix of the destination's; a temporary of a temporary starts with the destination's name.
-  return dest_name.substr(0, part.size()) == part || part.substr(0, dest_name.size()) == dest_name;
+  const long pid = temporary_name_pid(name);
+  if (pid == 0 || dest_name.empty()) return false;
+  // The name made for the destination by that process, its random letters left open (a NUL stands for one):
+  // a file the program writes under a temporary name has temporaries of its own, named from that name.
+  const std::string pid_text = std::to_string(pid);
+  const std::string letters(random_letters, '\0');
+  const std::string own = temporary_file_name(dest_name, pid_text, letters);
+  return matches_pattern(name, own) || matches_pattern(name, temporary_file_name(own, pid_text, letters));
+}
+
+bool sys_begins_as_working_file(std::string_view first) {
+  // An Access file's first page: its type (0) and the format's name, as the engine writes every new file and as
+  // the copy of an existing one begins.
+  static constexpr std::string_view access_type("\0\1\0\0", 4);
+  static constexpr std::string_view jet("Standard Jet DB\0", 16);
+  static constexpr std::string_view ace("Standard ACE DB\0", 16);
+  if (first.size() >= access_type.size() + jet.size() && first.substr(0, access_type.size()) == access_type) {
+    const std::string_view magic = first.substr(access_type.size(), jet.size());
+    if (magic == jet || magic == ace) return true;
+  }
+  return first.substr(0, sys_working_file_mark.size()) == sys_working_file_mark;
 }
 
 int sys_remove_stale_temporaries(const std::string& dest) {
@@ -179,10 +233,9 @@ int sys_remove_stale_temporaries(const std::string& dest) {
   if (dir == nullptr) return 0;
   std::vector<std::string> stale;
   while (const struct dirent* entry = ::readdir(dir)) {
-    std::string_view name(entry->d_name);
-    std::string_view part;
-    long pid = 0;
-    if (!sys_is_temporary_name_of(name, dest_name) || !parse_temporary_name(name, part, pid)) continue;
+    const std::string_view name(entry->d_name);
+    if (!sys_is_temporary_name_of(name, dest_name)) continue;
+    const long pid = temporary_name_pid(name);
     if (pid == static_cast<long>(::getpid()) || process_exists(pid)) continue;
     stale.emplace_back(name);
   }
@@ -194,8 +247,20 @@ int sys_remove_stale_temporaries(const std::string& dest) {
     if (fd < 0) continue;
     struct stat st {};
     // A file still locked belongs to a living writer (a process id taken over by another machine's process).
-    const bool free = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (free && ::unlink(path.c_str()) == 0) ++removed;
+    bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // A name alone proves nothing: only a file that begins as the program's own files begin is taken for one.
+    // An empty file (a run killed the moment it made the file) is left too: nothing shows whose it is.
+    if (ours) {
+      char first[64];
+      const ssize_t n = ::pread(fd, first, sizeof first, 0);
+      ours = n > 0 && sys_begins_as_working_file(std::string_view(first, static_cast<std::size_t>(n)));
+    }
+    // The name could have been given to another file between the look and the unlink: only the file looked at
+    // goes.
+    struct stat now {};
+    if (ours && ::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino &&
+        ::unlink(path.c_str()) == 0)
+      ++removed;
     ::close(fd);
   }
   return removed;

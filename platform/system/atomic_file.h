@@ -8,12 +8,16 @@
 // and always fit NAME_MAX however long the destination's name is. While its process lives, a temporary file is
 // held under an exclusive flock; `sys_remove_stale_temporaries` removes the temporary files of a destination whose
 // process is gone (killed, or the machine lost power), so the next writer of a destination cleans up after them.
+// It removes only what is provably such a file: a name of exactly that form for that destination, a process id
+// that no longer runs, no lock held, and content that begins as the program's working files begin. Anything else
+// of a similar name is somebody else's and stays as it is.
 //
 // Moving into place never overwrites a file it does not expect: a new file refuses a destination that appeared
 // meanwhile (renameat2 RENAME_NOREPLACE, else link and unlink), and a replacement exchanges the two files
 // atomically and checks that the file it took out is the one it meant to replace (else it puts it back).
 //
-// A destination that is a symbolic link stands for its target: the target is written and replaced, the link stays.
+// A destination that is a symbolic link stands for its target: the target is written and replaced, the link stays
+// (save a link another user left in a shared folder: see sys_refused_link).
 //
 // Every function returns 0 or an errno value; EEXIST means "a file appeared at (or replaced) the destination
 // meanwhile". Dependency-free: the jet engine and every layer above it share this one implementation.
@@ -26,8 +30,14 @@
 #include <string_view>
 
 // The path a destination stands for: a symbolic link (or a chain of them) is followed to its final target, which
-// need not exist yet; any other path is returned as it is.
+// need not exist yet; any other path is returned as it is. A link that `sys_refused_link` names is not followed:
+// the path of that link is returned, and what is done there goes by the system's own rules.
 std::string sys_final_target(const std::string& path);
+
+// The link on the way from `path` to its final target that is not followed for this user, or nothing: one in a
+// sticky folder that every user may write to, owned neither by this user nor by the folder's owner (the rule the
+// kernel applies to such links). Another user may have put it there to have the file it points to replaced.
+std::string sys_refused_link(const std::string& path);
 
 // A fresh temporary name for `dest` (in its folder, not created).
 std::string sys_temporary_name(const std::string& dest);
@@ -36,11 +46,20 @@ std::string sys_temporary_name(const std::string& dest);
 // folder. Two names that share their first 249 bytes share a lock file.
 std::string sys_lock_file_name(const std::string& dest);
 
-// True when `name` (a file name without folder) has the form of a temporary name made for a destination whose
-// file name is `dest_name` (cut names and temporaries of temporaries included).
+// True when `name` (a file name without folder) is exactly a temporary name made for a destination whose file
+// name is `dest_name` (cut to fit as `sys_temporary_name` cuts it), or a temporary name made by the same process
+// for such a temporary file.
 bool sys_is_temporary_name_of(std::string_view name, std::string_view dest_name);
 
-// Removes the temporary files made for `dest` by processes that no longer exist. Returns how many were removed.
+// What the program's working files that are not Access files (the sorted index entries of a run) begin with.
+inline constexpr std::string_view sys_working_file_mark("\x7FTabletide working file\n", 24);
+
+// True when `first`, the first bytes of a file, begin as the program's working files begin: with an Access
+// file's header (a new file, or the copy of an existing one) or with `sys_working_file_mark`.
+bool sys_begins_as_working_file(std::string_view first);
+
+// Removes the temporary files made for `dest` by processes that no longer exist (see above). Returns how many
+// were removed.
 int sys_remove_stale_temporaries(const std::string& dest);
 
 // Moves `from` to `to` when nothing exists at `to` (EEXIST otherwise), then makes the move durable.

@@ -77,6 +77,14 @@ TEST_F(AtomicFile, TemporaryNamesFitAndAreRecognised) {
   EXPECT_FALSE(sys_is_temporary_name_of(".other.mdb.123.abcdef.tmp", "out.mdb"));
   EXPECT_FALSE(sys_is_temporary_name_of(".out.mdb.12x.abcdef.tmp", "out.mdb"));
   EXPECT_TRUE(sys_is_temporary_name_of(".out.mdb.123.abcdef.tmp", "out.mdb"));
+  // Only the exact form: not a name that merely starts like the destination's, a prefix of it, a process id
+  // with a leading zero, seven letters, or a temporary of a temporary made by another process. (A name such as
+  // ".out.mdb.2024.backup.tmp" has the form: only its content tells it apart.)
+  for (const char* other : {".o.99999.report.tmp", ".out.99998.notes1.tmp",
+                            ".out.mdb.old.123456.AAAAAA.tmp", ".out.mdb.0123.abcdef.tmp", ".out.mdb.123.abcdefg.tmp",
+                            "..out.mdb.123.abcdef.tmp.124.ghijkl.tmp", ".out.mdb.123.abc-ef.tmp"})
+    EXPECT_FALSE(sys_is_temporary_name_of(other, "out.mdb")) << other;
+  EXPECT_TRUE(sys_is_temporary_name_of("..out.mdb.123.abcdef.tmp.123.ghijkl.tmp", "out.mdb"));
 }
 
 TEST_F(AtomicFile, NewFileNeverReplacesOneThatAppeared) {
@@ -158,17 +166,22 @@ TEST_F(AtomicFile, SymbolicLinkStandsForItsTarget) {
 
 TEST_F(AtomicFile, StaleTemporariesOfEndedProcessesAreRemoved) {
   const std::string dead = std::to_string(dead_pid());
-  put(file(".db.mdb." + dead + ".abcdef.tmp"), "left by a killed run");
-  put(file("..db.mdb." + dead + ".abcdef.tmp." + dead + ".ghijkl.tmp"), "its engine's file");
-  put(file(".other.mdb." + dead + ".abcdef.tmp"), "another destination's");
-  put(file(".db.mdb.1.abcdef.tmp"), "init lives");
+  const std::string access(std::string("\0\1\0\0Standard Jet DB\0", 20) + "and the rest");
+  const std::string mark = std::string(sys_working_file_mark) + "sorted entries";
+  put(file(".db.mdb." + dead + ".abcdef.tmp"), access);
+  put(file("..db.mdb." + dead + ".abcdef.tmp." + dead + ".ghijkl.tmp"), mark);
+  put(file(".other.mdb." + dead + ".abcdef.tmp"), access);
+  put(file(".db.mdb.1.abcdef.tmp"), access);  // init lives
+  // The right name, an ended process, but not the program's content: somebody else's file, or nothing to tell.
+  put(file(".db.mdb." + dead + ".qwerty.tmp"), "a user's notes");
+  put(file(".db.mdb." + dead + ".empty0.tmp"), "");
   put(file("db.mdb"), "the file");
   sys_temporary_file live;  // this process's own, in use
   ASSERT_EQ(live.create(file("db.mdb")), 0);
   const std::string own = fs::path(live.path()).filename().string();
   // A file still locked by its writer stays even when its name carries an ended process's id.
   const std::string locked = file(".db.mdb." + dead + ".zzzzzz.tmp");
-  put(locked, "x");
+  put(locked, access);
   int fd = ::open(locked.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(fd, LOCK_EX), 0);
   pid_t holder = ::fork();
@@ -179,7 +192,8 @@ TEST_F(AtomicFile, StaleTemporariesOfEndedProcessesAreRemoved) {
   ::close(fd);  // the child holds the lock now
 
   EXPECT_EQ(sys_remove_stale_temporaries(file("db.mdb")), 2);
-  std::vector<std::string> want = {".db.mdb.1.abcdef.tmp", ".db.mdb." + dead + ".zzzzzz.tmp",
+  std::vector<std::string> want = {".db.mdb.1.abcdef.tmp",         ".db.mdb." + dead + ".zzzzzz.tmp",
+                                   ".db.mdb." + dead + ".qwerty.tmp", ".db.mdb." + dead + ".empty0.tmp",
                                    ".other.mdb." + dead + ".abcdef.tmp", own, "db.mdb"};
   std::sort(want.begin(), want.end());
   EXPECT_EQ(names(), want);

@@ -588,3 +588,114 @@ TEST_F(RwfagentDestinationRefusals, AReplacedExtensionIsNamedBeforeTheRun) {
 }
 
 }  // namespace
+
+// The clean-up before a run removes only what is provably a working file of this destination left by a run that
+// was killed: its exact name, a process that no longer runs, and content that begins as the program's files begin.
+// Files of similar names, and a file of that very name whose content is someone else's, stay byte for byte.
+TEST_F(RwfagentFiles, TheCleanUpRemovesOnlyWorkingFilesOfKilledRuns) {
+  const std::string file = dir.file("shop.mdb");
+  const std::string before = made_file(file);
+  // The id of a process that has ended: the name of a killed run's file, but the content of a user's.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::vector<std::string> others = {".shop.mdb.2024.backup.tmp", ".s.99999.report.tmp",
+                                           ".shop.99998.notes1.tmp", ".shop.mdb.old.123456.AAAAAA.tmp",
+                                           ".shop.mdb." + std::to_string(ended) + ".a1B2c3.tmp"};
+  std::vector<std::string> sums;
+  for (const std::string& name : others) {
+    tk_write_file(dir.file(name), "a user's file named " + name + "\n");
+    sums.push_back(sha256(dir.file(name)));
+  }
+  // Runs killed outright while they copy rows: a new file (mode 0) and a working copy of the existing one (mode 1).
+  for (const std::string mode : {"0", "1"}) {
+    auto run = start({"--src=tt_slow", "--dest=" + file, "--acc_ver=1", "--mode=" + mode, slow_list()});
+    wait_for_rows(*run);
+    kill(run->pid(), SIGKILL);
+    EXPECT_EQ(run->finish().status, 128 + SIGKILL);
+  }
+  std::vector<std::string> expected = {"home", "shop.mdb", "slow.txt", "tags.txt"};
+  expected.insert(expected.end(), others.begin(), others.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_GT(folder_names(dir.path()).size(), expected.size());
+  EXPECT_EQ(sha256(file), before);
+
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=1",
+                            "--tab_file=" + dir.file("tags.txt")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(folder_names(dir.path()), expected);
+  for (size_t i = 0; i < others.size(); ++i) EXPECT_EQ(sha256(dir.file(others[i])), sums[i]) << others[i];
+  expect_sound(file);
+}
+
+// A destination that is a link another user left in a shared sticky folder (as /tmp is) is not followed: the run
+// names the link and ends before anything is written, the file it points to as it was. A link there of the user
+// running the program or of the folder's owner, or another user's link in an ordinary folder, is followed.
+TEST_F(RwfagentFiles, ALinkAnotherUserLeftInASharedFolderIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  const std::string target = dir.file("victim.mdb");
+  const std::string before = made_file(target);
+  const uid_t other = 4242;
+  const std::string shared = dir.file("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string link = shared + "/shop.mdb";
+  fs::create_symlink(target, link);
+  ASSERT_EQ(lchown(link.c_str(), other, other), 0);
+  for (const std::string mode : {"0", "1", "3"}) {
+    SCOPED_TRACE("mode " + mode);
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + link, "--acc_ver=1", "--mode=" + mode,
+                              "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 255) << r.out << r.err;
+    EXPECT_EQ(r.out, "Error:\nThe symbolic link '" + link +
+                         "' belongs to another user in a shared folder (sticky and writable by everyone); the "
+                         "destination is not written through it.\n");
+    EXPECT_EQ(sha256(target), before);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(folder_names(shared), std::vector<std::string>{"shop.mdb"});
+  }
+
+  // Followed: the link of the user running the program, another user's link in their own sticky folder, another
+  // user's link in a folder that is not sticky. The target is replaced (a new file in its place), the link stays.
+  const std::string own_folder = dir.file("theirs");
+  const std::string plain = dir.file("plain");
+  ASSERT_EQ(mkdir(own_folder.c_str(), 01777), 0);
+  ASSERT_EQ(chmod(own_folder.c_str(), 01777), 0);
+  ASSERT_EQ(chown(own_folder.c_str(), other, other), 0);
+  ASSERT_EQ(mkdir(plain.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(plain.c_str(), 0777), 0);
+  const std::pair<std::string, uid_t> followed[] = {{link, 0}, {own_folder + "/shop.mdb", other},
+                                                    {plain + "/shop.mdb", other}};
+  for (const auto& [path, owner] : followed) {
+    SCOPED_TRACE(path);
+    if (!fs::is_symlink(path)) fs::create_symlink(target, path);
+    ASSERT_EQ(lchown(path.c_str(), owner, owner), 0);
+    struct stat was {}, now {};
+    ASSERT_EQ(stat(target.c_str(), &was), 0);
+    program_result r = agent({"--src=tabletide_demo", "--dest=" + path, "--acc_ver=1", "--mode=1",
+                              "--tab_file=" + dir.file("tags.txt")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::is_symlink(path));
+    ASSERT_EQ(stat(target.c_str(), &now), 0);
+    EXPECT_NE(now.st_ino, was.st_ino);
+    expect_sound(target);
+  }
+}
+
+// The trace names the destination the user gave as the database it creates; the hidden name it is written under
+// until it is whole comes after it.
+TEST_F(RwfagentFiles, TheTraceNamesTheDestinationItCreates) {
+  tk_write_file(dir.file("tags.txt"), "tags\n");
+  const std::string file = dir.file("demo1.mdb");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=0",
+                            "--tab_file=" + dir.file("tags.txt"), "--logfile=" + dir.file("trace.log")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  const std::string trace = tk_read_file(dir.file("trace.log"));
+  const std::string line = "Creating MS Access database '" + file + "' (written as '" + dir.file(".demo1.mdb.");
+  const size_t at = trace.find(line);
+  ASSERT_NE(at, std::string::npos) << trace;
+  const std::string rest = trace.substr(at + line.size(), trace.find('\n', at) - at - line.size());
+  EXPECT_NE(rest.find(".tmp' until it is complete)"), std::string::npos) << rest;
+  EXPECT_EQ(trace.find("Creating MS Access database '" + dir.file(".")), std::string::npos) << trace;
+  expect_sound(file);
+}
