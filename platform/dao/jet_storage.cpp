@@ -8,6 +8,7 @@
 #include "platform/dao/storage.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -426,6 +427,100 @@ class file_storage : public storage {
   std::vector<session_table> added_;
 };
 
+// A damaged file is named as the user named it: the engine below often knows only the bytes it read, or the
+// working copy's name. Every call into the file passes a damaged-file error on with the file's name.
+template <class F>
+auto naming(const std::string& path, F&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (jet::error& e) {
+    e.name_file(path);
+    throw;
+  }
+}
+
+class named_stream : public row_stream {
+ public:
+  named_stream(std::unique_ptr<row_stream> rows, const std::string& path) : rows_(std::move(rows)), path_(path) {}
+  bool next(row& out) override {
+    return naming(path_, [&] { return rows_->next(out); });
+  }
+  int64_t row_id() const override { return rows_->row_id(); }
+
+ private:
+  std::unique_ptr<row_stream> rows_;
+  std::string path_;
+};
+
+class named_storage : public storage {
+ public:
+  named_storage(const std::string& path, const std::function<std::unique_ptr<storage>()>& open)
+      : path_(path), file_(naming(path_, open)) {}
+
+  file_format format() const override { return file_->format(); }
+  bool read_only() const override { return file_->read_only(); }
+  std::vector<catalog_entry> tables() override {
+    return naming(path_, [&] { return file_->tables(); });
+  }
+  std::vector<query_entry> queries() override {
+    return naming(path_, [&] { return file_->queries(); });
+  }
+  table_schema describe(const std::wstring& table) override {
+    return naming(path_, [&] { return file_->describe(table); });
+  }
+  uint32_t row_count(const std::wstring& table) override {
+    return naming(path_, [&] { return file_->row_count(table); });
+  }
+  std::vector<row> read_rows(const std::wstring& table) override {
+    return naming(path_, [&] { return file_->read_rows(table); });
+  }
+  std::unique_ptr<row_stream> scan(const std::wstring& table) override {
+    return named(naming(path_, [&] { return file_->scan(table); }));
+  }
+  std::unique_ptr<row_stream> seek(const std::wstring& table, const index_probe& probe) override {
+    return named(naming(path_, [&] { return file_->seek(table, probe); }));
+  }
+  jet::sort_order_kind text_order() const override { return file_->text_order(); }
+  void create_table(const table_schema& schema) override {
+    naming(path_, [&] { file_->create_table(schema); });
+  }
+  void delete_table(const std::wstring& table) override {
+    naming(path_, [&] { file_->delete_table(table); });
+  }
+  void append_row(const std::wstring& table, const row& values) override {
+    naming(path_, [&] { file_->append_row(table, values); });
+  }
+  void append_row(const std::wstring& table, row&& values) override {
+    naming(path_, [&] { file_->append_row(table, std::move(values)); });
+  }
+  void prepare_append(const std::wstring& table) override {
+    naming(path_, [&] { file_->prepare_append(table); });
+  }
+  void add_index(const std::wstring& table, const index_spec& index) override {
+    naming(path_, [&] { file_->add_index(table, index); });
+  }
+  void delete_index(const std::wstring& table, const std::wstring& index) override {
+    naming(path_, [&] { file_->delete_index(table, index); });
+  }
+  void add_relation(const relation_spec& relation) override {
+    naming(path_, [&] { file_->add_relation(relation); });
+  }
+  void flush() override {
+    naming(path_, [&] { file_->flush(); });
+  }
+  void close() override {
+    naming(path_, [&] { file_->close(); });
+  }
+
+ private:
+  std::unique_ptr<row_stream> named(std::unique_ptr<row_stream> rows) const {
+    if (!rows) return rows;
+    return std::make_unique<named_stream>(std::move(rows), path_);
+  }
+  std::string path_;
+  std::unique_ptr<storage> file_;
+};
+
 }  // namespace
 
 std::unique_ptr<row_stream> storage::scan(const std::wstring& table) {
@@ -452,11 +547,15 @@ std::unique_ptr<storage> open_storage(const std::wstring& path, bool read_only, 
   options.read_only = read_only;
   options.exclusive = exclusive;
   options.password = password;
-  return std::make_unique<file_storage>(jet::database::open(sys_wide_to_utf8(path), options), false);
+  const std::string name = sys_wide_to_utf8(path);
+  return std::make_unique<named_storage>(
+      name, [&] { return std::make_unique<file_storage>(jet::database::open(name, options), false); });
 }
 
 std::unique_ptr<storage> create_storage(const std::wstring& path, file_format format) {
-  return std::make_unique<file_storage>(jet::database::create(sys_wide_to_utf8(path), format), true);
+  const std::string name = sys_wide_to_utf8(path);
+  return std::make_unique<named_storage>(
+      name, [&] { return std::make_unique<file_storage>(jet::database::create(name, format), true); });
 }
 
 }  // namespace dao

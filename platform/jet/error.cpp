@@ -117,7 +117,31 @@ std::string error_text(int n, const std::string& name) {
 
 void throw_error(int n, const std::string& name) { throw error(n, error_text(n, name)); }
 
-void throw_corrupt(const std::string& detail) { throw error(dao_error::corrupt, error_text(dao_error::corrupt, detail)); }
+namespace {
+
+// The check as the sentence that ends the message: its first letter capital, a full stop after it.
+std::string check_sentence(const std::string& check) {
+  std::string out = check;
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = char(out[0] - 'a' + 'A');
+  if (out.empty() || out.back() != '.') out += '.';
+  return out;
+}
+
+}  // namespace
+
+error error::corrupt(const std::string& check) {
+  error e(dao_error::corrupt, check);
+  e.check_ = check;
+  return e;
+}
+
+void error::name_file(const std::string& path) {
+  if (number_ != dao_error::corrupt || check_.empty()) return;
+  text_ = error_text(dao_error::corrupt, path) + " (" + check_sentence(check_) + ")";
+  check_.clear();
+}
+
+void throw_corrupt(const std::string& check) { throw error::corrupt(check); }
 
 void throw_write_error(int err, const std::string& path, const char* kind) {
   const std::string what = kind + ("'" + path + "'");

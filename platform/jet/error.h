@@ -85,11 +85,23 @@ inline constexpr int no_such_interface = 430;     // "Class does not support Aut
 
 class error : public std::runtime_error {
  public:
-  error(int dao_number, const std::string& text) : std::runtime_error(text), number_(dao_number) {}
+  error(int dao_number, const std::string& text) : std::runtime_error(text), number_(dao_number), text_(text) {}
   int number() const { return number_; }
+  const char* what() const noexcept override { return text_.c_str(); }
+
+  // A damaged-file error (3049) naming the check the file failed ("the file is too short"). Most of the engine
+  // reads bytes without knowing whose they are, or knows the file only by the name of its working copy: until a
+  // caller that knows the file as the user named it passes it on (name_file), the text is the check alone.
+  static error corrupt(const std::string& check);
+  // Makes a damaged-file error that does not name its file yet say "Cannot open database '<path>'. It may not be
+  // a database that your application recognizes, or the file may be corrupt. (<The check>.)"; any other error
+  // stays as it is.
+  void name_file(const std::string& path);
 
  private:
   int number_;
+  std::string text_;
+  std::string check_;  // of a damaged-file error that does not name its file yet
 };
 
 // Error texts as DAO words them; `name` fills the placeholder where the text names an object.
@@ -99,8 +111,8 @@ std::string error_text(int dao_number, const std::string& name = std::string());
 // The table's text, or nothing for a number it has no text for.
 std::optional<std::string> known_error_text(int dao_number, const std::string& name = std::string());
 
-// A corrupt-file error naming what is wrong ("... (page 12: bad TDEF)").
-[[noreturn]] void throw_corrupt(const std::string& detail);
+// Raises error::corrupt(check): the file is named by the caller that knows it (error::name_file).
+[[noreturn]] void throw_corrupt(const std::string& check);
 
 // A failed write (errno `err`) of the file at `path`, named as `kind` + "'path'" (kind "" or, say, "a copy of "):
 // 3035 "Cannot write <name>: the disk is full (...)." when no room was found, else 3043 "Disk or network error

@@ -210,7 +210,8 @@ void existing_file::begin_changes() {
     structure_checked_ = true;
   }
   if (!damage_.empty())
-    throw error(dao_error::corrupt, "The database '" + path_ + "' is damaged and cannot be changed: " + damage_ + ".");
+    throw error(dao_error::corrupt, "The database '" + path_ + "' is damaged and cannot be changed: " + damage_ +
+                                        (damage_.back() == '.' ? "" : "."));
   const format& f = fmt();
   copy_ = take_prepared_copy();
   if (!copy_) copy_ = working_copy::start(path_, f.page_size, f.max_file_size);
@@ -680,7 +681,7 @@ void existing_file::delete_table(const std::wstring& name) {
     auto column_of = [&](uint32_t tdef_page, const wchar_t* table, const wchar_t* name) {
       const table_def def = reader_->table_at(tdef_page);
       const column_def* c = def.find_column(name);
-      if (!c) throw_corrupt(path_ + "' (" + to_utf8(table) + " lacks its column " + to_utf8(name));
+      if (!c) throw_corrupt(to_utf8(table) + " lacks its column " + to_utf8(name));
       return c->number;
     };
     auto cell = [](const std::vector<value>& row, uint16_t number) -> const value& {

@@ -101,7 +101,7 @@ void existing_file::add_relationship(const relationship_spec& r) {
 
     // One MSysRelationships row per column pair.
     const catalog_entry* rel = reader_->find_table(L"MSysRelationships");
-    if (!rel) throw_corrupt(path_ + "' (no MSysRelationships table");
+    if (!rel) throw_corrupt("the file has no MSysRelationships table");
     table_def rel_def = reader_->table_at(rel->id);
     std::vector<std::vector<value>> rows;
     for (size_t i = 0; i < r.columns.size(); ++i) {

@@ -240,7 +240,7 @@ header_info sniff_file(int fd, const std::string& path) {
   if (!format::for_version_byte(version))
     throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (" + format_name(version) +
                                                     " files cannot be read).");
-  if (first.size() < format::for_version_byte(version)->page_size) throw_corrupt(path + "' (shorter than its header page");
+  if (first.size() < format::for_version_byte(version)->page_size) throw_corrupt("the file is shorter than its header page");
   header_info h = read_header(first, path);
   // Jet 3 text is stored in the database code page; only the one the descriptor names is readable.
   if (h.fmt && !h.fmt->unicode_text && h.code_page != h.fmt->code_page)

@@ -60,7 +60,7 @@ std::unique_ptr<page_file> page_file::open(const std::string& path, uint32_t pag
   // a full disk), and changing it would drop that page's bytes without a word.
   if (uint64_t(st.st_size) % page_size != 0) {
     ::close(fd);
-    throw_corrupt(path + "' (its length is not a whole number of pages: the file was cut off");
+    throw_corrupt("the file's length is not a whole number of pages: it was cut off");
   }
   std::unique_ptr<page_file> f(new page_file());
   f->fd_ = fd;
@@ -99,7 +99,7 @@ void page_file::write(uint32_t page, std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> page_file::read(uint32_t page) const {
-  if (page >= pages_) throw_corrupt(dest_ + "' (page " + std::to_string(page) + " is beyond the end of the file");
+  if (page >= pages_) throw_corrupt("page " + std::to_string(page) + " is beyond the end of the file");
   std::vector<uint8_t> out(page_size_);
   off_t at = off_t(page) * page_size_;
   size_t done = 0;

@@ -75,7 +75,7 @@ std::unique_ptr<database_reader> database_reader::open(const std::string& path) 
   if (db->header_.db_key != 0)
     throw error(dao_error::unrecognized_format, "Unrecognized database format '" + path + "' (the file is encrypted).");
   db->src_ = page_file::open(path, f->page_size);
-  if (db->src_->page_count() < 3) throw_corrupt(path + "' (too short");
+  if (db->src_->page_count() < 3) throw_corrupt("the file is too short");
 
   // The catalog.
   table_def objects = read_tdef(*f, *db->src_, msysobjects_tdef_page);
@@ -86,7 +86,7 @@ std::unique_ptr<database_reader> database_reader::open(const std::string& path) 
   int c_id = col(L"Id"), c_parent = col(L"ParentId"), c_name = col(L"Name"), c_type = col(L"Type"),
       c_flags = col(L"Flags"), c_owner = col(L"Owner"), c_prop = col(L"LvProp"), c_dc = col(L"DateCreate"),
       c_du = col(L"DateUpdate"), c_connect = col(L"Connect"), c_foreign = col(L"ForeignName");
-  if (c_id < 0 || c_parent < 0 || c_name < 0 || c_type < 0) throw_corrupt(path + "' (MSysObjects lacks its columns");
+  if (c_id < 0 || c_parent < 0 || c_name < 0 || c_type < 0) throw_corrupt("MSysObjects lacks its columns");
   auto cursor = db->rows(objects);
   std::vector<value> row;
   while (cursor.next(row)) {
@@ -156,20 +156,20 @@ std::vector<uint8_t> database_reader::row_bytes(uint32_t rp) const {
   for (int hop = 0; hop < 4; ++hop) {
     uint32_t page = row_pointer_page(rp);
     if (page == 0 || page >= src_->page_count())
-      throw_corrupt(path_ + "' (row pointer to page " + std::to_string(page));
+      throw_corrupt("row pointer to page " + std::to_string(page));
     auto bytes = src_->read(page);
     auto info = read_data_page(*f_, bytes, page);
     uint32_t row = row_pointer_row(rp);
-    if (row >= info.rows.size()) throw_corrupt(path_ + "' (row " + std::to_string(row) + " missing on page " + std::to_string(page));
+    if (row >= info.rows.size()) throw_corrupt("row " + std::to_string(row) + " missing on page " + std::to_string(page));
     const row_slot& s = info.rows[row];
     if (s.overflow) {
-      if (s.length < 4) throw_corrupt(path_ + "' (short overflow pointer");
+      if (s.length < 4) throw_corrupt("short overflow pointer");
       rp = get_u32(bytes.data() + s.offset);
       continue;
     }
     return std::vector<uint8_t>(bytes.begin() + s.offset, bytes.begin() + s.offset + s.length);
   }
-  throw_corrupt(path_ + "' (overflow chain too long");
+  throw_corrupt("overflow chain too long");
 }
 
 database_reader::row_cursor::row_cursor(const database_reader& db, table_def t) : db_(db), t_(std::move(t)) {

@@ -423,7 +423,8 @@ verify_report verify_file(const std::string& path) {
   std::unique_ptr<database_reader> db;
   try {
     db = database_reader::open(path);
-  } catch (const error& e) {
+  } catch (error& e) {
+    e.name_file(path);
     r.problems.push_back(e.what());
     r.unsupported = e.number() == dao_error::unrecognized_format;
     return r;

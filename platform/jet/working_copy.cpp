@@ -119,7 +119,7 @@ void working_copy::write(uint32_t page, std::span<const uint8_t> bytes) {
 
 std::vector<uint8_t> working_copy::read(uint32_t page) const {
   if (temp_.fd() < 0) throw_error(dao_error::object_invalid);
-  if (page >= page_count()) throw_corrupt(original_ + "' (page " + std::to_string(page) + " is beyond the end of the file");
+  if (page >= page_count()) throw_corrupt("page " + std::to_string(page) + " is beyond the end of the file");
   std::vector<uint8_t> out(page_size_);
   size_t done = 0;
   off_t at = off_t(page) * page_size_;

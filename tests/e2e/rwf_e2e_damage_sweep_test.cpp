@@ -121,6 +121,8 @@ TEST_F(RwfagentDamageSweep, ADamagedFileIsRefusedUnchangedOrLeftWithNoNewFinding
         if (r.status == 255) {
           ++refused;
           EXPECT_TRUE(tk_read_file(file) == d.bytes) << r.out;
+          // Whatever check the file failed, the message names the file the user gave.
+          EXPECT_NE(r.out.find("'" + file + "'"), std::string::npos) << r.out;
           continue;
         }
         ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -155,6 +157,37 @@ TEST_F(RwfagentDamageSweep, AFileCutAtAPageBoundaryIsRefusedNamingTheMissingPage
         << r.out;
     EXPECT_NE(r.out.find("beyond the end of the file"), std::string::npos) << r.out;
     EXPECT_TRUE(tk_read_file(file) == cut);
+  }
+}
+
+// A file refused as it is opened is named as the user gave it, and the check it failed follows the sentence: one
+// form whatever the check.
+TEST_F(RwfagentDamageSweep, ARefusedFileIsNamedAndTheFailedCheckFollows) {
+  const std::string made = dir.file("made.mdb");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + made, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string whole = tk_read_file(made);
+  std::string no_catalog = whole;
+  std::fill(no_catalog.begin() + 2 * 4096, no_catalog.begin() + 3 * 4096, '\0');
+  const struct {
+    std::string name, bytes, check;
+  } cases[] = {
+      {"trunc.mdb", whole.substr(0, 2 * 4096), "The file is too short."},
+      {"cut.mdb", whole.substr(0, 3 * 4096 + 100), "The file's length is not a whole number of pages: it was cut off."},
+      {"catalog.mdb", no_catalog, "TDEF page 2: not a table definition page."},
+  };
+  for (const auto& c : cases) {
+    const std::string file = dir.file(c.name);
+    tk_write_file(file, c.bytes);
+    for (const char* mode : {"--mode=1", "--mode=3"}) {
+      SCOPED_TRACE(c.name + " " + mode);
+      r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", mode});
+      EXPECT_EQ(r.status, 255) << r.out << r.err;
+      EXPECT_EQ(r.out, "Error:\nCannot open database '" + file +
+                           "'. It may not be a database that your application recognizes, or the file may be corrupt. (" +
+                           c.check + ")\n");
+      EXPECT_TRUE(tk_read_file(file) == c.bytes);
+    }
   }
 }
 
