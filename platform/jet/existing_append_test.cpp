@@ -406,6 +406,38 @@ TEST(AppendInPlace, ACopyMadeAheadThatFailsFailsTheChangeAndLeavesTheOriginal) {
   EXPECT_EQ(oracle::mdb_export(path, "People").size(), 1201u);
 }
 
+// A file whose structure is damaged refuses every change of the session, not only the first: the finding stands
+// for the session, and nothing is written when it is closed.
+TEST(AppendInPlace, ADamagedFileRefusesEveryChangeOfTheSession) {
+  scratch_folder s;
+  const std::string path = s.file("damaged.mdb");
+  make_people(path, generation::jet4, 300);
+  const table_before before = stored_table(path, L"People");
+  uint32_t data_page = 0;
+  for (const auto& [page, bytes] : before.pages)
+    if (bytes[0] == page_type::data) data_page = page;
+  ASSERT_NE(data_page, 0u);
+  {  // one of the table's data pages is lost
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(std::streamoff(data_page) * 4096);
+    f.write(std::string(4096, '\0').data(), 4096);
+  }
+  const std::string damaged = slurp(path);
+  {
+    auto db = database::open(path);
+    const size_t t = db->table_handle(L"People");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      SCOPED_TRACE(attempt);
+      EXPECT_EQ(error_of([&] { db->append_row(t, {value::long_integer(5000), value::text(L"new")}); }),
+                dao_error::corrupt);
+      EXPECT_EQ(error_of([&] { db->delete_table(L"People"); }), dao_error::corrupt);
+    }
+    error_of([&] { db->close(); });
+  }
+  EXPECT_TRUE(slurp(path) == damaged);
+  EXPECT_EQ(s.entries(), 1u);
+}
+
 TEST(AppendInPlace, ATableWhoseIndexTreeIsDamagedIsRewrittenWhole) {
   // Whether its rows were announced ahead (the trees are then checked in the copy made meanwhile) or not.
   for (bool ahead : {false, true}) {

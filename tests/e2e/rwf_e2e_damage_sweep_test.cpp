@@ -4,6 +4,7 @@
 // the file (exit 255, the file byte for byte as it was) or goes through and leaves the verifier nothing it did not
 // already find.
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -158,6 +159,32 @@ TEST_F(RwfagentDamageSweep, AFileCutAtAPageBoundaryIsRefusedNamingTheMissingPage
     EXPECT_NE(r.out.find("beyond the end of the file"), std::string::npos) << r.out;
     EXPECT_TRUE(tk_read_file(file) == cut);
   }
+}
+
+// The structure check before the first change cannot read a page of the file (the disk lost that sector): the
+// check says it stopped, and the change is refused as for a damaged file, never let through as if the file were
+// sound. The file stays as it was.
+TEST_F(RwfagentDamageSweep, AStructureCheckThatStopsRefusesTheChange) {
+  const std::string file = dir.file("sector.mdb");
+  program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string before = tk_read_file(file);
+  const std::vector<size_t> data = pages_by_kind(before, 4096)[4].second;
+  ASSERT_FALSE(data.empty());
+  const tt_test::mariadb_facts& f = server.facts();
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  r = run_program({RWFAGENT_PATH, "--mysqlh=" + f.host, "--port=" + std::to_string(f.port), "--mysqlu=" + f.user,
+                   "--mysqlp=" + f.password, "--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=3"},
+                  {"HOME=" + home, "LD_PRELOAD=" TT_FAILING_READS_PATH, "TT_FAILING_FILE=" + file,
+                   "TT_FAILING_OFFSET=" + std::to_string(data.front() * 4096),
+                   // The sanitizers' library need not come first for a test library that only passes reads on.
+                   std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0"});
+  EXPECT_EQ(r.status, 255) << r.out << r.err;
+  EXPECT_NE(r.out.find("The database '" + file + "' is damaged and cannot be changed: the check stopped: "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Input/output error"), std::string::npos) << r.out;
+  EXPECT_TRUE(tk_read_file(file) == before);
 }
 
 // A file refused as it is opened is named as the user gave it, and the check it failed follows the sentence: one
