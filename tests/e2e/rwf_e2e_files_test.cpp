@@ -617,7 +617,14 @@ TEST_F(RwfagentFiles, TheCleanUpRemovesOnlyWorkingFilesOfKilledRuns) {
   std::vector<std::string> expected = {"home", "shop.mdb", "slow.txt", "tags.txt"};
   expected.insert(expected.end(), others.begin(), others.end());
   std::sort(expected.begin(), expected.end());
-  EXPECT_GT(folder_names(dir.path()).size(), expected.size());
+  // The killed runs left their working files (the copy of the file, or the new file): "." and the destination's
+  // name, the run's process id, ".tmp".
+  size_t left = 0;
+  for (const std::string& name : folder_names(dir.path()))
+    if ((name.rfind(".shop.mdb.", 0) == 0 || name.rfind("..shop.mdb.", 0) == 0) && name.ends_with(".tmp") &&
+        std::find(others.begin(), others.end(), name) == others.end())
+      ++left;
+  EXPECT_GT(left, 0u);
   EXPECT_EQ(sha256(file), before);
 
   program_result r = agent({"--src=tabletide_demo", "--dest=" + file, "--acc_ver=1", "--mode=1",
