@@ -4,6 +4,9 @@
 //
 // usage: query_count_bench make [rows] [file]   writes the table (defaults: 1000000, /tmp/query_count_bench.mdb)
 //        query_count_bench count [file]         times the three counts over it
+//        query_count_bench run file statement   times one statement as a DAO QueryDef opens it (its rows kept)
+//        query_count_bench open file statement  times what opening a statement for reading costs the Access side:
+//                                               its count, the recordset and its count again
 // Make and count in separate runs, so that the peak memory of the count is its own.
 #include <sys/resource.h>
 
@@ -13,6 +16,8 @@
 #include <filesystem>
 #include <string>
 
+#include "access/dao_db.h"
+#include "access/dao_engi.h"
 #include "platform/dao/sql_query.h"
 #include "platform/dao/storage.h"
 #include "platform/system/codepage.h"
@@ -75,6 +80,34 @@ void count(const std::string& path) {
   }
 }
 
+double since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One statement as a QueryDef's recordset reads it.
+void run(const std::string& path, const std::string& sql) {
+  auto s = dao::open_storage(sys_utf8_to_wide(path), true, false, L"");
+  auto start = std::chrono::steady_clock::now();
+  dao::query_result r = dao::run_query(*s, sys_utf8_to_wide(sql), true);
+  std::printf("%zu rows  %.3f s  peak %ld KiB\n", r.rows.size(), since(start), peak_kib());
+}
+
+// One statement as the Access side opens a query for reading (get_query), then as it tests one (test_query).
+void open(const std::string& path, const std::string& sql) {
+  dao_engine engine(0);
+  engine.set_version(0);
+  std::unique_ptr<udb_database> opened = engine.open_db(sys_utf8_to_wide(path), 1, L"");
+  auto& db = dynamic_cast<dao_database&>(*opened);
+  auto start = std::chrono::steady_clock::now();
+  {
+    std::unique_ptr<udb_recordset> q = db.get_query(L"q", sys_utf8_to_wide(sql), 1);
+    std::printf("get_query   %.3f s  peak %ld KiB\n", since(start), peak_kib());
+  }
+  start = std::chrono::steady_clock::now();
+  bool opens = db.test_query(sys_utf8_to_wide(sql));
+  std::printf("test_query  %.3f s  peak %ld KiB  (%s)\n", since(start), peak_kib(), opens ? "opens" : "refused");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +125,11 @@ int main(int argc, char** argv) {
     count(argc > 2 ? argv[2] : "/tmp/query_count_bench.mdb");
     return 0;
   }
-  std::fprintf(stderr, "usage: query_count_bench make [rows] [file] | count [file]\n");
+  if ((what == "run" || what == "open") && argc > 3) {
+    if (what == "run") run(argv[2], argv[3]);
+    else open(argv[2], argv[3]);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: query_count_bench make [rows] [file] | count [file] | run|open file statement\n");
   return 255;
 }

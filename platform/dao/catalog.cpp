@@ -114,7 +114,7 @@ HRESULT DAOTableDefs::get_Item(VARIANT Item, _DAOTableDef** out) {
 
 HRESULT DAOTableDefs::Append(IDispatch* Object) {
   return call([&] {
-    dao::storage& s = db_->live();
+    dao::storage& s = db_->changing();
     _DAOTableDef* def = as<_DAOTableDef>(Object, IID__DAOTableDef);
     dao::tabledef_state& t = *def->state();
     if (t.appended) fail(err::already_in_collection);
@@ -130,7 +130,7 @@ HRESULT DAOTableDefs::Append(IDispatch* Object) {
 
 HRESULT DAOTableDefs::Delete(BSTR Name) {
   return call([&] {
-    dao::storage& s = db_->live();
+    dao::storage& s = db_->changing();
     if (s.read_only()) fail(err::read_only);
     std::wstring name(oa_bstr_view(Name));
     bool found = false;
@@ -448,7 +448,7 @@ HRESULT DAOIndexes::Append(IDispatch* Object) {
     }
     if (owner_->appended) {
       // A stored table: the index is built over its rows now; a refusal leaves the table as it was.
-      dao::storage& store = db_->live();
+      dao::storage& store = db_->changing();
       if (store.read_only()) fail(err::read_only);
       dao::index_spec spec;
       spec.name = s.name;
@@ -471,7 +471,7 @@ HRESULT DAOIndexes::Delete(BSTR Name) {
                            [&](auto& x) { return jet::same_name(x->state()->name, name); });
     if (it == owner_->indexes.end()) fail(err::item_not_found);
     if (owner_->appended) {
-      dao::storage& store = db_->live();
+      dao::storage& store = db_->changing();
       if (store.read_only()) fail(err::read_only);
       store.delete_index(owner_->name, (*it)->state()->name);
     }

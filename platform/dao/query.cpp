@@ -3,6 +3,7 @@
 
 #include "platform/dao/state.h"
 #include "platform/dao/sql_query.h"
+#include "platform/dao/sql_rewrite.h"
 #include "platform/oleaut/bstr.h"
 #include "platform/oleaut/variant.h"
 
@@ -12,10 +13,33 @@ namespace err = dao::err;
 
 namespace dao {
 
-std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only) {
+std::shared_ptr<cursor> open_cursor(database_state& db, const std::wstring& sql, bool append_only, bool read_only) {
+  storage& s = db.live();
   if (append_only && s.read_only()) fail(err::read_only);
-  query_result q = run_query(s, sql, !append_only);
+  query_result q;
+  bool unread = false;
+  auto& counted = db.counted;
+  if (std::optional<std::wstring> inner = counted_statement(sql)) {
+    // A count: the statement's rows are evaluated and kept for the recordset that opens it next.
+    if (!counted || counted->sql != *inner) {
+      counted.reset();
+      query_result rows = run_query(s, *inner, rows_read::all);
+      size_t n = rows.rows.size();
+      counted = database_state::counted_statement{*inner, std::move(rows), n, false};
+    }
+    q = counted_rows(counted->count);
+    if (counted->rows_taken) counted.reset();  // counted after it was opened: done with
+  } else if (counted && counted->sql == sql && !counted->rows_taken) {
+    q = std::move(counted->result);
+    counted->rows_taken = true;
+    if (append_only) q.rows.clear();
+  } else {
+    counted.reset();
+    q = run_query(s, sql, append_only ? rows_read::none : rows_read::first);
+    unread = !append_only;
+  }
   auto c = std::make_shared<cursor>();
+  if (unread) c->unread = sql;
   c->format = s.format();
   c->columns = std::move(q.columns);
   c->rows = std::move(q.rows);
@@ -29,6 +53,14 @@ std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool ap
     if (append_only) s.prepare_append(c->table);
   }
   return c;
+}
+
+void read_rows(storage& s, cursor& c) {
+  if (!c.unread) return;
+  query_result q = run_query(s, *c.unread, rows_read::all);
+  c.columns = std::move(q.columns);
+  c.rows = std::move(q.rows);
+  c.unread.reset();
 }
 
 std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql) {
@@ -108,7 +140,7 @@ HRESULT _DAOQueryDef::OpenRecordset(VARIANT Type, VARIANT Options, DAORecordset*
   return call([&] {
     need(out);
     *out = nullptr;
-    dao::storage& s = db_->live();
+    db_->live();
     int32_t type = dao::arg_int(Type, dbOpenDynaset);
     if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot) fail(err::invalid_argument);
     int32_t options = dao::arg_int(Options, 0);
@@ -117,7 +149,7 @@ HRESULT _DAOQueryDef::OpenRecordset(VARIANT Type, VARIANT Options, DAORecordset*
     bool read_only = (options & dbReadOnly) != 0 || type == dbOpenSnapshot;
     bool append_only = (options & dbAppendOnly) != 0;
     if (read_only && append_only) fail(err::invalid_argument);
-    *out = new DAORecordset(db_, dao::open_cursor(s, sql_, append_only, read_only));
+    *out = new DAORecordset(db_, dao::open_cursor(*db_, sql_, append_only, read_only));
   });
 }
 
@@ -130,8 +162,9 @@ DAORecordset::~DAORecordset() { cursor_->closed = true; }
 
 namespace {
 dao::cursor& open(const dao::database_ptr& db, const std::shared_ptr<dao::cursor>& c) {
-  db->live();
+  dao::storage& s = db->live();
   if (c->closed) fail(err::object_invalid);
+  dao::read_rows(s, *c);
   return *c;
 }
 
@@ -208,11 +241,11 @@ HRESULT DAORecordset::Update(int32_t UpdateType, VARIANT_BOOL Force) {
     for (size_t i = 0; i < c.table_columns.size() && whole; ++i) whole = c.table_columns[i] == i;
     // The row goes down without a copy; a refused one stays pending with its values.
     if (whole) {
-      db_->live().append_row(c.table, std::move(r));
+      db_->changing().append_row(c.table, std::move(r));
     } else {
       dao::row full(c.table_width);
       for (size_t i = 0; i < c.table_columns.size(); ++i) full[c.table_columns[i]] = r[i];
-      db_->live().append_row(c.table, std::move(full));
+      db_->changing().append_row(c.table, std::move(full));
     }
     c.pending.reset();
     ++c.added;
@@ -306,7 +339,7 @@ DAORelations::DAORelations(dao::database_ptr db) : object(IID_DAORelations, db->
 
 HRESULT DAORelations::Append(IDispatch* Object) {
   return call([&] {
-    dao::storage& s = db_->live();
+    dao::storage& s = db_->changing();
     void* q = nullptr;
     if (!Object || FAILED(Object->QueryInterface(IID__DAORelation, &q))) fail(err::type_mismatch);
     static_cast<IDispatch*>(q)->Release();  // the caller's reference keeps it alive during the call

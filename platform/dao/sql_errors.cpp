@@ -47,6 +47,9 @@ error evaluator_error(const std::string& message, const std::wstring& statement)
   if (starts(message, "ambiguous column name: ", &rest)) return error(err::ambiguous_field, sys_utf8_to_wide(rest));
   if (starts(message, "wrong number of arguments to function ", &rest))
     return error(err::syntax_in_expression, statement);
+  // The evaluator's own limits of nesting and length.
+  if (message == "parser stack overflow" || message.find("Expression tree is too large") != std::string::npos)
+    return error(err::query_too_complex);
   if (message.find("syntax error") != std::string::npos) return error(err::syntax_select);
   if (message.find("misuse of aggregate") != std::string::npos ||
       message.find("aggregate functions are not allowed") != std::string::npos)

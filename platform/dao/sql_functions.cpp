@@ -124,21 +124,24 @@ bool reads_as_number(std::wstring t) {
   return i == t.size() && oa_parse_double(plain, &d);
 }
 
+// The number a text reads as: a number, True or False, or a date.
+double number_of_text(const std::wstring& text) {
+  std::wstring t = trimmed(text);
+  double d = 0;
+  if (oa_parse_double(t, &d)) return d;
+  if (fold(t) == L"true") return -1;
+  if (fold(t) == L"false") return 0;
+  double date = 0;
+  if (access_date_from_text(t, &date)) return date;
+  refuse(err::type_mismatch_in_criteria);
+}
+
 double number(arg v) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
     case SQLITE_FLOAT: return sqlite3_value_double(v);
     case SQLITE_NULL: refuse(err::invalid_use_of_null);
-    default: {
-      std::wstring t = trimmed(text(v));
-      double d = 0;
-      if (oa_parse_double(t, &d)) return d;
-      if (fold(t) == L"true") return -1;
-      if (fold(t) == L"false") return 0;
-      double date = 0;
-      if (access_date_from_text(t, &date)) return date;
-      refuse(err::type_mismatch_in_criteria);
-    }
+    default: return number_of_text(text(v));
   }
 }
 
@@ -905,19 +908,48 @@ const scalar scalars[] = {
                               n >= 4 ? first_week_of(v[3]) : 1));
      }},
     // Operators.
-    {"acc_add", 2, [](sqlite3_context* c, int n, arg* v) {
+    // a + b + c ... arrives as one call and is added from the left.
+    {"acc_add", -1, [](sqlite3_context* c, int n, arg* v) {
        // Two texts are joined; otherwise the sum, a text counting as the number it reads as.
-       NULL_IN_NULL_OUT if (sqlite3_value_type(v[0]) == SQLITE_TEXT && sqlite3_value_type(v[1]) == SQLITE_TEXT)
-           return result(c, text(v[0]) + text(v[1]));
-       if (sqlite3_value_type(v[0]) == SQLITE_INTEGER && sqlite3_value_type(v[1]) == SQLITE_INTEGER) {
-         sqlite3_int64 sum = 0;
-         if (!__builtin_add_overflow(sqlite3_value_int64(v[0]), sqlite3_value_int64(v[1]), &sum)) return result_int(c, sum);
+       need_args(n, 2, 127);
+       NULL_IN_NULL_OUT
+       enum { none, whole_number, real, text_value } kind = none;
+       sqlite3_int64 whole_sum = 0;
+       double real_sum = 0;
+       std::wstring joined;
+       for (int i = 0; i < n; ++i) {
+         int type = sqlite3_value_type(v[i]);
+         if (kind == none) {
+           if (type == SQLITE_TEXT) kind = text_value, joined = text(v[i]);
+           else if (type == SQLITE_INTEGER) kind = whole_number, whole_sum = sqlite3_value_int64(v[i]);
+           else kind = real, real_sum = number(v[i]);
+         } else if (kind == text_value && type == SQLITE_TEXT) {
+           joined += text(v[i]);
+         } else if (sqlite3_int64 next = 0; kind == whole_number && type == SQLITE_INTEGER &&
+                    !__builtin_add_overflow(whole_sum, sqlite3_value_int64(v[i]), &next)) {
+           whole_sum = next;
+         } else {
+           double sum = kind == text_value ? number_of_text(joined) : kind == whole_number ? static_cast<double>(whole_sum) : real_sum;
+           real_sum = sum + number(v[i]);
+           kind = real;
+         }
        }
-       result(c, number(v[0]) + number(v[1]));
+       if (kind == text_value) return result(c, joined);
+       if (kind == whole_number) return result_int(c, whole_sum);
+       result(c, real_sum);
      }},
-    {"acc_concat", 2, [](sqlite3_context* c, int, arg* v) {
-       if (null(v[0]) && null(v[1])) return sqlite3_result_null(c);
-       result(c, text(v[0]) + text(v[1]));
+    // a & b & c ... arrives as one call: Null only when every part is.
+    {"acc_concat", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 127);
+       bool all_null = true;
+       std::wstring joined;
+       for (int i = 0; i < n; ++i)
+         if (!null(v[i])) {
+           all_null = false;
+           joined += text(v[i]);
+         }
+       if (all_null) return sqlite3_result_null(c);
+       result(c, joined);
      }},
     // A condition of the evaluator (1 or 0): the rewrite makes its value Access's -1 where it is used.
     {"acc_like", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, access_like(text(v[0]), text(v[1])) ? 1 : 0); }},

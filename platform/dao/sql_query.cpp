@@ -199,18 +199,40 @@ column_spec counted_column() {
 
 }  // namespace
 
-query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
+query_result counted_rows(size_t rows) {
+  query_result out;
+  out.columns.push_back(counted_column());
+  out.rows.push_back(row{jet::value::long_integer(static_cast<int32_t>(std::min<size_t>(rows, INT32_MAX)))});
+  return out;
+}
+
+query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
+  if (std::optional<std::wstring> inner = counted_statement(sql)) {
+    // The count of a statement is that of the rows it gives (TOP's ties included): its every row is evaluated.
+    query_result counted = counted_rows(run_query(s, *inner, rows_read::all).rows.size());
+    if (what != rows_read::all) counted.rows.clear();
+    return counted;
+  }
+  const bool read_rows = what == rows_read::all;
   evaluation e(s);
   rewritten_sql rw = rewrite_select(sql, &e.tables());
   query_result out;
-  if (rw.count_of_top) {
-    // The count of a statement with TOP: its rows, ties included, counted.
-    query_result inner = run_query(s, rw.inner, true);
-    out.columns.push_back(counted_column());
-    if (read_rows) out.rows.push_back(row{jet::value::long_integer(static_cast<int32_t>(inner.rows.size()))});
-    return out;
+  sqlite3_stmt* st = nullptr;
+  try {
+    st = e.prepare(rw.text, sql);
+  } catch (const error& deep) {
+    // Nested deeper than the evaluator reads: again with the subqueries standing alone, which those that name no
+    // column of the statement around them can; else the statement is too complex.
+    if (deep.number() != err::query_too_complex) throw;
+    rewritten_sql flat = rewrite_select(sql, &e.tables(), true);
+    if (flat.text == rw.text) throw;
+    try {
+      st = e.prepare(flat.text, sql);
+    } catch (const error&) {
+      fail(err::query_too_complex);
+    }
+    rw = std::move(flat);
   }
-  sqlite3_stmt* st = e.prepare(rw.text, sql);
   int all = sqlite3_column_count(st);
   int shown = all - static_cast<int>(rw.hidden_columns);
 
@@ -269,6 +291,9 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
     std::optional<evaluator_tables::source> src = e.tables().source_column(table, origin);
     if (!src) continue;
     const std::string& a = rw.probes[k].aggregate;
+    // Text has no sum nor average.
+    if ((a == "sum" || a == "avg") && (src->column.type == jet::column_type::text || src->column.type == jet::column_type::memo))
+      fail(err::type_mismatch_in_criteria);
     bool keeps = a == "min" || a == "max" || a == "acc_first" || a == "acc_last" ||
                  src->column.type == jet::column_type::currency;
     if (!keeps || src->column.type == jet::column_type::decimal || src->column.type == jet::column_type::guid) continue;
@@ -281,13 +306,28 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
 
   bool untyped = false;
   for (bool t : typed) untyped = untyped || !t;
-  if (!read_rows && !untyped) return out;
+  if (what == rows_read::none && !untyped) return out;
 
-  std::vector<std::vector<key_value>> keys;
+  // TOP n: the rows come sorted, so reading stops at the first row after the n-th that is not tied with it.
+  // TOP n PERCENT needs every row's count first: the rows are read, with their keys, and cut after.
+  const bool top_rows = rw.has_top && !rw.top_percent;
+  const bool top_percent = rw.has_top && rw.top_percent;
+  const size_t top_n = !top_rows ? 0 : rw.top >= 1e18 ? SIZE_MAX : static_cast<size_t>(std::max(0.0, rw.top));
+  const int first_key = shown + static_cast<int>(rw.probes.size());
+  auto keys_of = [&](sqlite3_stmt* at) {
+    std::vector<key_value> k;
+    int hidden = first_key;
+    for (int column : rw.top_keys) k.push_back(key_of(at, column >= 0 ? column : hidden++));
+    return k;
+  };
+  std::vector<std::vector<key_value>> keys;  // TOP PERCENT: every row's
+  std::vector<key_value> last_kept;          // TOP n: the n-th row's
   for (;;) {
+    if (top_rows && out.rows.size() >= top_n && (top_n == 0 || rw.top_keys.empty())) break;
     int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) e.fail_step(sql);
+    if (top_rows && out.rows.size() >= top_n && !tied(keys_of(st), last_kept, s.text_order())) break;
     row r;
     r.reserve(static_cast<size_t>(shown));
     for (int i = 0; i < shown; ++i) {
@@ -296,16 +336,13 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
                                                 : raw_value(st, i));
     }
     out.rows.push_back(std::move(r));
-    if (rw.has_top && rw.hidden_columns > 0) {
-      std::vector<key_value> k;
-      for (int i = shown + static_cast<int>(rw.probes.size()); i < all; ++i) k.push_back(key_of(st, i));
-      keys.push_back(std::move(k));
-    }
-    if (!read_rows) break;  // one row types the columns
+    if (top_rows && out.rows.size() == top_n && !rw.top_keys.empty()) last_kept = keys_of(st);
+    if (top_percent && !rw.top_keys.empty()) keys.push_back(keys_of(st));
+    if (!read_rows) break;  // one row types the columns, or shows that the statement opens
   }
-  if (rw.has_top) {
-    double wanted = rw.top_percent ? std::ceil(static_cast<double>(out.rows.size()) * rw.top / 100.0 - 1e-9) : rw.top;
-    size_t n = static_cast<size_t>(std::max(0.0, wanted));
+  if (top_percent) {
+    double wanted = std::ceil(static_cast<double>(out.rows.size()) * rw.top / 100.0 - 1e-9);
+    size_t n = wanted >= static_cast<double>(out.rows.size()) ? out.rows.size() : static_cast<size_t>(std::max(0.0, wanted));
     if (n < out.rows.size()) {
       size_t keep = n;
       if (n > 0 && !keys.empty())
@@ -323,6 +360,10 @@ query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
   }
   if (!read_rows) out.rows.clear();
   return out;
+}
+
+query_result run_query(storage& s, const std::wstring& sql, bool read_rows) {
+  return run_query(s, sql, read_rows ? rows_read::all : rows_read::none);
 }
 
 }  // namespace dao

@@ -9,7 +9,7 @@
 // their values: whole numbers as Long (Double beyond its range),
 // reals as Double, texts as Text (Memo beyond 255 characters), blobs as OLE Object; a column of Nulls is Text.
 // Rows come in the order the statement's ORDER BY asks (otherwise as the evaluator reads them); TOP keeps the
-// first rows and every row tied with the last one kept, as Access does.
+// first rows and every row tied with the last one kept, as Access does, and reads no further.
 #pragma once
 
 #include <string>
@@ -29,8 +29,17 @@ struct query_result {
   size_t table_width = 0;  // the table's columns
 };
 
-// Runs `sql`; with `read_rows` false only its columns are found (the table is not read when every column
-// is one of a table's). Raises dao::error with Access's number when the statement cannot be run.
+// What of a statement's rows is read: none (only its columns are found; the table is not read when every column
+// is one of a table's), the first (the statement is shown to open: its first row is evaluated, then dropped), or
+// all of them.
+enum class rows_read { none, first, all };
+
+// Runs `sql`. Raises dao::error with Access's number when the statement cannot be run. `SELECT Count(*) FROM
+// (<statement>)` counts the rows the statement gives, every one of them evaluated.
+query_result run_query(storage& s, const std::wstring& sql, rows_read what);
 query_result run_query(storage& s, const std::wstring& sql, bool read_rows);
+
+// The result of a count: one Long column, Expr1000, of one row holding `rows`.
+query_result counted_rows(size_t rows);
 
 }  // namespace dao

@@ -136,25 +136,37 @@ bool is_reserved(const std::wstring& w) {
   return false;
 }
 
-// Access's functions: the name the evaluator knows each by (registered in sql_functions.cpp).
-std::optional<std::string> scalar_function(std::wstring name) {
+// Access's functions: the name the evaluator knows each by (registered in sql_functions.cpp), and how many
+// arguments each takes.
+struct function_name {
+  std::string name;
+  int fewest = 1, most = 1;
+};
+std::optional<function_name> scalar_function(std::wstring name) {
   name = lower(name);
   static const wchar_t* const dollar[] = {L"left$",  L"right$",  L"mid$",   L"ucase$", L"lcase$", L"trim$", L"ltrim$",
                                           L"rtrim$", L"space$",  L"string$", L"chr$",  L"str$",   L"format$"};
   for (const wchar_t* d : dollar)
     if (name == d) name.pop_back();
   if (!name.empty() && name.back() == L'$') return std::nullopt;
-  static const wchar_t* const known[] = {
-      L"iif",      L"nz",       L"isnull",   L"len",      L"left",      L"right",     L"mid",      L"instr",
-      L"ucase",    L"lcase",    L"trim",     L"ltrim",    L"rtrim",     L"space",     L"string",   L"replace",
-      L"strcomp",  L"asc",      L"chr",      L"val",      L"str",       L"cstr",      L"cint",     L"clng",
-      L"cdbl",     L"csng",     L"ccur",     L"cdate",    L"cbool",     L"int",       L"fix",      L"abs",
-      L"sgn",      L"sqr",      L"round",    L"year",     L"month",     L"day",       L"hour",     L"minute",
-      L"second",   L"weekday",  L"date",     L"time",     L"now",       L"dateserial", L"timeserial", L"dateadd",
-      L"datediff", L"datepart", L"format",     L"switch",    L"choose",   L"isnumeric", L"isdate",
-      L"instrrev", L"datevalue", L"timevalue"};
-  for (const wchar_t* k : known)
-    if (name == k) return "acc_" + sys_wide_to_utf8(name);
+  static const struct {
+    const wchar_t* name;
+    int fewest, most;
+  } known[] = {
+      {L"iif", 3, 3},      {L"nz", 1, 2},        {L"isnull", 1, 1},     {L"len", 1, 1},      {L"left", 2, 2},
+      {L"right", 2, 2},    {L"mid", 2, 3},       {L"instr", 2, 4},      {L"ucase", 1, 1},    {L"lcase", 1, 1},
+      {L"trim", 1, 1},     {L"ltrim", 1, 1},     {L"rtrim", 1, 1},      {L"space", 1, 1},    {L"string", 2, 2},
+      {L"replace", 3, 6},  {L"strcomp", 2, 3},   {L"asc", 1, 1},        {L"chr", 1, 1},      {L"val", 1, 1},
+      {L"str", 1, 1},      {L"cstr", 1, 1},      {L"cint", 1, 1},       {L"clng", 1, 1},     {L"cdbl", 1, 1},
+      {L"csng", 1, 1},     {L"ccur", 1, 1},      {L"cdate", 1, 1},      {L"cbool", 1, 1},    {L"int", 1, 1},
+      {L"fix", 1, 1},      {L"abs", 1, 1},       {L"sgn", 1, 1},        {L"sqr", 1, 1},      {L"round", 1, 2},
+      {L"year", 1, 1},     {L"month", 1, 1},     {L"day", 1, 1},        {L"hour", 1, 1},     {L"minute", 1, 1},
+      {L"second", 1, 1},   {L"weekday", 1, 2},   {L"date", 0, 0},       {L"time", 0, 0},     {L"now", 0, 0},
+      {L"dateserial", 3, 3}, {L"timeserial", 3, 3}, {L"dateadd", 3, 3}, {L"datediff", 3, 5}, {L"datepart", 2, 4},
+      {L"format", 1, 4},   {L"switch", 2, 254},  {L"choose", 2, 254},   {L"isnumeric", 1, 1}, {L"isdate", 1, 1},
+      {L"instrrev", 2, 4}, {L"datevalue", 1, 1}, {L"timevalue", 1, 1}};
+  for (const auto& k : known)
+    if (name == k.name) return function_name{"acc_" + sys_wide_to_utf8(name), k.fewest, k.most};
   return std::nullopt;
 }
 std::optional<std::string> aggregate_function(const std::wstring& name) {
@@ -183,6 +195,13 @@ std::string number_text(double v) {
 }
 
 const char* const collate = " COLLATE access_text";
+
+// How deep a statement may nest (parentheses, function calls, signs, Not, subqueries) before it is refused as too
+// complex: the reader is recursive, and the evaluator takes far less nesting than this anyway.
+const int kDeepest = 200;
+
+// Operands of + and & a call takes before it starts another one (the evaluator takes 127 arguments a call).
+const int kOperandsPerCall = 64;
 
 // Which DAO error a failure is reported as, by where it happened.
 enum class clause { select_list, from, expression, other };
@@ -225,8 +244,18 @@ class parser {
     out.text = query(&out);
     if (op(L";")) ++pos_;
     if (!at_end()) fail(err::characters_after_end);
+    if (!hoisted_.empty()) {
+      std::string with = "WITH ";
+      for (size_t i = 0; i < hoisted_.size(); ++i) with += (i ? ", " : "") + hoisted_[i];
+      out.text = with + " " + out.text;
+    }
     return out;
   }
+
+  // Subqueries are printed ahead of the statement, each as a common table expression of its own, rather than
+  // nested in it (which the evaluator reads only a few levels deep): for a statement it could not read otherwise.
+  // A subquery that names a column of the statement around it cannot stand alone so.
+  void hoist_subqueries() { hoist_ = true; }
 
   std::string view() {
     refuse_other_statements();
@@ -270,10 +299,25 @@ class parser {
   }
 
   // ------------------------------------------------------------------------------------------ errors
+  // One level deeper into the statement for as long as it lives; too deep a statement is refused.
+  struct nesting {
+    explicit nesting(parser& p) : p(p) {
+      if (++p.depth_ > kDeepest) fail(err::query_too_complex);
+    }
+    ~nesting() { --p.depth_; }
+    nesting(const nesting&) = delete;
+    nesting& operator=(const nesting&) = delete;
+    parser& p;
+  };
+
   [[noreturn]] void fail_in(clause where) {
     if (where == clause::from) fail(err::syntax_from);
     if (where == clause::other) fail(err::syntax_select);
-    // The expression's text: from its start to the end of the item or clause it stands in.
+    fail(err::syntax_in_expression, expression_text());
+  }
+
+  // The text of the expression being read: from its start to the end of the item or clause it stands in.
+  std::wstring expression_text() const {
     size_t end = expr_start_;
     int depth = 0;
     for (; end < t_.size(); ++end) {
@@ -292,7 +336,7 @@ class parser {
     while (!text.empty() && is_blank(text.back())) text.pop_back();
     if (expr_start_ < t_.size() && t_[expr_start_].what == token::type::bad && t_[expr_start_].text == L"[")
       text = sql_.substr(from);
-    fail(err::syntax_in_expression, text);
+    return text;
   }
 
   // ------------------------------------------------------------------------------------------ statements
@@ -346,7 +390,17 @@ class parser {
     return 0;
   }
 
+  // A SELECT inside the statement: its text, or the name it was hoisted under.
+  std::string subquery() {
+    std::string text = query(nullptr);
+    if (!hoist_) return text;
+    std::string name = "[__tt_sub" + std::to_string(hoisted_.size()) + "]";
+    hoisted_.push_back(name + " AS (" + text + ")");
+    return "SELECT * FROM " + name;
+  }
+
   std::string select_core(rewritten_sql* top) {
+    nesting deeper(*this);
     if (!take_word(L"select")) fail(err::syntax_select);
     // A subquery's columns are its own business, even inside an aggregate of the outer statement.
     struct restore {
@@ -447,8 +501,8 @@ class parser {
       }
     }
     if (take_word(L"having")) rest += " HAVING " + clause_expr(true);
-    std::vector<std::string> keys;
-    std::string order = word(L"order") ? order_by(&keys) : std::string();
+    std::vector<order_key> keys;
+    std::string order = word(L"order") ? order_by(&keys, &items, distinct) : std::string();
     if (word(L"with")) {
       ++pos_;
       if (!take_word(L"owneraccess") || !take_word(L"option")) fail(err::syntax_select);
@@ -462,7 +516,11 @@ class parser {
       top->has_top = true;
       top->top = *limit;
       top->top_percent = percent;
-      top->hidden_columns = keys.size();
+      // A key that is a result column's number is that column's value; the others are shown hidden.
+      for (const order_key& k : keys) {
+        top->top_keys.push_back(k.column);
+        if (k.column < 0) ++top->hidden_columns;
+      }
       limit.reset();
     }
     if (top && outermost && !word(L"union")) {
@@ -477,7 +535,7 @@ class parser {
         top->hidden_columns += top->probes.size();
       }
       for (size_t k = 0; top->has_top && k < keys.size(); ++k)
-        items.push_back(keys[k] + " AS [__tt_key" + std::to_string(k) + "]");
+        if (keys[k].column < 0) items.push_back(keys[k].text + " AS [__tt_key" + std::to_string(k) + "]");
     }
     top_level_ = false;
     core_columns_.clear();
@@ -492,7 +550,8 @@ class parser {
       // A plain row limit: the first n rows, or n percent of them (rounded up).
       std::string n = percent ? "(SELECT acc_ceiling(count(*) * " + number_text(*limit) + " / 100.0) FROM (" +
                                     out + "))"
-                              : std::to_string(static_cast<long long>(*limit));
+                      : *limit >= 9e18 ? std::string("-1")  // beyond any row count: no limit
+                                       : std::to_string(static_cast<long long>(*limit));
       out = "SELECT * FROM (" + out + " LIMIT " + n + ")";
     }
     return out;
@@ -606,13 +665,71 @@ class parser {
     return true;
   }
 
-  std::string order_by(std::vector<std::string>* keys) {
+  // An ORDER BY value: its printed expression, or the result column (from 0) it names by number.
+  struct order_key {
+    std::string text;
+    int column = -1;
+  };
+
+  // An item's expression (without its name, or the collation an expression column compares under) and the name
+  // it shows under (its alias, or the column it shows).
+  static std::string item_expression(const std::string& item) {
+    std::string e = item.substr(0, item.rfind(" AS ["));
+    size_t n = std::strlen(collate);
+    if (e.size() > n + 2 && e.front() == '(' && e.compare(e.size() - n, std::string::npos, collate) == 0)
+      e = e.substr(1, e.size() - n - 2);  // (e) COLLATE access_text
+    return e;
+  }
+  static std::string item_name(const std::string& item) {
+    size_t as = item.rfind(" AS [");
+    return as == std::string::npos ? last_name(item) : item.substr(as + 4);
+  }
+
+  // ORDER BY keys; with `items` (the select list of its SELECT), a key may name a result column by its number
+  // or by its alias, and a DISTINCT SELECT sorts only by what it shows (3093).
+  std::string order_by(std::vector<order_key>* keys, const std::vector<std::string>* items = nullptr,
+                       bool distinct = false) {
     ++pos_;
     if (!take_word(L"by")) fail(err::syntax_select);
     std::string out = " ORDER BY ";
     for (bool first = true;; first = false) {
+      size_t start = pos_;
+      bool alone = op_at(pos_ + 1, L",") || op_at(pos_ + 1, L";") || op_at(pos_ + 1, L")") ||
+                   (pos_ + 1 < t_.size() && t_[pos_ + 1].what == token::type::end) || word_at(pos_ + 1, L"desc") ||
+                   word_at(pos_ + 1, L"asc") || word_at(pos_ + 1, L"with") || word_at(pos_ + 1, L"union");
       std::string e = clause_expr();
-      if (keys) keys->push_back(e);
+      order_key key{e};
+      bool shown = false;
+      if (items && alone) {
+        const token& k = t_[start];
+        if (k.what == token::type::number && k.text.find_first_not_of(L"0123456789") == std::wstring::npos) {
+          key.column = static_cast<int>(std::min(std::wcstod(k.text.c_str(), nullptr), 1e9)) - 1;
+          shown = true;
+        } else if (k.what == token::type::name || k.what == token::type::word) {
+          std::string name = quote_name(k.text);
+          for (const std::string& item : *items)
+            if (same_ascii_nocase(item_name(item), name)) {
+              key.text = item_expression(item);
+              shown = true;
+              break;
+            }
+        }
+      }
+      if (items && distinct && !shown) {
+        bool stars = false;
+        std::vector<std::string> listed;
+        for (const std::string& item : *items) {
+          stars = stars || item == "*" || (item.size() > 2 && item.compare(item.size() - 2, 2, ".*") == 0);
+          listed.push_back(item_expression(item));
+        }
+        if (!stars && !in_group(e, listed)) {
+          size_t to = t_[pos_].pos;
+          std::wstring text = sql_.substr(t_[start].pos, to - t_[start].pos);
+          while (!text.empty() && is_blank(text.back())) text.pop_back();
+          fail(err::order_by_conflicts_with_distinct, text);
+        }
+      }
+      if (keys) keys->push_back(key);
       out += (first ? "" : ", ") + e + collate;
       if (take_word(L"desc")) out += " DESC";
       else take_word(L"asc");
@@ -668,10 +785,11 @@ class parser {
     std::string out;
     ++table_refs_;
     plain_table_.clear();
+    nesting deeper(*this);
     source src;
     if (take_op(L"(")) {
       if (word(L"select")) {
-        out = "(" + query(nullptr) + ")";
+        out = "(" + subquery() + ")";
         src.derived = true;
         src.columns = core_columns_;
         src.inner = core_sources_;
@@ -714,7 +832,41 @@ class parser {
     bool column = false;  // a plain column reference
     bool null = false;    // the literal Null
     std::optional<std::wstring> literal = std::nullopt;  // a text literal: its text
+    // A run of one left-associative operator (a Or b Or c, a - b - c, a + b + c) is printed flat, not nested, so
+    // that a long run costs the evaluator no depth: `chain` names the operator of the run `text` is ("CASE" for
+    // IIf and Switch: CASE WHEN ... END without an operand), and `operands` counts them.
+    std::string chain = std::string();
+    int operands = 0;
   };
+  // `left` op `right` as one run: the operand joins the run `left` is, else a run of two begins. An infix run is
+  // "(a op b op c)"; a run of calls "f(a, b, c)" (Access's + and &, which the evaluator folds from the left).
+  static expr infix(expr left, const char* op, const std::string& right, bool condition) {
+    if (left.chain == op) {
+      left.text.insert(left.text.size() - 1, std::string(" ") + op + " " + right);
+      ++left.operands;
+      left.date = left.column = left.null = false;
+      left.literal.reset();
+      return left;
+    }
+    std::string first = condition ? cond(left) : value(left);
+    expr e{"(" + first + " " + op + " " + right + ")", condition};
+    e.chain = op;
+    e.operands = 2;
+    return e;
+  }
+  static expr folded(expr left, const char* function, const std::string& right) {
+    if (left.chain == function && left.operands < kOperandsPerCall) {
+      left.text.insert(left.text.size() - 1, ", " + right);
+      ++left.operands;
+      left.date = left.column = left.null = false;
+      left.literal.reset();
+      return left;
+    }
+    expr e{std::string(function) + "(" + value(left) + ", " + right + ")"};
+    e.chain = function;
+    e.operands = 2;
+    return e;
+  }
   // A date where Access wants text is its general date text, not its number.
   static std::string as_text(const expr& e) { return e.date ? "acc_datetext(" + e.text + ")" : value(e); }
   static expr dated(std::string text, bool date) {
@@ -738,7 +890,7 @@ class parser {
     expr left = conjunction();
     for (;;) {
       if (take_word(L"or")) {
-        left = {"(" + cond(left) + " OR " + cond(conjunction()) + ")", true};
+        left = infix(std::move(left), "OR", cond(conjunction()), true);
       } else if (take_word(L"xor")) {
         left = {"((" + value(left) + " <> 0) <> (" + value(conjunction()) + " <> 0))", true};
       } else if (take_word(L"eqv")) {
@@ -753,12 +905,13 @@ class parser {
 
   expr conjunction() {
     expr left = negation();
-    while (take_word(L"and")) left = {"(" + cond(left) + " AND " + cond(negation()) + ")", true};
+    while (take_word(L"and")) left = infix(std::move(left), "AND", cond(negation()), true);
     return left;
   }
 
   expr negation() {
     if (take_word(L"not")) {
+      nesting deeper(*this);
       expr e = negation();
       // Not of a condition is a condition; of a number it is Access's bitwise Not.
       if (e.condition) return {"(NOT " + e.text + ")", true};
@@ -819,7 +972,7 @@ class parser {
         if (!take_op(L"(")) fail_in(where_);
         std::string list;
         if (word(L"select")) {
-          list = query(nullptr);
+          list = subquery();
         } else {
           for (;;) {
             list += compared(concatenation(), left);
@@ -847,7 +1000,7 @@ class parser {
   std::string quantified(const std::string& x, const std::string& o) {
     bool all = word(L"all");
     pos_ += 2;  // ALL|ANY|SOME (
-    std::string rows = query(nullptr);
+    std::string rows = subquery();
     if (!take_op(L")")) fail_in(where_);
     if (o == "=" && !all) return "(" + x + collate + " IN (" + rows + "))";
     if (o == "<>" && all) return "(" + x + collate + " NOT IN (" + rows + "))";
@@ -866,7 +1019,10 @@ class parser {
 
   expr concatenation() {
     expr left = additive();
-    while (take_op(L"&")) left = plain("acc_concat(" + as_text(left) + ", " + as_text(additive()) + ")");
+    while (take_op(L"&")) {
+      if (left.chain != "acc_concat") left = plain(as_text(left));
+      left = folded(std::move(left), "acc_concat", as_text(additive()));
+    }
     return left;
   }
 
@@ -876,10 +1032,16 @@ class parser {
       // A date plus or minus a number is a date; the difference of two dates is a number.
       if (take_op(L"+")) {
         expr right = modulo();
-        left = dated("acc_add(" + value(left) + ", " + value(right) + ")", left.date || right.date);
+        bool date = left.date || right.date;
+        left = folded(std::move(left), "acc_add", value(right));
+        left.date = date;
       } else if (take_op(L"-")) {
         expr right = modulo();
-        left = dated("(" + value(left) + " - " + value(right) + ")", left.date != right.date);
+        bool date = left.date != right.date;
+        // After a +, the run of + goes on with the operand negated, so that + and - alternating nest nothing.
+        if (left.chain == "acc_add") left = folded(std::move(left), "acc_add", "(-(" + value(right) + "))");
+        else left = infix(std::move(left), "-", value(right), false);
+        left.date = date;
       } else {
         return left;
       }
@@ -901,15 +1063,19 @@ class parser {
   expr multiplicative() {
     expr left = unary();
     for (;;) {
-      if (take_op(L"*")) left = plain("(" + value(left) + " * " + value(unary()) + ")");
+      if (take_op(L"*")) left = infix(std::move(left), "*", value(unary()), false);
       else if (take_op(L"/")) left = plain("acc_div(" + value(left) + ", " + value(unary()) + ")");
       else return left;
     }
   }
 
   expr unary() {
-    if (take_op(L"-")) return plain("(-(" + value(unary()) + "))");
-    if (take_op(L"+")) return unary();
+    if (op(L"-") || op(L"+")) {
+      nesting deeper(*this);
+      if (take_op(L"-")) return plain("(-(" + value(unary()) + "))");
+      ++pos_;
+      return unary();
+    }
     return power();
   }
 
@@ -943,10 +1109,11 @@ class parser {
       }
       case token::type::op: {
         if (k.text == L"(") {
+          nesting deeper(*this);
           ++pos_;
           expr inner;
           if (word(L"select")) {
-            inner = plain(query(nullptr));
+            inner = plain(subquery());
             inner.date = core_columns_.size() == 1 && core_columns_[0].second;
           } else {
             inner = logical();
@@ -978,9 +1145,10 @@ class parser {
       return plain("0");
     }
     if (same_word(k.text, L"exists")) {
+      nesting deeper(*this);
       ++pos_;
       if (!take_op(L"(") || !word(L"select")) fail_in(where_);
-      std::string inner = query(nullptr);
+      std::string inner = subquery();
       if (!take_op(L")")) fail_in(where_);
       return {"(EXISTS (" + inner + "))", true};
     }
@@ -1063,10 +1231,11 @@ class parser {
   }
 
   expr call() {
+    nesting deeper(*this);
     std::wstring name = cur().text;
     pos_ += 2;  // name (
     std::optional<std::string> aggregate = aggregate_function(name);
-    std::optional<std::string> scalar = aggregate ? std::nullopt : scalar_function(name);
+    std::optional<function_name> scalar = aggregate ? std::nullopt : scalar_function(name);
     if (!aggregate && !scalar) fail(err::undefined_function, name);
     if (aggregate) ++aggregates_;
     if (aggregate && *aggregate == "count" && take_op(L"*")) {
@@ -1083,7 +1252,12 @@ class parser {
     }
     if (aggregate) --aggregate_depth_;
     if (!take_op(L")")) fail_in(where_);
-    const std::string& f = aggregate ? *aggregate : *scalar;
+    const std::string& f = aggregate ? *aggregate : scalar->name;
+    int given = static_cast<int>(args.size()), fewest = scalar ? scalar->fewest : 1, most = scalar ? scalar->most : 1;
+    if (given < fewest || given > most || (f == "acc_switch" && given % 2))
+      throw error(err::syntax_in_expression,
+                  L"Wrong number of arguments used with function in query expression '" + expression_text() + L"'.",
+                  true);
     if (f == "acc_iif" || f == "acc_switch" || f == "acc_choose") return chosen(f, args);
     // Texts wanted: a date argument is its text.
     static const char* const textual[] = {"acc_len",   "acc_left",  "acc_right",  "acc_mid",      "acc_instr",
@@ -1127,8 +1301,19 @@ class parser {
     // CASE ... END is whole as it stands: no parentheses, which would cost the evaluator's parser a level each.
     std::string out = "CASE ";
     if (f == "acc_iif") {
-      out += "WHEN " + truth(args[0]) + " THEN " + value(args[1]) + " ELSE " + value(args[2]);
+      out += "WHEN " + truth(args[0]) + " THEN " + value(args[1]);
       values = {&args[1], &args[2]};
+      // IIf(a, x, IIf(b, y, z)) and IIf(a, IIf(b, x, y), z) are one CASE each: a chain of IIf costs the
+      // evaluator no depth. (A condition that is not true is false or Null.)
+      const expr* rest = args[2].chain == "CASE" ? &args[2] : args[1].chain == "CASE" ? &args[1] : nullptr;
+      if (rest) {
+        if (rest == &args[1])
+          out = "CASE WHEN (" + truth(args[0]) + ") IS NOT TRUE THEN " + value(args[2]);
+        expr e = dated(out + " " + rest->text.substr(std::strlen("CASE ")), chosen_date(values));
+        e.chain = "CASE";
+        return e;
+      }
+      out += " ELSE " + value(args[2]);
     } else if (f == "acc_switch") {
       for (size_t i = 0; i < args.size(); i += 2) {
         out += (i ? " " : "") + std::string("WHEN ") + truth(args[i]) + " THEN " + value(args[i + 1]);
@@ -1141,12 +1326,17 @@ class parser {
         values.push_back(&args[i]);
       }
     }
+    expr e = dated(out + " END", chosen_date(values));
+    if (f != "acc_choose") e.chain = "CASE";
+    return e;
+  }
+  static bool chosen_date(const std::vector<const expr*>& values) {
     bool date = false, other = false;
     for (const expr* v : values) {
       date = date || v->date;
       other = other || (!v->date && !v->null);
     }
-    return dated(out + " END", date && !other);
+    return date && !other;
   }
 
   std::vector<std::vector<source>> scopes_;  // the FROM of each SELECT being read, the outermost first
@@ -1164,13 +1354,17 @@ class parser {
   std::wstring plain_table_;  // the name of the last table reference, when it was a plain name
   std::vector<std::string>* bare_refs_ = nullptr;  // where the item being read lists the columns it names
   int aggregate_depth_ = 0;                        // inside the arguments of an aggregate
+  int depth_ = 0;                                  // nesting levels being read
+  bool hoist_ = false;                             // subqueries are printed ahead (hoist_subqueries)
+  std::vector<std::string> hoisted_;
   int select_depth_ = 0;                           // SELECTs being read, the outermost first
   bool top_level_ = false;
   bool nested_top_;
 };
 
-// `SELECT Count(*) FROM (<inner>)` with nothing else: the inner statement's Access text, else empty.
-std::optional<std::wstring> counted_inner(const std::wstring& sql) {
+}  // namespace
+
+std::optional<std::wstring> counted_statement(const std::wstring& sql) {
   std::vector<token> t = lex(sql);
   auto w = [&](size_t i, const wchar_t* s) { return t[i].what == token::type::word && same_word(t[i].text, s); };
   auto o = [&](size_t i, const wchar_t* s) { return t[i].what == token::type::op && t[i].text == s; };
@@ -1185,22 +1379,14 @@ std::optional<std::wstring> counted_inner(const std::wstring& sql) {
     if (o(i, L"(")) ++depth;
     if (o(i, L")") && --depth == 0) return std::nullopt;  // the parenthesis closes before the end
   }
+  if (!w(7, L"select")) return std::nullopt;
   return sql.substr(t[7].pos, t[end - 1].pos - t[7].pos);
 }
 
-}  // namespace
-
-rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds) {
-  if (std::optional<std::wstring> inner = counted_inner(access_sql)) {
-    rewritten_sql in = parser(*inner, false, kinds).statement();
-    if (in.has_top) {
-      rewritten_sql out;
-      out.count_of_top = true;
-      out.inner = *inner;
-      return out;
-    }
-  }
-  return parser(access_sql, false, kinds).statement();
+rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds, bool hoist_subqueries) {
+  parser p(access_sql, false, kinds);
+  if (hoist_subqueries) p.hoist_subqueries();
+  return p.statement();
 }
 
 std::string rewrite_view(const std::wstring& access_sql, column_kinds* kinds) {

@@ -9,6 +9,9 @@
 //   3085  a function Access does not have;  3142  text after the end of the statement
 //   3122  a grouped SELECT showing a column it neither groups by nor aggregates
 //   3061  a PARAMETERS declaration (its parameters are never given here)
+//   3093  a DISTINCT SELECT sorted by what it does not show
+//   3075  a function given too few or too many arguments ("Wrong number of arguments used with function ...")
+//   3360  a statement nested deeper than the reader goes ("Query is too complex.")
 // What the printed text relies on (registered by sql_functions.h and sql_collation.h):
 //   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
 //     Not, And, Or keep Null as Access does; Like, +, &, /, \, Mod and ^ are functions with Access's rules;
@@ -23,10 +26,11 @@
 //   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
 //   - GROUP BY groups by each value's key (`acc_sort_key`), ORDER BY sorts under `access_text`, and expression
 //     columns, Min and Max of expressions compare under it too (DISTINCT, UNION).
+// A run of one operator (a Or b Or c ..., a + b + c ...) reaches the evaluator flat, not nested.
 // TOP n [PERCENT] of the outermost SELECT is not printed: it is returned to the caller, who keeps the first
 // rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
-// trailing result columns (`hidden_columns` of them). A TOP inside a subquery or a stored query becomes a
-// plain row limit.
+// trailing result columns (`hidden_columns` of them), except those that name a result column by its number.
+// A TOP inside a subquery or a stored query becomes a plain row limit.
 #pragma once
 
 #include <cstddef>
@@ -54,6 +58,9 @@ struct rewritten_sql {
   // Trailing columns the caller does not show: first one per `probes` entry, then (TOP with ORDER BY) the ORDER BY
   // values.
   size_t hidden_columns = 0;
+  // TOP with ORDER BY: per ORDER BY value, the shown column (from 0) that is its value, or -1 for the next hidden
+  // one.
+  std::vector<int> top_keys;
   // Result columns that are Sum, Avg, Min, Max, First or Last of one column: the column itself is shown hidden, in
   // this order, so that the result can take its type.
   struct probe {
@@ -69,15 +76,19 @@ struct rewritten_sql {
   // A plain SELECT of one table (no DISTINCT, grouping, aggregate, union, join or subquery): the table as the
   // statement names it, through which new rows can be appended; else empty.
   std::wstring single_table;
-  // The statement is `SELECT Count(*) FROM (<inner>)` and the inner statement has a TOP of its own: the
-  // count is that of the inner statement's rows, which the caller evaluates (`inner` is its Access text).
-  bool count_of_top = false;
-  std::wstring inner;
 };
+
+// The statement is `SELECT Count(*) FROM (<inner>)` and nothing else: the inner statement's Access text, whose
+// rows the caller counts as it reads them (so that the count fails where reading the rows fails, and TOP counts
+// its ties); else nothing.
+std::optional<std::wstring> counted_statement(const std::wstring& access_sql);
 
 // Rewrites one SELECT statement (a trailing ';' allowed); raises dao::error as listed above. Without `kinds` no
 // column of a table counts as holding dates.
-rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds = nullptr);
+// With `hoist_subqueries` its subqueries are printed ahead of it as common table expressions, not nested in it:
+// the evaluator reads only a few levels of nesting, and an uncorrelated subquery can stand alone.
+rewritten_sql rewrite_select(const std::wstring& access_sql, column_kinds* kinds = nullptr,
+                             bool hoist_subqueries = false);
 
 // The text of a stored query, for a view: TOP is a plain row limit and no column is hidden.
 std::string rewrite_view(const std::wstring& access_sql, column_kinds* kinds = nullptr);

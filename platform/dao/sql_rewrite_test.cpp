@@ -55,7 +55,9 @@ TEST(SqlRewrite, TopHidesItsOrderValuesOutermostAndLimitsInside) {
   rewritten_sql in = rewrite_select(L"SELECT a FROM t WHERE a IN (SELECT TOP 2 a FROM u)");
   EXPECT_FALSE(in.has_top);
   EXPECT_NE(in.text.find("LIMIT 2"), std::string::npos);
-  EXPECT_TRUE(rewrite_select(L"select count(*) from (SELECT TOP 1 a FROM t ORDER BY a)").count_of_top);
+  EXPECT_EQ(counted_statement(L"select count(*) from (SELECT TOP 1 a FROM t ORDER BY a);"),
+            L"SELECT TOP 1 a FROM t ORDER BY a");
+  EXPECT_FALSE(counted_statement(L"select count(*) from (SELECT a FROM t) AS x"));
   EXPECT_EQ(rewrite_select(L"SELECT a FROM t INNER JOIN u ON t.k = u.k").single_table, L"");
   EXPECT_EQ(rewrite_select(L"SELECT Count(*) FROM t").single_table, L"");
   EXPECT_EQ(rewrite_select(L"SELECT a, DateAdd('d', 1, b), Now() FROM t").date_columns,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dao/dao.h"
+#include "platform/dao/sql_query.h"
 #include "platform/dao/storage.h"
 #include "platform/jet/error.h"
 #include "platform/jet/value_codec.h"
@@ -24,10 +25,26 @@ struct database_state {
   std::unique_ptr<storage> store;
   bool closed = false;
 
+  // The last statement counted (`SELECT Count(*) FROM (<statement>)`): its rows, evaluated to count them, wait for
+  // the recordset that opens the statement next, and its count for the count taken after that. A caller that
+  // counts a statement, opens it and counts it again evaluates it once. Anything that changes the file forgets it.
+  struct counted_statement {
+    std::wstring sql;
+    query_result result;
+    size_t count = 0;
+    bool rows_taken = false;
+  };
+  std::optional<counted_statement> counted;
+
   // The storage of an open database; 3420 once it was closed.
   storage& live() {
     if (closed || !store) fail(err::object_invalid);
     return *store;
+  }
+  // The storage, for a change to the file.
+  storage& changing() {
+    counted.reset();
+    return live();
   }
 };
 
@@ -76,13 +93,18 @@ struct cursor {
   bool append_only = false, read_only = true;
   bool closed = false;
   std::optional<row> pending;      // AddNew buffer
+  // The statement whose rows are read when they are first asked for (it was shown to open without them).
+  std::optional<std::wstring> unread;
   uint32_t added = 0;              // rows stored through this cursor
   size_t next_column = 0;          // where the next column lookup by name starts
   file_format format = file_format::jet4;
 };
 
-// A cursor for a SELECT statement (3078 unknown table, 3061 unknown name, ...); rows are read unless append_only.
-std::shared_ptr<cursor> open_cursor(storage& s, const std::wstring& sql, bool append_only, bool read_only);
+// A cursor for a SELECT statement (3078 unknown table, 3061 unknown name, ...): the statement is shown to open
+// (its first row evaluated); its rows are read when first asked for (`read_rows`), never when append_only.
+std::shared_ptr<cursor> open_cursor(database_state& db, const std::wstring& sql, bool append_only, bool read_only);
+// Reads the rows of a cursor opened without them.
+void read_rows(storage& s, cursor& c);
 // The columns a statement returns, without reading its rows.
 std::vector<column_spec> statement_columns(storage& s, const std::wstring& sql);
 

@@ -86,6 +86,8 @@ std::optional<std::string> known_error_text(int n, const std::string& name) {
       return "You tried to execute a query that does not include the specified expression '" + name +
              "' as part of an aggregate function.";
     case dao_error::type_mismatch_in_criteria: return "Data type mismatch in criteria expression.";
+    case dao_error::order_by_conflicts_with_distinct: return "ORDER BY clause (" + name + ") conflicts with DISTINCT.";
+    case dao_error::query_too_complex: return "Query is too complex.";
     case dao_error::overflow: return "Overflow.";
     case dao_error::division_by_zero: return "Division by zero.";
     case dao_error::invalid_use_of_null: return "Invalid use of Null.";
