@@ -7,6 +7,7 @@
 //        query_count_bench run file statement   times one statement as a DAO QueryDef opens it (its rows kept)
 //        query_count_bench open file statement  times what opening a statement for reading costs the Access side:
 //                                               its count, the recordset and its count again
+//        query_count_bench deep file            times statements too long or too deep to answer, refused
 // Make and count in separate runs, so that the peak memory of the count is its own.
 #include <sys/resource.h>
 
@@ -18,6 +19,7 @@
 
 #include "access/dao_db.h"
 #include "access/dao_engi.h"
+#include "platform/dao/errors.h"
 #include "platform/dao/sql_query.h"
 #include "platform/dao/storage.h"
 #include "platform/system/codepage.h"
@@ -108,6 +110,34 @@ void open(const std::string& path, const std::string& sql) {
   std::printf("test_query  %.3f s  peak %ld KiB  (%s)\n", since(start), peak_kib(), opens ? "opens" : "refused");
 }
 
+// Statements a user would not write by hand, each refused (or answered) at once.
+void deep(const std::string& path) {
+  auto s = dao::open_storage(sys_utf8_to_wide(path), true, false, L"");
+  auto repeated = [](const std::wstring& piece, int times) {
+    std::wstring out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  std::wstring ors = L"SELECT id FROM orders WHERE id = 0";
+  for (int i = 1; i < 100000; ++i) ors += L" OR id = " + std::to_wstring(i);
+  const std::pair<const char*, std::wstring> statements[] = {
+      {"100,000 Or terms", ors},
+      {"4,000 parentheses", L"SELECT " + repeated(L"(", 4000) + L"qty" + repeated(L")", 4000) + L" FROM orders"},
+      {"50,000 nested Abs", L"SELECT " + repeated(L"Abs(", 50000) + L"qty" + repeated(L")", 50000) + L" FROM orders"},
+      {"100,000 minus signs", L"SELECT " + repeated(L"-", 100000) + L"qty FROM orders"},
+  };
+  for (const auto& [what, sql] : statements) {
+    auto start = std::chrono::steady_clock::now();
+    std::string answer;
+    try {
+      answer = std::to_string(dao::run_query(*s, sql, true).rows.size()) + " rows";
+    } catch (const dao::error& e) {
+      answer = "error " + std::to_string(e.number());
+    }
+    std::printf("%-22s %-12s %.3f s  peak %ld KiB\n", what, answer.c_str(), since(start), peak_kib());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,11 +155,15 @@ int main(int argc, char** argv) {
     count(argc > 2 ? argv[2] : "/tmp/query_count_bench.mdb");
     return 0;
   }
+  if (what == "deep" && argc > 2) {
+    deep(argv[2]);
+    return 0;
+  }
   if ((what == "run" || what == "open") && argc > 3) {
     if (what == "run") run(argv[2], argv[3]);
     else open(argv[2], argv[3]);
     return 0;
   }
-  std::fprintf(stderr, "usage: query_count_bench make [rows] [file] | count [file] | run|open file statement\n");
+  std::fprintf(stderr, "usage: query_count_bench make [rows] [file] | count [file] | run|open file statement | deep file\n");
   return 255;
 }
