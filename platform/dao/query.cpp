@@ -19,9 +19,16 @@ std::shared_ptr<cursor> open_cursor(database_state& db, const std::wstring& sql,
   query_result q;
   bool unread = false;
   auto& counted = db.counted;
+  auto same_text = [](const std::wstring& a, const std::wstring& b) {
+    auto trimmed = [](const std::wstring& t) {
+      size_t from = t.find_first_not_of(L" \t\r\n"), to = t.find_last_not_of(L" \t\r\n");
+      return from == std::wstring::npos ? std::wstring() : t.substr(from, to - from + 1);
+    };
+    return trimmed(a) == trimmed(b);
+  };
   if (std::optional<std::wstring> inner = counted_statement(sql)) {
     // A count: the statement's rows are evaluated and kept for the recordset that opens it next.
-    if (!counted || counted->sql != *inner) {
+    if (!counted || !same_text(counted->sql, *inner)) {
       counted.reset();
       query_result rows = run_query(s, *inner, rows_read::all);
       size_t n = rows.rows.size();
@@ -29,7 +36,7 @@ std::shared_ptr<cursor> open_cursor(database_state& db, const std::wstring& sql,
     }
     q = counted_rows(counted->count);
     if (counted->rows_taken) counted.reset();  // counted after it was opened: done with
-  } else if (counted && counted->sql == sql && !counted->rows_taken) {
+  } else if (counted && same_text(counted->sql, sql) && !counted->rows_taken) {
     q = std::move(counted->result);
     counted->rows_taken = true;
     if (append_only) q.rows.clear();

@@ -209,11 +209,13 @@ query_result counted_rows(size_t rows) {
 query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
   if (std::optional<std::wstring> inner = counted_statement(sql)) {
     // The count of a statement is that of the rows it gives (TOP's ties included): its every row is evaluated.
-    query_result counted = counted_rows(run_query(s, *inner, rows_read::all).rows.size());
+    query_result counted = run_query(s, *inner, rows_read::count);
+    if (what == rows_read::count) return counted_rows(1);  // a count is one row
     if (what != rows_read::all) counted.rows.clear();
     return counted;
   }
-  const bool read_rows = what == rows_read::all;
+  const bool read_rows = what == rows_read::all || what == rows_read::count;
+  const bool keep_rows = what != rows_read::count;
   evaluation e(s);
   rewritten_sql rw = rewrite_select(sql, &e.tables());
   query_result out;
@@ -322,34 +324,40 @@ query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
   };
   std::vector<std::vector<key_value>> keys;  // TOP PERCENT: every row's
   std::vector<key_value> last_kept;          // TOP n: the n-th row's
+  size_t seen = 0;                           // rows read (and kept, unless only counted)
   for (;;) {
-    if (top_rows && out.rows.size() >= top_n && (top_n == 0 || rw.top_keys.empty())) break;
+    if (top_rows && seen >= top_n && (top_n == 0 || rw.top_keys.empty())) break;
     int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) e.fail_step(sql);
-    if (top_rows && out.rows.size() >= top_n && !tied(keys_of(st), last_kept, s.text_order())) break;
-    row r;
-    r.reserve(static_cast<size_t>(shown));
-    for (int i = 0; i < shown; ++i) {
-      sqlite3_value* v = sqlite3_column_value(st, i);
-      r.push_back(typed[static_cast<size_t>(i)] ? value_for_column(v, out.columns[static_cast<size_t>(i)])
-                                                : raw_value(st, i));
+    if (top_rows && seen >= top_n && !tied(keys_of(st), last_kept, s.text_order())) break;
+    if (keep_rows) {
+      row r;
+      r.reserve(static_cast<size_t>(shown));
+      for (int i = 0; i < shown; ++i) {
+        sqlite3_value* v = sqlite3_column_value(st, i);
+        r.push_back(typed[static_cast<size_t>(i)] ? value_for_column(v, out.columns[static_cast<size_t>(i)])
+                                                  : raw_value(st, i));
+      }
+      out.rows.push_back(std::move(r));
     }
-    out.rows.push_back(std::move(r));
-    if (top_rows && out.rows.size() == top_n && !rw.top_keys.empty()) last_kept = keys_of(st);
+    ++seen;
+    if (top_rows && seen == top_n && !rw.top_keys.empty()) last_kept = keys_of(st);
     if (top_percent && !rw.top_keys.empty()) keys.push_back(keys_of(st));
     if (!read_rows) break;  // one row types the columns, or shows that the statement opens
   }
   if (top_percent) {
-    double wanted = std::ceil(static_cast<double>(out.rows.size()) * rw.top / 100.0 - 1e-9);
-    size_t n = wanted >= static_cast<double>(out.rows.size()) ? out.rows.size() : static_cast<size_t>(std::max(0.0, wanted));
-    if (n < out.rows.size()) {
+    double wanted = std::ceil(static_cast<double>(seen) * rw.top / 100.0 - 1e-9);
+    size_t n = wanted >= static_cast<double>(seen) ? seen : static_cast<size_t>(std::max(0.0, wanted));
+    if (n < seen) {
       size_t keep = n;
       if (n > 0 && !keys.empty())
-        while (keep < out.rows.size() && tied(keys[keep], keys[n - 1], s.text_order())) ++keep;
-      out.rows.resize(keep);
+        while (keep < seen && tied(keys[keep], keys[n - 1], s.text_order())) ++keep;
+      seen = keep;
+      if (keep_rows) out.rows.resize(keep);
     }
   }
+  if (!keep_rows) return counted_rows(seen);
   for (size_t i = 0; i < typed.size(); ++i) {
     if (typed[i]) continue;
     if (i < rw.date_columns.size() && rw.date_columns[i]) {

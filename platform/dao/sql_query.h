@@ -30,12 +30,12 @@ struct query_result {
 };
 
 // What of a statement's rows is read: none (only its columns are found; the table is not read when every column
-// is one of a table's), the first (the statement is shown to open: its first row is evaluated, then dropped), or
-// all of them.
-enum class rows_read { none, first, all };
+// is one of a table's), the first (the statement is shown to open: its first row is evaluated, then dropped), all
+// of them, or all of them counted, none kept (the result is that of `counted_rows`).
+enum class rows_read { none, first, all, count };
 
 // Runs `sql`. Raises dao::error with Access's number when the statement cannot be run. `SELECT Count(*) FROM
-// (<statement>)` counts the rows the statement gives, every one of them evaluated.
+// (<statement>)` counts the rows the statement gives, every one of them evaluated, none kept.
 query_result run_query(storage& s, const std::wstring& sql, rows_read what);
 query_result run_query(storage& s, const std::wstring& sql, bool read_rows);
 

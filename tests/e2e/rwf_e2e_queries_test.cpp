@@ -652,6 +652,12 @@ TEST_F(RwfagentStatements, WhatCannotBeOpenedIsRefusedAlikeByTestCountAndQuery) 
     for (; !rows->is_eof(); rows->next()) ++n;
     EXPECT_EQ(n, 3u);
     EXPECT_EQ(db.get_records_count(counted), 3u);
+    // A statement that is a count itself is one row, however many it counts.
+    EXPECT_EQ(db.get_records_count(L"SELECT Count(*) FROM (SELECT * FROM order_lines)"), 1u);
+    EXPECT_EQ(access_rows(db, L"SELECT Count(*) FROM (SELECT * FROM order_lines)"),
+              (std::vector<std::vector<std::optional<std::string>>>{{"7"}}));
+    EXPECT_EQ(access_rows(db, L"SELECT Count(*) FROM (SELECT Count(*) FROM (SELECT * FROM order_lines))"),
+              (std::vector<std::vector<std::optional<std::string>>>{{"1"}}));
   }
 }
 
