@@ -75,6 +75,10 @@ int wizard_page::wiz_next() {
 int wizard_page::wiz_back() {
   return page_guard(-1, [&] { return on_back(); });
 }
+bool wizard_page::kill_active() {
+  tk_trace(1, "wizard_page::OnKillActive");
+  return page_guard(false, [&] { return on_kill_active(); });
+}
 bool wizard_page::wiz_finish() {
   return page_guard(false, [&] { return on_finish(); });
 }

@@ -34,7 +34,7 @@ class wizard_page : public pf::page_events {
 
   // The page's operations; defaults in brackets.
   virtual bool page_init();         // the page has become active [true]
-  virtual bool on_kill_active();    // the page is left [true]
+  virtual bool on_kill_active();    // the page is about to be left for another; false keeps it [true]
   virtual bool on_finish();         // Finish [true: close]
   virtual void on_help();           // Help or F1 [nothing]
   virtual int on_next();            // Next: 0 on, -1 stay [0]
@@ -52,6 +52,7 @@ class wizard_page : public pf::page_events {
   bool set_active() override;
   int wiz_next() override;
   int wiz_back() override;
+  bool kill_active() override;
   bool wiz_finish() override;
   bool query_cancel() override;
   void help() override;

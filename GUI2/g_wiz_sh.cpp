@@ -39,6 +39,7 @@ void wizard_shell::initialize_if() {
   tk_trace(1, "wizard_shell::initialize_if");
   if (initialized_) return;
   sheet_.set_caption(title_);
+  sheet_.set_icon(icon_id_);
   sheet_.center();
   initialized_ = true;
 }

@@ -29,7 +29,8 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   pf::sheet& sheet() { return sheet_; }
   const std::wstring& title() const { return title_; }
 
-  // Puts the title on the window, once; every page calls it when it becomes active.
+  // Puts the title and the icon on the window, once; every page calls it when it becomes active. An icon id of 0
+  // (or one the program has no icon for) leaves the window without one.
   void initialize_if();
   // True when a shell exists and is initialised.
   static bool is_initialized();

@@ -92,7 +92,7 @@ int rwf_wizard_run(const std::string& command_line, const rwf_wizard_setup& setu
         conv.table_list_given = true;
       }
       const std::wstring title = L"Tabletide 6.1";
-      wizard_shell shell(title, 501, 311, 312);
+      wizard_shell shell(title, pf::icon_program, 311, 312);
       welcome_page welcome(L"rwf");
       sql_settings_page2 connection;
       sel_file_page databases;

@@ -8,6 +8,7 @@
 #include "GUI2/rwf_progpg.h"
 #include "GUI2/wizard_test_support.h"
 #include "platform/ui/ui_app.h"
+#include "platform/ui/ui_test.h"
 
 namespace {
 
@@ -37,6 +38,9 @@ class Wizard : public wizard_fixture {
 TEST_F(Wizard, CancelAsksFirstAndNoKeepsThePage) {
   std::vector<std::string> boxes;
   const int status = run([&](QWidget* w) {
+    // The window carries the program's icon.
+    EXPECT_FALSE(w->windowIcon().isNull());
+    EXPECT_EQ(w->windowIcon().pixmap(32, 32).toImage(), pf::test::icon(pf::icon_program).pixmap(32, 32).toImage());
     ui_test::expect_modal(ui_test::answer_box(boxes, "No"));
     click(w, 2);
     EXPECT_EQ(page(w), 103);

@@ -5,12 +5,15 @@
 // the close box all end in reject(), where the page is asked. F1 does not reach QWizard's help signal, so the
 // window sends it itself.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QKeyEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QWizard>
 #include <QWizardPage>
@@ -19,6 +22,7 @@
 #include "platform/ui/ui_build.h"
 #include "platform/ui/ui_modal.h"
 #include "platform/ui/ui_sheet.h"
+#include "platform/ui/ui_test.h"
 
 namespace pf {
 
@@ -70,6 +74,13 @@ QPixmap make_logo() {
   return picture;
 }
 
+// The icon of an id: the program's is its logo at the desktop's large-icon size.
+QIcon make_icon(int icon_id) {
+  if (icon_id != icon_program) return QIcon();
+  const int size = QApplication::style()->pixelMetric(QStyle::PM_LargeIconSize);
+  return QIcon(make_logo().scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
 class page_widget : public QWizardPage {
  public:
   page_events* events = nullptr;
@@ -84,7 +95,15 @@ class wizard_window : public QWizard {
   std::map<int, page_widget*> pages;  // by QWizard id
   QAbstractButton* back_button = nullptr;
   bool in_transition = false;
+  bool jumping = false;  // a jump by select_page or back from a refusing page: nobody is asked Next
   int previous_id = -1;
+
+  // Makes the page current without asking the page in front Next (QWizard validates it on every jump).
+  void jump_to(int id) {
+    jumping = true;
+    setCurrentId(id);
+    jumping = false;
+  }
 
   page_widget* current() const {
     auto found = pages.find(currentId());
@@ -111,11 +130,16 @@ class wizard_window : public QWizard {
 
 bool page_widget::validatePage() {
   auto* wizard = static_cast<wizard_window*>(this->wizard());
+  if (wizard->jumping) return true;
   if (wizard->currentId() == wizard->pages.rbegin()->first) return events->wiz_finish();
-  return events->wiz_next() == 0;
+  return events->wiz_next() == 0 && events->kill_active();
 }
 
 }  // namespace
+
+namespace test {
+QIcon icon(int icon_id) { return make_icon(icon_id); }
+}  // namespace test
 
 struct sheet::impl {
   wizard_window window;
@@ -151,7 +175,7 @@ sheet::sheet() : body_(std::make_unique<impl>()) {
   QObject::connect(&w, &QWizard::customButtonClicked, &w, [raw](int which) {
     if (which != QWizard::CustomButton1) return;
     page_widget* page = raw->current();
-    if (page != nullptr && page->events->wiz_back() == 0) raw->back();
+    if (page != nullptr && page->events->wiz_back() == 0 && page->events->kill_active()) raw->back();
   });
   QObject::connect(&w, &QWizard::helpRequested, &w, [raw] {
     if (page_widget* page = raw->current()) page->events->help();
@@ -167,7 +191,7 @@ sheet::sheet() : body_(std::make_unique<impl>()) {
       // The page refused: go back to where the user came from.
       QPointer<wizard_window> guard(raw);
       QTimer::singleShot(0, raw, [guard, from] {
-        if (guard) guard->setCurrentId(from);
+        if (guard) guard->jump_to(from);
       });
     }
   });
@@ -223,6 +247,8 @@ void sheet::set_caption(const std::wstring& caption) { body_->window.setWindowTi
 
 std::wstring sheet::caption() const { return from_q(body_->window.windowTitle()); }
 
+void sheet::set_icon(int icon_id) { body_->window.setWindowIcon(make_icon(icon_id)); }
+
 void sheet::center() {
   wizard_window& w = body_->window;
   if (QWidget* screen_owner = w.parentWidget()) w.move(screen_owner->geometry().center() - w.rect().center());
@@ -265,7 +291,9 @@ void sheet::focus_button(int id) {
 void sheet::select_page(int dialog_id) {
   for (const auto& [id, page] : body_->window.pages)
     if (page->dialog_id == dialog_id) {
-      body_->window.setCurrentId(id);
+      page_widget* now = body_->window.current();
+      if (now != nullptr && now != page && !now->events->kill_active()) return;
+      body_->window.jump_to(id);
       return;
     }
 }

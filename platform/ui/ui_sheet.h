@@ -5,6 +5,8 @@
 // - set_active: the page has become current (after Next, Back or a jump). false refuses: the sheet returns to the
 //   page it came from.
 // - wiz_next / wiz_back: 0 moves on, -1 stays. Back is asked before the sheet moves back.
+// - kill_active: the page is about to be left for another (after wiz_next or wiz_back allowed it, or before a jump
+//   by select_page); false keeps it in front. Finish and Cancel do not ask it.
 // - wiz_finish: true closes the sheet with result 1.
 // - query_cancel: Cancel, Escape or the close box; true closes the sheet with result 0. While the Cancel button
 //   is disabled, Escape and the close box do nothing.
@@ -29,6 +31,7 @@ class page_events {
   virtual bool set_active() = 0;
   virtual int wiz_next() = 0;
   virtual int wiz_back() = 0;
+  virtual bool kill_active() = 0;
   virtual bool wiz_finish() = 0;
   virtual bool query_cancel() = 0;
   virtual void help() = 0;
@@ -49,6 +52,9 @@ constexpr int button_back = 12323;
 constexpr int button_next = 12324;
 constexpr int button_finish = 12325;
 
+// The program's icon, as the wizard's shell names it; 0 is no icon.
+constexpr int icon_program = 501;
+
 class sheet {
  public:
   sheet();
@@ -67,11 +73,14 @@ class sheet {
 
   void set_caption(const std::wstring& caption);
   std::wstring caption() const;
+  // Puts the icon of that id on the window (at the desktop's large-icon size); an id the program has no icon for,
+  // as 0, leaves the window without one.
+  void set_icon(int icon_id);
   void center();
   void set_wizard_buttons(int flags);
   void enable_button(int id, bool on);
   void focus_button(int id);
-  // Makes the page of that dialog id the current one.
+  // Makes the page of that dialog id the current one, unless the page in front refuses to be left.
   void select_page(int dialog_id);
   int current_page() const;  // dialog id, -1 when none
 

@@ -117,7 +117,7 @@ struct recording_page : pf::page_events {
   std::vector<std::string>& log;
   std::string name;
   int next = 0, back = 0;
-  bool cancel = false;
+  bool cancel = false, leave = true;
   explicit recording_page(std::vector<std::string>& l, std::string n) : log(l), name(std::move(n)) {}
   bool set_active() override {
     log.push_back(name + ":active");
@@ -130,6 +130,10 @@ struct recording_page : pf::page_events {
   int wiz_back() override {
     log.push_back(name + ":back");
     return back;
+  }
+  bool kill_active() override {
+    log.push_back(name + ":leave");
+    return leave;
   }
   bool wiz_finish() override {
     log.push_back(name + ":finish");
@@ -170,7 +174,17 @@ TEST_F(UiTest, TheSheetKeepsThePagesInTheOrderAddedAndAsksThemBeforeMoving) {
     ui_test::click(w, pf::button_next);
     EXPECT_EQ(sheet.current_page(), 103);
     a.next = 0;
+    // A page that refuses to be left stays, after Next, Back or a jump alike.
+    a.leave = false;
     ui_test::click(w, pf::button_next);
+    sheet.select_page(116);
+    EXPECT_EQ(sheet.current_page(), 103);
+    a.leave = true;
+    ui_test::click(w, pf::button_next);
+    b.leave = false;
+    ui_test::click(w, pf::button_back);
+    EXPECT_EQ(sheet.current_page(), 123);
+    b.leave = true;
     ui_test::click(w, pf::button_next);
     EXPECT_EQ(sheet.current_page(), 116);
     // With Cancel disabled, Escape and the close box do nothing.
@@ -181,9 +195,11 @@ TEST_F(UiTest, TheSheetKeepsThePagesInTheOrderAddedAndAsksThemBeforeMoving) {
     ui_test::click(w, pf::button_finish);
   });
   EXPECT_EQ(sheet.run_modal(), 1);
-  EXPECT_EQ(log, (std::vector<std::string>{"103:active", "103:help", "103:next", "123:active", "123:back", "123:back",
-                                           "103:active", "103:next", "103:next", "123:active", "123:next",
-                                           "116:active", "116:finish"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"103:active", "103:help", "103:next", "103:leave", "123:active",
+                                           "123:back", "123:back", "123:leave", "103:active", "103:next", "103:next",
+                                           "103:leave", "103:leave", "103:next", "103:leave", "123:active",
+                                           "123:back", "123:leave", "123:next", "123:leave", "116:active",
+                                           "116:finish"}));
 }
 
 TEST_F(UiTest, CancelAsksThePageAndEscapeIsCancel) {

@@ -5,11 +5,15 @@
 
 #include <functional>
 
+class QIcon;
 class QWidget;
 
 namespace pf::test {
 
 // hook(window) runs inside the window's modal loop; an empty hook removes it.
 void set_modal_hook(std::function<void(QWidget*)> hook);
+
+// The icon the window layer gives an icon id (sheet::set_icon); a null icon for an id it has none for.
+QIcon icon(int icon_id);
 
 }  // namespace pf::test
