@@ -43,9 +43,14 @@ void mysql_converter_impl::set_source_engine(std::unique_ptr<rwf_source_engine> 
   abandonable_.store(nullptr);
   source_ = std::move(engine);
   abandonable_.store(source_.get());
+  // A stop that came while there was no engine to give up. Between this and abandon_source each stores first
+  // and looks second, so at least one of them sees the other: the engine is given up (at worst twice, which
+  // does no harm).
+  if (abandoned_.load() && source_) source_->abandon_reading();
 }
 
 void mysql_converter_impl::abandon_source() {
+  abandoned_.store(true);
   if (rwf_source_engine* engine = abandonable_.load()) engine->abandon_reading();
 }
 

@@ -44,7 +44,8 @@ class mysql_converter_impl {
   void set_source_engine(std::unique_ptr<rwf_source_engine> engine);
   rwf_source_engine& source_engine() const;
   // Gives the source's connection up at once (rwf_source_engine::abandon_reading), from any thread, also while
-  // the engine is being set; nothing without an engine.
+  // the engine is being set. Asked before there is an engine (a stop as the program starts), it gives up the
+  // engine set next, so that its first connection fails at once instead of running its course.
   void abandon_source();
 
   // Connects the source engine with the stored settings. A port text that names no port in 1 to 65535 raises
@@ -63,4 +64,5 @@ class mysql_converter_impl {
  private:
   std::unique_ptr<rwf_source_engine> source_;
   std::atomic<rwf_source_engine*> abandonable_{nullptr};  // source_, for abandon_source on other threads
+  std::atomic<bool> abandoned_{false};                     // abandon_source was called
 };

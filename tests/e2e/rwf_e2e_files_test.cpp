@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "tests/support/e2e_test_support.h"
@@ -264,6 +266,49 @@ TEST_F(RwfagentFiles, AStopWhileConnectingEndsTheRunAtOnce) {
   }
   EXPECT_EQ(sha256(file), before);
   EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"connect.mdb", "home", "tags.txt"}));
+}
+
+// A stop that comes as the program starts, once it listens for stops but before its MySQL client is made, ends
+// the connection attempt that follows at once too. The program is held at that moment by the client library's
+// start-up, which loads the plugin the environment names (LIBMYSQL_PLUGINS) from a FIFO that no one writes yet;
+// the stop is sent while it waits there, then the FIFO is let go (the plugin fails to load, as it does for a user
+// whose plugin folder is slow or broken, and the library goes on).
+TEST_F(RwfagentFiles, AStopAsTheProgramStartsEndsTheConnectingThatFollowsAtOnce) {
+  const std::string plugins = dir.file("plugins");
+  ASSERT_EQ(mkdir(plugins.c_str(), 0755), 0);
+  const std::string held = plugins + "/held.so";
+  ASSERT_EQ(mkfifo(held.c_str(), 0600), 0);
+  loopback_socket silent(true);
+  const tt_test::mariadb_facts& f = server.facts();
+  program_process run({RWFAGENT_PATH, "--mysqlh=127.0.0.1", "--port=" + std::to_string(silent.port),
+                       "--mysqlu=" + f.user, "--mysqlp=" + f.password, "--src=tt_slow",
+                       "--dest=" + dir.file("fresh.mdb"), "--acc_ver=1"},
+                      {"HOME=" + home, "LIBMYSQL_PLUGINS=held", "MARIADB_PLUGIN_DIR=" + plugins});
+  // The program takes SIGINT from the moment its handler is in place (the kernel shows it caught).
+  const auto catches_sigint = [&] {
+    std::ifstream in("/proc/" + std::to_string(run.pid()) + "/status");
+    const std::string status((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t at = status.find("\nSigCgt:\t");
+    return at != std::string::npos && (std::stoull(status.substr(at + 9, 16), nullptr, 16) & (1ull << (SIGINT - 1)));
+  };
+  for (int i = 0; i < 6000 && !catches_sigint(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(catches_sigint()) << "the program never took stops";
+  kill(run.pid(), SIGINT);
+  // The program opens the FIFO only after its handler is in place, and waits in that open for a writer.
+  int writer = -1;
+  for (int i = 0; i < 6000 && writer < 0; ++i) {
+    writer = open(held.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GE(writer, 0) << "the program never loaded the plugin";
+  close(writer);
+  // The server would keep the attempt for the whole connect time-out (10 seconds); the test gives it 5.
+  const std::optional<program_result> r = run.finish_within(std::chrono::seconds(5));
+  ASSERT_TRUE(r.has_value()) << "still connecting 5 seconds after the stop";
+  EXPECT_EQ(r->status, 255) << r->out << r->err;
+  EXPECT_EQ(r->out, "");
+  EXPECT_EQ(r->err, "The conversion was stopped; the destination file was left as it was.\n");
+  EXPECT_EQ(folder_names(dir.path()), (std::vector<std::string>{"home", "plugins"}));
 }
 
 TEST_F(RwfagentFiles, SecondRunOnTheSameFileIsRefused) {
