@@ -26,24 +26,34 @@ std::shared_ptr<cursor> open_cursor(database_state& db, const std::wstring& sql,
     };
     return trimmed(a) == trimmed(b);
   };
-  if (std::optional<std::wstring> inner = counted_statement(sql)) {
-    // A count: the statement's rows are evaluated and kept for the recordset that opens it next.
-    if (!counted || !same_text(counted->sql, *inner)) {
-      counted.reset();
-      query_result rows = run_query(s, *inner, rows_read::all);
-      size_t n = rows.rows.size();
-      counted = database_state::counted_statement{*inner, std::move(rows), n, false};
-    }
-    q = counted_rows(counted->count);
-    if (counted->rows_taken) counted.reset();  // counted after it was opened: done with
-  } else if (counted && same_text(counted->sql, sql) && !counted->rows_taken) {
-    q = std::move(counted->result);
-    counted->rows_taken = true;
-    if (append_only) q.rows.clear();
-  } else {
-    counted.reset();
+  auto opened = [&] {
     q = run_query(s, sql, append_only ? rows_read::none : rows_read::first);
     unread = !append_only;
+  };
+  std::optional<std::wstring> inner;
+  if (counted && same_text(counted->sql, sql) && !counted->opened) {
+    // The statement counted last: its rows, evaluated for the count.
+    counted->opened = true;
+    if (counted->kept) {
+      q = std::move(counted->result);
+      if (append_only) q.rows.clear();
+    } else {
+      opened();
+    }
+  } else if ((inner = counted_statement(sql))) {
+    // A count: the statement's rows are evaluated and kept (unless too many) for the recordset that opens it next.
+    if (!counted || !same_text(counted->sql, *inner)) {
+      counted.reset();
+      query_result rows = run_query(s, *inner, rows_read::all_if_few);
+      size_t n = rows.counted.value_or(rows.rows.size());
+      bool kept = !rows.counted;
+      counted = database_state::counted_statement{*inner, std::move(rows), n, kept, false};
+    }
+    q = counted_rows(counted->count);
+    if (counted->opened) counted.reset();  // counted after it was opened: done with
+  } else {
+    counted.reset();
+    opened();
   }
   auto c = std::make_shared<cursor>();
   if (unread) c->unread = sql;

@@ -190,6 +190,9 @@ void as_dates(column_spec& c, std::vector<row>& rows, size_t i) {
   }
 }
 
+// The values rows_read::all_if_few keeps at most.
+const size_t kKeptValues = 1000000;
+
 column_spec counted_column() {
   column_spec n;
   n.name = L"Expr1000";
@@ -209,13 +212,19 @@ query_result counted_rows(size_t rows) {
 query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
   if (std::optional<std::wstring> inner = counted_statement(sql)) {
     // The count of a statement is that of the rows it gives (TOP's ties included): its every row is evaluated.
+    if (what == rows_read::none) {
+      run_query(s, *inner, rows_read::none);  // the statement is read, not evaluated
+      query_result columns = counted_rows(0);
+      columns.rows.clear();
+      return columns;
+    }
     query_result counted = run_query(s, *inner, rows_read::count);
     if (what == rows_read::count) return counted_rows(1);  // a count is one row
-    if (what != rows_read::all) counted.rows.clear();
+    if (what == rows_read::first) counted.rows.clear();
     return counted;
   }
-  const bool read_rows = what == rows_read::all || what == rows_read::count;
-  const bool keep_rows = what != rows_read::count;
+  const bool read_rows = what == rows_read::all || what == rows_read::all_if_few || what == rows_read::count;
+  bool keep_rows = what != rows_read::count;
   evaluation e(s);
   rewritten_sql rw = rewrite_select(sql, &e.tables());
   query_result out;
@@ -340,6 +349,11 @@ query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
                                                   : raw_value(st, i));
       }
       out.rows.push_back(std::move(r));
+      if (what == rows_read::all_if_few && out.rows.size() * std::max(shown, 1) > kKeptValues) {
+        out.rows.clear();
+        out.rows.shrink_to_fit();
+        keep_rows = false;
+      }
     }
     ++seen;
     if (top_rows && seen == top_n && !rw.top_keys.empty()) last_kept = keys_of(st);
@@ -357,7 +371,11 @@ query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
       if (keep_rows) out.rows.resize(keep);
     }
   }
-  if (!keep_rows) return counted_rows(seen);
+  if (!keep_rows && what == rows_read::count) return counted_rows(seen);
+  if (!keep_rows) {
+    out.counted = seen;
+    return out;
+  }
   for (size_t i = 0; i < typed.size(); ++i) {
     if (typed[i]) continue;
     if (i < rw.date_columns.size() && rw.date_columns[i]) {

@@ -12,6 +12,7 @@
 // first rows and every row tied with the last one kept, as Access does, and reads no further.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,15 @@ struct query_result {
   std::wstring table;
   std::vector<size_t> table_columns;
   size_t table_width = 0;  // the table's columns
+  // rows_read::all_if_few: the count of rows too many to keep (`rows` is then empty).
+  std::optional<size_t> counted;
 };
 
 // What of a statement's rows is read: none (only its columns are found; the table is not read when every column
 // is one of a table's), the first (the statement is shown to open: its first row is evaluated, then dropped), all
-// of them, or all of them counted, none kept (the result is that of `counted_rows`).
-enum class rows_read { none, first, all, count };
+// of them, all of them kept only while they are few (a few million values; past that they are counted, none
+// kept), or all of them counted, none kept (the result is that of `counted_rows`).
+enum class rows_read { none, first, all, all_if_few, count };
 
 // Runs `sql`. Raises dao::error with Access's number when the statement cannot be run. `SELECT Count(*) FROM
 // (<statement>)` counts the rows the statement gives, every one of them evaluated, none kept.

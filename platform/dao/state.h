@@ -27,12 +27,14 @@ struct database_state {
 
   // The last statement counted (`SELECT Count(*) FROM (<statement>)`): its rows, evaluated to count them, wait for
   // the recordset that opens the statement next, and its count for the count taken after that. A caller that
-  // counts a statement, opens it and counts it again evaluates it once. Anything that changes the file forgets it.
+  // counts a statement, opens it and counts it again evaluates it once (twice when its rows were too many to keep
+  // for a count alone). Anything that changes the file forgets it.
   struct counted_statement {
     std::wstring sql;
     query_result result;
     size_t count = 0;
-    bool rows_taken = false;
+    bool kept = false;    // `result` holds the rows
+    bool opened = false;  // the recordset took them
   };
   std::optional<counted_statement> counted;
 
