@@ -95,5 +95,25 @@ TEST(SqlRewrite, WhatAccessRefusesGetsAccessNumbers) {
   }
 }
 
+// Runs of one operator and chains of IIf reach the evaluator flat, whatever their length; the nesting read is bounded.
+TEST(SqlRewrite, RunsAndChainsArePrintedFlatAndDepthIsBounded) {
+  EXPECT_EQ(rewrite_select(L"SELECT a FROM t WHERE a = 1 OR a = 2 OR a = 3").text,
+            "SELECT [a] FROM [t] WHERE (([a] = (1) COLLATE access_text) OR ([a] = (2) COLLATE access_text) OR ([a] = "
+            "(3) COLLATE access_text))");
+  EXPECT_EQ(rewrite_select(L"SELECT a - 1 - 2 + 3 - 4, a & b & c FROM t").text,
+            "SELECT (acc_add(([a] - 1 - 2), 3, (-(4))))" + std::string(" COLLATE access_text") +
+                " AS [Expr1000], (acc_concat([a], [b], [c])) COLLATE access_text AS [Expr1001] FROM [t]");
+  std::string chain = rewrite_select(L"SELECT IIf(a = 1, 'x', IIf(a = 2, 'y', IIf(a = 3, IIf(b, 'z', 'w'), 'v'))) "
+                                     L"FROM t").text;
+  EXPECT_EQ(chain.find("CASE", chain.find("CASE") + 1), std::string::npos) << chain;  // one CASE
+  std::wstring deep = L"SELECT " + std::wstring(300, L'(') + L"a" + std::wstring(300, L')') + L" FROM t";
+  EXPECT_EQ(error_of(deep), err::query_too_complex);
+  EXPECT_EQ(error_of(L"SELECT DISTINCT a FROM t ORDER BY b"), err::order_by_conflicts_with_distinct);
+  EXPECT_EQ(error_of(L"SELECT DISTINCT a AS x, b FROM t ORDER BY x, 2, b"), 0);
+  rewritten_sql top = rewrite_select(L"SELECT TOP 2 a, b AS n FROM t ORDER BY 2, n, a + b DESC");
+  EXPECT_EQ(top.top_keys, (std::vector<int>{1, -1, -1}));
+  EXPECT_EQ(top.hidden_columns, 2u);
+}
+
 }  // namespace
 }  // namespace dao
