@@ -18,7 +18,7 @@
 namespace jet {
 
 // Object and field names compare without regard to case, as Access compares them. The folding is
-// fixed (Latin, Greek and Cyrillic letters), never taken from the process locale.
+// fixed (every letter of Latin, Greek and Cyrillic with another case), never taken from the process locale.
 // Every layer that compares Access names (DAO, the access adapter) uses these.
 bool same_name(std::wstring_view a, std::wstring_view b);
 // The name folded: two names are the same name when their folded forms are equal (for sets and maps).
