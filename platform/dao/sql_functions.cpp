@@ -4,9 +4,13 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <cwctype>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -249,6 +253,15 @@ std::wstring two(int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); }
 // A date to the nearest second, as Access shows one.
 double to_second(double d) { return std::round(d * 86400) / 86400; }
 
+// The length of the 12-hour clock's mark at f[i] (AM/PM, am/pm, A/P, a/p, AMPM), or 0.
+size_t twelve_hour_mark(const std::wstring& f, size_t i) {
+  for (const wchar_t* mark : {L"AM/PM", L"am/pm", L"AMPM", L"ampm", L"A/P", L"a/p"})
+    if (f.compare(i, std::wcslen(mark), mark) == 0) return std::wcslen(mark);
+  return 0;
+}
+
+std::wstring general_date(double d);
+
 std::wstring format_date(double d, const std::wstring& f, int first_day = 1, int first_week = 1) {
   d = to_second(d);
   oa_date_parts p = parts(d);
@@ -261,10 +274,18 @@ std::wstring format_date(double d, const std::wstring& f, int first_day = 1, int
       return n;
     };
     wchar_t c = static_cast<wchar_t>(std::towlower(f[i]));
-    if (f.compare(i, 5, L"AM/PM") == 0 || f.compare(i, 5, L"am/pm") == 0) {
-      bool upper = f[i] == L'A';
-      out += p.hour < 12 ? (upper ? L"AM" : L"am") : (upper ? L"PM" : L"pm");
-      i += 5;
+    // AM/PM and A/P as written (upper or lower case), AMPM as the system writes it.
+    if (size_t n = twelve_hour_mark(f, i)) {
+      bool upper = f[i] == L'A' || n == 4;
+      if (n == 3) out += p.hour < 12 ? (upper ? L"A" : L"a") : (upper ? L"P" : L"p");
+      else out += p.hour < 12 ? (upper ? L"AM" : L"am") : (upper ? L"PM" : L"pm");
+      i += n;
+      continue;
+    }
+    if (c == L'c' || (c == L't' && run(L't') == 5)) {
+      // c the general date, ttttt the long time.
+      out += c == L'c' ? general_date(d) : format_date(d, L"h:nn:ss AM/PM");
+      i += c == L'c' ? 1 : 5;
       continue;
     }
     if (c == L'y') {
@@ -296,14 +317,19 @@ std::wstring format_date(double d, const std::wstring& f, int first_day = 1, int
       i += n;
     } else if (c == L'd') {
       size_t n = run(L'd');
-      if (n >= 4) out += day_names[p.day_of_week];
+      // ddddd the short date, dddddd the long date.
+      if (n == 5) out += format_date(d, L"m/d/yyyy");
+      else if (n >= 6) out += format_date(d, L"dddd, mmmm d, yyyy");
+      else if (n == 4) out += day_names[p.day_of_week];
       else if (n == 3) out += std::wstring(day_names[p.day_of_week]).substr(0, 3);
       else out += n == 2 ? two(p.day) : std::to_wstring(p.day);
       i += n;
     } else if (c == L'h') {
       size_t n = run(L'h');
       int h = p.hour;
-      if (f.find(L"AM/PM") != std::wstring::npos || f.find(L"am/pm") != std::wstring::npos) h = h % 12 == 0 ? 12 : h % 12;
+      bool twelve = false;
+      for (size_t k = 0; k < f.size() && !twelve; ++k) twelve = twelve_hour_mark(f, k) != 0;
+      if (twelve) h = h % 12 == 0 ? 12 : h % 12;
       out += n >= 2 ? two(h) : std::to_wstring(h);
       after_hour = true;
       i += n;
@@ -393,12 +419,13 @@ std::wstring format_number(double v, std::wstring f) {
   return (negative && (scaled != 0) ? L"-" : L"") + before + body + after;
 }
 
-// A date as Access shows it when it turns one into text: the day alone at midnight, the time alone on day zero.
+// A date as Access shows it when it turns one into text: the day alone at midnight, the time alone on day zero
+// (day zero's midnight too: 12:00:00 AM).
 std::wstring general_date(double d) {
   d = to_second(d);
   double frac = d - std::trunc(d);
-  if (frac == 0) return format_date(d, L"m/d/yyyy");
   if (std::trunc(d) == 0) return format_date(d, L"h:nn:ss AM/PM");
+  if (frac == 0) return format_date(d, L"m/d/yyyy");
   return format_date(d, L"m/d/yyyy h:nn:ss AM/PM");
 }
 
@@ -1022,6 +1049,151 @@ void spread_final(sqlite3_context* c) {
   sqlite3_result_double(c, root ? std::sqrt(var) : var);
 }
 
+// ------------------------------------------------------------------------------------------ quantified comparisons
+
+// A value held beyond the call that met it.
+struct cell {
+  int type = SQLITE_NULL;
+  sqlite3_int64 i = 0;
+  double d = 0;
+  std::string bytes;  // a text (UTF-8) or a blob
+};
+cell cell_of(arg v) {
+  cell out;
+  out.type = sqlite3_value_type(v);
+  if (out.type == SQLITE_INTEGER) out.i = sqlite3_value_int64(v), out.d = static_cast<double>(out.i);
+  else if (out.type == SQLITE_FLOAT) out.d = sqlite3_value_double(v);
+  else if (out.type != SQLITE_NULL)
+    out.bytes.assign(static_cast<const char*>(sqlite3_value_blob(v)) ? static_cast<const char*>(sqlite3_value_blob(v)) : "",
+                     static_cast<size_t>(sqlite3_value_bytes(v)));
+  return out;
+}
+
+// Two values as a comparison in a query orders them: numbers by value, texts in the file's text order, a number
+// before a text unless the text reads as a number.
+int compare_cells(jet::sort_order_kind order, const cell& a, const cell& b) {
+  auto numeric = [](const cell& v) { return v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT; };
+  auto as_number = [&](const cell& v, double* d) {
+    if (numeric(v)) return *d = v.d, true;
+    return v.type == SQLITE_TEXT && oa_parse_double(trimmed(sys_utf8_to_wide(v.bytes)), d);
+  };
+  double x = 0, y = 0;
+  if ((numeric(a) || numeric(b)) && as_number(a, &x) && as_number(b, &y)) {
+    if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER) return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  auto rank = [&](const cell& v) { return numeric(v) ? 0 : v.type == SQLITE_TEXT ? 1 : 2; };
+  if (rank(a) != rank(b)) return rank(a) < rank(b) ? -1 : 1;
+  if (rank(a) == 1)
+    return compare_access_text(order, a.bytes.data(), static_cast<int>(a.bytes.size()), b.bytes.data(),
+                               static_cast<int>(b.bytes.size()));
+  return a.bytes < b.bytes ? -1 : (a.bytes == b.bytes ? 0 : 1);
+}
+
+// acc_bounds(v): the rows of a subquery summed up for acc_quantified, as one blob: how many, how many are Null,
+// the least and the greatest of the others.
+struct bounds {
+  sqlite3_int64 rows = 0, nulls = 0;
+  std::optional<cell> least, greatest;
+};
+void bounds_step(sqlite3_context* c, int, arg* v) {
+  auto** held = static_cast<bounds**>(sqlite3_aggregate_context(c, sizeof(bounds*)));
+  if (!held) return sqlite3_result_error_nomem(c);
+  try {
+    if (!*held) *held = new bounds;
+    bounds& b = **held;
+    ++b.rows;
+    if (null(v[0])) return void(++b.nulls);
+    auto order = *static_cast<jet::sort_order_kind*>(sqlite3_user_data(c));
+    cell x = cell_of(v[0]);
+    if (!b.least || compare_cells(order, x, *b.least) < 0) b.least = x;
+    if (!b.greatest || compare_cells(order, x, *b.greatest) > 0) b.greatest = std::move(x);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(c);
+  }
+}
+void put_cell(std::string& out, const cell& v) {
+  out += static_cast<char>(v.type);
+  if (v.type == SQLITE_INTEGER) out.append(reinterpret_cast<const char*>(&v.i), sizeof v.i);
+  if (v.type == SQLITE_FLOAT) out.append(reinterpret_cast<const char*>(&v.d), sizeof v.d);
+  if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
+    uint32_t n = static_cast<uint32_t>(v.bytes.size());
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    out += v.bytes;
+  }
+}
+cell get_cell(const std::string& in, size_t& at) {
+  cell v;
+  v.type = static_cast<unsigned char>(in[at++]);
+  if (v.type == SQLITE_INTEGER) {
+    std::memcpy(&v.i, in.data() + at, sizeof v.i);
+    at += sizeof v.i;
+    v.d = static_cast<double>(v.i);
+  } else if (v.type == SQLITE_FLOAT) {
+    std::memcpy(&v.d, in.data() + at, sizeof v.d);
+    at += sizeof v.d;
+  } else if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
+    uint32_t n = 0;
+    std::memcpy(&n, in.data() + at, sizeof n);
+    at += sizeof n;
+    v.bytes = in.substr(at, n);
+    at += n;
+  }
+  return v;
+}
+void bounds_final(sqlite3_context* c) {
+  auto** held = static_cast<bounds**>(sqlite3_aggregate_context(c, 0));
+  std::unique_ptr<bounds> b(held ? *held : nullptr);
+  if (held) *held = nullptr;
+  if (!b) b = std::make_unique<bounds>();
+  std::string out;
+  out.append(reinterpret_cast<const char*>(&b->rows), sizeof b->rows);
+  out.append(reinterpret_cast<const char*>(&b->nulls), sizeof b->nulls);
+  put_cell(out, b->least.value_or(cell{}));
+  put_cell(out, b->greatest.value_or(cell{}));
+  sqlite3_result_blob(c, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// acc_quantified(x, bounds, op, all): x op ALL (all 1) or ANY (all 0) of the rows acc_bounds summed up, as a
+// condition (1, 0 or Null): ALL is true for no rows, false when a row makes the comparison false, else Null when
+// a row or x is Null; ANY is false for no rows, true when a row makes it true, else Null likewise.
+void quantified(sqlite3_context* c, int, arg* v) {
+  try {
+    auto order = *static_cast<jet::sort_order_kind*>(sqlite3_user_data(c));
+    const char* blob = static_cast<const char*>(sqlite3_value_blob(v[1]));
+    std::string summary(blob ? blob : "", static_cast<size_t>(sqlite3_value_bytes(v[1])));
+    std::string op = sys_wide_to_utf8(text(v[2]));
+    bool all = sqlite3_value_int(v[3]) != 0;
+    sqlite3_int64 rows = 0, nulls = 0;
+    if (summary.size() < 2 * sizeof rows + 2) return sqlite3_result_null(c);
+    std::memcpy(&rows, summary.data(), sizeof rows);
+    std::memcpy(&nulls, summary.data() + sizeof rows, sizeof nulls);
+    if (rows == 0) return sqlite3_result_int(c, all ? 1 : 0);
+    bool decided = false;
+    if (!null(v[0]) && rows > nulls) {
+      size_t at = 2 * sizeof rows;
+      cell least = get_cell(summary, at), greatest = get_cell(summary, at), x = cell_of(v[0]);
+      int to_least = compare_cells(order, x, least), to_greatest = compare_cells(order, x, greatest);
+      auto holds = [&](int cmp) {
+        if (op == "<") return cmp < 0;
+        if (op == "<=") return cmp <= 0;
+        if (op == ">") return cmp > 0;
+        if (op == ">=") return cmp >= 0;
+        if (op == "=") return cmp == 0;
+        return cmp != 0;
+      };
+      if (op == "=" || op == "<>") decided = to_least != 0 || to_greatest != 0;  // a row differs from x
+      else if (all) decided = !holds(op[0] == '>' ? to_greatest : to_least);    // a row makes it false
+      else decided = holds(op[0] == '>' ? to_least : to_greatest);              // a row makes it true
+    }
+    if (decided) return sqlite3_result_int(c, all ? 0 : 1);
+    if (nulls > 0 || null(v[0])) return sqlite3_result_null(c);
+    sqlite3_result_int(c, all ? 1 : 0);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(c);
+  }
+}
+
 }  // namespace
 
 std::wstring access_number_text(double v) {
@@ -1098,6 +1270,33 @@ bool access_date_from_text(const std::wstring& text, double* out) {
       }
     }
   }
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  // A month's name and a day without a year ("Jan 1", "1 January"): this year.
+  {
+    int numbers = 0;
+    bool named = false;
+    for (size_t i = 0; i < t.size();) {
+      if (is_ascii_digit(t[i])) {
+        ++numbers;
+        while (i < t.size() && is_ascii_digit(t[i])) ++i;
+      } else if (std::iswalpha(t[i])) {
+        size_t j = i;
+        while (j < t.size() && std::iswalpha(t[j])) ++j;
+        std::wstring name = fold(t.substr(i, j - i));
+        for (const wchar_t* month : month_names)
+          named = named || (name.size() >= 3 && fold(month).compare(0, name.size(), name) == 0);
+        i = j;
+      } else {
+        ++i;
+      }
+    }
+    if (named && numbers == 1 && SUCCEEDED(VarDateFromStr(t + L" " + std::to_wstring(tm.tm_year + 1900), &d))) {
+      *out = d;
+      return true;
+    }
+  }
   // A month and day without a year: this year.
   size_t blank = t.find(L' ');
   std::wstring date = t.substr(0, blank), rest = blank == std::wstring::npos ? std::wstring() : t.substr(blank);
@@ -1105,9 +1304,6 @@ bool access_date_from_text(const std::wstring& text, double* out) {
   if (sep == std::wstring::npos || sep == 0 || date.find_first_of(L"/-", sep + 1) != std::wstring::npos) return false;
   for (size_t i = 0; i < date.size(); ++i)
     if (i != sep && !is_ascii_digit(date[i])) return false;
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
   std::wstring with_year = date + date[sep] + std::to_wstring(tm.tm_year + 1900) + rest;
   if (FAILED(VarDateFromStr(with_year, &d))) return false;
   *out = d;
@@ -1207,6 +1403,10 @@ void register_functions(sqlite3* db, jet::sort_order_kind order) {
   for (const char* name : {"acc_iif", "acc_switch", "acc_choose"})
     sqlite3_create_function_v2(db, name, 0, SQLITE_UTF8, nullptr, [](sqlite3_context* c, int, arg*) { sqlite3_result_null(c); },
                                nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "acc_bounds", 1, SQLITE_UTF8, new jet::sort_order_kind(order), nullptr, bounds_step,
+                             bounds_final, [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
+  sqlite3_create_function_v2(db, "acc_quantified", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, new jet::sort_order_kind(order),
+                             quantified, nullptr, nullptr, [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
   const int flags = SQLITE_UTF8;
   sqlite3_create_function_v2(db, "acc_first", 1, flags, nullptr, nullptr, first_last_step<false>, first_last_final, nullptr);
   sqlite3_create_function_v2(db, "acc_last", 1, flags, nullptr, nullptr, first_last_step<true>, first_last_final, nullptr);

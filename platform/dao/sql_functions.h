@@ -4,7 +4,8 @@
 // aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_add (+: two texts
 // are joined), acc_concat (&),
 // acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^), and what the rewrite's own expressions
-// use: acc_truth (a condition's truth, Null kept), acc_choice (Choose's index), acc_datetext (a date's general text,
+// use: acc_truth (a condition's truth, Null kept), acc_choice (Choose's index), acc_bounds and acc_quantified (a
+// subquery's rows summed up once, and x compared with ALL or ANY of them), acc_datetext (a date's general text,
 // as & and CStr give it: "1/1/2021", "5/24/2005 10:53:30 PM", "10:30:00 AM"). Rules kept from Access:
 //   - Null in, Null out, except where Access says otherwise: Nz, IsNull, IIf and & (Null & "x" is "x");
 //   - true is -1 (acc_like alone answers 1 or 0: the rewrite prints it as a condition); text comparisons inside functions (InStr, Like) ignore case;
@@ -31,7 +32,8 @@ void register_functions(sqlite3* db, jet::sort_order_kind order = jet::sort_orde
 std::wstring access_number_text(double v);
 
 // A date text as Access reads it (a #date# literal, CDate): the forms VarDateFromStr reads (month before day,
-// or a four-digit year first), a 12-hour clock time with AM or PM, and a month and day without a year (this year).
+// or a four-digit year first), a 12-hour clock time with AM or PM, and a month (by number or name) and a day
+// without a year (this year).
 bool access_date_from_text(const std::wstring& text, double* out);
 
 // Access's Like: * any run, ? one character, # one digit, [abc] [a-z] [!abc] one character of (or not of) a

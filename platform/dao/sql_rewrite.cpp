@@ -995,8 +995,9 @@ class parser {
   // `x op ALL (SELECT ...)`, `x op ANY|SOME (SELECT ...)` over the subquery's one column: ALL is true when no
   // row makes the comparison false and none makes it Null (so true for no rows), false when a row makes it
   // false, else Null; ANY is true when a row makes it true, Null when none does but one makes it Null, else false.
-  // = ANY is IN and <> ALL is NOT IN; the others are decided by the least and the greatest value, so that x is
-  // read where the evaluator allows an aggregate of the outer SELECT (HAVING Sum(x) >= ALL (...)).
+  // = ANY is IN and <> ALL is NOT IN; the others are decided by the subquery's rows summed up once (how many,
+  // whether one is Null, the least and the greatest, acc_bounds) and x, which is read where it stands, outside
+  // the subquery: an aggregate of the outer SELECT (HAVING Count(*) >= ALL (...)) stays the outer SELECT's.
   std::string quantified(const std::string& x, const std::string& o) {
     bool all = word(L"all");
     pos_ += 2;  // ALL|ANY|SOME (
@@ -1004,17 +1005,8 @@ class parser {
     if (!take_op(L")")) fail_in(where_);
     if (o == "=" && !all) return "(" + x + collate + " IN (" + rows + "))";
     if (o == "<>" && all) return "(" + x + collate + " NOT IN (" + rows + "))";
-    auto compare = [&](const char* with, const std::string& bound) {
-      return "(" + x + " " + with + " (" + bound + "(__tt_v" + collate + "))" + collate + ")";
-    };
-    std::string decides;  // a row that decides the answer exists
-    if (o == "=" || o == "<>") decides = "(" + compare("<>", "min") + " OR " + compare("<>", "max") + ")";
-    else if (all) decides = "NOT " + compare(o.c_str(), o[0] == '>' ? "max" : "min");
-    else decides = compare(o.c_str(), o[0] == '>' ? "min" : "max");
-    std::string none = all ? "1" : "0", decided = all ? "0" : "1";
-    return "(WITH __tt_q(__tt_v) AS (" + rows + ") SELECT CASE WHEN count(*) = 0 THEN " + none + " WHEN " + decides +
-           " THEN " + decided + " WHEN count(*) > count(__tt_v) OR (" + x + ") IS NULL THEN NULL ELSE " + none +
-           " END FROM __tt_q)";
+    return "acc_quantified(" + x + ", (WITH __tt_q(__tt_v) AS (" + rows +
+           ") SELECT acc_bounds(__tt_v) FROM __tt_q), '" + o + "', " + (all ? "1" : "0") + ")";
   }
 
   expr concatenation() {

@@ -21,7 +21,8 @@
 //     that give dates; a date plus or minus a number is a date; a date where text is wanted (&, Like, CStr,
 //     Format without a format, the text functions) is its general date text (acc_datetext);
 //   - IIf, Switch and Choose are CASE expressions, so that only the value chosen is evaluated;
-//   - x op ALL|ANY|SOME (SELECT ...) is a CASE over the subquery's rows with SQL's Null and empty-set rules;
+//   - x op ALL|ANY|SOME (SELECT ...) compares x with the subquery's rows summed up once (acc_bounds and
+//     acc_quantified, sql_functions.h), with SQL's Null and empty-set rules;
 //   - `a!b` is `a.b`; DISTINCTROW and WITH OWNERACCESS OPTION change nothing for a SELECT;
 //   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
 //   - GROUP BY groups by each value's key (`acc_sort_key`), ORDER BY sorts under `access_text`, and expression
