@@ -100,7 +100,10 @@ bool rowferry_convertor::serialize(bool store) {
   all &= settings_key.serialize_wstring("src", src, store);
   all &= settings_key.serialize_bool("tab_def", tab_def, store);
   all &= settings_key.serialize_string("user", user, store);
-  destination_format = format;
+  // Only the three formats there are: any other number (a store edited by hand) would leave the wizard's format
+  // box empty and write an Access 95/97 file nobody chose, so the default stays, as when nothing is stored.
+  if (format >= format_access_97 && format <= format_access_2007) destination_format = format;
+  else all = false;
   settings_key.close();
   return all;
 }

@@ -155,7 +155,8 @@ class rowferry_convertor : public udb_converter,
   bool test_query(const std::wstring& sql) override;
 
   // The last-used settings in the per-user store (key HKEY_CURRENT_USER "Software\Larkspur Data\Tabletide"):
-  // store false loads them (each field first gets its default, a missing value leaves it so), true stores them.
+  // store false loads them (each field first gets its default, a missing value leaves it so, as does a format
+  // other than 0 to 2), true stores them.
   // False when the key cannot be opened (nothing is touched then) or a value could not be read or written.
   // The wizard's converter loads in its constructor and stores in its destructor; the console's never calls it.
   bool serialize(bool store);

@@ -1,6 +1,7 @@
 #include "converter/rwf_conv.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "TK/tk_log.h"
@@ -115,6 +116,28 @@ TEST(ConverterSettings, WizardLoadsAndStoresTheLastSettingsConsoleNeither) {
     EXPECT_FALSE(wizard.skip_idx);
     EXPECT_EQ(wizard.mode, 0);  // the mode is not kept
   }
+}
+
+// A store edited by hand may hold a format that does not exist (4294967295 is -1 as an int): the wizard keeps its
+// default, Access 2000, and still takes every other value.
+TEST(ConverterSettings, AFormatThatDoesNotExistLeavesTheDefaultAndTheRestLoads) {
+  tk_scratch_dir dir;
+  scoped_store_root store(dir.path());
+  const std::string file = reg_key_file("Software\\Larkspur Data\\Tabletide");
+  std::filesystem::create_directories(file.substr(0, file.rfind('/')));
+  for (const char* format : {"9", "3", "4294967295", "2147483648"}) {
+    SCOPED_TRACE(format);
+    tk_write_file(file, std::string("format=dword:") + format + "\nhost=sz:db1\nport=sz:3310\nsrc=sz:shop\n");
+    rowferry_convertor wizard(converter_build::wizard);
+    EXPECT_EQ(wizard.destination_format, 1);
+    EXPECT_EQ(wizard.host, "db1");
+    EXPECT_EQ(wizard.port, "3310");
+    EXPECT_EQ(wizard.src, L"shop");
+    EXPECT_FALSE(wizard.serialize(false));
+    EXPECT_EQ(wizard.destination_format, 1);
+  }
+  // The default is what the wizard stores back.
+  EXPECT_NE(tk_read_file(file).find("format=dword:1\n"), std::string::npos);
 }
 
 }  // namespace

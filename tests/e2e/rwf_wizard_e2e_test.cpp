@@ -212,6 +212,51 @@ TEST_F(WizardE2E, SettingsSavedOnTheLastPageRunAgainByAQuickLaunch) {
   expect_same_rows(first, "tabletide_demo", "customers");
 }
 
+// A settings store edited by hand to a format that does not exist (4294967295 is -1): the wizard shows its
+// default, Access 2000, takes the rest of the last settings, and writes an Access 2000 file.
+TEST_F(WizardE2E, ALastFormatThatDoesNotExistShowsAndWritesAccess2000) {
+  const tt_test::mariadb_facts& f = server.facts();
+  const std::string folder = dir.file("config") + "/tabletide/Larkspur Data";
+  std::filesystem::create_directories(folder);
+  for (const std::string format : {"9", "4294967295"}) {
+    SCOPED_TRACE("format " + format);
+    const std::string file = dir.file("last" + format + ".mdb");
+    tk_write_file(folder + "/Tabletide.reg", "format=dword:" + format + "\nhost=sz:" + f.host +
+                                                 "\nport=sz:" + std::to_string(f.port) + "\nuser=sz:" + f.user +
+                                                 "\npswd=sz:" + f.password + "\nsrc=sz:tabletide_demo\ndest=sz:" +
+                                                 file + "\n");
+    std::string shown;
+    const int status = run([&](QWidget* w) {
+      click(w, 12324);
+      ASSERT_EQ(page(w), 123);
+      EXPECT_EQ(text_of(w, 1014), f.host);
+      click(w, 12324);
+      ASSERT_EQ(page(w), 105);
+      shown = on_page<QComboBox>(w, 1302)->currentText().toStdString();
+      auto* list = on_page<QListWidget>(w, 1317);
+      ASSERT_FALSE(list->selectedItems().isEmpty());
+      EXPECT_EQ(list->selectedItems().front()->text().toStdString(), "tabletide_demo");
+      EXPECT_EQ(text_of(w, 1004), file);
+      click(w, 12324);
+      ASSERT_EQ(page(w), 127);
+      pick(w, 1317, "customers");
+      click(w, 1101);
+      click(w, 12324);
+      wait_for_finish(w);
+      EXPECT_EQ(text_of(w, 1314).substr(0, 24), "Wizard has converted you");
+      click(w, 12325);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(shown, "MS Access 2000");
+    EXPECT_EQ(tt_e2e::run_program({"/usr/bin/mdb-ver", file}).out, "JET4\n");
+    expect_sound(file);
+    EXPECT_EQ(tt_e2e::mdb_tables(file), std::vector<std::string>{"customers"});
+    expect_same_rows(file, "tabletide_demo", "customers");
+    // What the wizard stores back is the format it used.
+    EXPECT_NE(tk_read_file(folder + "/Tabletide.reg").find("format=dword:1\n"), std::string::npos);
+  }
+}
+
 TEST_F(WizardE2E, AQuickLaunchWhoseProfileCannotBeReadSaysSoAndTouchesNothing) {
   // The last settings name an existing file, which a run in mode 0 would replace.
   const std::string dest = dir.file("keep.mdb");
