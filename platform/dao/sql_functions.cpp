@@ -225,7 +225,8 @@ int first_week_of(arg v) {
 int weekday_number(double d, int first_day) { return (parts(d).day_of_week + 1 - first_day + 7) % 7 + 1; }
 
 // The week of the year a day falls in; days before the first week of their year are in the last week of the year
-// before.
+// before, and the last days of December that the first week of the next year takes (a week counted from the first
+// with four days) are in its week 1. Counted from the week of January 1, December 31 may be week 54.
 int64_t week_of_year(double d, int first_day, int first_week) {
   oa_date_parts p = parts(d);
   double day = serial(p.year, p.month, p.day);
@@ -238,6 +239,7 @@ int64_t week_of_year(double d, int first_day, int first_week) {
   };
   double first = week_one(p.year);
   if (day < first) first = week_one(p.year - 1);
+  if (first_week != 1 && p.year < 9999 && day >= week_one(p.year + 1)) return 1;
   double week_start = day - (weekday_number(day, first_day) - 1);
   return static_cast<int64_t>((week_start - first) / 7) + 1;
 }
@@ -1273,26 +1275,30 @@ bool access_date_from_text(const std::wstring& text, double* out) {
   std::time_t now = std::time(nullptr);
   std::tm tm{};
   localtime_r(&now, &tm);
-  // A month's name and a day without a year ("Jan 1", "1 January"): this year.
+  // A month's name and a day without a year ("Jan 1", "1 January"): this year; a month's name and a number that
+  // can be no day ("January 2021"): the first of the month that year.
   {
-    int numbers = 0;
+    int numbers = 0, number = 0;
+    std::wstring month;
     bool named = false;
     for (size_t i = 0; i < t.size();) {
       if (is_ascii_digit(t[i])) {
         ++numbers;
-        while (i < t.size() && is_ascii_digit(t[i])) ++i;
+        for (number = 0; i < t.size() && is_ascii_digit(t[i]); ++i) number = std::min(number * 10 + (t[i] - L'0'), 100000);
       } else if (std::iswalpha(t[i])) {
         size_t j = i;
         while (j < t.size() && std::iswalpha(t[j])) ++j;
         std::wstring name = fold(t.substr(i, j - i));
-        for (const wchar_t* month : month_names)
-          named = named || (name.size() >= 3 && fold(month).compare(0, name.size(), name) == 0);
+        for (const wchar_t* m : month_names)
+          if (name.size() >= 3 && fold(m).compare(0, name.size(), name) == 0) named = true, month = m;
         i = j;
       } else {
         ++i;
       }
     }
-    if (named && numbers == 1 && SUCCEEDED(VarDateFromStr(t + L" " + std::to_wstring(tm.tm_year + 1900), &d))) {
+    std::wstring whole_date = number > 31 ? month + L" 1, " + std::to_wstring(number)
+                                          : t + L" " + std::to_wstring(tm.tm_year + 1900);
+    if (named && numbers == 1 && SUCCEEDED(VarDateFromStr(whole_date, &d))) {
       *out = d;
       return true;
     }

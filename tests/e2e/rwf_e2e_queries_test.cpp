@@ -387,7 +387,7 @@ const question value_questions[] = {
      "CONCAT(YEAR(born), ' ', WEEK(born, 3)) FROM customers WHERE born IS NOT NULL ORDER BY customer_id"},
     {L"SELECT DatePart('w', #2024-01-01#, 2), DatePart('ww', #12/31/2024#, 2, 2), Format(#2024-01-07#, 'ww'), "
      L"Format(#2024-01-07#, 'ww', 2) FROM tags WHERE tag = 'bio'",
-     "SELECT 1, 53, 2, 1"},
+     "SELECT 1, 1, 2, 1"},
     {L"SELECT Format(sku, '<'), Format(title, '>'), Format(country, '(@@@)') FROM products, customers "
      L"WHERE customer_id = product_id ORDER BY product_id",
      "SELECT LOWER(sku), UPPER(title), CONCAT('( ', country, ')') FROM products JOIN customers ON customer_id = "
@@ -429,6 +429,32 @@ const question value_questions[] = {
      L"ORDER BY order_id",
      "SELECT DATE(updated), CONCAT('0000-00-00 ', TIME(updated)), '2024-06-01', '0000-00-00 22:05:00' FROM orders "
      "ORDER BY order_id"},
+};
+
+// Times of day and dates with times turned into text, formatted and counted with.
+const question time_questions[] = {
+    {L"SELECT 'at ' & ordered_at, CStr(ordered_at), Format(ordered_at, 'hh:nn AM/PM'), Format(ordered_at, "
+     L"'ttttt'), ordered_at + #1:00# FROM orders ORDER BY order_id",
+     "SELECT CONCAT('at ', IFNULL(TIME_FORMAT(ordered_at, '%l:%i:%s %p'), '')), TIME_FORMAT(ordered_at, "
+     "'%l:%i:%s %p'), TIME_FORMAT(ordered_at, '%h:%i %p'), TIME_FORMAT(ordered_at, '%l:%i:%s %p'), "
+     "IF(ordered_at IS NULL, NULL, CONCAT('0000-00-00 ', ADDTIME(ordered_at, '01:00:00'))) FROM orders "
+     "ORDER BY order_id"},
+    {L"SELECT order_id FROM orders WHERE ordered_at & '' Like '*PM' Or updated & '' Like '*AM' ORDER BY "
+     L"order_id",
+     "SELECT order_id FROM orders WHERE TIME_FORMAT(ordered_at, '%p') = 'PM' OR (updated IS NOT NULL AND "
+     "TIME(updated) <> '00:00:00' AND TIME_FORMAT(updated, '%p') = 'AM') ORDER BY order_id"},
+    {L"SELECT Max(ordered_at) & '', DateValue(Max(updated)) & '', TimeValue(Min(updated)) & '', "
+     L"Min(updated) & '' FROM orders",
+     "SELECT TIME_FORMAT(MAX(ordered_at), '%l:%i:%s %p'), DATE_FORMAT(MAX(updated), '%c/%e/%Y'), "
+     "TIME_FORMAT(MIN(updated), '%l:%i:%s %p'), DATE_FORMAT(MIN(updated), '%c/%e/%Y %l:%i:%s %p') FROM "
+     "orders"},
+    {L"SELECT order_id, Hour(ordered_at + #13:00#), updated - Int(updated), Format(updated, 'c'), "
+     L"Format(updated, 'h:n:s A/P') FROM orders ORDER BY order_id",
+     "SELECT order_id, HOUR(ADDTIME(ordered_at, '13:00:00')) MOD 24, TIME_TO_SEC(TIME(updated)) * 1e0 / "
+     "86400, IF(TIME(updated) = '00:00:00', DATE_FORMAT(updated, '%c/%e/%Y'), DATE_FORMAT(updated, "
+     "'%c/%e/%Y %l:%i:%s %p')), CONCAT(HOUR(updated) MOD 12 + 12 * (HOUR(updated) MOD 12 = 0), ':', "
+     "MINUTE(updated), ':', SECOND(updated), ' ', LEFT(DATE_FORMAT(updated, '%p'), 1)) FROM orders ORDER "
+     "BY order_id"},
 };
 
 // The same classes of question over Chinook (music shop: tracks, invoices, customers, employees) as Access users
@@ -654,13 +680,11 @@ const question chinook_questions[] = {
      "DAYOFWEEK(InvoiceDate), DAYOFWEEK(InvoiceDate) FROM Invoice WHERE InvoiceId <= 20 ORDER BY InvoiceId"},
     {L"SELECT InvoiceId, DatePart('ww', InvoiceDate, 1, 2), DatePart('ww', InvoiceDate, 2, 2), "
      L"DatePart('ww', InvoiceDate, 1, 3), DatePart('ww', InvoiceDate, 2, 3), DatePart('ww', InvoiceDate, "
-     L"2), DatePart('ww', InvoiceDate) FROM Invoice WHERE Month(InvoiceDate) < 12 Or Day(InvoiceDate) < 25 "
-     L"ORDER BY InvoiceId",
+     L"2), DatePart('ww', InvoiceDate) FROM Invoice ORDER BY InvoiceId",
      "SELECT InvoiceId, WEEK(InvoiceDate, 6), WEEK(InvoiceDate, 3), WEEK(InvoiceDate, 2), "
      "WEEK(InvoiceDate, 7), FLOOR((DAYOFYEAR(InvoiceDate) - 1 + (DAYOFWEEK(MAKEDATE(YEAR(InvoiceDate), "
      "1)) - 2 + 7) MOD 7) / 7) + 1, FLOOR((DAYOFYEAR(InvoiceDate) - 1 + "
-     "(DAYOFWEEK(MAKEDATE(YEAR(InvoiceDate), 1)) - 1) MOD 7) / 7) + 1 FROM Invoice WHERE "
-     "MONTH(InvoiceDate) < 12 OR DAY(InvoiceDate) < 25 ORDER BY InvoiceId"},
+     "(DAYOFWEEK(MAKEDATE(YEAR(InvoiceDate), 1)) - 1) MOD 7) / 7) + 1 FROM Invoice ORDER BY InvoiceId"},
     {L"SELECT InvoiceId, DateDiff('ww', #1/1/2021#, InvoiceDate), DateDiff('ww', #1/1/2021#, InvoiceDate, "
      L"2), DateDiff('ww', InvoiceDate, #7/4/2023#, 5), DateDiff('w', #1/1/2021#, InvoiceDate), "
      L"DateDiff('w', InvoiceDate, #7/4/2023#) FROM Invoice WHERE InvoiceId <= 60 ORDER BY InvoiceId",
@@ -999,6 +1023,160 @@ const question chinook_questions[] = {
      L"10:00 PM#) FROM Employee WHERE EmployeeId = 1",
      "SELECT '2021-06-15', '2021-06-15', HireDate, '0000-00-00 22:00:00', '0000-00-00 22:00:00', "
      "'0000-00-00 22:00:00', '2021-01-01' FROM Employee WHERE EmployeeId = 1"},
+    {L"SELECT Count(*) FROM (SELECT City & '' AS c FROM Customer GROUP BY City & '')",
+     "SELECT COUNT(DISTINCT City COLLATE utf8mb3_uca1400_as_ci) FROM Customer"},
+    {L"SELECT Count(*) FROM (SELECT BillingCity FROM Invoice UNION SELECT UCase(BillingCity) FROM Invoice)",
+     "SELECT COUNT(DISTINCT BillingCity) FROM Invoice"},
+    {L"SELECT Count(*) FROM (SELECT UCase(BillingCity) FROM Invoice UNION SELECT BillingCity FROM Invoice "
+     L"UNION ALL SELECT LCase(City) FROM Employee)",
+     "SELECT COUNT(DISTINCT BillingCity) + 8 FROM Invoice"},
+    {L"SELECT c FROM (SELECT LCase(Name) AS c FROM Genre WHERE GenreId < 4 UNION ALL SELECT UCase(Name) "
+     L"FROM Genre WHERE GenreId Between 4 And 6) AS u ORDER BY c DESC",
+     "SELECT c FROM (SELECT LOWER(Name) AS c FROM Genre WHERE GenreId < 4 UNION ALL SELECT UPPER(Name) "
+     "FROM Genre WHERE GenreId BETWEEN 4 AND 6) AS u ORDER BY c DESC"},
+    {L"SELECT GenreId FROM Genre WHERE LCase(Name) In (UCase('rock'), 'JAZZ') Or UCase(Name) Not In ('x', "
+     L"'y') And GenreId = 3 ORDER BY GenreId",
+     "SELECT GenreId FROM Genre WHERE GenreId IN (1, 2, 3) ORDER BY GenreId"},
+    {L"SELECT Count(*) FROM Track WHERE Name Like UCase(Left(Name, 2)) & '*' And UCase(Name) Like 'the *'",
+     "SELECT COUNT(*) FROM Track WHERE Name LIKE 'the %'"},
+    {L"SELECT GenreId FROM Genre WHERE UCase(Name) = Any (SELECT Name FROM Genre WHERE GenreId < 3) Or "
+     L"LCase(Name) <> All (SELECT Name FROM Genre WHERE GenreId > 3) ORDER BY GenreId",
+     "SELECT GenreId FROM Genre WHERE GenreId < 4 ORDER BY GenreId"},
+    {L"SELECT ar.Name, (SELECT Max(UCase(al.Title)) FROM Album AS al WHERE al.ArtistId = ar.ArtistId) FROM "
+     L"Artist AS ar WHERE ar.ArtistId < 12 ORDER BY ar.ArtistId",
+     "SELECT ar.Name, (SELECT MAX(UPPER(al.Title)) FROM Album al WHERE al.ArtistId = ar.ArtistId) FROM "
+     "Artist ar WHERE ar.ArtistId < 12 ORDER BY ar.ArtistId"},
+    {L"SELECT Max(x), Min(x) FROM (SELECT LCase(FirstName) AS x FROM Customer UNION SELECT UCase(LastName) "
+     L"FROM Employee) AS u",
+     "SELECT MAX(x), MIN(x) FROM (SELECT LOWER(FirstName) AS x FROM Customer UNION SELECT UPPER(LastName) "
+     "FROM Employee) AS u"},
+    {L"SELECT InvoiceId FROM Invoice WHERE InvoiceId < 15 ORDER BY InvoiceDate & '', InvoiceId",
+     "SELECT InvoiceId FROM Invoice WHERE InvoiceId < 15 ORDER BY DATE_FORMAT(InvoiceDate, '%c/%e/%Y'), "
+     "InvoiceId"},
+    {L"SELECT Count(*) FROM Invoice WHERE IIf(CustomerId > 30, InvoiceDate, InvoiceDate + 365) > "
+     L"#6/1/2023# And InvoiceDate Between #1/1/2021# And #1/31/2021#",
+     "SELECT COUNT(*) FROM Invoice WHERE 1 = 0"},
+    {L"SELECT 'due ' & due FROM (SELECT InvoiceId, IIf(Total > 10, InvoiceDate + 7, InvoiceDate + 30) AS "
+     L"due FROM Invoice) AS q WHERE InvoiceId < 6 ORDER BY InvoiceId",
+     "SELECT CONCAT('due ', DATE_FORMAT(IF(Total > 10, DATE_ADD(InvoiceDate, INTERVAL 7 DAY), "
+     "DATE_ADD(InvoiceDate, INTERVAL 30 DAY)), '%c/%e/%Y')) FROM Invoice WHERE InvoiceId < 6 ORDER BY "
+     "InvoiceId"},
+    {L"SELECT DateAdd('d', 1, '1/1/2021'), CDate(InvoiceDate & '') = InvoiceDate, Format(InvoiceDate, "
+     L"'Short Date'), Format(InvoiceDate, 'Medium Date'), Format(InvoiceDate, 'Long Date'), "
+     L"Format(InvoiceDate, 'Long Time') FROM Invoice WHERE InvoiceId = 1",
+     "SELECT '2021-01-02', -1, '1/1/2021', '01-Jan-21', 'Friday, January 1, 2021', '12:00:00 AM'"},
+    {L"SELECT StrComp(InvoiceDate, '1/1/2021'), Format(Null), Null & InvoiceDate, InvoiceDate + Null, "
+     L"TimeSerial(10, 30, 0) & '', TimeSerial(25, 0, 0) & '', (InvoiceDate + 0.25) - InvoiceDate FROM "
+     L"Invoice WHERE InvoiceId = 1",
+     "SELECT 0, NULL, '1/1/2021', NULL, '10:30:00 AM', '12/31/1899 1:00:00 AM', 0.25"},
+    {L"SELECT Year(#1/1/29#), Year(#1/1/30#), Year(#12/31/99#), Year(#January 2021#), Month(#March 2021#), "
+     L"Day(#1 January 2021#), Hour(#1/1/2021 12:00:00AM#), Hour(#12AM#), Hour(#12 PM#) FROM Genre WHERE "
+     L"GenreId = 1",
+     "SELECT 2029, 1930, 1999, 2021, 3, 1, 0, 0, 12"},
+    {L"SELECT Count(*) FROM Invoice WHERE InvoiceDate = #1/1/2021 00:00:00# Or InvoiceDate Between "
+     L"#2/1/2021# And #2/28/2021#",
+     "SELECT COUNT(*) FROM Invoice WHERE InvoiceDate = '2021-01-01' OR InvoiceDate BETWEEN '2021-02-01' "
+     "AND '2021-02-28'"},
+    {L"SELECT DatePart('ww', Null), DateDiff('ww', #1/1/2021#, #3/1/2021#, 0), Weekday(Null), Format(Null, "
+     L"'ww') FROM Genre WHERE GenreId = 1",
+     "SELECT NULL, 9, NULL, NULL"},
+    {L"SELECT GenreId FROM Genre WHERE Name > Any (SELECT Name FROM Genre WHERE Name Like '*a*') And Name "
+     L"<= All (SELECT UCase(Name) FROM Genre WHERE GenreId > 20) ORDER BY GenreId",
+     "SELECT GenreId FROM Genre WHERE Name > ANY (SELECT Name FROM Genre WHERE Name LIKE '%a%') AND Name "
+     "<= ALL (SELECT UPPER(Name) FROM Genre WHERE GenreId > 20) ORDER BY GenreId"},
+    {L"SELECT i.InvoiceId, (i.Total >= All (SELECT i2.Total FROM Invoice AS i2 WHERE i2.CustomerId = "
+     L"i.CustomerId)) FROM Invoice AS i WHERE i.CustomerId = 2 ORDER BY i.InvoiceId",
+     "SELECT i.InvoiceId, -(i.Total >= ALL (SELECT i2.Total FROM Invoice i2 WHERE i2.CustomerId = "
+     "i.CustomerId)) FROM Invoice i WHERE i.CustomerId = 2 ORDER BY i.InvoiceId"},
+    {L"SELECT InvoiceId, IIf(Total > All (SELECT Total FROM Invoice WHERE CustomerId = 1), 'above', 'not') "
+     L"FROM Invoice WHERE CustomerId = 6 ORDER BY InvoiceId",
+     "SELECT InvoiceId, IF(Total > ALL (SELECT Total FROM Invoice WHERE CustomerId = 1), 'above', 'not') "
+     "FROM Invoice WHERE CustomerId = 6 ORDER BY InvoiceId"},
+    {L"SELECT Count(*) FROM Invoice WHERE #1/1/2022# > All (SELECT InvoiceDate FROM Invoice AS x WHERE "
+     L"x.CustomerId = Invoice.CustomerId And x.InvoiceId < 100)",
+     "SELECT COUNT(*) FROM Invoice WHERE '2022-01-01' > ALL (SELECT InvoiceDate FROM Invoice x WHERE "
+     "x.CustomerId = Invoice.CustomerId AND x.InvoiceId < 100)"},
+    {L"SELECT Count(*) FROM Track WHERE Milliseconds >= All (SELECT Milliseconds FROM Track WHERE GenreId "
+     L"= 2 UNION SELECT Milliseconds FROM Track WHERE GenreId = 3)",
+     "SELECT COUNT(*) FROM Track WHERE Milliseconds >= ALL (SELECT Milliseconds FROM Track WHERE GenreId "
+     "= 2 UNION SELECT Milliseconds FROM Track WHERE GenreId = 3)"},
+    {L"SELECT InvoiceId FROM Invoice WHERE Total >= All (SELECT TOP 3 Total FROM Invoice ORDER BY Total "
+     L"DESC) ORDER BY InvoiceId",
+     "SELECT InvoiceId FROM Invoice WHERE Total >= (SELECT MAX(Total) FROM Invoice) ORDER BY InvoiceId"},
+    {L"SELECT TrackId, Switch(GenreId = 1, Switch(MediaTypeId = 1, 'rock mpeg', True, 'rock other'), "
+     L"GenreId = 2, 'jazz', True, Choose(MediaTypeId, 'a', 'b', 'c', 'd', 'e')) FROM Track WHERE TrackId "
+     L"In (1, 63, 100, 2820, 3000) ORDER BY TrackId",
+     "SELECT TrackId, CASE WHEN GenreId = 1 THEN IF(MediaTypeId = 1, 'rock mpeg', 'rock other') WHEN "
+     "GenreId = 2 THEN 'jazz' ELSE ELT(MediaTypeId, 'a', 'b', 'c', 'd', 'e') END FROM Track WHERE TrackId "
+     "IN (1, 63, 100, 2820, 3000) ORDER BY TrackId"},
+    {L"SELECT GenreId, Name FROM Genre ORDER BY Choose(GenreId Mod 3 + 1, Name, UCase(Name), 'zz' & Name), "
+     L"GenreId",
+     "SELECT GenreId, Name FROM Genre ORDER BY ELT(GenreId MOD 3 + 1, Name, UPPER(Name), CONCAT('zz', "
+     "Name)), GenreId"},
+    {L"SELECT InStrRev(Name, 'o', 40), TimeValue('12:00 AM'), DateValue('12/30/1899'), TimeValue('12:00 "
+     L"AM') & '', 'x' & DateValue('12/30/1899') FROM Genre WHERE GenreId = 1",
+     "SELECT 0, '00:00:00', '00:00:00', '12:00:00 AM', 'x12:00:00 AM'"},
+    {L"SELECT Count(*) FROM Customer WHERE UCase(City) > 'm' And City & '' < 'N' And Left(City, 1) = 'm'",
+     "SELECT COUNT(*) FROM Customer WHERE City > 'm' AND City < 'N'"},
+    {L"SELECT 'x' & m, m + 1 FROM (SELECT Max(InvoiceDate) AS m FROM Invoice) AS q",
+     "SELECT CONCAT('x', DATE_FORMAT(MAX(InvoiceDate), '%c/%e/%Y')), DATE_ADD(MAX(InvoiceDate), INTERVAL "
+     "1 DAY) FROM Invoice"},
+    {L"SELECT 'x' & InvoiceDate, q.InvoiceDate + 1 FROM (SELECT * FROM Invoice WHERE CustomerId = 2) AS q "
+     L"ORDER BY InvoiceId",
+     "SELECT CONCAT('x', DATE_FORMAT(InvoiceDate, '%c/%e/%Y')), DATE_ADD(InvoiceDate, INTERVAL 1 DAY) "
+     "FROM Invoice WHERE CustomerId = 2 ORDER BY InvoiceId"},
+    {L"SELECT InvoiceDate & '', Count(*) FROM Invoice WHERE InvoiceId < 30 GROUP BY InvoiceDate ORDER BY "
+     L"InvoiceDate",
+     "SELECT DATE_FORMAT(InvoiceDate, '%c/%e/%Y'), COUNT(*) FROM Invoice WHERE InvoiceId < 30 GROUP BY "
+     "InvoiceDate ORDER BY InvoiceDate"},
+    {L"SELECT Format(InvoiceDate, '0.00'), Val(InvoiceDate), LCase(InvoiceDate + 0.5), InvoiceDate & '' > "
+     L"'12/1/2021' FROM Invoice WHERE InvoiceId In (1, 50, 90) ORDER BY InvoiceId",
+     "SELECT CONCAT(DATEDIFF(InvoiceDate, '1899-12-30'), '.00'), MONTH(InvoiceDate), "
+     "CONCAT(DATE_FORMAT(InvoiceDate, '%c/%e/%Y'), ' 12:00:00 pm'), -(DATE_FORMAT(InvoiceDate, "
+     "'%c/%e/%Y') > '12/1/2021') FROM Invoice WHERE InvoiceId IN (1, 50, 90) ORDER BY InvoiceId"},
+    {L"SELECT Count(*) FROM (SELECT DISTINCT UCase(BillingCountry), BillingState FROM Invoice)",
+     "SELECT COUNT(*) FROM (SELECT DISTINCT BillingCountry, BillingState FROM Invoice) d"},
+    {L"SELECT Max(City), Max(City & ''), Min(City), Min(LCase(City)) FROM Customer",
+     "SELECT MAX(City), MAX(City), MIN(City), MIN(LOWER(City)) FROM Customer"},
+    {L"SELECT IIf(Null, 1, IIf(Null, 2, 3)), IIf(Null, IIf(True, 1 / 0, 2), 4), IIf(GenreId = 1, IIf(Null, "
+     L"5, 6), 7) FROM Genre WHERE GenreId = 1",
+     "SELECT 3, 4, 6"},
+    {L"SELECT ('ROCK' <> Any (SELECT Name FROM Genre WHERE GenreId = 1)), ('rock' = All (SELECT "
+     L"UCase(Name) FROM Genre WHERE GenreId In (1, 1))), ((SELECT Max(Total) FROM Invoice) >= All (SELECT "
+     L"Total FROM Invoice)) FROM Genre WHERE GenreId = 1",
+     "SELECT 0, -1, -1"},
+    {L"SELECT IsDate('31/12/2021'), IsDate('2021/12/31'), IsDate('12/31/2021 25:00'), IsDate('Fri, Jan 1, "
+     L"2021'), IsDate('1/1/21') FROM Genre WHERE GenreId = 1",
+     "SELECT -1, -1, 0, -1, -1"},
+    {L"SELECT #01 Jan 2021 10:00 PM#, #Fri, Jan 1, 2021#, #10:00#, #0:00#, #Jan 1 2021#, #December 31, "
+     L"2021 11:59:59 PM# FROM Genre WHERE GenreId = 1",
+     "SELECT '2021-01-01 22:00:00', '2021-01-01', '0000-00-00 10:00:00', '00:00:00', '2021-01-01', "
+     "'2021-12-31 23:59:59'"},
+    {L"SELECT CustomerId, Max(InvoiceDate) - Min(InvoiceDate), Format(Max(InvoiceDate), 'yyyy-mm-dd'), "
+     L"DateDiff('d', Min(InvoiceDate), Max(InvoiceDate)) FROM Invoice GROUP BY CustomerId HAVING "
+     L"Max(InvoiceDate) > #12/1/2025# ORDER BY CustomerId",
+     "SELECT CustomerId, DATEDIFF(MAX(InvoiceDate), MIN(InvoiceDate)), DATE_FORMAT(MAX(InvoiceDate), "
+     "'%Y-%m-%d'), DATEDIFF(MAX(InvoiceDate), MIN(InvoiceDate)) FROM Invoice GROUP BY CustomerId HAVING "
+     "MAX(InvoiceDate) > '2025-12-01' ORDER BY CustomerId"},
+    {L"SELECT e.FirstName & ' hired ' & e.HireDate & ' by ' & Nz(m.FirstName, 'nobody') FROM Employee AS e "
+     L"LEFT JOIN Employee AS m ON e.ReportsTo = m.EmployeeId ORDER BY e.EmployeeId",
+     "SELECT CONCAT(e.FirstName, ' hired ', DATE_FORMAT(e.HireDate, '%c/%e/%Y'), ' by ', "
+     "IFNULL(m.FirstName, 'nobody')) FROM Employee e LEFT JOIN Employee m ON e.ReportsTo = m.EmployeeId "
+     "ORDER BY e.EmployeeId"},
+    {L"SELECT Year(HireDate) & '-' & Format(HireDate, 'mm'), DateSerial(Year(HireDate), 12, 31) - "
+     L"HireDate, Weekday(HireDate, 2), Format(HireDate, 'dddd d mmmm yyyy') FROM Employee ORDER BY "
+     L"EmployeeId",
+     "SELECT DATE_FORMAT(HireDate, '%Y-%m'), DATEDIFF(CONCAT(YEAR(HireDate), '-12-31'), HireDate), "
+     "WEEKDAY(HireDate) + 1, DATE_FORMAT(HireDate, '%W %e %M %Y') FROM Employee ORDER BY EmployeeId"},
+    {L"SELECT DatePart('ww', #12/30/2024#, 2, 2), DatePart('ww', #12/31/2025#, 2, 2), DatePart('ww', "
+     L"#12/28/2025#, 2, 2), DatePart('ww', #12/31/2000#), DatePart('ww', #12/31/2022#, 1, 2), "
+     L"Format(#12/31/2024#, 'ww', 2, 2), DatePart('ww', #1/1/2021#, 2, 2), DatePart('ww', #12/31/2021#, 2, "
+     L"3) FROM Genre WHERE GenreId = 1",
+     "SELECT WEEK('2024-12-30', 3), WEEK('2025-12-31', 3), WEEK('2025-12-28', 3), 54, WEEK('2022-12-31', "
+     "6), WEEK('2024-12-31', 3), WEEK('2021-01-01', 3), WEEK('2021-12-31', 7)"},
+    {L"SELECT StrComp('\u00e9', 'E'), StrComp('\u00e9', 'e'), StrComp('\u00c9', 'e'), StrComp('\u00c9', 'E'), StrComp('e',"
+     L" 'E'), StrComp('\u00e9', 'f'), StrComp('\u00e9a', 'eb'), StrComp('a\u00e9', 'ae') FROM Genre WHERE GenreId = 1",
+     "SELECT 1, 1, 1, 1, 0, -1, -1, 1"},
     {L"SELECT Year(#Jan 5#), Month(DateValue('5 March')), IsDate('Jan 1'), IsDate('December 31'), IsDate('May') "
      L"FROM Genre WHERE GenreId = 1",
      "SELECT YEAR(CURDATE()), 3, -1, -1, 0"},
@@ -1126,6 +1304,7 @@ TEST_F(RwfagentQueries, StatementsAnswerAsTheServerDoes) {
     std::vector<const question*> asked;
     for (const question& q : questions) asked.push_back(&q);
     for (const question& q : value_questions) asked.push_back(&q);
+    for (const question& q : time_questions) asked.push_back(&q);
     static const std::vector<question> shapes = shape_questions();
     for (const question& q : shapes) asked.push_back(&q);
     for (const question* each : asked) expect_answer(server, db, version, *each, "tabletide_demo");
