@@ -831,6 +831,7 @@ class parser {
     bool date = false;    // its value is a date (a date number to the evaluator)
     bool column = false;  // a plain column reference
     bool null = false;    // the literal Null
+    bool is_text = false;  // its value is text: a text literal, a joining with &, a function giving text
     std::optional<std::wstring> literal = std::nullopt;  // a text literal: its text
     // A run of one left-associative operator (a Or b Or c, a - b - c, a + b + c) is printed flat, not nested, so
     // that a long run costs the evaluator no depth: `chain` names the operator of the run `text` is ("CASE" for
@@ -1014,6 +1015,7 @@ class parser {
     while (take_op(L"&")) {
       if (left.chain != "acc_concat") left = plain(as_text(left));
       left = folded(std::move(left), "acc_concat", as_text(additive()));
+      left.is_text = true;
     }
     return left;
   }
@@ -1091,6 +1093,7 @@ class parser {
         ++pos_;
         expr e = plain(quote_text(k.text));
         e.literal = k.text;
+        e.is_text = true;
         return e;
       }
       case token::type::date: {
@@ -1251,6 +1254,8 @@ class parser {
                   L"Wrong number of arguments used with function in query expression '" + expression_text() + L"'.",
                   true);
     if (f == "acc_iif" || f == "acc_switch" || f == "acc_choose") return chosen(f, args);
+    // Nz of a date with a text for Null gives text: the date's text.
+    bool mixed = f == "acc_nz" && mixes_dates_and_texts(args);
     // Texts wanted: a date argument is its text.
     static const char* const textual[] = {"acc_len",   "acc_left",  "acc_right",  "acc_mid",      "acc_instr",
                                           "acc_ucase", "acc_lcase", "acc_trim",   "acc_ltrim",    "acc_rtrim",
@@ -1258,6 +1263,7 @@ class parser {
                                           "acc_instrrev", "acc_isnumeric", "acc_isdate"};
     bool texts = f == "acc_format" && (args.size() == 1 || (args.size() >= 2 && (args[1].null || args[1].literal == L"")));
     for (const char* t : textual) texts = texts || f == t;
+    texts = texts || mixed;
     std::string out = f + "(";
     for (size_t i = 0; i < args.size(); ++i) {
       std::string a = texts ? as_text(args[i]) : value(args[i]);
@@ -1272,8 +1278,26 @@ class parser {
     for (const char* d : dates) date = date || f == d;
     if (f == "min" || f == "max" || f == "acc_first" || f == "acc_last") date = args.size() == 1 && args[0].date;
     if (f == "acc_int" || f == "acc_fix") date = args.size() == 1 && args[0].date;  // the day of a date
-    if (f == "acc_nz") date = !args.empty() && args[0].date && (args.size() == 1 || args[1].date || args[1].null);
-    return dated(out, date);
+    if (f == "acc_nz") {
+      std::vector<const expr*> values;
+      for (const expr& a : args) values.push_back(&a);
+      date = chosen_date(values);
+    }
+    expr e = dated(out, date);
+    static const char* const giving_text[] = {"acc_left",  "acc_right", "acc_mid",     "acc_ucase", "acc_lcase",
+                                              "acc_trim",  "acc_ltrim", "acc_rtrim",   "acc_space", "acc_string",
+                                              "acc_replace", "acc_chr", "acc_str",     "acc_cstr",  "acc_format"};
+    for (const char* t : giving_text) e.is_text = e.is_text || f == t;
+    e.is_text = e.is_text || mixed;
+    return e;
+  }
+
+  // Values of which some are dates and some texts: where one of them is chosen, the dates are their text (Access
+  // shows such a column as text), never their numbers.
+  static bool mixes_dates_and_texts(const std::vector<expr>& values) {
+    bool date = false, text = false;
+    for (const expr& v : values) date = date || v.date, text = text || v.is_text;
+    return date && text;
   }
 
   // IIf, Switch and Choose evaluate only the value they choose (the usual guard against a division by zero must
@@ -1289,37 +1313,48 @@ class parser {
       for (size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + value(args[i]);
       return plain(out + (args.empty() ? "NULL)" : ")"));
     }
+    // The values that can be chosen; when some are dates and some texts, the dates are chosen as their text.
+    std::vector<expr> choices;
+    if (f == "acc_iif") choices = {args[1], args[2]};
+    for (size_t i = 1; f != "acc_iif" && i < args.size(); i += f == "acc_switch" ? 2 : 1)
+      choices.push_back(args[i]);
+    bool mixed = mixes_dates_and_texts(choices), text = false;
+    for (const expr& c : choices) text = text || c.is_text;
+    auto chosen_value = [&](const expr& e) { return mixed ? as_text(e) : value(e); };
     std::vector<const expr*> values;
     // CASE ... END is whole as it stands: no parentheses, which would cost the evaluator's parser a level each.
     std::string out = "CASE ";
     if (f == "acc_iif") {
-      out += "WHEN " + truth(args[0]) + " THEN " + value(args[1]);
+      out += "WHEN " + truth(args[0]) + " THEN " + chosen_value(args[1]);
       values = {&args[1], &args[2]};
       // IIf(a, x, IIf(b, y, z)) and IIf(a, IIf(b, x, y), z) are one CASE each: a chain of IIf costs the
-      // evaluator no depth. (A condition that is not true is false or Null.)
+      // evaluator no depth. (A condition that is not true is false or Null.) An inner chain of dates whose
+      // dates must become text here is left whole.
       const expr* rest = args[2].chain == "CASE" ? &args[2] : args[1].chain == "CASE" ? &args[1] : nullptr;
-      if (rest) {
+      if (rest && !(mixed && rest->date)) {
         if (rest == &args[1])
-          out = "CASE WHEN (" + truth(args[0]) + ") IS NOT TRUE THEN " + value(args[2]);
+          out = "CASE WHEN (" + truth(args[0]) + ") IS NOT TRUE THEN " + chosen_value(args[2]);
         expr e = dated(out + " " + rest->text.substr(std::strlen("CASE ")), chosen_date(values));
         e.chain = "CASE";
+        e.is_text = text;
         return e;
       }
-      out += " ELSE " + value(args[2]);
+      out += " ELSE " + chosen_value(args[2]);
     } else if (f == "acc_switch") {
       for (size_t i = 0; i < args.size(); i += 2) {
-        out += (i ? " " : "") + std::string("WHEN ") + truth(args[i]) + " THEN " + value(args[i + 1]);
+        out += (i ? " " : "") + std::string("WHEN ") + truth(args[i]) + " THEN " + chosen_value(args[i + 1]);
         values.push_back(&args[i + 1]);
       }
     } else {
       out += "acc_choice(" + value(args[0]) + ")";
       for (size_t i = 1; i < args.size(); ++i) {
-        out += " WHEN " + std::to_string(i) + " THEN " + value(args[i]);
+        out += " WHEN " + std::to_string(i) + " THEN " + chosen_value(args[i]);
         values.push_back(&args[i]);
       }
     }
     expr e = dated(out + " END", chosen_date(values));
     if (f != "acc_choose") e.chain = "CASE";
+    e.is_text = text;
     return e;
   }
   static bool chosen_date(const std::vector<const expr*>& values) {

@@ -19,7 +19,8 @@
 //     text literals; True/False are -1/0;
 //   - which values are dates is known from the file's columns (column_kinds), date literals and the functions
 //     that give dates; a date plus or minus a number is a date; a date where text is wanted (&, Like, CStr,
-//     Format without a format, the text functions) is its general date text (acc_datetext);
+//     Format without a format, the text functions), or chosen by IIf, Switch, Choose or Nz among texts, is its
+//     general date text (acc_datetext);
 //   - IIf, Switch and Choose are CASE expressions, so that only the value chosen is evaluated;
 //   - x op ALL|ANY|SOME (SELECT ...) compares x with the subquery's rows summed up once (acc_bounds and
 //     acc_quantified, sql_functions.h), with SQL's Null and empty-set rules;

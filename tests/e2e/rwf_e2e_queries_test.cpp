@@ -859,6 +859,28 @@ const question chinook_questions[] = {
     {L"SELECT Count(*) FROM Customer WHERE City & '' Like '*e*' Or City Like '*\u00c9*'",
      "SELECT COUNT(*) FROM Customer WHERE LOWER(City) COLLATE utf8mb3_bin LIKE '%e%' OR LOWER(City) "
      "COLLATE utf8mb3_bin LIKE '%\u00e9%'"},
+    {L"SELECT Nz(HireDate, ''), IIf(EmployeeId > 4, HireDate, 'none'), Switch(EmployeeId > 4, HireDate, "
+     L"True, 'early') FROM Employee ORDER BY EmployeeId",
+     "SELECT DATE_FORMAT(HireDate, '%c/%e/%Y'), IF(EmployeeId > 4, DATE_FORMAT(HireDate, '%c/%e/%Y'), "
+     "'none'), IF(EmployeeId > 4, DATE_FORMAT(HireDate, '%c/%e/%Y'), 'early') FROM Employee ORDER BY "
+     "EmployeeId"},
+    {L"SELECT Format(InvoiceDate + 0.51, 'yyyy-mm-dd hh:mm:ss'), Format(InvoiceDate, '\"Q\"q yyyy'), "
+     L"Format(InvoiceDate, 'MMM DD, YYYY'), Format(InvoiceDate + 0.51, 'm/d/yy h:nn'), Format(InvoiceDate "
+     L"+ 0.51, 'Hh:Nn') FROM Invoice WHERE InvoiceId = 5",
+     "SELECT '2021-01-11 12:14:24', 'Q1 2021', 'Jan 11, 2021', '1/11/21 12:14', '12:14'"},
+    {L"SELECT Count(*) FROM Invoice WHERE InvoiceDate > '2025-06-01' And InvoiceDate <= 'Dec 31, 2025'",
+     "SELECT COUNT(*) FROM Invoice WHERE InvoiceDate > '2025-06-01' AND InvoiceDate <= '2025-12-31'"},
+    {L"SELECT IIf(EmployeeId > 6, 'late', IIf(EmployeeId > 3, HireDate, BirthDate)), IIf(EmployeeId < 3, "
+     L"HireDate, IIf(EmployeeId < 6, 'mid', HireDate + 1)), Choose(EmployeeId Mod 2 + 1, HireDate, 'odd'), "
+     L"Nz(Null, HireDate) & '' FROM Employee ORDER BY EmployeeId",
+     "SELECT IF(EmployeeId > 6, 'late', DATE_FORMAT(IF(EmployeeId > 3, HireDate, BirthDate), "
+     "'%c/%e/%Y')), IF(EmployeeId < 3, DATE_FORMAT(HireDate, '%c/%e/%Y'), IF(EmployeeId < 6, 'mid', "
+     "DATE_FORMAT(DATE_ADD(HireDate, INTERVAL 1 DAY), '%c/%e/%Y'))), IF(EmployeeId MOD 2 = 0, "
+     "DATE_FORMAT(HireDate, '%c/%e/%Y'), 'odd'), DATE_FORMAT(HireDate, '%c/%e/%Y') FROM Employee ORDER BY "
+     "EmployeeId"},
+    {L"SELECT Nz(Max(IIf(CustomerId = 1, InvoiceDate, Null)), 'never'), Nz(Max(IIf(CustomerId = 0, "
+     L"InvoiceDate, Null)), 'never') FROM Invoice",
+     "SELECT DATE_FORMAT(MAX(IF(CustomerId = 1, InvoiceDate, NULL)), '%c/%e/%Y'), 'never' FROM Invoice"},
     {L"SELECT StrComp('\u00e9', 'E'), StrComp('\u00c9', 'e'), StrComp(UCase(City), LCase(City)), StrComp(City & 'a', "
      L"City & '\u00c1') FROM Customer WHERE CustomerId = 3",
      "SELECT 1, 1, 0, -1"},
