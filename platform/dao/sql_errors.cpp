@@ -47,9 +47,15 @@ error evaluator_error(const std::string& message, const std::wstring& statement)
   if (starts(message, "ambiguous column name: ", &rest)) return error(err::ambiguous_field, sys_utf8_to_wide(rest));
   if (starts(message, "wrong number of arguments to function ", &rest))
     return error(err::syntax_in_expression, statement);
-  // The evaluator's own limits of nesting and length.
-  if (message == "parser stack overflow" || message.find("Expression tree is too large") != std::string::npos)
+  // The evaluator's own limits of nesting, length, joined tables and united SELECTs.
+  if (message == "parser stack overflow" || message.find("Expression tree is too large") != std::string::npos ||
+      message.find("too many terms in compound SELECT") != std::string::npos ||
+      message.find("tables in a join") != std::string::npos)
     return error(err::query_too_complex);
+  if (message.find("too many columns") != std::string::npos) return error(err::too_many_fields);
+  // A subquery compared or listed as one value that shows several columns.
+  if (message.find("sub-select returns") != std::string::npos || message.find("row value misused") != std::string::npos)
+    return error(err::subquery_fields);
   if (message.find("syntax error") != std::string::npos) return error(err::syntax_select);
   if (message.find("misuse of aggregate") != std::string::npos ||
       message.find("aggregate functions are not allowed") != std::string::npos)

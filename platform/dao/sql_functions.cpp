@@ -689,6 +689,12 @@ int64_t in_range(double r, double low, double high) {
 const scalar scalars[] = {
     // The truth of a condition that is not a comparison (IIf, Switch): Null stays Null, a text must read as a number.
     {"acc_truth", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, number(v[0]) != 0 ? 1 : 0); }},
+    // A value summed or averaged (Sum, Avg, StDev, Var): a number, a date or Null; text has no sum.
+    {"acc_summand", 1, [](sqlite3_context* c, int, arg* v) {
+       int type = sqlite3_value_type(v[0]);
+       if (type == SQLITE_TEXT || type == SQLITE_BLOB) refuse(err::type_mismatch_in_criteria);
+       sqlite3_result_value(c, v[0]);
+     }},
     // Choose's index: its whole part.
     {"acc_choice", 1, [](sqlite3_context* c, int n, arg* v) {
        if (null(v[0])) refuse(err::invalid_use_of_null);

@@ -316,6 +316,13 @@ class parser {
     fail(err::syntax_in_expression, expression_text());
   }
 
+  // A text or date literal that does not read (left open, or no date): Access names what kind of literal it is.
+  [[noreturn]] void fail_literal(const wchar_t* kind) {
+    if (where_ == clause::from || where_ == clause::other) fail_in(where_);
+    throw error(err::syntax_in_expression,
+                L"Syntax error in " + std::wstring(kind) + L" in query expression '" + expression_text() + L"'.", true);
+  }
+
   // The text of the expression being read: from its start to the end of the item or clause it stands in.
   std::wstring expression_text() const {
     size_t end = expr_start_;
@@ -489,9 +496,29 @@ class parser {
         rest += ", ";
       }
     }
+    // HAVING and ORDER BY name columns of a grouped SELECT as its select list does: through aggregates or what
+    // it groups by (a HAVING groups the whole table as one group when there is no GROUP BY).
+    bool having = false;
+    std::vector<std::string> having_refs, order_refs;
+    if (take_word(L"having")) {
+      having = true;
+      bare_refs_ = &having_refs;
+      rest += " HAVING " + clause_expr(true);
+      bare_refs_ = nullptr;
+    }
+    std::vector<order_key> keys;
+    int aggregates_before_order = aggregates_;
+    std::string order;
+    if (word(L"order")) {
+      bare_refs_ = &order_refs;
+      order = order_by(&keys, &items, distinct);
+      bare_refs_ = nullptr;
+    }
     // A grouped SELECT shows each row of a group only through aggregates and what it groups by.
-    if (!grouped.empty() || aggregates_in_list > 0) {
+    if (!grouped.empty() || aggregates_in_list > 0 || having || aggregates_ > aggregates_before_order) {
       for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == "*" || (items[i].size() > 2 && items[i].compare(items[i].size() - 2, 2, ".*") == 0))
+          fail(err::grouped_star);
         std::string item = items[i].substr(0, items[i].rfind(" AS ["));
         if (item.size() > std::strlen(collate) && item.compare(item.size() - std::strlen(collate), std::string::npos, collate) == 0)
           item = item.substr(1, item.size() - std::strlen(collate) - 2);  // (e) COLLATE access_text
@@ -499,10 +526,16 @@ class parser {
         for (const std::string& ref : item_refs[i])
           if (!in_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
       }
+      // (A column inside an expression grouped by, Year(d) of GROUP BY Year(d), is taken as grouped.)
+      for (const std::string& ref : having_refs)
+        if (!within_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
+      // An ORDER BY may name a result column by its alias.
+      for (const std::string& ref : order_refs) {
+        bool shown = false;
+        for (const std::string& item : items) shown = shown || same_ascii_nocase(item_name(item), ref);
+        if (!shown && !within_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
+      }
     }
-    if (take_word(L"having")) rest += " HAVING " + clause_expr(true);
-    std::vector<order_key> keys;
-    std::string order = word(L"order") ? order_by(&keys, &items, distinct) : std::string();
     if (word(L"with")) {
       ++pos_;
       if (!take_word(L"owneraccess") || !take_word(L"option")) fail(err::syntax_select);
@@ -596,8 +629,13 @@ class parser {
         if (pos_ - start >= 4 && t_[start].what == token::type::word && op_at(start + 1, L"(") && op_at(pos_ - 1, L")") &&
             is_column_ref(start + 2, pos_ - 1)) {
           std::optional<std::string> a = aggregate_function(t_[start].text);
-          if (a && *a != "count" && *a != "acc_stdev" && *a != "acc_stdevp" && *a != "acc_var" && *a != "acc_varp")
-            probes.back() = {*a, e.substr(e.find('(') + 1, e.size() - e.find('(') - 2)};
+          if (a && *a != "count" && *a != "acc_stdev" && *a != "acc_stdevp" && *a != "acc_var" && *a != "acc_varp") {
+            std::string column = e.substr(e.find('(') + 1, e.size() - e.find('(') - 2);
+            const std::string summand = "acc_summand(";
+            if (column.compare(0, summand.size(), summand) == 0)
+              column = column.substr(summand.size(), column.size() - summand.size() - 1);
+            probes.back() = {*a, column};
+          }
         }
         bool column = is_column_ref(start, pos_);
         // An expression's texts keep the file's text order where the result compares them (DISTINCT, UNION).
@@ -1098,7 +1136,7 @@ class parser {
       }
       case token::type::date: {
         double d = 0;
-        if (!access_date_from_text(k.text, &d)) fail_in(where_);
+        if (!access_date_from_text(k.text, &d)) fail_literal(L"date");
         ++pos_;
         return dated(number_text(d), true);
       }
@@ -1123,6 +1161,9 @@ class parser {
       }
       case token::type::name: return reference();
       case token::type::word: break;
+      case token::type::bad:
+        if (k.text == L"'" || k.text == L"\"") fail_literal(L"string");
+        fail_in(where_);
       default: fail_in(where_);
     }
     if (same_word(k.text, L"null")) {
@@ -1218,6 +1259,18 @@ class parser {
         return true;
     return false;
   }
+  // A column named by or inside one of the GROUP BY expressions.
+  static bool within_group(const std::string& ref, const std::vector<std::string>& grouped) {
+    if (in_group(ref, grouped)) return true;
+    std::string name = lower_ascii(last_name(ref));
+    for (const std::string& g : grouped)
+      if (lower_ascii(g).find(name) != std::string::npos) return true;
+    return false;
+  }
+  static std::string lower_ascii(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  }
   static std::wstring unquoted(const std::string& ref) {
     std::string out;
     for (char c : ref)
@@ -1269,6 +1322,9 @@ class parser {
       std::string a = texts ? as_text(args[i]) : value(args[i]);
       // Min and Max of a text expression compare as the file's text order, as they do for a column.
       if ((f == "min" || f == "max") && !args[i].column) a = "(" + a + ")" + collate;
+      // Text has no sum, average or spread, whatever gives it.
+      if (f == "sum" || f == "avg" || f == "acc_stdev" || f == "acc_stdevp" || f == "acc_var" || f == "acc_varp")
+        a = "acc_summand(" + a + ")";
       out += (i ? ", " : "") + a;
     }
     out += ")";
@@ -1400,7 +1456,16 @@ std::optional<std::wstring> counted_statement(const std::wstring& sql) {
     return std::nullopt;
   size_t end = t.size() - 1;  // the end token
   if (o(end - 1, L";")) --end;
-  if (!o(end - 1, L")")) return std::nullopt;
+  if (!o(end - 1, L")")) {
+    // A text, name or date left open reads to the end, the count's closing parenthesis with it: the statement
+    // counted is what stands before that parenthesis, and it is what its error quotes.
+    bool open = false;
+    for (const token& k : t) open = open || k.what == token::type::bad;
+    size_t close = sql.find_last_not_of(L" \t\r\n\f\v;");
+    if (!open || !w(7, L"select") || close == std::wstring::npos || sql[close] != L')' || close <= t[7].pos)
+      return std::nullopt;
+    return sql.substr(t[7].pos, close - t[7].pos);
+  }
   int depth = 0;
   for (size_t i = 6; i < end - 1; ++i) {
     if (o(i, L"(")) ++depth;

@@ -12,6 +12,7 @@
 //   3093  a DISTINCT SELECT sorted by what it does not show
 //   3075  a function given too few or too many arguments ("Wrong number of arguments used with function ...")
 //   3360  a statement nested deeper than the reader goes ("Query is too complex.")
+//   3122  also a column HAVING or ORDER BY of a grouped SELECT names outside aggregates; 3120 a grouped `*`
 // What the printed text relies on (registered by sql_functions.h and sql_collation.h):
 //   - every comparison is made under the collation `access_text` and yields Access's -1/0 (or Null);
 //     Not, And, Or keep Null as Access does; Like, +, &, /, \, Mod and ^ are functions with Access's rules;

@@ -88,6 +88,12 @@ std::optional<std::string> known_error_text(int n, const std::string& name) {
     case dao_error::type_mismatch_in_criteria: return "Data type mismatch in criteria expression.";
     case dao_error::order_by_conflicts_with_distinct: return "ORDER BY clause (" + name + ") conflicts with DISTINCT.";
     case dao_error::query_too_complex: return "Query is too complex.";
+    case dao_error::subquery_fields:
+      return "You have written a subquery that can return more than one field without using the EXISTS reserved "
+             "word in the main query's FROM clause. Revise the SELECT statement of the subquery to request only one "
+             "field.";
+    case dao_error::grouped_star: return "Cannot group on fields selected with '*'.";
+    case dao_error::subquery_records: return "At most one record can be returned by this subquery.";
     case dao_error::overflow: return "Overflow.";
     case dao_error::division_by_zero: return "Division by zero.";
     case dao_error::invalid_use_of_null: return "Invalid use of Null.";

@@ -1439,6 +1439,69 @@ TEST_F(RwfagentStatements, WhatCannotBeOpenedIsRefusedAlikeByTestCountAndQuery) 
   }
 }
 
+// What Access refuses in a grouped SELECT, a subquery, a sum or a literal is refused with its number and words,
+// alike by test_query, the count and the rows, never with the evaluator's own words; what it takes is answered.
+TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
+  const std::string not_in_aggregate = "You tried to execute a query that does not include the specified expression '";
+  const std::string aggregate_end = "' as part of an aggregate function.";
+  const std::string mismatch = "Data type mismatch in criteria expression.";
+  const std::string fields =
+      "You have written a subquery that can return more than one field without using the EXISTS reserved word in the "
+      "main query's FROM clause. Revise the SELECT statement of the subquery to request only one field.";
+  const struct {
+    const wchar_t* sql;
+    int number;
+    std::string text;
+  } refused[] = {
+      // Grouped: HAVING and ORDER BY show a group only through aggregates and what it is grouped by.
+      {L"SELECT status FROM orders GROUP BY status HAVING total > 10", 3122, not_in_aggregate + "total" + aggregate_end},
+      {L"SELECT stock FROM products GROUP BY stock ORDER BY title", 3122, not_in_aggregate + "title" + aggregate_end},
+      {L"SELECT Count(*) FROM products ORDER BY title DESC", 3122, not_in_aggregate + "title" + aggregate_end},
+      {L"SELECT title FROM products HAVING Count(*) > 1", 3122, not_in_aggregate + "title" + aggregate_end},
+      {L"SELECT sku FROM products ORDER BY Sum(stock)", 3122, not_in_aggregate + "sku" + aggregate_end},
+      {L"SELECT * FROM products GROUP BY product_id", 3120, "Cannot group on fields selected with '*'."},
+      {L"SELECT o.* FROM orders AS o GROUP BY o.status", 3120, "Cannot group on fields selected with '*'."},
+      // Text has no sum nor average, however it is reached.
+      {L"SELECT status FROM orders GROUP BY status HAVING Sum(status) > 0", 3464, mismatch},
+      {L"SELECT Sum(status & 'x') FROM orders", 3464, mismatch},
+      {L"SELECT Avg(Left(sku, 3)) FROM products", 3464, mismatch},
+      {L"SELECT Sum(total) + Avg(status) FROM orders", 3464, mismatch},
+      {L"SELECT order_id FROM orders WHERE total > (SELECT Sum(title) FROM products)", 3464, mismatch},
+      {L"SELECT StDev(sku) FROM products", 3464, mismatch},
+      // A subquery taken as one value shows one column.
+      {L"SELECT title FROM products WHERE stock = (SELECT stock, price FROM products WHERE product_id = 1)", 3306, fields},
+      {L"SELECT title FROM products WHERE stock In (SELECT stock, price FROM products)", 3306, fields},
+      // A literal left open, or no date, is named in the words Access uses.
+      {L"SELECT title FROM products WHERE title = 'Jute", 3075, "Syntax error in string in query expression 'title = 'Jute'."},
+      {L"SELECT sku & \"-x FROM products", 3075, "Syntax error in string in query expression 'sku & \"-x FROM products'."},
+      {L"SELECT order_id FROM orders WHERE ordered_on > #2024-13-45#", 3075,
+       "Syntax error in date in query expression 'ordered_on > #2024-13-45#'."},
+  };
+  std::string file = converted(1);
+  dao_engine engine(0);
+  engine.set_version(0);
+  std::unique_ptr<udb_database> opened = engine.open_db(std::wstring(file.begin(), file.end()), 1, L"");
+  auto& db = dynamic_cast<dao_database&>(*opened);
+  for (const auto& r : refused) {
+    SCOPED_TRACE(sys_wide_to_utf8(r.sql));
+    EXPECT_FALSE(db.test_query(r.sql));
+    for (const outcome& o : {outcome_of([&] { db.get_query(L"q", r.sql, 1); }),
+                             outcome_of([&] { db.get_records_count(r.sql); })}) {
+      EXPECT_EQ(o.number, r.number);
+      EXPECT_EQ(o.text, r.text);
+    }
+  }
+  // What Access takes of the same shapes is answered.
+  using rows = std::vector<std::vector<std::optional<std::string>>>;
+  EXPECT_EQ(access_rows(db, L"SELECT status, Count(*) AS n FROM orders GROUP BY status HAVING Count(*) > 1 ORDER BY n, status"),
+            (rows{{"paid", "2"}}));
+  EXPECT_EQ(access_rows(db, L"SELECT Year(born), Count(*) FROM customers GROUP BY Year(born) HAVING Year(born) > 1980 "
+                            L"ORDER BY Year(born) DESC"),
+            (rows{{"1995", "1"}, {"1988", "1"}}));
+  EXPECT_EQ(access_rows(db, L"SELECT Count(*) FROM orders HAVING Count(*) > 1"), (rows{{"5"}}));
+  EXPECT_EQ(access_rows(db, L"SELECT Sum(Val(Mid(sku, 5))), Avg(stock * 2) FROM products"), (rows{{"1.5000000000000000e+01", "1.7000000000000000e+02"}}));
+}
+
 // A statement nested however deep ends in Access's "Query is too complex." (3360) or in its rows, never in the end
 // of the process: each is asked in a process of its own, which must exit normally.
 TEST_F(RwfagentStatements, DeepStatementsEndInAnErrorOrRowsNeverACrash) {
