@@ -267,6 +267,11 @@ class parser {
   }
 
  private:
+  // What an item of a select list gives: a date, the literal Null, a text.
+  struct item_kind {
+    bool date = false, null = false, text = false;
+  };
+
   // A table, stored query or subquery of a FROM, by the name the statement calls it.
   struct source {
     std::wstring alias;
@@ -349,7 +354,13 @@ class parser {
   // ------------------------------------------------------------------------------------------ statements
   // select_core (UNION [ALL] select_core)* [ORDER BY ...]
   std::string query(rewritten_sql* top) {
-    std::string out = select_core(top);
+    struct part {
+      std::string how, text;
+      std::vector<std::pair<size_t, size_t>> spans;
+      std::vector<item_kind> kinds;
+      std::vector<std::pair<std::wstring, bool>> columns;
+    };
+    std::vector<part> parts{{"", select_core(top), core_spans_, core_kinds_, core_columns_}};
     std::vector<std::pair<std::wstring, bool>> columns = core_columns_;
     std::vector<source> sources = core_sources_;
     bool united = false, typed = !columns.empty();
@@ -358,13 +369,42 @@ class parser {
       std::string how = take_word(L"all") ? " UNION ALL " : " UNION ";
       bool paren = take_op(L"(");
       if (!word(L"select")) fail(err::syntax_select);
-      out += how + select_core(nullptr);
+      parts.push_back({how, select_core(nullptr), core_spans_, core_kinds_, core_columns_});
       if (paren && !take_op(L")")) fail(err::syntax_select);
       united = true;
-      // A column of a union holds dates when it does in every SELECT.
       typed = typed && core_columns_.size() == columns.size();
-      for (size_t i = 0; typed && i < columns.size(); ++i) columns[i].second = columns[i].second && core_columns_[i].second;
     }
+    // A column of a union holds dates when every SELECT gives it a date or Null (and one a date); where one gives
+    // a date and another a text, the column is text and its dates are their text.
+    bool known = true;  // what each item gives is known (no `*`)
+    for (const part& p : parts) known = known && p.kinds.size() == columns.size() && p.spans.size() == columns.size();
+    for (size_t i = 0; united && typed && i < columns.size(); ++i) {
+      if (!known) {
+        for (const part& p : parts) columns[i].second = columns[i].second && p.columns[i].second;
+        continue;
+      }
+      bool date = false, all = true, text = false;
+      for (const part& p : parts) {
+        date = date || p.kinds[i].date;
+        all = all && (p.kinds[i].date || p.kinds[i].null);
+        text = text || p.kinds[i].text;
+      }
+      columns[i].second = date && all;
+      if (!date || !text) continue;
+      for (part& p : parts) {
+        if (!p.kinds[i].date) continue;
+        auto [at, length] = p.spans[i];
+        std::string item = p.text.substr(at, length);
+        std::string shown = "acc_datetext(" + item_expression(item) + ") AS " + item_name(item);
+        p.text.replace(at, length, shown);
+        for (auto& later : p.spans)
+          if (later.first > at) later.first += shown.size() - length;
+      }
+    }
+    if (united && !typed)
+      for (auto& column : columns) column.second = false;
+    std::string out;
+    for (const part& p : parts) out += p.how + p.text;
     if (united && word(L"order")) out += order_by(nullptr);
     if (united && top && typed) {
       top->date_columns.clear();
@@ -470,7 +510,8 @@ class parser {
     std::vector<std::pair<std::string, std::string>> probes;  // per item: its aggregate and the column it takes
     int aggregates_in_list = aggregates_;
     bool stars = false;
-    std::vector<std::string> items = select_list(item_refs, dates, names, probes, stars);
+    std::vector<item_kind> kinds;
+    std::vector<std::string> items = select_list(item_refs, dates, names, probes, stars, kinds);
     aggregates_in_list = aggregates_ - aggregates_in_list;
     if (take_word(L"into")) fail(err::invalid_operation);
     if (word(L"from")) {
@@ -577,7 +618,13 @@ class parser {
     if (dates.size() == names.size())
       for (size_t i = 0; i < names.size(); ++i) core_columns_.emplace_back(names[i], dates[i]);
     if (top && outermost && !word(L"union") && dates.size() == names.size()) top->names = names;
-    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + items[i];
+    core_spans_.clear();
+    for (size_t i = 0; i < items.size(); ++i) {
+      out += i ? ", " : "";
+      core_spans_.emplace_back(out.size(), items[i].size());
+      out += items[i];
+    }
+    core_kinds_ = kinds;
     out += from + rest + order;
     if (limit) {
       // A plain row limit: the first n rows, or n percent of them (rounded up).
@@ -586,6 +633,7 @@ class parser {
                       : *limit >= 9e18 ? std::string("-1")  // beyond any row count: no limit
                                        : std::to_string(static_cast<long long>(*limit));
       out = "SELECT * FROM (" + out + " LIMIT " + n + ")";
+      for (auto& span : core_spans_) span.first += std::strlen("SELECT * FROM (");
     }
     return out;
   }
@@ -595,7 +643,8 @@ class parser {
   // `stars` tells whether an item is a `*`.
   std::vector<std::string> select_list(std::vector<std::vector<std::string>>& refs, std::vector<bool>& dates,
                                        std::vector<std::wstring>& names,
-                                       std::vector<std::pair<std::string, std::string>>& probes, bool& stars) {
+                                       std::vector<std::pair<std::string, std::string>>& probes, bool& stars,
+                                       std::vector<item_kind>& kinds) {
     std::vector<std::string> items;
     std::vector<std::string>* outer_refs = bare_refs_;
     stars = false;
@@ -624,6 +673,7 @@ class parser {
         std::string e = value(x);
         bare_refs_ = outer_refs;
         dates.push_back(x.date);
+        kinds.push_back({x.date, x.null, x.is_text});
         // Sum, Avg, Min, Max, First or Last of one column.
         probes.emplace_back();
         if (pos_ - start >= 4 && t_[start].what == token::type::word && op_at(start + 1, L"(") && op_at(pos_ - 1, L")") &&
@@ -1424,6 +1474,8 @@ class parser {
 
   std::vector<std::vector<source>> scopes_;  // the FROM of each SELECT being read, the outermost first
   std::vector<std::pair<std::wstring, bool>> core_columns_;  // the last SELECT read: its columns' names and dates
+  std::vector<std::pair<size_t, size_t>> core_spans_;        // where each item stands in its text
+  std::vector<item_kind> core_kinds_;                        // and what each gives (empty with a `*`)
   std::vector<source> core_sources_;                         // and, when it shows `*`, its tables
   column_kinds* kinds_ = nullptr;
 

@@ -22,6 +22,8 @@
 //     that give dates; a date plus or minus a number is a date; a date where text is wanted (&, Like, CStr,
 //     Format without a format, the text functions), or chosen by IIf, Switch, Choose or Nz among texts, is its
 //     general date text (acc_datetext);
+//     a column of a UNION is a date where each SELECT gives it a date or Null, and text, its dates their text,
+//     where one gives a date and another a text;
 //   - IIf, Switch and Choose are CASE expressions, so that only the value chosen is evaluated;
 //   - x op ALL|ANY|SOME (SELECT ...) compares x with the subquery's rows summed up once (acc_bounds and
 //     acc_quantified, sql_functions.h), with SQL's Null and empty-set rules;

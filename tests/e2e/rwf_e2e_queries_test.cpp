@@ -881,6 +881,37 @@ const question chinook_questions[] = {
     {L"SELECT Nz(Max(IIf(CustomerId = 1, InvoiceDate, Null)), 'never'), Nz(Max(IIf(CustomerId = 0, "
      L"InvoiceDate, Null)), 'never') FROM Invoice",
      "SELECT DATE_FORMAT(MAX(IF(CustomerId = 1, InvoiceDate, NULL)), '%c/%e/%Y'), 'never' FROM Invoice"},
+    {L"SELECT DateAdd('w', 1, InvoiceDate), DateAdd('ww', 2, InvoiceDate), DateAdd('y', 3, InvoiceDate), "
+     L"DateAdd('q', 1, InvoiceDate), DateAdd('h', 36, InvoiceDate), DateAdd('n', -90, InvoiceDate), "
+     L"DateAdd('s', 59, InvoiceDate), DateAdd('m', 1, #1/31/2021#), DateAdd('yyyy', -1, #2/29/2024#) FROM "
+     L"Invoice WHERE InvoiceId = 3",
+     "SELECT DATE_ADD(InvoiceDate, INTERVAL 1 DAY), DATE_ADD(InvoiceDate, INTERVAL 14 DAY), "
+     "DATE_ADD(InvoiceDate, INTERVAL 3 DAY), DATE_ADD(InvoiceDate, INTERVAL 1 QUARTER), "
+     "DATE_ADD(InvoiceDate, INTERVAL 36 HOUR), DATE_SUB(InvoiceDate, INTERVAL 90 MINUTE), "
+     "DATE_ADD(InvoiceDate, INTERVAL 59 SECOND), '2021-02-28', '2023-02-28' FROM Invoice WHERE InvoiceId "
+     "= 3"},
+    {L"SELECT Weekday('1/1/2021'), DateDiff('ww', #1/3/2021#, #1/9/2021#), DateDiff('ww', #1/9/2021#, "
+     L"#1/3/2021#), DateDiff('d', #1/2/2021#, #1/1/2021#), CDate(44197), CDate('1/1/2021 10:00 PM'), "
+     L"InStrRev('ABCabc', 'B', -1, 1), IsNumeric('$1,000.50') FROM Genre WHERE GenreId = 1",
+     "SELECT 6, 0, 0, -1, '2021-01-01', '2021-01-01 22:00:00', 5, -1"},
+    {L"SELECT HireDate FROM Employee WHERE EmployeeId < 3 UNION SELECT 'n/a' FROM Genre WHERE GenreId = 1",
+     "SELECT DATE_FORMAT(HireDate, '%c/%e/%Y') FROM Employee WHERE EmployeeId < 3 UNION SELECT 'n/a'", false},
+    {L"SELECT HireDate FROM Employee WHERE EmployeeId < 3 UNION SELECT Null FROM Genre WHERE GenreId = 1 "
+     L"ORDER BY 1",
+     "SELECT HireDate FROM Employee WHERE EmployeeId < 3 UNION SELECT NULL ORDER BY 1"},
+    {L"SELECT 'x' & d FROM (SELECT HireDate AS d FROM Employee WHERE EmployeeId < 3 UNION SELECT Null FROM "
+     L"Genre WHERE GenreId = 1) AS u ORDER BY d",
+     "SELECT CONCAT('x', IFNULL(DATE_FORMAT(d, '%c/%e/%Y'), '')) FROM (SELECT HireDate AS d FROM Employee "
+     "WHERE EmployeeId < 3 UNION SELECT NULL) AS u ORDER BY d"},
+    {L"SELECT FirstName, HireDate + 1 AS d FROM Employee WHERE EmployeeId < 3 UNION ALL SELECT 'all', "
+     L"'none' FROM Genre WHERE GenreId = 1 UNION ALL SELECT LastName, #1/1/2030# FROM Employee WHERE "
+     L"EmployeeId = 8 ORDER BY 1",
+     "SELECT FirstName, DATE_FORMAT(DATE_ADD(HireDate, INTERVAL 1 DAY), '%c/%e/%Y') AS d FROM Employee "
+     "WHERE EmployeeId < 3 UNION ALL SELECT 'all', 'none' UNION ALL SELECT LastName, '1/1/2030' FROM "
+     "Employee WHERE EmployeeId = 8 ORDER BY 1"},
+    {L"SELECT * FROM Employee WHERE EmployeeId = 1 UNION SELECT * FROM Employee WHERE EmployeeId = 2 ORDER "
+     L"BY EmployeeId",
+     "SELECT * FROM Employee WHERE EmployeeId IN (1, 2) ORDER BY EmployeeId"},
     {L"SELECT StrComp('\u00e9', 'E'), StrComp('\u00c9', 'e'), StrComp(UCase(City), LCase(City)), StrComp(City & 'a', "
      L"City & '\u00c1') FROM Customer WHERE CustomerId = 3",
      "SELECT 1, 1, 0, -1"},
