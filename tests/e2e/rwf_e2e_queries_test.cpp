@@ -912,6 +912,27 @@ const question chinook_questions[] = {
     {L"SELECT * FROM Employee WHERE EmployeeId = 1 UNION SELECT * FROM Employee WHERE EmployeeId = 2 ORDER "
      L"BY EmployeeId",
      "SELECT * FROM Employee WHERE EmployeeId IN (1, 2) ORDER BY EmployeeId"},
+    {L"SELECT GenreId FROM Track GROUP BY GenreId HAVING Switch(Count(*) > 100, Sum(Milliseconds) / "
+     L"Count(*), True, 0) > 300000 ORDER BY GenreId",
+     "SELECT GenreId FROM Track GROUP BY GenreId HAVING CASE WHEN COUNT(*) > 100 THEN SUM(Milliseconds) / "
+     "COUNT(*) ELSE 0 END > 300000 ORDER BY GenreId"},
+    {L"SELECT n FROM (SELECT Name AS n, GenreId FROM Genre WHERE GenreId < 5 UNION ALL SELECT Name, "
+     L"MediaTypeId + 100 FROM MediaType) AS u ORDER BY IIf(GenreId > 100, 1 / (GenreId - 100), 0), n",
+     "SELECT n FROM (SELECT Name AS n, GenreId FROM Genre WHERE GenreId < 5 UNION ALL SELECT Name, "
+     "MediaTypeId + 100 FROM MediaType) AS u ORDER BY IF(GenreId > 100, 1 / (GenreId - 100), 0), n"},
+    {L"SELECT DatePart('m', '2/15/2021'), DateDiff('d', '1/1/2021', '1/31/2021'), IIf(GenreId = 1, Null, "
+     L"'a') & 'b', TimeValue('1/5/2021') FROM Genre WHERE GenreId = 1",
+     "SELECT 2, 30, 'b', '00:00:00'"},
+    {L"SELECT Count(*) FROM Customer WHERE Country = Any (SELECT UCase(BillingCountry) FROM Invoice WHERE "
+     L"Total > 20) And Country <> All (SELECT LCase(Country) FROM Employee)",
+     "SELECT COUNT(*) FROM Customer WHERE Country = ANY (SELECT BillingCountry FROM Invoice WHERE Total > "
+     "20) AND Country <> ALL (SELECT Country FROM Employee)"},
+    {L"SELECT Count(*) FROM (SELECT DISTINCT LCase(City) & '' FROM Customer)",
+     "SELECT COUNT(DISTINCT City COLLATE utf8mb3_uca1400_as_ci) FROM Customer"},
+    {L"SELECT Max(Total), Min(Total) FROM Invoice WHERE Total > All (SELECT Avg(Total) FROM Invoice GROUP "
+     L"BY BillingCountry HAVING Count(*) > 20)",
+     "SELECT MAX(Total), MIN(Total) FROM Invoice WHERE Total > ALL (SELECT AVG(Total) FROM Invoice GROUP "
+     "BY BillingCountry HAVING COUNT(*) > 20)"},
     {L"SELECT StrComp('\u00e9', 'E'), StrComp('\u00c9', 'e'), StrComp(UCase(City), LCase(City)), StrComp(City & 'a', "
      L"City & '\u00c1') FROM Customer WHERE CustomerId = 3",
      "SELECT 1, 1, 0, -1"},
