@@ -246,6 +246,7 @@ query_result run_query(storage& s, const std::wstring& sql, rows_read what) {
   }
   int all = sqlite3_column_count(st);
   int shown = all - static_cast<int>(rw.hidden_columns);
+  if (shown > 255) fail(err::too_many_fields);  // a result has at most 255 columns, as a table has
 
   // Columns: from their source column where they show one.
   std::vector<bool> typed(static_cast<size_t>(shown), false);

@@ -626,6 +626,38 @@ class parser {
     }
     core_kinds_ = kinds;
     out += from + rest + order;
+    if (limit && *limit < 9e18 && !keys.empty()) {
+      // TOP of a subquery or stored query keeps the rows tied with the last one it keeps, as TOP of the statement
+      // does: the rows ranked by the ORDER BY values (rank() counts the rows before a row's ties) up to n, or to
+      // n percent of the rows (rounded up). The SELECT shows its columns under names of its own beneath, so that
+      // the rank and the values it is taken of are left out above.
+      std::string inner = distinct ? "SELECT DISTINCT " : "SELECT ", shown, ranks;
+      bool known = true;
+      for (size_t i = 0; i < items.size(); ++i) {
+        known = known && items[i] != "*" && !(items[i].size() > 2 && items[i].compare(items[i].size() - 2, 2, ".*") == 0);
+        std::string c = "[__tt_c" + std::to_string(i) + "]";
+        inner += (i ? ", " : "") + item_expression(items[i]) + " AS " + c;
+        shown += (i ? ", " : "") + c + " AS " + item_name(items[i]);
+      }
+      for (size_t k = 0; k < keys.size(); ++k) {
+        std::string key = keys[k].text;
+        if (keys[k].column >= 0) {
+          known = known && static_cast<size_t>(keys[k].column) < items.size();
+          if (known) key = item_expression(items[static_cast<size_t>(keys[k].column)]);
+        }
+        std::string name = "[__tt_k" + std::to_string(k) + "]";
+        inner += ", " + key + " AS " + name;
+        ranks += (k ? ", " : "") + name + collate + (keys[k].descending ? " DESC" : "");
+      }
+      if (known) {
+        std::string bound = percent ? "acc_ceiling([__tt_n] * " + number_text(*limit) + " / 100.0)"
+                                    : std::to_string(static_cast<long long>(*limit));
+        out = "SELECT * FROM (SELECT " + shown + " FROM (SELECT *, rank() OVER (ORDER BY " + ranks +
+              ") AS [__tt_r], count(*) OVER () AS [__tt_n] FROM (" + inner + from + rest + ")) WHERE [__tt_r] <= " +
+              bound + " ORDER BY [__tt_r])";
+        limit.reset();
+      }
+    }
     if (limit) {
       // A plain row limit: the first n rows, or n percent of them (rounded up).
       std::string n = percent ? "(SELECT acc_ceiling(count(*) * " + number_text(*limit) + " / 100.0) FROM (" +
@@ -757,6 +789,7 @@ class parser {
   struct order_key {
     std::string text;
     int column = -1;
+    bool descending = false;
   };
 
   // An item's expression (without its name, or the collation an expression column compares under) and the name
@@ -819,7 +852,10 @@ class parser {
       }
       if (keys) keys->push_back(key);
       out += (first ? "" : ", ") + e + collate;
-      if (take_word(L"desc")) out += " DESC";
+      if (take_word(L"desc")) {
+        out += " DESC";
+        if (keys) keys->back().descending = true;
+      }
       else take_word(L"asc");
       if (!take_op(L",")) break;
     }
@@ -963,6 +999,32 @@ class parser {
     e.date = date;
     return e;
   }
+  // The text in parentheses, unless it stands in a pair of its own already (which would cost the evaluator's
+  // parser a level for nothing) or is one name, number or call.
+  static std::string enclosed(const std::string& text) {
+    if (text.empty()) return "()";
+    bool call = std::isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_';
+    if (text[0] != '(' && text[0] != '[' && !call) {
+      bool number = true;
+      for (char c : text) number = number && (std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E');
+      return number ? text : "(" + text + ")";
+    }
+    int depth = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char c = text[i];
+      if (c == '\'' || c == '[') {
+        char close = c == '[' ? ']' : '\'';
+        for (++i; i < text.size() && text[i] != close; ++i) {
+        }
+        if (c == '[' && depth == 0 && i + 1 < text.size() && text[i + 1] != '.') return "(" + text + ")";
+        continue;
+      }
+      if (call && depth == 0 && !(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '(')) return "(" + text + ")";
+      if (c == '(') ++depth;
+      if (c == ')' && --depth == 0 && i + 1 != text.size()) return "(" + text + ")";
+    }
+    return text;
+  }
   static std::string value(const expr& e) { return e.condition ? "(-(" + e.text + "))" : e.text; }
   static std::string cond(const expr& e) { return e.condition ? e.text : "(" + e.text + ")"; }
   static expr plain(std::string text) { return {std::move(text), false}; }
@@ -1003,7 +1065,9 @@ class parser {
       nesting deeper(*this);
       expr e = negation();
       // Not of a condition is a condition; of a number it is Access's bitwise Not.
-      if (e.condition) return {"(NOT " + e.text + ")", true};
+      // (Printed without parentheses of its own: Not binds tighter than And and Or, looser than a comparison, and
+      // a run of Not then costs the evaluator's parser one level each.)
+      if (e.condition) return {"NOT " + e.text, true};
       return plain("(~(" + e.text + "))");
     }
     return comparison();
@@ -1154,7 +1218,9 @@ class parser {
   expr unary() {
     if (op(L"-") || op(L"+")) {
       nesting deeper(*this);
-      if (take_op(L"-")) return plain("(-(" + value(unary()) + "))");
+      // A sign binds tighter than any operator the text it stands in can put next to it: printed bare, a run of
+      // signs costs the evaluator's parser one level each.
+      if (take_op(L"-")) return plain("- " + value(unary()));
       ++pos_;
       return unary();
     }
@@ -1202,7 +1268,7 @@ class parser {
             inner = logical();
           }
           if (!take_op(L")")) fail_in(where_);
-          expr out = dated("(" + inner.text + ")", inner.date);
+          expr out = dated(enclosed(inner.text), inner.date);
           out.condition = inner.condition;
           out.null = inner.null;
           return out;

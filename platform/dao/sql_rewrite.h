@@ -35,7 +35,8 @@
 // TOP n [PERCENT] of the outermost SELECT is not printed: it is returned to the caller, who keeps the first
 // rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
 // trailing result columns (`hidden_columns` of them), except those that name a result column by its number.
-// A TOP inside a subquery or a stored query becomes a plain row limit.
+// A TOP inside a subquery or a stored query keeps its ties too, the rows ranked by its ORDER BY (a plain row limit
+// when it has none, or sorts by the number of a column a `*` shows).
 #pragma once
 
 #include <cstddef>

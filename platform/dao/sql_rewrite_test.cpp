@@ -27,7 +27,7 @@ TEST(SqlRewrite, AccessOperatorsBecomeFunctionsAndCollatedComparisons) {
             "access_text))");
   // Where its value is used, a comparison is Access's -1 or 0.
   EXPECT_EQ(rewrite_select(L"SELECT (a = 1) + 0 FROM t").text,
-            "SELECT (acc_add((-((([a] = (1) COLLATE access_text)))), 0)) COLLATE access_text AS [Expr1000] FROM [t]");
+            "SELECT (acc_add((-(([a] = (1) COLLATE access_text))), 0)) COLLATE access_text AS [Expr1000] FROM [t]");
   // # dates are date numbers; ! is the member operator; True is -1; brackets keep keywords as names.
   EXPECT_EQ(rewrite_select(L"SELECT t!a FROM t WHERE d = #1/2/2000# OR [select] = True").text,
             "SELECT [t].[a] FROM [t] WHERE (([d] = (36527.0) COLLATE access_text) OR ([select] = ((-1)) COLLATE "

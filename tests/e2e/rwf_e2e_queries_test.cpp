@@ -1364,6 +1364,51 @@ std::vector<question> shape_questions() {
   return out;
 }
 
+// TOP of a subquery keeps its ties as TOP of the statement does (by number, alias or value, PERCENT too, and in
+// a correlated subquery); and nesting an Access user writes: parentheses, signs and Not, 60 deep each.
+std::vector<question> tie_and_nesting_questions() {
+  static std::deque<std::wstring> access_texts;
+  static std::deque<std::string> server_texts;
+  std::vector<question> out;
+  auto ask = [&](std::string access, std::string server, bool ordered = true) {
+    access_texts.emplace_back(access.begin(), access.end());
+    server_texts.push_back(std::move(server));
+    out.push_back({access_texts.back().c_str(), server_texts.back().c_str(), ordered});
+  };
+  auto repeated = [](const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+  };
+  const std::string first_two_days =
+      "SELECT order_id, ordered_on FROM orders WHERE ordered_on <= (SELECT ordered_on FROM orders ORDER BY ordered_on "
+      "LIMIT 1 OFFSET 1) ORDER BY order_id";
+  ask("SELECT * FROM (SELECT TOP 2 order_id, ordered_on FROM orders ORDER BY ordered_on) AS q ORDER BY order_id",
+      first_two_days);
+  ask("SELECT order_id, d FROM (SELECT TOP 2 order_id, ordered_on AS d FROM orders ORDER BY d) AS q ORDER BY 1",
+      first_two_days);
+  ask("SELECT * FROM (SELECT TOP 40 PERCENT order_id, ordered_on FROM orders ORDER BY 2) AS q ORDER BY order_id",
+      first_two_days);
+  ask("SELECT order_id FROM orders WHERE order_id In (SELECT TOP 2 order_id FROM orders ORDER BY Year(ordered_on), "
+      "Day(ordered_on)) ORDER BY order_id",
+      "SELECT order_id FROM orders WHERE ordered_on <= (SELECT ordered_on FROM orders ORDER BY ordered_on LIMIT 1 "
+      "OFFSET 1) ORDER BY order_id");
+  ask("SELECT * FROM (SELECT TOP 1 status, Count(*) AS n FROM orders GROUP BY status ORDER BY 2) AS g",
+      "SELECT status, COUNT(*) FROM orders GROUP BY status HAVING COUNT(*) = 1", false);
+  ask("SELECT order_id FROM orders AS x WHERE order_id In (SELECT TOP 1 o.order_id FROM orders AS o WHERE "
+      "o.customer_id = x.customer_id ORDER BY o.total DESC) ORDER BY order_id",
+      "SELECT order_id FROM orders AS x WHERE total = (SELECT MAX(o.total) FROM orders AS o WHERE o.customer_id = "
+      "x.customer_id) ORDER BY order_id");
+  ask("SELECT " + repeated("(", 60) + "quantity + 1" + repeated(")", 60) + " FROM order_lines ORDER BY order_id, line_no",
+      "SELECT quantity + 1 FROM order_lines ORDER BY order_id, line_no");
+  ask("SELECT " + repeated("- ", 61) + "quantity, " + repeated("-(", 40) + "quantity" + repeated(")", 40) +
+          " FROM order_lines ORDER BY order_id, line_no",
+      "SELECT -quantity, quantity FROM order_lines ORDER BY order_id, line_no");
+  ask("SELECT product_id FROM products WHERE " + repeated("Not ", 60) + "stock > 20 ORDER BY product_id",
+      "SELECT product_id FROM products WHERE stock > 20 ORDER BY product_id");
+  return out;
+}
+
 TEST_F(RwfagentQueries, StatementsAnswerAsTheServerDoes) {
   ASSERT_GE(std::size(questions), 60u);
   for (int version : {0, 1, 2}) {
@@ -1381,6 +1426,8 @@ TEST_F(RwfagentQueries, StatementsAnswerAsTheServerDoes) {
     for (const question& q : time_questions) asked.push_back(&q);
     static const std::vector<question> shapes = shape_questions();
     for (const question& q : shapes) asked.push_back(&q);
+    static const std::vector<question> ties = tie_and_nesting_questions();
+    for (const question& q : ties) asked.push_back(&q);
     for (const question* each : asked) expect_answer(server, db, version, *each, "tabletide_demo");
     // A statement that guards a division with IIf is counted and tested as it is read.
     EXPECT_EQ(db.get_records_count(L"SELECT IIf(quantity - 1 = 0, 0, 10 / (quantity - 1)) FROM order_lines"), 7u);
@@ -1497,6 +1544,12 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
   const std::string not_in_aggregate = "You tried to execute a query that does not include the specified expression '";
   const std::string aggregate_end = "' as part of an aggregate function.";
   const std::string mismatch = "Data type mismatch in criteria expression.";
+  std::wstring union_of_many = L"SELECT 0 FROM tags", many_tables = L"SELECT orders.order_id FROM orders",
+               many_columns = L"SELECT stock";
+  for (int i = 1; i < 600; ++i) union_of_many += L" UNION SELECT " + std::to_wstring(i) + L" FROM tags";
+  for (int i = 0; i < 70; ++i) many_tables += L", tags AS t" + std::to_wstring(i);
+  for (int i = 1; i < 256; ++i) many_columns += L", stock AS s" + std::to_wstring(i);
+  many_columns += L" FROM products";
   const std::string fields =
       "You have written a subquery that can return more than one field without using the EXISTS reserved word in the "
       "main query's FROM clause. Revise the SELECT statement of the subquery to request only one field.";
@@ -1528,6 +1581,10 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
       {L"SELECT sku & \"-x FROM products", 3075, "Syntax error in string in query expression 'sku & \"-x FROM products'."},
       {L"SELECT order_id FROM orders WHERE ordered_on > #2024-13-45#", 3075,
        "Syntax error in date in query expression 'ordered_on > #2024-13-45#'."},
+      // Past what the evaluator reads: too complex; past the columns a result has: too many fields.
+      {union_of_many.c_str(), 3360, "Query is too complex."},
+      {many_tables.c_str(), 3360, "Query is too complex."},
+      {many_columns.c_str(), 3190, "Too many fields defined."},
   };
   std::string file = converted(1);
   dao_engine engine(0);
