@@ -54,7 +54,8 @@ error evaluator_error(const std::string& message, const std::wstring& statement)
     return error(err::query_too_complex);
   if (message.find("too many columns") != std::string::npos) return error(err::too_many_fields);
   // A subquery compared or listed as one value that shows several columns.
-  if (message.find("sub-select returns") != std::string::npos || message.find("row value misused") != std::string::npos)
+  if (message.find("sub-select returns") != std::string::npos || message.find("row value misused") != std::string::npos ||
+      message.find("values for 1 columns") != std::string::npos)
     return error(err::subquery_fields);
   if (message.find("syntax error") != std::string::npos) return error(err::syntax_select);
   if (message.find("misuse of aggregate") != std::string::npos ||

@@ -689,6 +689,11 @@ int64_t in_range(double r, double low, double high) {
 const scalar scalars[] = {
     // The truth of a condition that is not a comparison (IIf, Switch): Null stays Null, a text must read as a number.
     {"acc_truth", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, number(v[0]) != 0 ? 1 : 0); }},
+    // The value of a subquery taken as one value: the one row's, Null for none; more rows than one are an error.
+    {"acc_single", 2, [](sqlite3_context* c, int, arg* v) {
+       if (sqlite3_value_int64(v[0]) > 1) refuse(err::subquery_records);
+       sqlite3_result_value(c, v[1]);
+     }},
     // A value summed or averaged (Sum, Avg, StDev, Var): a number, a date or Null; text has no sum.
     {"acc_summand", 1, [](sqlite3_context* c, int, arg* v) {
        int type = sqlite3_value_type(v[0]);

@@ -826,6 +826,15 @@ class parser {
         if (k.what == token::type::number && k.text.find_first_not_of(L"0123456789") == std::wstring::npos) {
           key.column = static_cast<int>(std::min(std::wcstod(k.text.c_str(), nullptr), 1e9)) - 1;
           shown = true;
+          // A number that is no column's (0, or beyond the columns shown) is a value like any other, the same for
+          // every row: it sorts nothing.
+          bool stars = false;
+          for (const std::string& item : *items)
+            stars = stars || item == "*" || (item.size() > 2 && item.compare(item.size() - 2, 2, ".*") == 0);
+          if (!stars && (key.column < 0 || static_cast<size_t>(key.column) >= items->size())) {
+            key.column = -1;
+            key.text = e = "NULL";
+          }
         } else if (k.what == token::type::name || k.what == token::type::word) {
           std::string name = quote_name(k.text);
           for (const std::string& item : *items)
@@ -1262,7 +1271,9 @@ class parser {
           ++pos_;
           expr inner;
           if (word(L"select")) {
-            inner = plain(subquery());
+            // A subquery taken as one value gives at most one row (3354 beyond), Null for none.
+            inner = plain("WITH __tt_one(__tt_v) AS (" + subquery() +
+                          ") SELECT acc_single(count(*), min(__tt_v)) FROM (SELECT __tt_v FROM __tt_one LIMIT 2)");
             inner.date = core_columns_.size() == 1 && core_columns_[0].second;
           } else {
             inner = logical();

@@ -9,7 +9,7 @@
 //   3085  a function Access does not have;  3142  text after the end of the statement
 //   3122  a grouped SELECT showing a column it neither groups by nor aggregates
 //   3061  a PARAMETERS declaration (its parameters are never given here)
-//   3093  a DISTINCT SELECT sorted by what it does not show
+//   3093  a DISTINCT SELECT sorted by what it does not show (an ORDER BY number beyond the columns sorts nothing)
 //   3075  a function given too few or too many arguments ("Wrong number of arguments used with function ...")
 //   3360  a statement nested deeper than the reader goes ("Query is too complex.")
 //   3122  also a column HAVING or ORDER BY of a grouped SELECT names outside aggregates; 3120 a grouped `*`
@@ -25,6 +25,7 @@
 //     a column of a UNION is a date where each SELECT gives it a date or Null, and text, its dates their text,
 //     where one gives a date and another a text;
 //   - IIf, Switch and Choose are CASE expressions, so that only the value chosen is evaluated;
+//   - a subquery taken as one value gives its one row's value, Null for none, and fails with 3354 for more;
 //   - x op ALL|ANY|SOME (SELECT ...) compares x with the subquery's rows summed up once (acc_bounds and
 //     acc_quantified, sql_functions.h), with SQL's Null and empty-set rules;
 //   - `a!b` is `a.b`; DISTINCTROW and WITH OWNERACCESS OPTION change nothing for a SELECT;

@@ -1399,6 +1399,15 @@ std::vector<question> tie_and_nesting_questions() {
       "o.customer_id = x.customer_id ORDER BY o.total DESC) ORDER BY order_id",
       "SELECT order_id FROM orders AS x WHERE total = (SELECT MAX(o.total) FROM orders AS o WHERE o.customer_id = "
       "x.customer_id) ORDER BY order_id");
+  // A column number beyond the columns sorts nothing (and TOP then keeps every row, all tied).
+  ask("SELECT order_id, status FROM orders ORDER BY 2, 7, 1", "SELECT order_id, status FROM orders ORDER BY "
+      "CONCAT(status), order_id");
+  ask("SELECT TOP 2 order_id FROM orders ORDER BY 0", "SELECT order_id FROM orders", false);
+  // A subquery taken as one value: its one row's value, or Null for none.
+  ask("SELECT c.customer_id, (SELECT Max(o.total) FROM orders AS o WHERE o.customer_id = c.customer_id), (SELECT "
+      "o.order_id FROM orders AS o WHERE o.customer_id = c.customer_id And o.total > 40) FROM customers AS c ORDER BY 1",
+      "SELECT c.customer_id, (SELECT MAX(o.total) FROM orders AS o WHERE o.customer_id = c.customer_id), (SELECT "
+      "o.order_id FROM orders AS o WHERE o.customer_id = c.customer_id AND o.total > 40) FROM customers AS c ORDER BY 1");
   ask("SELECT " + repeated("(", 60) + "quantity + 1" + repeated(")", 60) + " FROM order_lines ORDER BY order_id, line_no",
       "SELECT quantity + 1 FROM order_lines ORDER BY order_id, line_no");
   ask("SELECT " + repeated("- ", 61) + "quantity, " + repeated("-(", 40) + "quantity" + repeated(")", 40) +
@@ -1576,6 +1585,11 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
       // A subquery taken as one value shows one column.
       {L"SELECT title FROM products WHERE stock = (SELECT stock, price FROM products WHERE product_id = 1)", 3306, fields},
       {L"SELECT title FROM products WHERE stock In (SELECT stock, price FROM products)", 3306, fields},
+      // A subquery taken as one value gives one row at most.
+      {L"SELECT title FROM products WHERE stock = (SELECT stock FROM products)", 3354,
+       "At most one record can be returned by this subquery."},
+      {L"SELECT c.name, (SELECT o.total FROM orders AS o WHERE o.customer_id = c.customer_id) FROM customers AS c", 3354,
+       "At most one record can be returned by this subquery."},
       // A literal left open, or no date, is named in the words Access uses.
       {L"SELECT title FROM products WHERE title = 'Jute", 3075, "Syntax error in string in query expression 'title = 'Jute'."},
       {L"SELECT sku & \"-x FROM products", 3075, "Syntax error in string in query expression 'sku & \"-x FROM products'."},
