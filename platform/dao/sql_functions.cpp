@@ -993,22 +993,50 @@ const scalar scalars[] = {
      }},
     // A condition of the evaluator (1 or 0): the rewrite makes its value Access's -1 where it is used.
     {"acc_like", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, access_like(text(v[0]), text(v[1])) ? 1 : 0); }},
-    {"acc_div", 2, [](sqlite3_context* c, int n, arg* v) {
-       NULL_IN_NULL_OUT double d = number(v[1]);
-       if (d == 0) refuse(err::division_by_zero);
-       result(c, number(v[0]) / d);
+    // A run of /, \, Mod or ^ comes as one call, taken from the left as the operators are: a Null met gives Null,
+    // a divisor of zero met before it fails.
+    {"acc_div", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 127);
+       double r = 0;
+       for (int i = 0; i < n; ++i) {
+         if (null(v[i])) return sqlite3_result_null(c);
+         double x = number(v[i]);
+         if (i > 0 && x == 0) refuse(err::division_by_zero);
+         r = i == 0 ? x : r / x;
+       }
+       result(c, r);
      }},
-    {"acc_intdiv", 2, [](sqlite3_context* c, int n, arg* v) {
-       NULL_IN_NULL_OUT int64_t d = whole(v[1]);
-       if (d == 0) refuse(err::division_by_zero);
-       result_int(c, whole(v[0]) / d);
+    {"acc_intdiv", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 127);
+       int64_t r = 0;
+       for (int i = 0; i < n; ++i) {
+         if (null(v[i])) return sqlite3_result_null(c);
+         int64_t x = whole(v[i]);
+         if (i > 0 && x == 0) refuse(err::division_by_zero);
+         r = i == 0 ? x : r / x;
+       }
+       result_int(c, r);
      }},
-    {"acc_mod", 2, [](sqlite3_context* c, int n, arg* v) {
-       NULL_IN_NULL_OUT int64_t d = whole(v[1]);
-       if (d == 0) refuse(err::division_by_zero);
-       result_int(c, whole(v[0]) % d);
+    {"acc_mod", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 127);
+       int64_t r = 0;
+       for (int i = 0; i < n; ++i) {
+         if (null(v[i])) return sqlite3_result_null(c);
+         int64_t x = whole(v[i]);
+         if (i > 0 && x == 0) refuse(err::division_by_zero);
+         r = i == 0 ? x : r % x;
+       }
+       result_int(c, r);
      }},
-    {"acc_pow", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result(c, std::pow(number(v[0]), number(v[1]))); }},
+    {"acc_pow", -1, [](sqlite3_context* c, int n, arg* v) {
+       need_args(n, 2, 127);
+       double r = 0;
+       for (int i = 0; i < n; ++i) {
+         if (null(v[i])) return sqlite3_result_null(c);
+         r = i == 0 ? number(v[i]) : std::pow(r, number(v[i]));
+       }
+       result(c, r);
+     }},
     {"acc_ceiling", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, static_cast<int64_t>(std::ceil(number(v[0]) - 1e-9))); }},
 };
 

@@ -1205,13 +1205,13 @@ class parser {
 
   expr modulo() {
     expr left = integer_division();
-    while (take_word(L"mod")) left = plain("acc_mod(" + value(left) + ", " + value(integer_division()) + ")");
+    while (take_word(L"mod")) left = folded(std::move(left), "acc_mod", value(integer_division()));
     return left;
   }
 
   expr integer_division() {
     expr left = multiplicative();
-    while (take_op(L"\\")) left = plain("acc_intdiv(" + value(left) + ", " + value(multiplicative()) + ")");
+    while (take_op(L"\\")) left = folded(std::move(left), "acc_intdiv", value(multiplicative()));
     return left;
   }
 
@@ -1219,7 +1219,7 @@ class parser {
     expr left = unary();
     for (;;) {
       if (take_op(L"*")) left = infix(std::move(left), "*", value(unary()), false);
-      else if (take_op(L"/")) left = plain("acc_div(" + value(left) + ", " + value(unary()) + ")");
+      else if (take_op(L"/")) left = folded(std::move(left), "acc_div", value(unary()));
       else return left;
     }
   }
@@ -1240,7 +1240,7 @@ class parser {
     expr left = primary();
     while (take_op(L"^")) {
       std::string right = op(L"-") ? (++pos_, "(-(" + value(primary()) + "))") : value(primary());
-      left = plain("acc_pow(" + value(left) + ", " + right + ")");
+      left = folded(std::move(left), "acc_pow", right);
     }
     return left;
   }

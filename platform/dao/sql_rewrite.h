@@ -32,7 +32,8 @@
 //   - an expression column without a name is named Expr1000, Expr1001, ... as Access names it;
 //   - GROUP BY groups by each value's key (`acc_sort_key`), ORDER BY sorts under `access_text`, and expression
 //     columns, Min and Max of expressions compare under it too (DISTINCT, UNION).
-// A run of one operator (a Or b Or c ..., a + b + c ...) reaches the evaluator flat, not nested.
+// A run of one operator (a Or b Or c ..., a + b + c ..., a / b / c ..., Mod, \ and ^ alike) reaches the evaluator
+// flat, not nested.
 // TOP n [PERCENT] of the outermost SELECT is not printed: it is returned to the caller, who keeps the first
 // rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
 // trailing result columns (`hidden_columns` of them), except those that name a result column by its number.

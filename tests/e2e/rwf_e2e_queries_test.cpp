@@ -1413,6 +1413,11 @@ std::vector<question> tie_and_nesting_questions() {
   ask("SELECT " + repeated("- ", 61) + "quantity, " + repeated("-(", 40) + "quantity" + repeated(")", 40) +
           " FROM order_lines ORDER BY order_id, line_no",
       "SELECT -quantity, quantity FROM order_lines ORDER BY order_id, line_no");
+  // Runs of /, \\, Mod and ^, taken from the left, a hundred long.
+  ask("SELECT stock / 2 / 2 / 5, stock \\ 2 \\ 3, stock Mod 7 Mod 4, 2 ^ 3 ^ 2, stock" + repeated(" / 1", 100) + ", stock" +
+          repeated(" \\ 1", 100) + ", stock" + repeated(" Mod 1000", 100) + ", 1" + repeated(" ^ 2", 100) +
+          " FROM products ORDER BY product_id",
+      "SELECT stock / 20, stock DIV 6, stock MOD 7 MOD 4, 64, stock, stock, stock, 1 FROM products ORDER BY product_id");
   ask("SELECT product_id FROM products WHERE " + repeated("Not ", 60) + "stock > 20 ORDER BY product_id",
       "SELECT product_id FROM products WHERE stock > 20 ORDER BY product_id");
   return out;
