@@ -32,6 +32,19 @@ bool is_integer_kind(VARTYPE vt) {
   }
 }
 
+// The character set utf8 names on the server: newer servers list it only under that set's own name, utf8mb3 or
+// (MariaDB without UTF8_IS_UTF8MB3 in its old_mode) utf8mb4. Nothing when the server does not say.
+std::string utf8_stands_for(sql_client& client) {
+  if (!client.query("SELECT CHARSET(CONVERT('' USING utf8))")) return std::string();
+  std::unique_ptr<sql_result> result = client.use_result();
+  if (!result) return std::string();
+  std::string name;
+  sql_row row;
+  for (sql_fetch f; (f = result->fetch(row)) != sql_fetch::end && f != sql_fetch::error;)
+    if (name.empty() && !row.cells.empty() && !row.is_null(0)) name = row.text(0);
+  return name;
+}
+
 // The most bytes a character takes in the tables written here: those of the engine's character set (which a
 // table takes when the settings name one; otherwise the database's own, never wider than utf8mb4's 4); before
 // 4.1.0 a character was a byte.
@@ -43,8 +56,7 @@ unsigned text_width(sql_engine& engine) {
       std::string name = tk_to_utf8(engine.get_charset());
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       auto it = widths.find(name);
-      // Newer servers list utf8 under the name it stands for.
-      if (it == widths.end() && name == "utf8") it = widths.find("utf8mb3");
+      if (it == widths.end() && name == "utf8") it = widths.find(utf8_stands_for(engine.client()));
       if (it != widths.end() && it->second > 0) return it->second;
     } catch (const tk_exception& e) {
       tk_trace(2, "The character sets' widths are unknown: %s", e.what());

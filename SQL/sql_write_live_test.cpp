@@ -700,6 +700,37 @@ TEST(SqlWriteLive, TextTooLongForAVarcharOfItsCharacterSetBecomesTheSmallestText
   engine->set_properties(nullptr);
 }
 
+// utf8 is the set the server reads it as: MariaDB without UTF8_IS_UTF8MB3 in its old_mode takes it for utf8mb4,
+// whose VARCHAR holds 16,383 characters, not utf8mb3's 21,844.
+TEST(SqlWriteLive, Utf8IsTheCharacterSetTheServerTakesItFor) {
+  struct old_mode_restored {
+    std::string saved = cell("SELECT @@GLOBAL.old_mode");
+    ~old_mode_restored() { server().exec("SET GLOBAL old_mode = '" + saved + "'"); }
+  } restore;
+  server().exec("SET GLOBAL old_mode = ''");  // sessions opened from now on read utf8 as utf8mb4
+  auto engine = connected_engine();
+  const udb_engine_properties properties = {{L"character set", L"utf8"}};
+  engine->set_properties(&properties);
+  auto db = fresh_db(*engine, "tt_wutf8");
+  for (const auto& [size, type] : {std::pair<int32_t, std::string>{16383, "varchar(16383)"},
+                                   {16384, "mediumtext"}, {21844, "mediumtext"}}) {
+    SCOPED_TRACE(size);
+    const std::wstring table = L"t" + std::to_wstring(size);
+    udb_schema schema;
+    schema.push_back(column(L"t", VT_BSTR, size));
+    try {
+      db->create_table(table, schema, udb_indexes());
+    } catch (const tk_exception& e) {
+      ADD_FAILURE() << "the table was refused: " << e.message;
+      continue;
+    }
+    EXPECT_EQ(cell("SELECT CONCAT(COLUMN_TYPE, ' ', CHARACTER_SET_NAME) FROM information_schema.COLUMNS WHERE "
+                   "TABLE_SCHEMA = 'tt_wutf8' AND TABLE_NAME = '" + tk_to_utf8(table) + "'"),
+              type + " utf8mb4");
+  }
+  engine->set_properties(nullptr);
+}
+
 TEST(SqlWriteLive, LongValuesBindInStatementOrderAndThePacketLimitHolds) {
   auto engine = connected_engine();
   auto db = fresh_db(*engine, "tt_wlong");
