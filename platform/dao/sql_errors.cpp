@@ -2,6 +2,7 @@
 #include "platform/dao/sql_errors.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/system/codepage.h"
 
@@ -44,7 +45,12 @@ error evaluator_error(const std::string& message, const std::wstring& statement)
   }
   if (starts(message, "no such table: ", &rest)) return error(err::input_table_not_found, last_part(rest));
   if (starts(message, "no such column: ", &rest)) return error(err::too_few_parameters, L"1");
-  if (starts(message, "ambiguous column name: ", &rest)) return error(err::ambiguous_field, sys_utf8_to_wide(rest));
+  if (starts(message, "ambiguous column name: ", &rest)) {
+    // Named as the statement names it, without the evaluator's schema in front.
+    for (const char* schema : {"temp.", "main."})
+      if (rest.compare(0, std::strlen(schema), schema) == 0) rest = rest.substr(std::strlen(schema));
+    return error(err::ambiguous_field, sys_utf8_to_wide(rest));
+  }
   if (starts(message, "wrong number of arguments to function ", &rest))
     return error(err::syntax_in_expression, statement);
   // The evaluator's own limits of nesting, length, joined tables and united SELECTs.

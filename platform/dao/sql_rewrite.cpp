@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/dao/errors.h"
@@ -648,6 +649,28 @@ class parser {
         std::string name = "[__tt_k" + std::to_string(k) + "]";
         inner += ", " + key + " AS " + name;
         ranks += (k ? ", " : "") + name + collate + (keys[k].descending ? " DESC" : "");
+      }
+      // A `*` shows columns that cannot be named one by one beneath: they are taken by the names they show under,
+      // when those are known and each names one column.
+      std::set<std::wstring> distinct_names;
+      for (const std::wstring& name : names) distinct_names.insert(lower(name));
+      if (!known && !names.empty() && distinct_names.size() == names.size()) {
+        known = true;
+        inner = distinct ? "SELECT DISTINCT " : "SELECT ";
+        shown.clear();
+        ranks.clear();
+        for (size_t i = 0; i < items.size(); ++i) inner += (i ? ", " : "") + items[i];
+        for (size_t i = 0; i < names.size(); ++i) shown += (i ? ", " : "") + quote_name(names[i]);
+        for (size_t k = 0; k < keys.size(); ++k) {
+          std::string name = "[__tt_k" + std::to_string(k) + "]";
+          if (keys[k].column >= 0 && static_cast<size_t>(keys[k].column) < names.size()) {
+            name = quote_name(names[static_cast<size_t>(keys[k].column)]);
+          } else {
+            known = known && keys[k].column < 0;
+            inner += ", " + keys[k].text + " AS " + name;
+          }
+          ranks += (k ? ", " : "") + name + collate + (keys[k].descending ? " DESC" : "");
+        }
       }
       if (known) {
         std::string bound = percent ? "acc_ceiling([__tt_n] * " + number_text(*limit) + " / 100.0)"

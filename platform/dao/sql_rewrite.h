@@ -38,7 +38,7 @@
 // rows and those tied with the last one kept; the ORDER BY values that decide ties are printed as extra,
 // trailing result columns (`hidden_columns` of them), except those that name a result column by its number.
 // A TOP inside a subquery or a stored query keeps its ties too, the rows ranked by its ORDER BY (a plain row limit
-// when it has none, or sorts by the number of a column a `*` shows).
+// when it has none, or shows a `*` of tables that share a column name).
 #pragma once
 
 #include <cstddef>

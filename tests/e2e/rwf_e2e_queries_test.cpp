@@ -1393,6 +1393,9 @@ std::vector<question> tie_and_nesting_questions() {
       "Day(ordered_on)) ORDER BY order_id",
       "SELECT order_id FROM orders WHERE ordered_on <= (SELECT ordered_on FROM orders ORDER BY ordered_on LIMIT 1 "
       "OFFSET 1) ORDER BY order_id");
+  ask("SELECT order_id, status FROM (SELECT TOP 2 * FROM orders ORDER BY 3) AS q ORDER BY order_id",
+      "SELECT order_id, status FROM orders WHERE ordered_on <= (SELECT ordered_on FROM orders ORDER BY ordered_on LIMIT 1 "
+      "OFFSET 1) ORDER BY order_id");
   ask("SELECT * FROM (SELECT TOP 1 status, Count(*) AS n FROM orders GROUP BY status ORDER BY 2) AS g",
       "SELECT status, COUNT(*) FROM orders GROUP BY status HAVING COUNT(*) = 1", false);
   ask("SELECT order_id FROM orders AS x WHERE order_id In (SELECT TOP 1 o.order_id FROM orders AS o WHERE "
@@ -1595,6 +1598,10 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
        "At most one record can be returned by this subquery."},
       {L"SELECT c.name, (SELECT o.total FROM orders AS o WHERE o.customer_id = c.customer_id) FROM customers AS c", 3354,
        "At most one record can be returned by this subquery."},
+      // A field two tables of one name could give.
+      {L"SELECT * FROM products AS p INNER JOIN products AS p ON p.product_id = p.product_id", 3079,
+       "The specified field 'p.product_id' could refer to more than one table listed in the FROM clause of your SQL "
+       "statement."},
       // A literal left open, or no date, is named in the words Access uses.
       {L"SELECT title FROM products WHERE title = 'Jute", 3075, "Syntax error in string in query expression 'title = 'Jute'."},
       {L"SELECT sku & \"-x FROM products", 3075, "Syntax error in string in query expression 'sku & \"-x FROM products'."},
