@@ -341,8 +341,9 @@ class parser {
       if (depth == 0 && k.what == token::type::op && (k.text == L"," || k.text == L";") && end > expr_start_) break;
       if (depth == 0 && end > expr_start_ && k.what == token::type::word &&
           (same_word(k.text, L"from") || same_word(k.text, L"where") || same_word(k.text, L"group") ||
-           same_word(k.text, L"having") || same_word(k.text, L"order") || same_word(k.text, L"union")))
-        break;
+           same_word(k.text, L"having") || same_word(k.text, L"order") || same_word(k.text, L"union") ||
+           same_word(k.text, L"as")))
+        break;  // (an item's name is not its expression)
     }
     size_t from = t_[expr_start_].pos, to = end < t_.size() ? t_[end].pos : sql_.size();
     std::wstring text = sql_.substr(from, to > from ? to - from : 0);
@@ -1547,9 +1548,21 @@ class parser {
       }
       out += " ELSE " + chosen_value(args[2]);
     } else if (f == "acc_switch") {
-      for (size_t i = 0; i < args.size(); i += 2) {
+      // Switch(a, x, ..., True, Switch(...)) is one CASE too, the inner Switch's (or IIf's) cases following.
+      const size_t n = args.size();
+      const expr& last = args[n - 1];
+      bool merged = last.chain == "CASE" && !args[n - 2].condition && args[n - 2].text == "(-1)" && !(mixed && last.date);
+      for (size_t i = 0; i < n; i += 2) {
+        if (merged && i == n - 2) break;
         out += (i ? " " : "") + std::string("WHEN ") + truth(args[i]) + " THEN " + chosen_value(args[i + 1]);
         values.push_back(&args[i + 1]);
+      }
+      if (merged) {
+        values.push_back(&last);
+        expr e = dated(out + " " + last.text.substr(std::strlen("CASE ")), chosen_date(values));
+        e.chain = "CASE";
+        e.is_text = text;
+        return e;
       }
     } else {
       out += "acc_choice(" + value(args[0]) + ")";

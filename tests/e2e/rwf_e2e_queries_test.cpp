@@ -1421,6 +1421,14 @@ std::vector<question> tie_and_nesting_questions() {
           repeated(" \\ 1", 100) + ", stock" + repeated(" Mod 1000", 100) + ", 1" + repeated(" ^ 2", 100) +
           " FROM products ORDER BY product_id",
       "SELECT stock / 20, stock DIV 6, stock MOD 7 MOD 4, 64, stock, stock, stock, 1 FROM products ORDER BY product_id");
+  // Switch nested in its last value, 30 deep.
+  std::string switches = "SELECT ", cases = "SELECT CASE";
+  for (int i = 0; i < 30; ++i) {
+    switches += "Switch(stock < " + std::to_string(i * 10) + ", 'under " + std::to_string(i * 10) + "', True, ";
+    cases += " WHEN stock < " + std::to_string(i * 10) + " THEN 'under " + std::to_string(i * 10) + "'";
+  }
+  ask(switches + "'many'" + repeated(")", 30) + " FROM products ORDER BY product_id",
+      cases + " ELSE 'many' END FROM products ORDER BY product_id");
   ask("SELECT product_id FROM products WHERE " + repeated("Not ", 60) + "stock > 20 ORDER BY product_id",
       "SELECT product_id FROM products WHERE stock > 20 ORDER BY product_id");
   return out;
@@ -1598,6 +1606,9 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
        "At most one record can be returned by this subquery."},
       {L"SELECT c.name, (SELECT o.total FROM orders AS o WHERE o.customer_id = c.customer_id) FROM customers AS c", 3354,
        "At most one record can be returned by this subquery."},
+      // An error quotes an item's expression, not the name it is given.
+      {L"SELECT title, Left(title, 1, 2) AS x FROM products", 3075,
+       "Wrong number of arguments used with function in query expression 'Left(title, 1, 2)'."},
       // A field two tables of one name could give.
       {L"SELECT * FROM products AS p INNER JOIN products AS p ON p.product_id = p.product_id", 3079,
        "The specified field 'p.product_id' could refer to more than one table listed in the FROM clause of your SQL "
