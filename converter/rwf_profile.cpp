@@ -146,11 +146,12 @@ bool rowferry_convertor::load_profile_file(const std::wstring& path) {
 bool rowferry_convertor::load_profile(const udb_profile& profile) {
   // Only the three formats there are, as --acc_ver takes them: any other value would quietly write an Access 95/97
   // file the user did not ask for.
-  std::wstring value = profile.get_value(access_section, L"destination format");
-  if (!value.empty() && (value.size() != 1 || value[0] < L'0' || value[0] > L'2'))
-    throw tk_exception("Invalid format specification in the profile: '" + tk_to_utf8(value) + "'", 1);
+  const std::string value = tk_to_utf8(profile.get_value(access_section, L"destination format"));
+  const int format = tk_small_number(value, format_access_2007);  // -1 for an empty value too
+  if (!value.empty() && format < 0)
+    throw tk_exception("Invalid format specification in the profile: '" + value + "'", 1);
   if (!udb_converter::load_profile(profile) || !mysql_converter_impl::load_profile(profile)) return false;
-  if (!value.empty()) destination_format = value[0] - L'0';
+  if (format >= 0) destination_format = format;
   return true;
 }
 
