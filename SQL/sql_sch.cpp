@@ -19,7 +19,6 @@ namespace {
 constexpr uint32_t k_row_limit = 65535;
 constexpr int32_t k_counted_bound = 5592405;
 constexpr int32_t k_index_text_limit = 768;
-constexpr int32_t k_default_text_limit = 21845;
 constexpr std::size_t k_index_columns = 16;
 
 bool is_integer_kind(VARTYPE vt) {
@@ -156,8 +155,7 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& chunks) 
     if (c.auto_increment) {
       tk_trace(2, "WARNING: auto_increment columns cannot have default value!");
     } else if (c.vartype != VT_BLOB && c.vartype != VT_BLOB_OBJECT &&
-               !(c.vartype == VT_BSTR && (c.size <= 0 || c.size > k_default_text_limit ||
-                                          !sql_text_fits_varchar(c.size, schema_.text_width())))) {
+               !(c.vartype == VT_BSTR && !sql_text_fits_varchar(c.size, schema_.text_width()))) {
       const std::wstring def = make_mysql_def_val(engine_.client(), &c);
       tk_trace_w(1, L"got def value: %s", def.c_str());
       if (!def.empty()) clause += L" DEFAULT " + def;

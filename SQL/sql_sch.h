@@ -10,8 +10,9 @@
 // `sql_schema_initializer` rebuilds a source schema under names the server accepts (the field-name validator
 // of the server's family; renamings are kept in `names()`) and gives one clause per column:
 //   `name` TYPE [CHARACTER SET cs] [NOT NULL] [DEFAULT literal] [AUTO_INCREMENT] [COMMENT '...']
-// NOT NULL also for primary-key columns; no DEFAULT for auto-increment, binary, or text columns of size 0, above
-// 21,845, or that are no VARCHAR in the table's character set (a TEXT type); AUTO_INCREMENT only for integer kinds, and only one per table (a second is an internal error).
+// NOT NULL also for primary-key columns; no DEFAULT for auto-increment, binary, or text columns that are no
+// VARCHAR in the table's character set (size 0, or too long for one: a TEXT type); AUTO_INCREMENT only for integer
+// kinds, and only one per table (a second is an internal error).
 //
 // `sql_indexes_initializer` renames the source indexes (index-name validator) and their columns (the
 // renamings above) and gives one clause per index: PRIMARY KEY (...), UNIQUE `n` (...) or INDEX `n` (...).
