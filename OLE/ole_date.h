@@ -12,8 +12,8 @@
 // at the start adds 12 to an hour below 12. Seconds may carry a fraction; it is kept to the microsecond (the
 // seventh digit rounds) and the milliseconds are it rounded to the nearest one (".2506" is 251 ms; from ".9995" on
 // 999, as the fraction stays within its second). A fraction that rounds up to a whole second (from ".9999995" on)
-// carries into minutes, hours and, for a dated value, the date. A time "h:m" followed by other words is no time. A negative time ('-00:30:00', '-838:59:59') is
-// not a value this system can store: it reads as no valid value.
+// carries into minutes, hours and, for a dated value, the date. A time "h:m" followed by other words is no time.
+// A negative time ('-00:30:00', '-838:59:59') is not a value this system can store: it reads as no valid value.
 //
 // Printing: to_string(precision) "YYYY-MM-DD HH:MM:SS" (".ffffff" for precision 6 with microseconds, else
 // ".mmm" when there are milliseconds, nothing for precision 0), "YYYY-MM-DD" for a date only (and for a date and

@@ -11,7 +11,8 @@
 // record the caller owns.
 //
 // Internal errors (tk_mail_assertion) raised here: create_table of a partition ("udb_db", 50), do_query2 on a
-// database that cannot run statements ("udb_db", 111). Table names compare ignoring case unless the database was made case-sensitive.
+// database that cannot run statements ("udb_db", 111). Table names compare ignoring case unless the database was
+// made case-sensitive.
 #pragma once
 
 #include <cstdint>

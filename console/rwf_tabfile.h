@@ -17,6 +17,6 @@ bool rwf_read_table_list(std::istream& in, std::vector<std::wstring>& names);
 
 // Replaces the converter's table list with the names of the file at path and marks the list as given, so that a
 // file naming no table (empty, blank lines, only a byte-order mark) converts nothing rather than every table.
-// Ends the program through fatal_exit
-// when path is not an existing file ("Table names file does not exist. ...") or cannot be read.
+// Ends the program through fatal_exit when path is not an existing file ("Table names file does not exist. ...") or
+// cannot be read.
 void process_tab_file(const std::string& path);
