@@ -181,7 +181,7 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& chunks) 
 // ---- Index clauses ------------------------------------------------------------------------------------------------
 
 sql_indexes_initializer::sql_indexes_initializer(sql_engine& engine, const udb_indexes& source,
-                                                 const udb_names_map::name_map& names, const udb_schema& schema,
+                                                 const udb_names_map::name_map& names, const sql_schema& schema,
                                                  const std::wstring& auto_increment)
     : engine_(engine), schema_(schema), auto_increment_(auto_increment) {
   tk_trace(1, "sql_indexes_initializer::ctor");
@@ -215,14 +215,10 @@ sql_indexes_initializer::sql_indexes_initializer(sql_engine& engine, const udb_i
 void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks) {
   tk_trace(1, "sql_indexes_initializer::get_init_chunks(n_indexes=%d)", static_cast<int>(indexes_.size()));
   const bool old = engine_.is_old_version();
-  // The server's limit counts bytes: a text column takes as many per character as its character set needs at
-  // most (the tables written here take the engine's character set; before 4.1.0 a character was a byte).
+  // The server's limit counts bytes: a text column takes as many per character as the table's character set
+  // needs at most.
   const int64_t key_limit = old ? 256 : 3072;
-  int64_t width = 0;
-  auto width_of_text = [&]() -> int64_t {
-    if (!width) width = text_width(engine_);
-    return width;
-  };
+  const int64_t width = schema_.text_width();
   const std::size_t max_indexes = old ? 15 : 63;
   bool auto_seen = false;
   std::size_t handled = 0;
@@ -258,7 +254,7 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& chunks)
                  (d->vartype == VT_BSTR && (d->size <= 0 || d->size > k_index_text_limit))) {
         tk_trace_w(3, L"Index '%s' built on LOB column(s) is not allowed", index.name.c_str());
         complete = false;
-      } else if ((key_sum += d->vartype == VT_BSTR ? d->size * width_of_text() : d->size) > key_limit) {
+      } else if ((key_sum += d->vartype == VT_BSTR ? d->size * width : d->size) > key_limit) {
         tk_trace_w(3, L"Index '%s' is too big, skip it", index.name.c_str());
         complete = false;
       }

@@ -18,8 +18,8 @@
 // renamings above) and gives one clause per index: PRIMARY KEY (...), UNIQUE `n` (...) or INDEX `n` (...).
 // Indexes without columns, with more than 16 columns, over binary or long text columns (size 0 or above 768),
 // over a column the table lacks, or whose key takes more than 3,072 bytes (256 before 4.1.0; a text column
-// counts its characters times the most bytes a character of the engine's character set takes, any other column
-// its size) are left out with a trace; at most 63 (15 before 4.1.0) are handled. An auto-increment column in no
+// counts its characters times the most bytes a character of the table's character set takes, as the schema
+// knows it, any other column its size) are left out with a trace; at most 63 (15 before 4.1.0) are handled. An auto-increment column in no
 // index gets INDEX `c` (`c`). Column and index names that differ from an earlier one only in case get a safe
 // name, as the server takes them for one name.
 #pragma once
@@ -78,7 +78,7 @@ class sql_schema_initializer {
 class sql_indexes_initializer {
  public:
   sql_indexes_initializer(sql_engine& engine, const udb_indexes& source, const udb_names_map::name_map& names,
-                          const udb_schema& schema, const std::wstring& auto_increment);
+                          const sql_schema& schema, const std::wstring& auto_increment);
 
   // Appends one clause per index that can be made.
   void get_init_chunks(std::vector<std::wstring>& chunks);
@@ -88,6 +88,6 @@ class sql_indexes_initializer {
  private:
   sql_engine& engine_;
   udb_indexes indexes_;
-  const udb_schema& schema_;
+  const sql_schema& schema_;
   std::wstring auto_increment_;
 };
