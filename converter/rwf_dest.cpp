@@ -40,9 +40,9 @@ void common_check_dest(const std::wstring& path) {
         "Cannot create or write into the destination file.\nRun the program as Administrator or change folder.", 1);
 }
 
-void check_dest_link(const std::string& dest) {
+std::string dest_final_target(const std::string& dest) {
   const std::string link = sys_refused_link(dest);
-  if (link.empty()) return;
+  if (link.empty()) return sys_final_target(dest);
   throw tk_exception("The symbolic link '" + link +
                          "' belongs to another user in a shared folder (sticky and writable by everyone); the "
                          "destination is not written through it.",
@@ -114,8 +114,7 @@ std::string file_name_folder(const std::string& path) {
 void rowferry_convertor::check_dest() {
   tk_trace_w(1, L"rowferry_convertor::check_dest(%s)", dest.c_str());
   // A symbolic link stands for its target: that is the file the run writes, in that file's folder.
-  check_dest_link(tk_to_utf8(dest));
-  common_check_dest(tk_utf8_to_unicode(sys_final_target(tk_to_utf8(dest))));
+  common_check_dest(tk_utf8_to_unicode(dest_final_target(tk_to_utf8(dest))));
   // In mode 0 an existing destination is replaced only once the new file has been written (see the run), so a
   // run that fails early leaves it as it was.
   if (sys_stat_kind(tk_to_ansi(dest)) == sys_path_kind::file) tk_trace(1, "Destination already exists");

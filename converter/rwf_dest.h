@@ -15,10 +15,11 @@
 //                               Administrator or change folder."
 void common_check_dest(const std::wstring& path);
 
-// Raises tk_exception level 1 when the narrow destination path leads through a symbolic link that another user
-// owns in a shared sticky folder (see sys_refused_link): "The symbolic link '<link>' belongs to another user in a
-// shared folder (sticky and writable by everyone); the destination is not written through it."
-void check_dest_link(const std::string& dest);
+// The file the narrow destination path stands for (sys_final_target): the one a run checks, locks and writes.
+// Raises tk_exception level 1 when the path leads through a symbolic link that another user owns in a shared
+// sticky folder (see sys_refused_link): "The symbolic link '<link>' belongs to another user in a shared folder
+// (sticky and writable by everyone); the destination is not written through it."
+std::string dest_final_target(const std::string& dest);
 
 // True when the two narrow paths name one file: the same file through symbolic or hard links, or two spellings of
 // one path. A path that does not exist yet (its final target, for a link) is compared by its resolved folder and

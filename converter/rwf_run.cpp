@@ -215,8 +215,7 @@ void rowferry_convertor::run() {
   if (access == nullptr) throw tk_mail_assertion("rwf_run", 101);
   // A symbolic link stands for its target: the target is written and replaced, the link stays. One that another
   // user put in a shared folder since the destination was checked is refused as it is there.
-  check_dest_link(tk_to_utf8(dest));
-  const std::string target_path = sys_final_target(tk_to_utf8(dest));
+  const std::string target_path = dest_final_target(tk_to_utf8(dest));
   // Held for the whole run, before anything is read or written: a second run on the destination is refused even
   // while the file does not exist yet (the flock on an existing file below only covers a file that is there).
   sys_destination_lock lock;
