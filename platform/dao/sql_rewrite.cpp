@@ -371,7 +371,11 @@ class parser {
       std::string how = take_word(L"all") ? " UNION ALL " : " UNION ";
       bool paren = take_op(L"(");
       if (!word(L"select")) fail(err::syntax_select);
-      parts.push_back({how, select_core(nullptr), core_spans_, core_kinds_, core_columns_});
+      bool was_union_part = union_part_;
+      union_part_ = true;
+      std::string text = select_core(nullptr);
+      union_part_ = was_union_part;
+      parts.push_back({how, text, core_spans_, core_kinds_, core_columns_});
       if (paren && !take_op(L")")) fail(err::syntax_select);
       united = true;
       typed = typed && core_columns_.size() == columns.size();
@@ -837,7 +841,8 @@ class parser {
     ++pos_;
     if (!take_word(L"by")) fail(err::syntax_select);
     std::string out = " ORDER BY ";
-    for (bool first = true;; first = false) {
+    bool first = true;
+    for (;;) {
       size_t start = pos_;
       bool alone = op_at(pos_ + 1, L",") || op_at(pos_ + 1, L";") || op_at(pos_ + 1, L")") ||
                    (pos_ + 1 < t_.size() && t_[pos_ + 1].what == token::type::end) || word_at(pos_ + 1, L"desc") ||
@@ -884,15 +889,20 @@ class parser {
         }
       }
       if (keys) keys->push_back(key);
-      out += (first ? "" : ", ") + e + collate;
+      // (A union sorts only by its columns: a value the same for every row is left out.)
+      bool printed = !union_part_ || e != "NULL";
+      if (printed) {
+        out += (first ? "" : ", ") + e + collate;
+        first = false;
+      }
       if (take_word(L"desc")) {
-        out += " DESC";
+        if (printed) out += " DESC";
         if (keys) keys->back().descending = true;
       }
       else take_word(L"asc");
       if (!take_op(L",")) break;
     }
-    return out;
+    return first ? std::string() : out;
   }
 
   // A clause's expression: a condition (WHERE, HAVING) or a value (GROUP BY, ORDER BY).
@@ -1607,6 +1617,7 @@ class parser {
   std::vector<std::string> hoisted_;
   int select_depth_ = 0;                           // SELECTs being read, the outermost first
   bool top_level_ = false;
+  bool union_part_ = false;                        // reading a SELECT after UNION, whose ORDER BY is the union's
   bool nested_top_;
 };
 

@@ -1406,6 +1406,8 @@ std::vector<question> tie_and_nesting_questions() {
   ask("SELECT order_id, status FROM orders ORDER BY 2, 7, 1", "SELECT order_id, status FROM orders ORDER BY "
       "CONCAT(status), order_id");
   ask("SELECT TOP 2 order_id FROM orders ORDER BY 0", "SELECT order_id FROM orders", false);
+  ask("SELECT title, stock FROM products UNION SELECT sku, 1 FROM products ORDER BY 3 DESC, 2 DESC, 1",
+      "SELECT title, stock FROM products UNION SELECT sku, 1 FROM products ORDER BY 2 DESC, 1");
   // A subquery taken as one value: its one row's value, or Null for none.
   ask("SELECT c.customer_id, (SELECT Max(o.total) FROM orders AS o WHERE o.customer_id = c.customer_id), (SELECT "
       "o.order_id FROM orders AS o WHERE o.customer_id = c.customer_id And o.total > 40) FROM customers AS c ORDER BY 1",
