@@ -79,11 +79,7 @@ class RwfagentFiles : public rwfagent_fixture {
   }
   // The profile that converts the items given (lines of name=SELECT or table names).
   std::string profile(const std::string& items, const tt_test::mariadb_facts* facts = nullptr) {
-    const tt_test::mariadb_facts& f = facts ? *facts : server.facts();
-    tk_write_file(dir.file("slow.txt"), "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
-                                            "\r\npassword=" + f.password + "\r\nport=" + std::to_string(f.port) +
-                                            "\r\n[Selected Tables]\r\n" + items);
-    return "--profile=" + dir.file("slow.txt");
+    return items_profile(dir.file("slow.txt"), items, facts);
   }
 };
 

@@ -153,13 +153,7 @@ class RwfagentStableNames : public rwfagent_fixture {
       tk_write_file(dir.file("list.txt"), list);
       args.push_back("--tab_file=" + dir.file("list.txt"));
     }
-    if (!items.empty()) {
-      const tt_test::mariadb_facts& f = server.facts();
-      tk_write_file(dir.file("items.rwf"), "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user +
-                                               "\r\npassword=" + f.password + "\r\nport=" +
-                                               std::to_string(f.port) + "\r\n[Selected Tables]\r\n" + items);
-      args.push_back("--profile=" + dir.file("items.rwf"));
-    }
+    if (!items.empty()) args.push_back(items_profile(dir.file("items.rwf"), items));
     program_result r = agent(args);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;

@@ -450,6 +450,16 @@ class rwfagent_fixture : public ::testing::Test {
     return run_program(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config"}, uid);
   }
 
+  // Writes a profile at path that connects to the server (as facts say, else the shared one) and converts the
+  // items given (lines of name=SELECT or table names); returns the option that names it.
+  std::string items_profile(const std::string& path, const std::string& items,
+                            const tt_test::mariadb_facts* facts = nullptr) {
+    const tt_test::mariadb_facts& f = facts ? *facts : server.facts();
+    tk_write_file(path, "[MySQL settings]\r\nhost=" + f.host + "\r\nuser=" + f.user + "\r\npassword=" + f.password +
+                            "\r\nport=" + std::to_string(f.port) + "\r\n[Selected Tables]\r\n" + items);
+    return "--profile=" + path;
+  }
+
   // Every cell of every row of the source table against the Access file as mdb-reader reads it, in the server's
   // key order. Dates, times, bits and binary data are read from the server in the forms the reader's cells are
   // turned into; numbers compare by value. mdbtools must count the same rows.
