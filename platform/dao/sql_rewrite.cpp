@@ -202,7 +202,7 @@ const char* const collate = " COLLATE access_text";
 const int kDeepest = 200;
 
 // Operands of + and & a call takes before it starts another one (the evaluator takes 127 arguments a call).
-const int kOperandsPerCall = 64;
+const int kOperandsPerCall = 126;
 
 // Which DAO error a failure is reported as, by where it happened.
 enum class clause { select_list, from, expression, other };

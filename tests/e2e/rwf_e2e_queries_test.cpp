@@ -1423,6 +1423,11 @@ std::vector<question> tie_and_nesting_questions() {
           repeated(" \\ 1", 100) + ", stock" + repeated(" Mod 1000", 100) + ", 1" + repeated(" ^ 2", 100) +
           " FROM products ORDER BY product_id",
       "SELECT stock / 20, stock DIV 6, stock MOD 7 MOD 4, 64, stock, stock, stock, 1 FROM products ORDER BY product_id");
+  // Runs of & and + two thousand long.
+  std::string joined = "sku", summed = "stock";
+  for (int i = 1; i < 2000; ++i) joined += " & sku", summed += " + stock";
+  ask("SELECT Len(" + joined + "), " + summed + " FROM products ORDER BY product_id",
+      "SELECT CHAR_LENGTH(sku) * 2000, stock * 2000 FROM products ORDER BY product_id");
   // Switch nested in its last value, 30 deep.
   std::string switches = "SELECT ", cases = "SELECT CASE";
   for (int i = 0; i < 30; ++i) {
