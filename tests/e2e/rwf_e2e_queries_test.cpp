@@ -1652,6 +1652,9 @@ TEST_F(RwfagentStatements, RefusalsAreAccessErrorsWhereverTheStatementFails) {
                             L"ORDER BY Year(born) DESC"),
             (rows{{"1995", "1"}, {"1988", "1"}}));
   EXPECT_EQ(access_rows(db, L"SELECT Count(*) FROM orders HAVING Count(*) > 1"), (rows{{"5"}}));
+  EXPECT_EQ(access_rows(db, L"SELECT c.country AS k, Count(*) FROM customers AS c GROUP BY c.country HAVING c.country "
+                            L"<> 'DK' ORDER BY k DESC"),
+            (rows{{"PL", "1"}, {"GR", "1"}, {"FR", "1"}, {"DE", "1"}}));
   EXPECT_EQ(access_rows(db, L"SELECT Sum(Val(Mid(sku, 5))), Avg(stock * 2) FROM products"), (rows{{"1.5000000000000000e+01", "1.7000000000000000e+02"}}));
 }
 
