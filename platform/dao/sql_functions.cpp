@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/dao/errors.h"
@@ -686,6 +687,22 @@ int64_t in_range(double r, double low, double high) {
   return static_cast<int64_t>(r);
 }
 
+// A run of /, \, Mod or ^ comes as one call, taken from the left as the operators are: a Null met gives Null,
+// a divisor of zero met before it fails. `read` takes an operand as the operator wants it, `step` applies it.
+template <typename T>
+void left_run(sqlite3_context* c, int n, arg* v, T (*read)(arg), T (*step)(T, T), bool divides) {
+  need_args(n, 2, 127);
+  T r = 0;
+  for (int i = 0; i < n; ++i) {
+    if (null(v[i])) return sqlite3_result_null(c);
+    T x = read(v[i]);
+    if (divides && i > 0 && x == 0) refuse(err::division_by_zero);
+    r = i == 0 ? x : step(r, x);
+  }
+  if constexpr (std::is_same_v<T, double>) result(c, r);
+  else result_int(c, r);
+}
+
 const scalar scalars[] = {
     // The truth of a condition that is not a comparison (IIf, Switch): Null stays Null, a text must read as a number.
     {"acc_truth", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, number(v[0]) != 0 ? 1 : 0); }},
@@ -993,50 +1010,10 @@ const scalar scalars[] = {
      }},
     // A condition of the evaluator (1 or 0): the rewrite makes its value Access's -1 where it is used.
     {"acc_like", 2, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, access_like(text(v[0]), text(v[1])) ? 1 : 0); }},
-    // A run of /, \, Mod or ^ comes as one call, taken from the left as the operators are: a Null met gives Null,
-    // a divisor of zero met before it fails.
-    {"acc_div", -1, [](sqlite3_context* c, int n, arg* v) {
-       need_args(n, 2, 127);
-       double r = 0;
-       for (int i = 0; i < n; ++i) {
-         if (null(v[i])) return sqlite3_result_null(c);
-         double x = number(v[i]);
-         if (i > 0 && x == 0) refuse(err::division_by_zero);
-         r = i == 0 ? x : r / x;
-       }
-       result(c, r);
-     }},
-    {"acc_intdiv", -1, [](sqlite3_context* c, int n, arg* v) {
-       need_args(n, 2, 127);
-       int64_t r = 0;
-       for (int i = 0; i < n; ++i) {
-         if (null(v[i])) return sqlite3_result_null(c);
-         int64_t x = whole(v[i]);
-         if (i > 0 && x == 0) refuse(err::division_by_zero);
-         r = i == 0 ? x : r / x;
-       }
-       result_int(c, r);
-     }},
-    {"acc_mod", -1, [](sqlite3_context* c, int n, arg* v) {
-       need_args(n, 2, 127);
-       int64_t r = 0;
-       for (int i = 0; i < n; ++i) {
-         if (null(v[i])) return sqlite3_result_null(c);
-         int64_t x = whole(v[i]);
-         if (i > 0 && x == 0) refuse(err::division_by_zero);
-         r = i == 0 ? x : r % x;
-       }
-       result_int(c, r);
-     }},
-    {"acc_pow", -1, [](sqlite3_context* c, int n, arg* v) {
-       need_args(n, 2, 127);
-       double r = 0;
-       for (int i = 0; i < n; ++i) {
-         if (null(v[i])) return sqlite3_result_null(c);
-         r = i == 0 ? number(v[i]) : std::pow(r, number(v[i]));
-       }
-       result(c, r);
-     }},
+    {"acc_div", -1, [](sqlite3_context* c, int n, arg* v) { left_run<double>(c, n, v, number, [](double a, double b) { return a / b; }, true); }},
+    {"acc_intdiv", -1, [](sqlite3_context* c, int n, arg* v) { left_run<int64_t>(c, n, v, whole, [](int64_t a, int64_t b) { return a / b; }, true); }},
+    {"acc_mod", -1, [](sqlite3_context* c, int n, arg* v) { left_run<int64_t>(c, n, v, whole, [](int64_t a, int64_t b) { return a % b; }, true); }},
+    {"acc_pow", -1, [](sqlite3_context* c, int n, arg* v) { left_run<double>(c, n, v, number, [](double a, double b) { return std::pow(a, b); }, false); }},
     {"acc_ceiling", 1, [](sqlite3_context* c, int n, arg* v) { NULL_IN_NULL_OUT result_int(c, static_cast<int64_t>(std::ceil(number(v[0]) - 1e-9))); }},
 };
 
