@@ -1420,11 +1420,6 @@ void register_functions(sqlite3* db, jet::sort_order_kind order) {
     sqlite3_create_function_v2(db, f.name, f.args, flags, reinterpret_cast<void*>(f.fn), call, nullptr, nullptr,
                                nullptr);
   }
-  // IIf, Switch and Choose are CASE expressions of the rewrite; it prints these names only for a wrong number of
-  // arguments, which the evaluator then refuses as it refuses any function so called.
-  for (const char* name : {"acc_iif", "acc_switch", "acc_choose"})
-    sqlite3_create_function_v2(db, name, 0, SQLITE_UTF8, nullptr, [](sqlite3_context* c, int, arg*) { sqlite3_result_null(c); },
-                               nullptr, nullptr, nullptr);
   sqlite3_create_function_v2(db, "acc_bounds", 1, SQLITE_UTF8, new jet::sort_order_kind(order), nullptr, bounds_step,
                              bounds_final, [](void* p) { delete static_cast<jet::sort_order_kind*>(p); });
   sqlite3_create_function_v2(db, "acc_quantified", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, new jet::sort_order_kind(order),

@@ -1,6 +1,7 @@
 // Access's functions and operators as functions of the evaluator (SQLite), with Access's rules.
 //
-// Registered under the names the rewrite prints (sql_rewrite.h): acc_<name> for each Access function, the
+// Registered under the names the rewrite prints (sql_rewrite.h): acc_<name> for each Access function (but IIf,
+// Switch and Choose, which the rewrite prints as CASE expressions), the
 // aggregates acc_first, acc_last, acc_stdev, acc_stdevp, acc_var, acc_varp, and the operators acc_add (+: two texts
 // are joined), acc_concat (&),
 // acc_like (Like), acc_div (/), acc_intdiv (\), acc_mod (Mod), acc_pow (^), and what the rewrite's own expressions

@@ -1524,16 +1524,9 @@ class parser {
   // IIf, Switch and Choose evaluate only the value they choose (the usual guard against a division by zero must
   // hold): they are the evaluator's CASE. A Null condition is not true; Choose's index is its whole part, and an
   // index out of range, or no true condition, gives Null. The value is a date when every value that can be chosen
-  // is a date or Null.
+  // is a date or Null. (`call` has refused a wrong number of arguments already.)
   expr chosen(const std::string& f, const std::vector<expr>& args) {
     auto truth = [](const expr& e) { return e.condition ? e.text : "acc_truth(" + e.text + ")"; };
-    bool wrong = f == "acc_iif" ? args.size() != 3 : (f == "acc_switch" ? args.size() < 2 || args.size() % 2 : args.size() < 2);
-    if (wrong) {
-      // Refused by the evaluator as any function given the wrong number of arguments.
-      std::string out = f + "(";
-      for (size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + value(args[i]);
-      return plain(out + (args.empty() ? "NULL)" : ")"));
-    }
     // The values that can be chosen; when some are dates and some texts, the dates are chosen as their text.
     std::vector<expr> choices;
     if (f == "acc_iif") choices = {args[1], args[2]};
