@@ -564,12 +564,8 @@ class parser {
     // A grouped SELECT shows each row of a group only through aggregates and what it groups by.
     if (!grouped.empty() || aggregates_in_list > 0 || having || aggregates_ > aggregates_before_order) {
       for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == "*" || (items[i].size() > 2 && items[i].compare(items[i].size() - 2, 2, ".*") == 0))
-          fail(err::grouped_star);
-        std::string item = items[i].substr(0, items[i].rfind(" AS ["));
-        if (item.size() > std::strlen(collate) && item.compare(item.size() - std::strlen(collate), std::string::npos, collate) == 0)
-          item = item.substr(1, item.size() - std::strlen(collate) - 2);  // (e) COLLATE access_text
-        if (in_group(item, grouped)) continue;
+        if (is_star(items[i])) fail(err::grouped_star);
+        if (in_group(item_expression(items[i]), grouped)) continue;
         for (const std::string& ref : item_refs[i])
           if (!in_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
       }
@@ -644,7 +640,7 @@ class parser {
       std::string inner = distinct ? "SELECT DISTINCT " : "SELECT ", shown, ranks;
       bool known = true;
       for (size_t i = 0; i < items.size(); ++i) {
-        known = known && items[i] != "*" && !(items[i].size() > 2 && items[i].compare(items[i].size() - 2, 2, ".*") == 0);
+        known = known && !is_star(items[i]);
         std::string c = "[__tt_c" + std::to_string(i) + "]";
         inner += (i ? ", " : "") + item_expression(items[i]) + " AS " + c;
         shown += (i ? ", " : "") + c + " AS " + item_name(items[i]);
@@ -833,6 +829,10 @@ class parser {
       e = e.substr(1, e.size() - n - 2);  // (e) COLLATE access_text
     return e;
   }
+  // An item that is a `*` or `table.*`.
+  static bool is_star(const std::string& item) {
+    return item == "*" || (item.size() > 2 && item.compare(item.size() - 2, 2, ".*") == 0);
+  }
   static std::string item_name(const std::string& item) {
     size_t as = item.rfind(" AS [");
     return as == std::string::npos ? last_name(item) : item.substr(as + 4);
@@ -863,7 +863,7 @@ class parser {
           // every row: it sorts nothing.
           bool stars = false;
           for (const std::string& item : *items)
-            stars = stars || item == "*" || (item.size() > 2 && item.compare(item.size() - 2, 2, ".*") == 0);
+            stars = stars || is_star(item);
           if (!stars && (key.column < 0 || static_cast<size_t>(key.column) >= items->size())) {
             key.column = -1;
             key.text = e = "NULL";
@@ -882,7 +882,7 @@ class parser {
         bool stars = false;
         std::vector<std::string> listed;
         for (const std::string& item : *items) {
-          stars = stars || item == "*" || (item.size() > 2 && item.compare(item.size() - 2, 2, ".*") == 0);
+          stars = stars || is_star(item);
           listed.push_back(item_expression(item));
         }
         if (!stars && !in_group(e, listed)) {
