@@ -570,18 +570,14 @@ class parser {
           if (!in_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
       }
       // (A column inside an expression grouped by, Year(d) of GROUP BY Year(d), is taken as grouped.)
-      // (A name that is a result column's is left to the evaluator, which reads it as that column.)
-      for (const std::string& ref : having_refs) {
-        bool shown = false;
-        for (const std::string& item : items) shown = shown || same_ascii_nocase(item_name(item), ref);
-        if (!shown && !within_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
-      }
-      // An ORDER BY may name a result column by its alias.
-      for (const std::string& ref : order_refs) {
-        bool shown = false;
-        for (const std::string& item : items) shown = shown || same_ascii_nocase(item_name(item), ref);
-        if (!shown && !within_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
-      }
+      // (A name that is a result column's, its alias in an ORDER BY or HAVING, is left to the evaluator, which
+      // reads it as that column.)
+      for (const std::vector<std::string>* refs : {&having_refs, &order_refs})
+        for (const std::string& ref : *refs) {
+          bool shown = false;
+          for (const std::string& item : items) shown = shown || same_ascii_nocase(item_name(item), ref);
+          if (!shown && !within_group(ref, grouped)) fail(err::not_in_aggregate, unquoted(ref));
+        }
     }
     if (word(L"with")) {
       ++pos_;
