@@ -25,6 +25,15 @@ struct question {
   bool ordered = true;    // the rows come in an order the statement decides
 };
 
+// A question made by code: its texts are kept for the life of the test program, as a question points at them.
+void add_question(std::vector<question>& out, const std::string& access, std::string server, bool ordered) {
+  static std::deque<std::wstring> access_texts;
+  static std::deque<std::string> server_texts;
+  access_texts.emplace_back(access.begin(), access.end());
+  server_texts.push_back(std::move(server));
+  out.push_back({access_texts.back().c_str(), server_texts.back().c_str(), ordered});
+}
+
 // Access's cell and the server's, as one comparable text: numbers by value, dates without a midnight time.
 std::optional<std::string> normal(std::optional<std::string> cell) {
   if (!cell) return cell;
@@ -1260,13 +1269,9 @@ const question chinook_questions[] = {
 // any count, and statements long and nested as Access takes them (long Or and And runs, IIf chains, nested
 // subqueries and function calls, long + and & runs).
 std::vector<question> shape_questions() {
-  static std::deque<std::wstring> access_texts;
-  static std::deque<std::string> server_texts;
   std::vector<question> out;
-  auto ask = [&](std::string access, std::string server, bool ordered = true) {
-    access_texts.emplace_back(access.begin(), access.end());
-    server_texts.push_back(std::move(server));
-    out.push_back({access_texts.back().c_str(), server_texts.back().c_str(), ordered});
+  auto ask = [&](const std::string& access, std::string server, bool ordered = true) {
+    add_question(out, access, std::move(server), ordered);
   };
   auto both = [&](const std::string& text, bool ordered = true) { ask(text, text, ordered); };
   auto n = [](int i) { return std::to_string(i); };
@@ -1367,13 +1372,9 @@ std::vector<question> shape_questions() {
 // TOP of a subquery keeps its ties as TOP of the statement does (by number, alias or value, PERCENT too, and in
 // a correlated subquery); and nesting an Access user writes: parentheses, signs and Not, 60 deep each.
 std::vector<question> tie_and_nesting_questions() {
-  static std::deque<std::wstring> access_texts;
-  static std::deque<std::string> server_texts;
   std::vector<question> out;
-  auto ask = [&](std::string access, std::string server, bool ordered = true) {
-    access_texts.emplace_back(access.begin(), access.end());
-    server_texts.push_back(std::move(server));
-    out.push_back({access_texts.back().c_str(), server_texts.back().c_str(), ordered});
+  auto ask = [&](const std::string& access, std::string server, bool ordered = true) {
+    add_question(out, access, std::move(server), ordered);
   };
   auto repeated = [](const std::string& piece, int times) {
     std::string text;
